@@ -1,0 +1,12 @@
+#include "shell/GuiMain.h"
+#include "ui/Ui.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    ui::InstallCoreHooks();
+    Main();
+    return app.exec();
+}

@@ -1,0 +1,86 @@
+#pragma once
+// Register tables of the two products and the register index variables.
+#include "shell/Module1.h"
+#include <QString>
+#include <array>
+#include <cstdint>
+
+struct RegisterEntry {
+    QString Label;
+    int32_t BaseAddr = 0;
+    uint8_t NumBytes = 0;
+    int16_t ReadLen = 0;
+    VBool TwosCompl = VFalse;
+    float RegScale = 0.0f;
+    float RegOffset = 0.0f;
+    VBool ReadFlag = VFalse;
+    VBool WriteFlag = VFalse;
+    VBool ECflag = VFalse;
+    VBool NDflag = VFalse;
+    VBool Hidden = VFalse;
+    VBool EmbMemflag = VFalse;
+    int32_t AuxBaseAddr = 0;
+    int32_t AuxAddr = 0;
+};
+
+constexpr int kRegisterTableRows = 86;
+
+namespace m470Reg {
+inline std::array<RegisterEntry, kRegisterTableRows> RegisterTable{};
+inline int16_t LastRegisterIndex = 0;
+inline int16_t idxENDURANCE = 0;
+inline int16_t idxX_NULL = 0;
+inline int16_t idxAUX0_NULL = 0;
+inline int16_t idxAUX1_NULL = 0;
+inline int16_t idxreserved8 = 0;
+inline int16_t idxCAPT_SUPPLY = 0;
+inline int16_t idxCAPT_TEMP = 0;
+inline int16_t idxCAPT_PEAK_X = 0;
+inline int16_t idxCAPT_PEAK_Y = 0;
+inline int16_t idxCAPT_PEAK_Z = 0;
+inline int16_t idxCAPT_BUF1 = 0;
+inline int16_t idxCAPT_BUF2 = 0;
+inline int16_t idxCAPT_BUF3 = 0;
+inline int16_t idxCAPT_PNTR = 0;
+inline int16_t idxCAPT_CTRL = 0;
+inline int16_t idxCAPT_PRD = 0;
+inline int16_t idxALM_MAG1 = 0;
+inline int16_t idxALM_MAG2 = 0;
+inline int16_t idxALM_MAG3 = 0;
+inline int16_t idxALM_MAG4 = 0;
+inline int16_t idxNULL_CNT = 0;
+inline int16_t idxALM_CTRL = 0;
+inline int16_t idxreserved2A = 0;
+inline int16_t idxGPIO_CTRL = 0;
+inline int16_t idxMSC_CTRL = 0;
+inline int16_t idxDIO_CTRL = 0;
+inline int16_t idxAVG_CNT = 0;
+inline int16_t idxreserved3A = 0;
+inline int16_t idxSTATUS = 0;
+inline int16_t idxCOMMAND = 0;
+inline int16_t idxST_DELTA = 0;
+inline int16_t idxSUPPLY_OUT = 0;
+inline int16_t idxTEMP_OUT = 0;
+inline int16_t idxX_OUT = 0;
+inline int16_t idxAUX0_OUT = 0;
+inline int16_t idxAUX1_OUT = 0;
+inline int16_t idxreserved4E = 0;
+inline int16_t idxKEYCODE = 0;
+inline int16_t idxREV = 0;
+inline int16_t idxDAY = 0;
+inline int16_t idxMONTH = 0;
+inline int16_t idxYEAR = 0;
+inline int16_t idxPROD_ID = 0;
+inline int16_t idxSCRATCH_A = 0;
+inline int16_t idxSCRATCH_B = 0;
+inline int16_t idxRESERVED5C = 0;
+inline int16_t idxSIGNTRL = 0;
+inline int16_t idxSIGNTRM = 0;
+inline int16_t idxSIGNTRU = 0;
+inline int16_t idxCHKSUML = 0;
+inline int16_t idxCHKSUMM = 0;
+inline int16_t idxCHKSUMU = 0;
+} // namespace m470Reg
+
+void BuildTable31470();
+void BuildTable31473();

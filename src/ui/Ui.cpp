@@ -1,0 +1,141 @@
+#include "ui/Ui.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+
+namespace ui {
+namespace {
+std::function<MsgResult(const MessageRequest&)> g_msgInterceptor;
+std::function<void(QWidget*)> g_modalInterceptor;
+std::function<void()> g_endHandler;
+
+MsgResult ShowBox(const MessageRequest& req)
+{
+    if (g_msgInterceptor)
+        return g_msgInterceptor(req);
+    QMessageBox box;
+    box.setWindowTitle(req.title);
+    box.setText(req.text);
+    switch (req.icon) {
+    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MsgIcon::None: break;
+    }
+    switch (req.buttons) {
+    case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Cancel: return MsgResult::Cancel;
+    case QMessageBox::Yes: return MsgResult::Yes;
+    case QMessageBox::No: return MsgResult::No;
+    default: return MsgResult::Ok;
+    }
+}
+} // namespace
+
+void InstallCoreHooks()
+{
+    SetMessageHandler(ShowBox);
+    SetBusyPointerHandler(SetHourglass);
+}
+
+MsgResult MessageBox(const QString& text, MsgIcon icon, MsgButtons buttons, const QString& title)
+{
+    return MsgBox(text, icon, buttons, title);
+}
+
+void SetMessageInterceptor(std::function<MsgResult(const MessageRequest&)> handler)
+{
+    g_msgInterceptor = std::move(handler);
+}
+
+void ShowModal(QWidget* w)
+{
+    if (!w)
+        return;
+    if (g_modalInterceptor) {
+        QPointer<QWidget> guard(w);
+        w->show();
+        PumpEvents();
+        g_modalInterceptor(w);
+        if (guard)
+            guard->hide();
+        return;
+    }
+    w->setWindowModality(Qt::ApplicationModal);
+    w->show();
+    QPointer<QWidget> guard(w);
+    // Hiding the window (its OK/Close handlers) ends the modal show.
+    while (guard && guard->isVisible())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (guard)
+        guard->setWindowModality(Qt::NonModal);
+}
+
+void SetModalInterceptor(std::function<void(QWidget*)> handler) { g_modalInterceptor = std::move(handler); }
+
+void EndProgram()
+{
+    if (g_endHandler) {
+        g_endHandler();
+        return;
+    }
+    QCoreApplication::exit(0);
+}
+
+void SetEndProgramHandler(std::function<void()> handler) { g_endHandler = std::move(handler); }
+
+void PumpEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void WaitPumping(int ms)
+{
+    bool done = false;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, [&done] { done = true; });
+    timer.start(ms < 0 ? 0 : ms);
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void SetHourglass(bool on)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+namespace {
+double Dpi(bool x)
+{
+    QScreen* s = QGuiApplication::primaryScreen();
+    if (!s)
+        return 96.0;
+    return x ? s->logicalDotsPerInchX() : s->logicalDotsPerInchY();
+}
+} // namespace
+
+int TwipsToPixelsX(int twips) { return qRound(twips * Dpi(true) / 1440.0); }
+int TwipsToPixelsY(int twips) { return qRound(twips * Dpi(false) / 1440.0); }
+
+void PlaceRelativeTo(QWidget* w, const QWidget* reference, int dxTwips, int dyTwips)
+{
+    if (!w || !reference)
+        return;
+    const QPoint origin = reference->frameGeometry().topLeft();
+    w->move(origin + QPoint(TwipsToPixelsX(dxTwips), TwipsToPixelsY(dyTwips)));
+}
+
+} // namespace ui

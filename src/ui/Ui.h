@@ -1,0 +1,43 @@
+#pragma once
+// The thin layer the windows share: message boxes, modal show, event pumping,
+// waits, pointer, placement in twips. Tests intercept message boxes and modal shows.
+#include "shell/Messages.h"
+#include <QString>
+#include <functional>
+#include <vector>
+
+class QWidget;
+
+namespace ui {
+
+// Installs the widget message box and hourglass pointer behind the core hooks.
+void InstallCoreHooks();
+
+// Message box (through the interceptor when one is set).
+MsgResult MessageBox(const QString& text, MsgIcon icon = MsgIcon::None,
+                     MsgButtons buttons = MsgButtons::Ok, const QString& title = {});
+// Tests: every message goes to `handler` instead of a modal box.
+void SetMessageInterceptor(std::function<MsgResult(const MessageRequest&)> handler);
+
+// Shows `w` modally: returns when it is hidden. With a modal interceptor set,
+// `w` is shown, the interceptor runs (it may click, type, hide), and then `w` is hidden.
+void ShowModal(QWidget* w);
+void SetModalInterceptor(std::function<void(QWidget*)> handler);
+
+// Ends the program after the orderly exit (tests intercept it).
+void EndProgram();
+void SetEndProgramHandler(std::function<void()> handler);
+
+// Processes pending UI events once.
+void PumpEvents();
+// Waits ms on a timer while pumping events (the event-pumping wait of the main window).
+void WaitPumping(int ms);
+
+void SetHourglass(bool on);
+
+int TwipsToPixelsX(int twips);
+int TwipsToPixelsY(int twips);
+// Moves `w` so its top-left is (dxTwips, dyTwips) from the top-left of `reference`.
+void PlaceRelativeTo(QWidget* w, const QWidget* reference, int dxTwips, int dyTwips);
+
+} // namespace ui
