@@ -4,7 +4,14 @@
 #include "ui/Ui.h"
 
 #include <QCloseEvent>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMenuBar>
+#include <QVBoxLayout>
+#include "capture/DataPlotWidget.h"
 
 namespace {
 frmForm1* g_instance = nullptr;
@@ -19,10 +26,17 @@ frmForm1* frmForm1::instance()
 
 bool frmForm1::exists() { return g_instance != nullptr; }
 
+void frmForm1::destroyInstance()
+{
+    delete g_instance;
+    g_instance = nullptr;
+}
+
 frmForm1::frmForm1()
 {
     setWindowTitle(QStringLiteral("Form1"));
     BuildMenus();
+    BuildControls();
     Form_Load();
 }
 
@@ -51,7 +65,39 @@ void frmForm1::BuildMenus()
     mnuDatalog = bar->addAction(QStringLiteral("&Datalog"));
     mnuRegisters = bar->addAction(QStringLiteral("&Registers"));
     MnuExit = bar->addAction(QStringLiteral("E&xit"));
+    connect(mnuUsb, &QAction::triggered, this, &frmForm1::mnuUsb_Click);
+    connect(mnuAlarms, &QAction::triggered, this, &frmForm1::mnuAlarms_Click);
+    connect(MnuCal, &QAction::triggered, this, &frmForm1::MnuCal_Click);
+    connect(mnuCommand, &QAction::triggered, this, &frmForm1::mnuCommand_Click);
+    connect(mnuDIOGPIO, &QAction::triggered, this, &frmForm1::mnuDIOGPIO_Click);
+    connect(mnumsc, &QAction::triggered, this, &frmForm1::mnumsc_Click);
+    connect(mnuDatalog, &QAction::triggered, this, &frmForm1::mnuDatalog_Click);
+    connect(mnuRegisters, &QAction::triggered, this, &frmForm1::mnuRegisters_Click);
     connect(MnuExit, &QAction::triggered, this, &frmForm1::MnuExit_Click);
+}
+
+// Placeholder layout; the full window replaces it.
+void frmForm1::BuildControls()
+{
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    FrameDataLog = new QGroupBox(QStringLiteral("Data Log"), central);
+    auto* dl = new QHBoxLayout(FrameDataLog);
+    ckDataLog = new QCheckBox(QStringLiteral("Data Log   OFF"), FrameDataLog);
+    Label11 = new QLabel(QStringLiteral("File Count"), FrameDataLog);
+    LbLDataLogCount = new QLabel(QStringLiteral("0"), FrameDataLog);
+    dl->addWidget(ckDataLog);
+    dl->addWidget(Label11);
+    dl->addWidget(LbLDataLogCount);
+    fraAvg = new QGroupBox(QStringLiteral("AVG_CNT"), central);
+    auto* al = new QHBoxLayout(fraAvg);
+    ComboAVG = new QComboBox(fraAvg);
+    al->addWidget(ComboAVG);
+    FrameDataPLot = new DataPlotWidget(central);
+    layout->addWidget(fraAvg);
+    layout->addWidget(FrameDataLog);
+    layout->addWidget(FrameDataPLot, 1);
+    setCentralWidget(central);
 }
 
 void frmForm1::Form_Load()
@@ -74,13 +120,6 @@ void frmForm1::SetProductNumber(int16_t number)
     }
 }
 
-void frmForm1::MnuExit_Click()
-{
-    exiting_ = true;
-    Module1::WriteSettings();
-    hide();
-    ui::EndProgram();
-}
 
 void frmForm1::closeEvent(QCloseEvent* e)
 {

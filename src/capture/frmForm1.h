@@ -1,21 +1,90 @@
 #pragma once
-// The main window.
+// The main window: capture set-up, capture button, status grid, buffer read-out, plot and menus.
+// Split over files: frmForm1.cpp (layout, load, product switch, self test, flash buttons),
+// frmForm1_Settings.cpp (CAPT_CTRL / CAPT_PRD / AVG_CNT controls), frmForm1_Status.cpp (status grid),
+// frmForm1_Capture.cpp (capture button, count-down, busy poll, buffer read-out),
+// frmForm1_Menus.cpp (menu actions).
 #include <QMainWindow>
+#include <QString>
+#include <array>
+#include <optional>
 
 class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
 class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+class DataPlotWidget;
 
 class frmForm1 : public QMainWindow {
     Q_OBJECT
 public:
     static frmForm1* instance();
     static bool exists();
+    // Tests: destroys the window so the next instance() loads afresh.
+    static void destroyInstance();
 
+    // Window and product (frmForm1.cpp)
     void SetProductNumber(int16_t number);
+    void ReadMscCtrl();
+    void optSTON_Click();
+    void optSTOFF_Click();
+    void cmdWriteFlash_Click();
+    void cmdRestoreFromFlash_Click();
+    void ckDataLog_Click();
+    void DelayA(int32_t& ms);
+    void DelayA(int32_t&& ms) { DelayA(ms); }
+
+    // Capture settings (frmForm1_Settings.cpp)
+    void WriteCapCtrl();
+    void ReadCapCtrl();
+    void ShowWorkingCapPrd(double ms);
+    void WriteCAPT_PRD();
+    void ReadCapPrd();
+    void txtTimerValue_KeyUp();
+    void ComboAVG_Click();
+    void ReadAVG();
+
+    // Status grid (frmForm1_Status.cpp)
+    void ReadStatus();
+    void ClearStatus();
+
+    // Capture control and read-out (frmForm1_Capture.cpp)
+    void cmdONE_Click();
+    void DisplayCapInProgress(int16_t& flag);
+    void DisplayCapInProgress(int16_t&& flag) { DisplayCapInProgress(flag); }
+    void PollBusy();
+    void ReadCaptureBuffer();
+    void PlotCaptureData();
+
+    // Menus (frmForm1_Menus.cpp)
+    void mnuUsb_Click();
+    void mnuAlarms_Click();
+    void MnuCal_Click();
+    void mnuCommand_Click();
+    void mnuDIOGPIO_Click();
+    void mnumsc_Click();
+    void mnuDatalog_Click();
+    void mnuRegisters_Click();
+    void mnuParallelPort_Click();
     void MnuExit_Click();
 
+    // Window-level state
+    QString CaptureModeName;
+    int16_t CapCtrlUpdating = 0;
+    std::array<double, 12> CaptureDurations{};
+    QString SavedButtonCaption;
+    std::optional<int> PreviousBusyLevel;
+
+    // Menus
     QMenu* mnuInterface = nullptr;
     QAction* mnuUsb = nullptr;
+    QAction* mnuParallelPort = nullptr;
     QMenu* mnuProductNumber = nullptr;
     QAction* mnu31470 = nullptr;
     QAction* mnu31473 = nullptr;
@@ -29,12 +98,73 @@ public:
     QAction* mnuRegisters = nullptr;
     QAction* MnuExit = nullptr;
 
+    // "AVG_CNT"
+    QGroupBox* fraAvg = nullptr;
+    QComboBox* ComboAVG = nullptr;
+    QLabel* Label9 = nullptr;
+    QLabel* LbLCapDuration = nullptr;
+    QLabel* Label10 = nullptr;
+    // "Data Log"
+    QGroupBox* FrameDataLog = nullptr;
+    QCheckBox* ckDataLog = nullptr;
+    QLabel* Label11 = nullptr;
+    QLabel* LbLDataLogCount = nullptr;
+    // "Timer   CAPT_PRD"
+    QGroupBox* FrameCaptPrd = nullptr;
+    QLineEdit* txtTimerValue = nullptr;
+    QComboBox* ComboTimerUnits = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    // "Buffer    CAPT_CTRL"
+    QGroupBox* FraCap = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* ComboCapMode = nullptr;
+    QLabel* Label12 = nullptr;
+    QComboBox* ComboPreTrigLength = nullptr;
+    QCheckBox* ckPowerDown = nullptr;
+    QCheckBox* ckWriteFlash = nullptr;
+    QCheckBox* ckBPfilter = nullptr;
+    QPushButton* cmdONE = nullptr;
+    QCheckBox* ckAutoReArm = nullptr;
+    QLineEdit* txtCapBusy = nullptr;
+    QLineEdit* txtDIOBusy = nullptr;
+    QLabel* LbLPollingDIO = nullptr;
+    QPushButton* cmdWriteFlash = nullptr;
+    QPushButton* cmdRestoreFromFlash = nullptr;
+    QTimer* TimerPollBusy = nullptr;
+    QTimer* TimerCapDuration = nullptr;
+    // "Status Register"
+    QGroupBox* FrmStatus = nullptr;
+    std::array<QLabel*, 15> LBLAtitle{};
+    std::array<QLabel*, 15> LbLAbit{};
+    QPushButton* cmdClearStatus = nullptr;
+    QPushButton* CmdReadStatus = nullptr;
+    // "Buffer Data"
+    QGroupBox* frameDataReg = nullptr;
+    QPushButton* cmdReadBuffer = nullptr;
+    QLabel* LbLSupply = nullptr;
+    QLabel* LbLTemp = nullptr;
+    QLabel* LbLXpk = nullptr;
+    QLabel* LbLADC0 = nullptr;
+    QLabel* LbLADC1 = nullptr;
+    std::array<QLabel*, 3> lblReadReg{};
+    QLabel* Label13 = nullptr;
+    QLabel* Label14 = nullptr;
+    // "Data Plot"
+    DataPlotWidget* FrameDataPLot = nullptr;
+    // "Self Test"
+    QGroupBox* frameSelfTest = nullptr;
+    QRadioButton* optSTON = nullptr;
+    QRadioButton* optSTOFF = nullptr;
+    QLabel* lblProduct = nullptr;
+
 protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
     frmForm1();
     void BuildMenus();
+    void BuildControls();
     void Form_Load();
     bool exiting_ = false;
 };

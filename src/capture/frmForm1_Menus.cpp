@@ -1,0 +1,30 @@
+#include "capture/frmForm1.h"
+#include "shell/Module1.h"
+#include "ui/Ui.h"
+
+namespace {
+// Windows not built yet say so instead of doing nothing.
+void NotBuiltYet(const QString& name)
+{
+    ui::MessageBox(QStringLiteral("The %1 window is not available in this build yet.").arg(name),
+                   MsgIcon::Information);
+}
+} // namespace
+
+void frmForm1::mnuUsb_Click() { NotBuiltYet(QStringLiteral("USB SPI Card Selection")); }
+void frmForm1::mnuAlarms_Click() { NotBuiltYet(QStringLiteral("Alarms")); }
+void frmForm1::MnuCal_Click() { NotBuiltYet(QStringLiteral("Calibration")); }
+void frmForm1::mnuCommand_Click() { NotBuiltYet(QStringLiteral("Command Register")); }
+void frmForm1::mnuDIOGPIO_Click() { NotBuiltYet(QStringLiteral("GPIO_Ctrl   DIO_Ctrl")); }
+void frmForm1::mnumsc_Click() { NotBuiltYet(QStringLiteral("MSC_CTRL")); }
+void frmForm1::mnuDatalog_Click() { NotBuiltYet(QStringLiteral("Data File")); }
+void frmForm1::mnuRegisters_Click() { NotBuiltYet(QStringLiteral("Registers")); }
+void frmForm1::mnuParallelPort_Click() { NotBuiltYet(QStringLiteral("Parallel Port Setup")); }
+
+void frmForm1::MnuExit_Click()
+{
+    exiting_ = true;
+    Module1::WriteSettings();
+    hide();
+    ui::EndProgram();
+}
