@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds and runs every test.
+#   scripts/test.sh             Release build, all tests
+#   scripts/test.sh --sanitize  the same with AddressSanitizer + UndefinedBehaviorSanitizer
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/deps.sh"
+build="$root/build"
+opts=(-DCMAKE_BUILD_TYPE=Release)
+if [ "${1:-}" = "--sanitize" ]; then
+  build="$root/build-asan"
+  opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DSB_SANITIZE=ON)
+  export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+fi
+cmake -S "$root" -B "$build" -G Ninja "${opts[@]}"
+cmake --build "$build"
+cd "$build"
+ctest --output-on-failure -j2
