@@ -1,0 +1,127 @@
+#include "device/Spi_mod.h"
+#include "device/ParallelPort.h"
+#include "device/UsbSpiDrivers.h"
+#include "registers/m470Reg.h"
+#include "shell/Delay.h"
+#include "shell/Module1.h"
+#include <cmath>
+
+using namespace Spi_mod;
+
+namespace {
+constexpr int16_t kInterfaceParallel = 1;
+constexpr int16_t kInterfaceUsb = 2;
+
+// Powers of two are formed in floating point and rounded, as the register rows expect.
+int32_t Pow2(int exponent) { return static_cast<int32_t>(std::nearbyint(std::pow(2.0, exponent))); }
+} // namespace
+
+void ReadRegister(int16_t index)
+{
+    const RegisterEntry& row = m470Reg::RegisterTable[static_cast<size_t>(index)];
+    if (row.ReadFlag == VFalse)
+        return;
+    int16_t address = static_cast<int16_t>(row.BaseAddr);
+    const int32_t word = ReadRegWord(address);
+    RegRaw = word;
+    RegHigh = static_cast<int16_t>(word / 256);
+    RegLow = static_cast<int16_t>(word & 255);
+    if (row.NDflag == VTrue)
+        RegND = word & static_cast<int32_t>(0xFFFF8000u);
+    if (row.ECflag == VTrue)
+        RegEC = word & 0x4000;
+    const int len = row.ReadLen;
+    if (row.TwosCompl == VTrue)
+        RegRaw = (word & (Pow2(len - 1) - 1)) - (word & Pow2(len - 1));
+    else
+        RegRaw = word & (Pow2(len) - 1);
+    RegValue = static_cast<float>(static_cast<float>(RegRaw) * row.RegScale + row.RegOffset);
+    Delay(0.1f);
+}
+
+void WriteRegister(int16_t index, int32_t value)
+{
+    const int32_t base = m470Reg::RegisterTable[static_cast<size_t>(index)].BaseAddr;
+    int16_t hi = static_cast<int16_t>((value >> 8) & 255);
+    int16_t lo = static_cast<int16_t>(value & 255);
+    int16_t baseLo = static_cast<int16_t>(base);
+    int16_t baseHi = static_cast<int16_t>(base + 1);
+    if (index == m470Reg::idxKEYCODE) {
+        WriteRegWord(baseLo, lo, baseHi, hi);
+    } else if (index == m470Reg::idxCOMMAND) {
+        // The command register takes one byte: the high one when the value needs it.
+        if (value >= 256 || value < 0)
+            WriteRegByte(base + 1, static_cast<uint8_t>(hi));
+        else
+            WriteRegByte(base, static_cast<uint8_t>(lo));
+    } else {
+        WriteRegWord(baseHi, hi, baseLo, lo);
+    }
+    Delay(0.1f);
+}
+
+int32_t ReadRegWord(int16_t& address)
+{
+    ParallelPort::PortReadAccumulator = 0;
+    address = static_cast<int16_t>(address & 0x7F);
+    const int32_t frame = address * 256;
+    switch (Module1::InterfaceType) {
+    case kInterfaceUsb: {
+        // The answer to a read frame arrives during the following frame.
+        UsbSpiDrivers::SpiTxWords[1] = frame;
+        UsbSpiDrivers::SpiTxWords[2] = frame;
+        Module1::SpiChannel = 1;
+        UsbSpiDrivers::SpiWordCount = 2;
+        SpiTransfer(UsbSpiDrivers::SpiWordCount);
+        SpiReadWord = UsbSpiDrivers::SpiRxWords[2];
+        return SpiReadWord;
+    }
+    case kInterfaceParallel:
+        return ParallelReadWord(address);
+    default:
+        return 0;
+    }
+}
+
+void WriteRegWord(int16_t& addressA, int16_t& dataA, int16_t& addressB, int16_t& dataB)
+{
+    addressA = static_cast<int16_t>(addressA & 0x7F);
+    dataA = static_cast<int16_t>(dataA & 0xFF);
+    addressB = static_cast<int16_t>(addressB & 0x7F);
+    dataB = static_cast<int16_t>(dataB & 0xFF);
+    int32_t frameA = 0x8000 + addressA * 256 + dataA;
+    int32_t frameB = 0x8000 + addressB * 256 + dataB;
+    switch (Module1::InterfaceType) {
+    case kInterfaceUsb:
+        UsbSpiDrivers::SpiTxWords[1] = frameA;
+        UsbSpiDrivers::SpiTxWords[2] = frameB;
+        Module1::SpiChannel = 1;
+        UsbSpiDrivers::SpiWordCount = 2;
+        SpiTransfer(UsbSpiDrivers::SpiWordCount);
+        break;
+    case kInterfaceParallel:
+        ParallelWriteWord(frameA);
+        ParallelWriteWord(frameB);
+        break;
+    default:
+        break;
+    }
+}
+
+void WriteRegByte(int32_t address, uint8_t data)
+{
+    int32_t frame = 0x8000 + (address & 0x7F) * 256 + data;
+    switch (Module1::InterfaceType) {
+    case kInterfaceUsb:
+        UsbSpiDrivers::SpiTxWords[1] = frame;
+        Module1::SpiChannel = 1;
+        UsbSpiDrivers::SpiWordCount = 1;
+        SpiTransfer(UsbSpiDrivers::SpiWordCount);
+        break;
+    case kInterfaceParallel:
+        ParallelWriteWord(frame);
+        break;
+    default:
+        break;
+    }
+}

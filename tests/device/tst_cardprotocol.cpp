@@ -1,0 +1,252 @@
+// Card search, board information and the card command bytes, against a scripted driver.
+#include "FakeBackends.h"
+#include "common/TestSupport.h"
+#include "device/EzUsb.h"
+#include "device/UsbSpiDrivers.h"
+#include "shell/Module1.h"
+
+using namespace EzUsb;
+using Bytes = std::vector<uint8_t>;
+
+class CardProtocolTest : public QObject {
+    Q_OBJECT
+    std::shared_ptr<fake::Driver> drv;
+
+    void SelectCard0()
+    {
+        SelectFirstUsbCard();
+        QCOMPARE(SelectedUsbCard.Valid, VTrue);
+        drv->cards[0].sent.clear();
+        sbtest::ClearMessages();
+    }
+
+private slots:
+    void init()
+    {
+        drv = std::make_shared<fake::Driver>();
+        for (auto& c : drv->cards)
+            c.present = false;
+        drv->cards[0].present = true;
+        SetEzUsbDriver(drv);
+        Module1::InitialiseState();
+        SelectedUsbCard = {};
+        sbtest::ClearMessages();
+    }
+    void cleanup() { SetEzUsbDriver(nullptr); }
+
+    void search_data()
+    {
+        QTest::addColumn<QList<int>>("present");       // slots with a device
+        QTest::addColumn<QList<int>>("products");      // product ID per present slot
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("message");
+        const QString none = "No USB Buffers Found, Please Verify Setup and Restart";
+        QTest::newRow("no device") << QList<int>{} << QList<int>{} << 0 << -1 << none;
+        QTest::newRow("one FIFO4") << QList<int>{0} << QList<int>{0xED03} << 1 << 0 << QString();
+        QTest::newRow("one MCP in slot 2") << QList<int>{2} << QList<int>{0xEF00} << 1 << 2 << QString();
+        QTest::newRow("two cards") << QList<int>{1, 3} << QList<int>{0xED03, 0xEF00} << 2 << 1 << QString();
+        QTest::newRow("wrong product") << QList<int>{0} << QList<int>{0xED04} << 0 << -1 << none;
+        QTest::newRow("wrong product then card") << QList<int>{0, 1} << QList<int>{0x1234, 0xEF00} << 1 << 1
+                                                 << QString();
+    }
+    void search()
+    {
+        QFETCH(QList<int>, present);
+        QFETCH(QList<int>, products);
+        QFETCH(int, count);
+        QFETCH(int, selected);
+        QFETCH(QString, message);
+        drv->cards[0].present = false;
+        for (int i = 0; i < present.size(); ++i) {
+            drv->cards[static_cast<size_t>(present[i])].present = true;
+            drv->cards[static_cast<size_t>(present[i])].product = static_cast<uint16_t>(products[i]);
+        }
+        SelectFirstUsbCard();
+        QCOMPARE(int(UsbCardCount), count);
+        QCOMPARE(int(SelectedUsbCardIndex), selected);
+        QCOMPARE(SelectedUsbCard.Valid, selected >= 0 ? VTrue : VFalse);
+        QCOMPARE(sbtest::MessageTexts(), message.isEmpty() ? QStringList{} : QStringList{message});
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(int(UsbCards[i].Number), i);
+            const bool counted = UsbCards[i].Valid == VTrue;
+            QCOMPARE(UsbCards[i].Name, counted ? QStringLiteral("Ezusb-%1").arg(i) : QString());
+        }
+        QCOMPARE(drv->opens, drv->closes);
+    }
+
+    void wrongVendorIsNotACard()
+    {
+        drv->cards[0].vendor = 0x04B4;
+        SelectFirstUsbCard();
+        QCOMPARE(int(UsbCardCount), 0);
+    }
+
+    void boardInfo_data()
+    {
+        QTest::addColumn<uint16_t>("maxPacket");
+        QTest::addColumn<QString>("usbVersion");
+        QTest::newRow("full speed") << uint16_t(64) << "1.1";
+        QTest::newRow("high speed") << uint16_t(65) << "2";
+    }
+    void boardInfo()
+    {
+        QFETCH(uint16_t, maxPacket);
+        QFETCH(QString, usbVersion);
+        drv->cards[0].pipe3MaxPacket = maxPacket;
+        drv->cards[0].product = ezusb::kProductIdMcp;
+        SelectFirstUsbCard();
+        QCOMPARE(SelectedUsbCard.CardType, QStringLiteral("MCP"));
+        QCOMPARE(SelectedUsbCard.Manufacturer, QStringLiteral("Fake Maker"));
+        QCOMPARE(SelectedUsbCard.Product, QStringLiteral("Fake Card"));
+        QCOMPARE(SelectedUsbCard.FirmwareVersion, 2.3f);
+        QCOMPARE(SelectedUsbCard.UsbVersion, usbVersion);
+        QCOMPARE(drv->cards[0].sent, (std::vector<Bytes>{{0}}));
+    }
+
+    void boardInfoFailure_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::newRow("strings") << 0;
+        QTest::newRow("command 0 write") << 1;
+        QTest::newRow("command 0 read") << 2;
+        QTest::newRow("pipe info") << 3;
+        QTest::newRow("short answer") << 4;
+    }
+    void boardInfoFailure()
+    {
+        QFETCH(int, fault);
+        fake::Card& c = drv->cards[0];
+        (fault == 0 ? c.failStrings : fault == 1 ? c.failWrites : fault == 2 ? c.failReads
+                                                 : fault == 3 ? c.failPipeInfo : c.shortReads) = true;
+        SelectFirstUsbCard();
+        // Counted as found, but not usable.
+        QCOMPARE(int(UsbCardCount), 1);
+        QCOMPARE(UsbCards[0].Valid, VFalse);
+        QCOMPARE(SelectedUsbCard.Valid, VFalse);
+        QCOMPARE(sbtest::MessageTexts(),
+                 (QStringList{"Error getting Board Info",
+                              "No Valid USB Buffers Found, Please Verify Setup and Restart"}));
+    }
+
+    void driverRequests()
+    {
+        QCOMPARE(GetStringDescriptor(0, 1), QStringLiteral("None"));
+        QCOMPARE(GetPipeMaxPacket(0, 3), 0);
+        uint8_t b[2] = {};
+        int32_t len = 2;
+        QCOMPARE(BulkTransfer(0, 0, b, len), -2);
+        QVERIFY(OpenUsbDriver("Ezusb-1") < 1);
+        const int32_t h = OpenUsbDriver("Ezusb-0");
+        QVERIFY(h >= 1);
+        QCOMPARE(GetStringDescriptor(h, 2), QStringLiteral("Fake Card"));
+        QCOMPARE(GetPipeMaxPacket(h, 3), 512);
+        QCOMPARE(GetPipeMaxPacket(h, 0), 64);
+        CloseUsbDriver(h);
+    }
+
+    void transferBytes_data()
+    {
+        QTest::addColumn<VBool>("positive");
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<QList<int>>("words");
+        QTest::addColumn<int>("sentChannel");
+        QTest::addColumn<Bytes>("message");
+        QTest::newRow("positive polarity") << VTrue << 1 << QList<int>{0xFFFF} << 1 << Bytes{13, 1, 1, 0xFF, 0xFF};
+        QTest::newRow("negative polarity") << VFalse << 2 << QList<int>{0x1234} << 2 << Bytes{14, 2, 1, 0x12, 0x34};
+        QTest::newRow("channel 0 becomes 1") << VTrue << 0 << QList<int>{0x0102, 0xA0B0} << 1
+                                             << Bytes{13, 1, 2, 0x01, 0x02, 0xA0, 0xB0};
+        QTest::newRow("channel 9 becomes 5") << VTrue << 9 << QList<int>{0x8000} << 5 << Bytes{13, 5, 1, 0x80, 0x00};
+    }
+    void transferBytes()
+    {
+        QFETCH(VBool, positive);
+        QFETCH(int, channel);
+        QFETCH(QList<int>, words);
+        QFETCH(int, sentChannel);
+        QFETCH(Bytes, message);
+        SelectCard0();
+        Module1::SpiPolarityPositive = positive;
+        Module1::SpiChannel = static_cast<uint8_t>(channel);
+        drv->cards[0].misoWords = {0xBEEF, 0x0102};
+        for (int i = 0; i < words.size(); ++i)
+            UsbSpiDrivers::SpiTxWords[static_cast<size_t>(i + 1)] = words[i];
+        SpiTransfer(static_cast<uint8_t>(words.size()));
+        QCOMPARE(drv->cards[0].sent, std::vector<Bytes>{message});
+        QCOMPARE(int(Module1::SpiChannel), sentChannel);
+        QCOMPARE(int(UsbSpiDrivers::SpiWordCount), int(words.size()));
+        QCOMPARE(UsbSpiDrivers::SpiRxWords[1], 0xBEEF);
+        if (words.size() > 1)
+            QCOMPARE(UsbSpiDrivers::SpiRxWords[2], 0x0102);
+        QVERIFY(sbtest::MessageTexts().isEmpty());
+    }
+
+    void setupCommands()
+    {
+        SelectCard0();
+        uint8_t delay = 0;
+        SetupSpi(delay);
+        QCOMPARE(int(delay), 1);
+        QCOMPARE(int(Module1::SpiDelay), 1);
+        SetSpiBits(uint8_t(0x48));
+        QCOMPARE(int(Module1::SpiStaticBits), 0x48);
+        drv->cards[0].spiDelay = 7;
+        drv->cards[0].spiBits = 0xFF;
+        ReadSpiConfig();
+        QCOMPARE(drv->cards[0].sent, (std::vector<Bytes>{{11, 1}, {12, 0x48}, {1}}));
+        QCOMPARE(int(Module1::SpiDelay), 7);
+        QCOMPARE(int(Module1::SpiStaticBits), 120);
+        QCOMPARE(SelectedUsbCard.Valid, VTrue);
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<int>("operation");   // 0 transfer, 1 delay, 2 bits, 3 read config
+        QTest::addColumn<int>("fault");       // 0 write fails, 1 read fails, 2 short read, 3 unplugged
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("transfer write") << 0 << 0 << QStringList{"Error Writing SPI"};
+        QTest::newRow("transfer read") << 0 << 1 << QStringList{"Error Reading SPI"};
+        QTest::newRow("transfer short read") << 0 << 2 << QStringList{"Error Reading SPI"};
+        QTest::newRow("transfer unplugged") << 0 << 3 << QStringList{"Error Writing SPI"};
+        QTest::newRow("delay write") << 1 << 0 << QStringList{"Error Setting up SPI"};
+        QTest::newRow("delay unplugged") << 1 << 3 << QStringList{"Error Setting up SPI"};
+        QTest::newRow("bits write") << 2 << 0 << QStringList{"Error Setting SPI Bits"};
+        QTest::newRow("config read") << 3 << 1 << QStringList{"Error Reading SPI"};
+        QTest::newRow("config unplugged") << 3 << 3 << QStringList{"Error Setting up SPI", "Error Reading SPI"};
+    }
+    void failures()
+    {
+        QFETCH(int, operation);
+        QFETCH(int, fault);
+        QFETCH(QStringList, messages);
+        SelectCard0();
+        fake::Card& c = drv->cards[0];
+        (fault == 0 ? c.failWrites : fault == 1 ? c.failReads : fault == 2 ? c.shortReads : c.present) =
+            fault != 3;
+        UsbSpiDrivers::SpiRxWords[1] = 0x5555;
+        UsbSpiDrivers::SpiTxWords[1] = 0x1111;
+        switch (operation) {
+        case 0: SpiTransfer(uint8_t(1)); break;
+        case 1: SetupSpi(uint8_t(9)); break;
+        case 2: SetSpiBits(uint8_t(8)); break;
+        default: ReadSpiConfig(); break;
+        }
+        QCOMPARE(sbtest::MessageTexts(), messages);
+        QCOMPARE(SelectedUsbCard.Valid, VFalse);
+        QCOMPARE(UsbSpiDrivers::SpiRxWords[1], 0x5555);
+        QCOMPARE(drv->opens, drv->closes);
+
+        // Card no longer ready: later operations send nothing and say nothing.
+        c = fake::Card{};
+        sbtest::ClearMessages();
+        SpiTransfer(uint8_t(1));
+        SetupSpi(uint8_t(3));
+        ReadSpiConfig();
+        QVERIFY(c.sent.empty());
+        QVERIFY(sbtest::MessageTexts().isEmpty());
+        QCOMPARE(UsbSpiDrivers::SpiRxWords[1], 0x5555);
+    }
+};
+
+SB_TEST_MAIN(CardProtocolTest)
+#include "tst_cardprotocol.moc"
