@@ -1,0 +1,74 @@
+#include "sim/VirtualSensor.h"
+#include "shell/Module1.h"
+#include "sim/SensorModel.h"
+#include <chrono>
+
+namespace sim {
+
+namespace {
+Clock SteadyClock()
+{
+    const auto start = std::chrono::steady_clock::now();
+    return [start] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+}
+} // namespace
+
+VirtualSensor::VirtualSensor(int product) : fixedProduct_(product), clock_(SteadyClock()) {}
+
+VirtualSensor::~VirtualSensor() = default;
+
+int VirtualSensor::Product() const
+{
+    if (fixedProduct_ == kProduct31470 || fixedProduct_ == kProduct31473)
+        return fixedProduct_;
+    return Module1::ProductNumber == kProduct31470 ? kProduct31470 : kProduct31473;
+}
+
+SensorModel& VirtualSensor::ModelFor(int product)
+{
+    auto& slot = models_[product == kProduct31470 ? 0 : 1];
+    if (!slot)
+        slot = std::make_unique<SensorModel>(product, clock_);
+    return *slot;
+}
+
+SensorModel& VirtualSensor::Model() { return ModelFor(Product()); }
+
+uint16_t VirtualSensor::Transfer(uint16_t mosi)
+{
+    const uint16_t miso = Model().Frame(mosi);
+    if (frameLogLimit_ > 0) {
+        if (frames_.size() >= frameLogLimit_)
+            frames_.erase(frames_.begin(), frames_.begin() + static_cast<std::ptrdiff_t>(frames_.size() / 2));
+        frames_.push_back({mosi, miso});
+    }
+    return miso;
+}
+
+uint16_t VirtualSensor::PendingOut() { return Model().PendingOut(); }
+
+uint16_t VirtualSensor::Peek(int byteAddr)
+{
+    SensorModel& m = Model();
+    m.Update();
+    return m.ReadWord(byteAddr);
+}
+
+void VirtualSensor::Poke(int byteAddr, uint16_t value) { Model().Poke(byteAddr, value); }
+
+void VirtualSensor::PowerOn() { Model().PowerOn(); }
+
+void VirtualSensor::SetClock(Clock clock) { clock_ = std::move(clock); }
+
+double VirtualSensor::Now() const { return clock_(); }
+
+bool VirtualSensor::BusyLineHigh()
+{
+    SensorModel& m = Model();
+    m.Update();
+    return m.BusyLineHigh();
+}
+
+} // namespace sim

@@ -1,0 +1,91 @@
+#pragma once
+// The virtual sensor: the register file of either product behind a full-duplex SPI
+// slave, with the capture engine that fills its buffers.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace sim {
+
+// One 16-bit frame as it crossed the bus.
+struct SpiFrame {
+    uint16_t mosi = 0;
+    uint16_t miso = 0;
+};
+
+// Seconds on an arbitrary, monotonic time line.
+using Clock = std::function<double()>;
+
+// A clock that only moves when told to, for tests.
+class ManualClock {
+public:
+    double Now() const { return now_; }
+    void Advance(double seconds) { now_ += seconds; }
+    void Set(double seconds) { now_ = seconds; }
+    // A Clock reading this object (which must outlive its users).
+    Clock AsClock() const
+    {
+        return [this] { return now_; };
+    }
+
+private:
+    double now_ = 0.0;
+};
+
+constexpr int kProduct31470 = 31470;
+constexpr int kProduct31473 = 31473;
+
+class SensorModel;
+
+class VirtualSensor {
+public:
+    // product 0 follows Module1::ProductNumber at every access (anything but 31470
+    // counts as 31473); 31470 or 31473 fixes it.
+    explicit VirtualSensor(int product = 0);
+    ~VirtualSensor();
+    VirtualSensor(const VirtualSensor&) = delete;
+    VirtualSensor& operator=(const VirtualSensor&) = delete;
+
+    // One full-duplex frame: returns what the sensor shifted out while `mosi` came in.
+    uint16_t Transfer(uint16_t mosi);
+    // The word the next frame will shift out (a bit-banging master needs it before the
+    // frame's own bits are known).
+    uint16_t PendingOut();
+
+    const std::vector<SpiFrame>& Frames() const { return frames_; }
+    void ClearFrames() { frames_.clear(); }
+    // The log keeps at most this many frames (older half dropped when exceeded).
+    void SetFrameLogLimit(size_t frames) { frameLogLimit_ = frames; }
+
+    // Test access beside the bus: the 16-bit word a read at byteAddr would answer, and
+    // setting it without side effects (CAPT_BUF* set the sample at CAPT_PNTR).
+    uint16_t Peek(int byteAddr);
+    void Poke(int byteAddr, uint16_t value);
+
+    // The product the sensor answers as right now.
+    int Product() const;
+    // Back to power-on state (registers, capture engine, flash image kept).
+    void PowerOn();
+
+    void SetClock(Clock clock);
+    double Now() const;
+
+    // Level of the busy line: false (low) while a capture runs.
+    bool BusyLineHigh();
+
+    // The model of the current product (capture engine and signal set-up).
+    SensorModel& Model();
+
+private:
+    SensorModel& ModelFor(int product);
+
+    int fixedProduct_ = 0;
+    std::array<std::unique_ptr<SensorModel>, 2> models_;
+    std::vector<SpiFrame> frames_;
+    size_t frameLogLimit_ = 4'000'000;
+    Clock clock_;
+};
+
+} // namespace sim
