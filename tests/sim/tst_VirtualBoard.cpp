@@ -1,5 +1,5 @@
 // The virtual board at the wire: register file semantics, card firmware, port decoder.
-#include "common/TestSupport.h"
+#include "TestSupport.h"
 #include "device/EzUsbDriver.h"
 #include "device/PortIo.h"
 #include "shell/Module1.h"
