@@ -1,6 +1,6 @@
 // Card search, board information and the card command bytes, against a scripted driver.
 #include "FakeBackends.h"
-#include "common/TestSupport.h"
+#include "TestSupport.h"
 #include "device/EzUsb.h"
 #include "device/UsbSpiDrivers.h"
 #include "shell/Module1.h"

@@ -1,6 +1,6 @@
 // Port value sequences of the bit-banged transport.
 #include "FakeBackends.h"
-#include "common/TestSupport.h"
+#include "TestSupport.h"
 #include "device/ParallelPort.h"
 #include "device/Spi_mod.h"
 #include "shell/Module1.h"

@@ -1,6 +1,6 @@
 // Register reads and writes turned into SPI frames, and the read decodings.
 #include "FakeBackends.h"
-#include "common/TestSupport.h"
+#include "TestSupport.h"
 #include "device/EzUsb.h"
 #include "device/ParallelPort.h"
 #include "device/Spi_mod.h"
