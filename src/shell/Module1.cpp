@@ -74,6 +74,11 @@ void ReadSettings(const QString& path)
         return;
     const QByteArray data = file.read(kMaxSettingsBytes);
     file.close();
+    ApplySettingsText(data);
+}
+
+void ApplySettingsText(const QByteArray& data)
+{
     for (const QByteArray& field : SplitFields(data)) {
         const qsizetype eq = field.indexOf('=');
         if (eq < 0)
