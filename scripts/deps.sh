@@ -5,7 +5,7 @@ PACKAGES=(build-essential cmake ninja-build pkg-config ccache
           qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
           libusb-1.0-0-dev umockdev libumockdev-dev libkissfft-dev
           python3 fonts-dejavu-core appstream dpkg-dev file
-          clang libclang-rt-14-dev valgrind)
+          clang libclang-rt-14-dev valgrind udev)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
