@@ -1,4 +1,5 @@
 #include "device/ParallelPort.h"
+#include "device/FrameTrace.h"
 #include "device/PortIo.h"
 #include "device/Spi_mod.h"
 #include "shell/Delay.h"
@@ -37,6 +38,7 @@ void ParallelWriteWord(int32_t& word)
         Out(5);
     }
     Out(0);
+    TraceFrame(static_cast<uint16_t>(word), std::nullopt);
     Delay(0.1f);
 }
 
@@ -59,6 +61,7 @@ int32_t ParallelReadWord(int16_t& address)
         Delay(0.0f);
     }
     Out(0);
+    TraceFrame(0, static_cast<uint16_t>(PortReadAccumulator));
     Delay(0.1f);
     Spi_mod::SpiReadWord = PortReadAccumulator;
     return PortReadAccumulator;

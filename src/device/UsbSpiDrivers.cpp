@@ -1,4 +1,5 @@
 #include "device/UsbSpiDrivers.h"
+#include "device/FrameTrace.h"
 #include "device/EzUsb.h"
 #include "shell/Messages.h"
 #include "shell/Module1.h"
@@ -115,7 +116,9 @@ void SpiTransfer(uint8_t& count)
         Fail(handle, "Error Reading SPI");
         return;
     }
-    for (int i = 1; i <= n; ++i)
+    for (int i = 1; i <= n; ++i) {
         SpiRxWords[i] = answer[static_cast<size_t>(2 * (i - 1))] * 256 + answer[static_cast<size_t>(2 * (i - 1) + 1)];
+        TraceFrame(static_cast<uint16_t>(SpiTxWords[i]), static_cast<uint16_t>(SpiRxWords[i]));
+    }
     CloseUsbDriver(handle);
 }
