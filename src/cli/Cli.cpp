@@ -1,0 +1,353 @@
+#include "cli/Cli.h"
+
+#include "device/EzUsb.h"
+#include "device/FrameTrace.h"
+#include "device/Spi_mod.h"
+#include "device/UsbSpiDrivers.h"
+#include "registers/m470Reg.h"
+#include "shell/Delay.h"
+#include "shell/Messages.h"
+#include "shell/Module1.h"
+#include "sim/Board.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <optional>
+
+namespace cli {
+namespace {
+
+// A failed command: message for stderr and exit code.
+struct Failure {
+    QString message;
+    int code;
+};
+
+QStringList Tokens(const QString& command) { return command.split(QLatin1Char(' '), Qt::SkipEmptyParts); }
+
+std::optional<int> ParseInt(const QString& text, int base = 10)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok, base);
+    return ok ? std::optional<int>(v) : std::nullopt;
+}
+
+class Session {
+public:
+    Session(const Options& o, QTextStream& out, QTextStream& err) : o_(o), out_(out), err_(err) {}
+
+    int RunAll()
+    {
+        SetMessageHandler([this](const MessageRequest& m) {
+            messages_ << m.text;
+            return MsgResult::Ok;
+        });
+        if (o_.trace)
+            SetFrameTraceHook([this](uint16_t sent, std::optional<uint16_t> received) {
+                err_ << QStringLiteral("SPI %1 -> %2\n")
+                            .arg(sent, 4, 16, QLatin1Char('0'))
+                            .arg(received ? QStringLiteral("%1").arg(*received, 4, 16, QLatin1Char('0'))
+                                          : QStringLiteral("----"))
+                            .toUpper()
+                            .replace(QStringLiteral("SPI"), QStringLiteral("spi"));
+                err_.flush();
+            });
+        InstallBackends();
+        Module1::InitialiseState();
+        Module1::ProductNumber = static_cast<int16_t>(o_.product);
+        o_.product == 31470 ? BuildTable31470() : BuildTable31473();
+        for (const QString& command : o_.commands) {
+            std::optional<Failure> f = RunOne(command);
+            if (f) {
+                err_ << "sensorbench-cli: " << f->message << "\n";
+                return f->code;
+            }
+        }
+        if (o_.json)
+            out_ << QJsonDocument(results_).toJson(QJsonDocument::Indented);
+        return kOk;
+    }
+
+private:
+    void InstallBackends()
+    {
+        const int cards = o_.simCards >= 0 ? o_.simCards : sim::EnvironmentCardCount();
+        if (cards > 0)
+            sim::Install(cards, 0);
+    }
+
+    QString DeviceError() const
+    {
+        return messages_.isEmpty() ? QStringLiteral("device error") : messages_.join(QStringLiteral("; "));
+    }
+
+    // Brings up the interface once, before the first command that talks to the sensor.
+    std::optional<Failure> EnsureInterface()
+    {
+        if (interfaceUp_)
+            return std::nullopt;
+        messages_.clear();
+        if (o_.portAddress >= 0) {
+            Module1::PortAddress = static_cast<int16_t>(o_.portAddress);
+            Module1::InterfaceType = 1;
+        } else {
+            Module1::InterfaceType = 2;
+            if (o_.card >= 0) {
+                FindUsbCards();
+                if (o_.card > 3 || EzUsb::UsbCards[size_t(o_.card)].Valid == VFalse)
+                    return Failure{QStringLiteral("no card in slot %1").arg(o_.card), kDeviceOrFileError};
+                EzUsb::SelectedUsbCard = EzUsb::UsbCards[size_t(o_.card)];
+                EzUsb::SelectedUsbCardIndex = static_cast<int16_t>(o_.card);
+            } else {
+                SelectFirstUsbCard();
+            }
+            if (EzUsb::SelectedUsbCard.Valid == VFalse)
+                return Failure{DeviceError(), kDeviceOrFileError};
+            SetSpiBits(Module1::SpiStaticBits);
+            SetupSpi(Module1::SpiDelay);
+        }
+        interfaceUp_ = true;
+        return CheckDevice();
+    }
+
+    std::optional<Failure> CheckDevice()
+    {
+        if (Module1::InterfaceType == 2 && EzUsb::SelectedUsbCard.Valid == VFalse)
+            return Failure{DeviceError(), kDeviceOrFileError};
+        return std::nullopt;
+    }
+
+    // A label (spaces trimmed, any case) or a row number of the active table.
+    std::optional<int16_t> FindRegister(const QString& name) const
+    {
+        if (auto row = ParseInt(name); row && *row >= 0 && *row <= m470Reg::LastRegisterIndex)
+            return static_cast<int16_t>(*row);
+        for (int r = 0; r <= m470Reg::LastRegisterIndex; ++r)
+            if (m470Reg::RegisterTable[size_t(r)].Label.trimmed().compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+                return static_cast<int16_t>(r);
+        return std::nullopt;
+    }
+
+    static std::optional<int32_t> ParseValue(const QString& text)
+    {
+        std::optional<int> v;
+        if (text.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive))
+            v = ParseInt(text.mid(2), 16);
+        else if (text.startsWith(QStringLiteral("-0x"), Qt::CaseInsensitive))
+        {
+            v = ParseInt(text.mid(3), 16);
+            if (v)
+                v = -*v;
+        }
+        else
+            v = ParseInt(text);
+        if (!v || *v < -32768 || *v > 65535)
+            return std::nullopt;
+        return *v;
+    }
+
+    static QString Hex4(int32_t v) { return QStringLiteral("%1").arg(v & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper(); }
+
+    std::optional<Failure> RunOne(const QString& command)
+    {
+        const QStringList t = Tokens(command);
+        if (t.isEmpty())
+            return Failure{QStringLiteral("empty command"), kUsageError};
+        const QString verb = t.first();
+        if (verb == QLatin1String("cards") && t.size() == 1)
+            return Cards();
+        if (verb == QLatin1String("read") && t.size() == 2)
+            return Read(t[1]);
+        if (verb == QLatin1String("write") && t.size() == 3)
+            return Write(t[1], t[2]);
+        return Failure{QStringLiteral("unknown command or wrong arguments: '%1'").arg(command), kUsageError};
+    }
+
+    std::optional<Failure> Cards()
+    {
+        messages_.clear();
+        FindUsbCards();
+        QJsonArray list;
+        for (int i = 0; i < 4; ++i) {
+            const UsbCardInfo& c = EzUsb::UsbCards[size_t(i)];
+            if (c.Valid == VFalse)
+                continue;
+            if (o_.json) {
+                list.append(QJsonObject{{QStringLiteral("slot"), i},
+                                        {QStringLiteral("type"), c.CardType},
+                                        {QStringLiteral("manufacturer"), c.Manufacturer},
+                                        {QStringLiteral("product"), c.Product},
+                                        {QStringLiteral("firmware"), QString::number(c.FirmwareVersion, 'f', 1)},
+                                        {QStringLiteral("usb"), c.UsbVersion}});
+            } else {
+                out_ << i << "\t" << c.CardType << "\t" << c.Manufacturer << "\t" << c.Product << "\t"
+                     << QString::number(c.FirmwareVersion, 'f', 1) << "\t" << c.UsbVersion << "\n";
+            }
+        }
+        if (o_.json)
+            results_.append(QJsonObject{{QStringLiteral("cards"), list}});
+        else if (EzUsb::UsbCardCount == 0)
+            out_ << "no cards found\n";
+        return std::nullopt;
+    }
+
+    std::optional<Failure> Read(const QString& name)
+    {
+        const auto row = FindRegister(name);
+        if (!row)
+            return Failure{QStringLiteral("unknown register '%1'").arg(name), kUsageError};
+        if (auto f = EnsureInterface())
+            return f;
+        ReadRegister(*row);
+        if (auto f = CheckDevice())
+            return f;
+        const QString label = m470Reg::RegisterTable[size_t(*row)].Label.trimmed();
+        const QString value = QString::number(double(Spi_mod::RegValue), 'g', 7);
+        if (o_.json)
+            results_.append(QJsonObject{{QStringLiteral("register"), label},
+                                        {QStringLiteral("row"), *row},
+                                        {QStringLiteral("raw"), Spi_mod::RegRaw},
+                                        {QStringLiteral("hex"), Hex4(Spi_mod::RegRaw)},
+                                        {QStringLiteral("value"), double(Spi_mod::RegValue)}});
+        else
+            out_ << label << "\t0x" << Hex4(Spi_mod::RegRaw) << "\t" << value << "\n";
+        return std::nullopt;
+    }
+
+    std::optional<Failure> Write(const QString& name, const QString& valueText)
+    {
+        const auto row = FindRegister(name);
+        if (!row)
+            return Failure{QStringLiteral("unknown register '%1'").arg(name), kUsageError};
+        const auto value = ParseValue(valueText);
+        if (!value)
+            return Failure{QStringLiteral("bad value '%1' (decimal, 0x hex or negative, 16 bits)").arg(valueText),
+                           kUsageError};
+        if (auto f = EnsureInterface())
+            return f;
+        WriteRegister(*row, *value);
+        if (auto f = CheckDevice())
+            return f;
+        const QString label = m470Reg::RegisterTable[size_t(*row)].Label.trimmed();
+        if (o_.json)
+            results_.append(QJsonObject{{QStringLiteral("register"), label},
+                                        {QStringLiteral("row"), *row},
+                                        {QStringLiteral("written"), *value},
+                                        {QStringLiteral("hex"), Hex4(*value)}});
+        else
+            out_ << label << "\t<- 0x" << Hex4(*value) << "\n";
+        return std::nullopt;
+    }
+
+    const Options& o_;
+    QTextStream& out_;
+    QTextStream& err_;
+    QStringList messages_;
+    QJsonArray results_;
+    bool interfaceUp_ = false;
+};
+
+} // namespace
+
+bool ParseOptions(const QStringList& args, Options* out, QString* error)
+{
+    Options o;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString a = args[i];
+        auto next = [&](QString* value) {
+            const qsizetype eq = a.indexOf(QLatin1Char('='));
+            if (eq > 0) {
+                *value = a.mid(eq + 1);
+                return true;
+            }
+            if (i + 1 >= args.size())
+                return false;
+            *value = args[++i];
+            return true;
+        };
+        const QString key = a.section(QLatin1Char('='), 0, 0);
+        QString v;
+        if (!o.commands.isEmpty() || !a.startsWith(QLatin1String("-"))) {
+            o.commands << a;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            o.help = true;
+        } else if (a == QLatin1String("--sim")) {
+            o.simCards = 1;
+        } else if (key == QLatin1String("--sim")) {
+            const auto n = ParseInt(a.mid(6));
+            if (!n || *n < 0 || *n > 4) {
+                *error = QStringLiteral("--sim takes 0 to 4 cards");
+                return false;
+            }
+            o.simCards = *n;
+        } else if (key == QLatin1String("--product")) {
+            if (!next(&v) || (v != QLatin1String("31470") && v != QLatin1String("31473"))) {
+                *error = QStringLiteral("--product takes 31470 or 31473");
+                return false;
+            }
+            o.product = v.toInt();
+        } else if (key == QLatin1String("--card")) {
+            const auto n = next(&v) ? ParseInt(v) : std::nullopt;
+            if (!n || *n < 0 || *n > 3) {
+                *error = QStringLiteral("--card takes a slot 0 to 3");
+                return false;
+            }
+            o.card = *n;
+        } else if (key == QLatin1String("--port")) {
+            const auto n = next(&v) ? ParseInt(v.startsWith(QLatin1String("0x")) ? v.mid(2) : v, 16) : std::nullopt;
+            if (!n || *n <= 0 || *n > 0xFFFF) {
+                *error = QStringLiteral("--port takes a hexadecimal I/O address, e.g. 378");
+                return false;
+            }
+            o.portAddress = *n;
+        } else if (a == QLatin1String("--trace")) {
+            o.trace = true;
+        } else if (a == QLatin1String("--json")) {
+            o.json = true;
+        } else if (a == QLatin1String("--fast")) {
+            o.fast = true;
+        } else {
+            *error = QStringLiteral("unknown option '%1'").arg(a);
+            return false;
+        }
+    }
+    if (!o.help && o.commands.isEmpty()) {
+        *error = QStringLiteral("no command given");
+        return false;
+    }
+    *out = o;
+    return true;
+}
+
+QString HelpText()
+{
+    return QStringLiteral(
+        "Usage: sensorbench-cli [options] COMMAND...\n"
+        "Each COMMAND is one argument (quote it); commands run in order in one process.\n"
+        "\n"
+        "Options:\n"
+        "  --sim[=N]              use N virtual USB-SPI cards (default 1), as SENSORBENCH_SIM=N\n"
+        "  --product 31470|31473  register table to use (default 31473)\n"
+        "  --card N               use the card in slot N (0..3) instead of the first one found\n"
+        "  --port ADDR            use the parallel port at hex address ADDR instead of a card\n"
+        "  --trace                print every SPI frame sent and received to stderr\n"
+        "  --json                 print results as JSON\n"
+        "  --fast                 batched card transfers for capture read-outs\n"
+        "  -h, --help             this text\n"
+        "\n"
+        "Commands:\n"
+        "  cards                  list the USB-SPI cards found\n"
+        "  read REG               read a register (label or row number): raw hex and scaled value\n"
+        "  write REG VALUE        write VALUE (decimal, 0x hex or negative)\n"
+        "\n"
+        "Exit codes: 0 success, 1 device or file error, 2 usage error.\n");
+}
+
+int Run(const Options& options, QTextStream& out, QTextStream& err)
+{
+    Session s(options, out, err);
+    return s.RunAll();
+}
+
+} // namespace cli
