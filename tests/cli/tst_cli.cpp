@@ -1,0 +1,121 @@
+#include "TestSupport.h"
+#include "shell/Delay.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+struct Result {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the CLI with the test binary's delay calibration handed over.
+Result RunCli(const QStringList& args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("SENSORBENCH_SIM"));
+    env.insert(QStringLiteral("SENSORBENCH_DELAY_LOOPS"), QString::number(DelayState::DelayLoopCount));
+    p.setProcessEnvironment(env);
+    p.start(qEnvironmentVariable("SB_CLI"), args);
+    if (!p.waitForFinished(120000))
+        return {};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY2(!qEnvironmentVariableIsEmpty("SB_CLI"), "SB_CLI not set"); }
+
+    void cards_data()
+    {
+        QTest::addColumn<QString>("sim");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("none") << "--sim=0" << 0;
+        QTest::newRow("one") << "--sim" << 1;
+        QTest::newRow("two") << "--sim=2" << 2;
+    }
+    void cards()
+    {
+        QFETCH(QString, sim);
+        QFETCH(int, lines);
+        const Result r = RunCli({sim, QStringLiteral("cards")});
+        QCOMPARE(r.code, 0);
+        if (lines == 0) {
+            QCOMPARE(r.out, QStringLiteral("no cards found\n"));
+            return;
+        }
+        const QStringList rows = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(rows.size(), lines);
+        for (int i = 0; i < lines; ++i) {
+            QVERIFY2(rows[i].startsWith(QString::number(i) + QStringLiteral("\tFIFO4\t")), qPrintable(rows[i]));
+            QVERIFY(rows[i].contains(QStringLiteral("Virtual")));
+        }
+    }
+
+    void writeThenReadSeesItsOwnWriteAtTheWire()
+    {
+        const Result r = RunCli({QStringLiteral("--sim"), QStringLiteral("--trace"), QStringLiteral("write X_NULL -5"),
+                                 QStringLiteral(" read  x_null ")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("X_NULL\t<- 0xFFFB\nX_NULL\t0xFFFB\t-0.02384186\n"));
+        // High byte first, then low byte; the read frame twice, its answer in the second.
+        const QStringList frames = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY(frames.size() >= 4);
+        QCOMPARE(frames.mid(frames.size() - 4),
+                 QStringList({QStringLiteral("spi sent 83FF received 0000"), QStringLiteral("spi sent 82FB received 0000"),
+                              QStringLiteral("spi sent 0200 received 0000"), QStringLiteral("spi sent 0200 received FFFB")}));
+    }
+
+    void jsonAndRowNumbers()
+    {
+        const Result r = RunCli({QStringLiteral("--sim"), QStringLiteral("--json"), QStringLiteral("write 33 0x1234"),
+                                 QStringLiteral("read SCRATCH_A")});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.contains(QStringLiteral("\"hex\": \"1234\"")), qPrintable(r.out));
+        QVERIFY(r.out.contains(QStringLiteral("\"raw\": 4660")));
+    }
+
+    void errors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unknown register") << QStringList{"--sim", "read NOPE"} << 2 << "unknown register 'NOPE'";
+        QTest::newRow("bad value") << QStringList{"--sim", "write X_NULL 12abc"} << 2 << "bad value '12abc'";
+        QTest::newRow("value too big") << QStringList{"--sim", "write X_NULL 70000"} << 2 << "bad value '70000'";
+        QTest::newRow("unknown command") << QStringList{"--sim", "frobnicate"} << 2 << "unknown command";
+        QTest::newRow("unknown option") << QStringList{"--frob", "cards"} << 2 << "unknown option '--frob'";
+        QTest::newRow("bad product") << QStringList{"--product", "5", "cards"} << 2 << "--product takes 31470 or 31473";
+        QTest::newRow("no command") << QStringList{"--sim"} << 2 << "no command given";
+        QTest::newRow("no card") << QStringList{"--sim=0", "read X_NULL"} << 1
+                                 << "No USB Buffers Found, Please Verify Setup and Restart";
+        QTest::newRow("empty slot") << QStringList{"--sim", "--card", "2", "read X_NULL"} << 1 << "no card in slot 2";
+    }
+    void errors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        const Result r = RunCli(args);
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.err.startsWith(QStringLiteral("sensorbench-cli: ")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        // One line, plus the pointer to --help for a command line that does not parse.
+        QVERIFY2(r.err.count(QLatin1Char('\n')) <= 2, qPrintable(r.err));
+    }
+
+    void helpListsCommands()
+    {
+        const Result r = RunCli({QStringLiteral("--help")});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.startsWith(QStringLiteral("Usage: sensorbench-cli")));
+    }
+};
+
+SB_TEST_MAIN(TestCli)
+#include "tst_cli.moc"
