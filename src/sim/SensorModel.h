@@ -1,5 +1,6 @@
 #pragma once
 // One product's sensor: byte-addressed register file and what its registers do.
+#include "sim/SignalModel.h"
 #include "sim/VirtualSensor.h"
 #include <array>
 #include <cstdint>
@@ -57,11 +58,54 @@ constexpr int SIGNTRL = 0x60;
 constexpr int CHKSUMU = 0x65;
 } // namespace reg
 
+// STATUS bits.
+namespace status {
+constexpr uint16_t SupplyLow = 0x0001;
+constexpr uint16_t SupplyHigh = 0x0002;
+constexpr uint16_t FlashUpdateFailure = 0x0004;
+constexpr uint16_t SpiCommFailure = 0x0008;
+constexpr uint16_t PeriodViolation = 0x0010;
+constexpr uint16_t SelfTestFailure = 0x0020;
+constexpr uint16_t FlashMemoryFailure = 0x0040;
+constexpr uint16_t DataReady = 0x0080;
+constexpr uint16_t AlarmX = 0x0100;
+constexpr uint16_t SystemAlarm = 0x0800;
+constexpr uint16_t AlarmXEvent = 0x1000;
+} // namespace status
+
+// COMMAND bits.
+namespace command {
+constexpr uint16_t AutoNull = 0x0001;
+constexpr uint16_t PowerDown = 0x0002;
+constexpr uint16_t SelfTest = 0x0004;
+constexpr uint16_t FactoryReset = 0x0008;
+constexpr uint16_t ClearStatus = 0x0010;
+constexpr uint16_t FlashTest = 0x0020;
+constexpr uint16_t SoftwareReset = 0x0080;
+constexpr uint16_t ClearBuffers = 0x0100;
+constexpr uint16_t CaptureStartStop = 0x0800;
+constexpr uint16_t Backup = 0x1000;
+constexpr uint16_t Restore = 0x2000;
+} // namespace command
+
+constexpr int kBufferSamples = 1024;
+
+// Internal sample rates (samples per second before averaging). AVG_CNT = n averages
+// 2^n consecutive samples, so the buffers hold fs / 2^n samples per second; at the
+// largest averaging a capture's 1024 samples still fit in its capture time.
+constexpr double kSampleRate31470 = 88000.0;
+constexpr double kSampleRate31473 = 64000.0;
+
+// Capture time in seconds by product and averaging exponent (0..10); an event capture
+// that also writes to flash takes longer. Extended captures take three times as long.
+double CaptureSeconds(int product, int avgExponent, bool flashOnEvent);
+
 class SensorModel {
 public:
     SensorModel(int product, const Clock& clock);
 
     int Product() const { return product_; }
+    double SampleRate() const;
 
     // One frame; returns the word shifted out during it.
     uint16_t Frame(uint16_t mosi);
@@ -72,26 +116,95 @@ public:
     uint16_t ReadWord(int addr);
     // One write frame's byte; read-only bytes ignore it.
     void WriteByte(int addr, uint8_t value);
-    // Direct access for tests and set-up, no actions.
+    // Direct access for tests and set-up, no actions. A live output or buffer set this
+    // way keeps the value until the next reset.
     void Poke(int addr, uint16_t value);
-
-    // Power-on register contents.
-    void PowerOn();
     bool IsReadOnly(int addr) const;
 
-    // Lets time-driven state catch up with the clock.
+    // Power-on: settings from the flash image (factory defaults if it was never written),
+    // capture engine idle, status clear.
+    void PowerOn();
+
+    SignalModel& Signal() { return signal_; }
+    const std::array<int16_t, kBufferSamples>& Buffer(int i) const { return buffers_[static_cast<size_t>(i)]; }
+
+    // Lets time-driven state (captures, automatic and event modes) catch up with the clock.
     void Update();
-    bool BusyLineHigh();
+    bool Capturing() const { return capturing_; }
+    bool Running() const { return autoRunning_ || armed_; }
+    // Level of DIO pin 1 or 2 (true = high). DIO pin 1 is the board's busy line.
+    bool PinLevel(int pin) const;
+    // An outside level on a DIO pin used as input (GPIO input or capture trigger);
+    // a trigger input starts a capture on its falling edge.
+    void DriveInput(int pin, bool high);
+
+    // Fault injection.
+    void SetSelfTestFails(bool on) { selfTestFails_ = on; }
+    void SetFlashFails(bool on) { flashFails_ = on; }
 
 private:
+    enum class CaptureKind { Buffers, Extended, Event };
+
     uint16_t Word(int addr) const;
     void SetWord(int addr, uint16_t value);
-    void AfterWrite(int addr);
+    void SetStatus(uint16_t bits) { SetWord(reg::STATUS, Word(reg::STATUS) | bits); }
+    void AfterWrite(int addr, uint8_t previous);
+    void Command(uint16_t bits);
+    void LoadFactoryDefaults();
+    void CopySettings(const std::array<uint8_t, 128>& from);
+    void BackupToFlash(bool withSettings);
+    void StartStop();
+    void StartCapture(double t, CaptureKind kind, double triggerTime);
+    void CompleteCapture();
+    bool ScanForTrigger(double until);
+    int AvgExponent() const;
+    int CaptureMode() const { return (Word(reg::CAPT_CTRL) >> 2) & 3; }
+    int PreTriggerSamples() const { return 64 << ((Word(reg::CAPT_CTRL) >> 4) & 3); }
+    double PeriodSeconds() const;
+    double SamplePeriod() const;
+    double AxisScale(int axis) const;
+    int16_t NullCounts(int axis) const;
+    // Sample counts of axis at time t as the capture engine delivers them.
+    int16_t SampleCounts(int axis, double t, int avgExponent) const;
+    int AlarmAxisTripped(int axis, int16_t counts) const;
+    bool SystemAlarmTripped(double supply, double temperature) const;
+    uint16_t SupplyCounts(double volts) const;
+    uint16_t TemperatureCounts(double celsius) const;
+    uint16_t LiveOutput(int addr);
+    void CheckSupply(double volts);
 
     int product_;
     const Clock& clock_;
+    SignalModel signal_;
     std::array<uint8_t, 128> mem_{};
     uint16_t pendingOut_ = 0;
+    std::array<std::array<int16_t, kBufferSamples>, 3> buffers_{};
+    std::array<bool, 128> frozen_{};
+
+    struct Flash {
+        bool settingsValid = false;
+        bool buffersValid = false;
+        std::array<uint8_t, 128> settings{};
+        std::array<std::array<int16_t, kBufferSamples>, 3> buffers{};
+    } flash_;
+
+    bool capturing_ = false;
+    CaptureKind kind_ = CaptureKind::Buffers;
+    double captureStart_ = 0.0; // time of the first sample
+    double captureEnd_ = 0.0;
+    int captureAvg_ = 0;
+    int captureAxis_ = 0;
+    bool captureFlash_ = false;
+    uint16_t eventBits_ = 0;
+    bool autoRunning_ = false;
+    double nextAutoStart_ = 0.0;
+    bool armed_ = false;
+    double scanFrom_ = 0.0;
+    std::array<bool, 2> drivenHigh_{true, true};
+    std::array<bool, 2> driven_{false, false};
+    bool selfTestFails_ = false;
+    bool flashFails_ = false;
+    uint16_t endurance_ = 0; // flash writes, kept over resets
 };
 
 } // namespace sim

@@ -58,6 +58,8 @@ uint16_t VirtualSensor::Peek(int byteAddr)
 
 void VirtualSensor::Poke(int byteAddr, uint16_t value) { Model().Poke(byteAddr, value); }
 
+SignalModel& VirtualSensor::Signal() { return Model().Signal(); }
+
 void VirtualSensor::PowerOn() { Model().PowerOn(); }
 
 void VirtualSensor::SetClock(Clock clock) { clock_ = std::move(clock); }
@@ -68,7 +70,7 @@ bool VirtualSensor::BusyLineHigh()
 {
     SensorModel& m = Model();
     m.Update();
-    return m.BusyLineHigh();
+    return m.PinLevel(0);
 }
 
 } // namespace sim

@@ -38,6 +38,7 @@ constexpr int kProduct31470 = 31470;
 constexpr int kProduct31473 = 31473;
 
 class SensorModel;
+class SignalModel;
 
 class VirtualSensor {
 public:
@@ -72,8 +73,12 @@ public:
     void SetClock(Clock clock);
     double Now() const;
 
-    // Level of the busy line: false (low) while a capture runs.
+    // Level of the board's busy line (DIO pin 1; with the power-on set-up it is low
+    // while a capture runs).
     bool BusyLineHigh();
+
+    // What the current product's axes feel (set-up for tests and demos).
+    SignalModel& Signal();
 
     // The model of the current product (capture engine and signal set-up).
     SensorModel& Model();
