@@ -187,6 +187,7 @@ void tst_VirtualBoard::readOnlyRegistersIgnoreWrites()
     QFETCH(int, addr);
     QFETCH(bool, readOnly);
     sim::VirtualSensor& s = sim::Install(1, product).Sensor();
+    s.Poke(addr, 0x1234); // also holds a live output still
     const uint16_t before = ReadReg(s, addr);
     WriteReg(s, addr, static_cast<uint16_t>(before ^ 0x0101));
     const uint16_t after = ReadReg(s, addr);
