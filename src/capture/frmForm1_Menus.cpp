@@ -1,4 +1,5 @@
 #include "capture/frmForm1.h"
+#include "datalog/frmFileDir.h"
 #include "shell/Module1.h"
 #include "ui/Ui.h"
 
@@ -17,7 +18,7 @@ void frmForm1::MnuCal_Click() { NotBuiltYet(QStringLiteral("Calibration")); }
 void frmForm1::mnuCommand_Click() { NotBuiltYet(QStringLiteral("Command Register")); }
 void frmForm1::mnuDIOGPIO_Click() { NotBuiltYet(QStringLiteral("GPIO_Ctrl   DIO_Ctrl")); }
 void frmForm1::mnumsc_Click() { NotBuiltYet(QStringLiteral("MSC_CTRL")); }
-void frmForm1::mnuDatalog_Click() { NotBuiltYet(QStringLiteral("Data File")); }
+void frmForm1::mnuDatalog_Click() { ui::ShowModal(frmFileDir::instance()); }
 void frmForm1::mnuRegisters_Click() { NotBuiltYet(QStringLiteral("Registers")); }
 void frmForm1::mnuParallelPort_Click() { NotBuiltYet(QStringLiteral("Parallel Port Setup")); }
 

@@ -1,0 +1,71 @@
+#pragma once
+// The data file written after each capture read-out, and the data-log choices
+// that outlive the data-log window.
+#include <QByteArray>
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+namespace DataLog {
+
+enum class DataFormat { LSB, Scaled };
+
+// Choices made in the data-log window (empty until set; the writer fills in defaults).
+inline QString FileDir;    // ends with '/'
+inline QString FileBase;
+inline QString FileExt;    // ".CSV", ".txt", or the default ".csv"
+inline QString FilePath;   // full path of the next file
+inline DataFormat Format = DataFormat::LSB;
+
+// Name box text, kept while the window is closed so it is shown again.
+inline QString SavedFileBase;
+// Extension list index saved on OK, Cancel and close.
+inline int16_t SavedExtIndex = 0;
+// Number of the next data file.
+inline int16_t DataFileNumber = 1;
+
+// Restores the start-up values of everything above.
+void ResetState();
+
+// Numbers, dates and the separator follow this locale: QLocale::system() unless a test set one.
+QLocale Locale();
+void SetLocale(const QLocale& locale);
+void ResetLocale();
+
+// Current date and time for lines 2 and 3 (replaceable so tests get fixed bytes).
+void SetClock(std::function<QDateTime()> clock);
+// The directory that holds the files when none was chosen (the program's own, unless set).
+QString ApplicationDirectory();
+void SetApplicationDirectory(const QString& dir);
+
+// Tab when the locale writes 1.2 with a decimal comma, else comma.
+QChar FieldSeparator(const QLocale& locale);
+// General number text: at most 15 significant digits, no trailing zeros, no grouping.
+QString GeneralNumber(double value, const QLocale& locale);
+
+// FileDir & FileBase & "_" & DataFileNumber & FileExt.
+QString ComposeFilePath();
+// Fills empty FileDir, FileBase, FileExt with their defaults and composes FilePath.
+void FillDefaults();
+
+// The whole file: header from the capture record and status bits, then 1024 sample lines.
+// averagingExponent: line 4 holds 2 to this power.
+QByteArray DataFileBytes(int averagingExponent, const QLocale& locale, const QDateTime& now);
+
+struct WriteResult {
+    bool ok = false;
+    int16_t number = 0;   // number of the file written (or attempted)
+    QString path;
+    QString error;        // reason when !ok
+};
+
+// Fills in defaults, writes the next numbered file atomically and, on success only,
+// advances DataFileNumber.
+WriteResult WriteNextDataFile(int averagingExponent);
+
+// The user's message for a file that could not be written.
+QString WriteFailureMessage(const WriteResult& result);
+
+} // namespace DataLog

@@ -1,0 +1,358 @@
+// The data-log window, offscreen: its choices as the data files show them, the
+// file number and count label, and a file that cannot be written.
+#include "common/TestSupport.h"
+#include "datalog/DataLogTestData.h"
+
+#include "capture/frmForm1.h"
+#include "datalog/frmFileDir.h"
+#include "ui/Ui.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTreeView>
+
+using namespace dltest;
+
+namespace {
+frmFileDir* Dlg() { return frmFileDir::instance(); }
+QLabel* CountLabel() { return frmForm1::instance()->LbLDataLogCount; }
+
+// Opens the window through the main window's menu; `action` runs while it is shown.
+void OpenDialog(const std::function<void(frmFileDir*)>& action)
+{
+    sbtest::SetModalAction([action](QWidget* w) {
+        auto* d = qobject_cast<frmFileDir*>(w);
+        QVERIFY(d);
+        QVERIFY(d->isVisible());
+        action(d);
+    });
+    frmForm1::instance()->mnuDatalog_Click();
+    sbtest::SetModalAction({});
+}
+
+QStringList FileLines(const QString& path) { return QString::fromUtf8(ReadAll(path)).split(QStringLiteral("\r\n")); }
+
+QColor Background(QLabel* l) { return l->palette().color(QPalette::Window); }
+} // namespace
+
+class tst_frmFileDir : public QObject {
+    Q_OBJECT
+    QTemporaryDir appDir_;
+    QString app_;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(appDir_.isValid());
+        app_ = appDir_.path();
+        frmForm1::instance();
+        sbtest::ClearMessages();
+    }
+
+    void init()
+    {
+        Dlg()->Unload();
+        FreshState(app_);
+        CountLabel()->setText(QStringLiteral("0"));
+        sbtest::ClearMessages();
+        for (const QString& f : QDir(app_).entryList(QDir::Files))
+            QFile::remove(app_ + QLatin1Char('/') + f);
+    }
+
+    void cleanupTestCase()
+    {
+        DataLog::SetClock({});
+        DataLog::ResetLocale();
+        DataLog::SetApplicationDirectory({});
+    }
+
+    void firstOpeningThenCancel()
+    {
+        OpenDialog([this](frmFileDir* d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("Data File"));
+            QCOMPARE(d->txtFileName->text(), QStringLiteral("DATALOG"));
+            QCOMPARE(d->txtFileNum->text(), QStringLiteral("1"));
+            QVERIFY(!d->txtFileNum->isEnabled());
+            QVERIFY(d->opDataFormatLSB->isChecked());
+            QVERIFY(!d->OpDataFormatScaled->isChecked());
+            QCOMPARE(d->comboExtension->currentText(), QStringLiteral("*.CSV"));
+            QCOMPARE(d->Dir1Path(), app_);
+            QVERIFY(app_.startsWith(d->Drive1Drive()));
+            QTest::mouseClick(d->cmdCancel, Qt::LeftButton);
+            QVERIFY(!d->isVisible());
+        });
+        QCOMPARE(sbtest::ModalsShown().last(), Dlg());
+        QVERIFY(DataLog::FileBase.isEmpty());
+        QVERIFY(DataLog::FileExt.isEmpty());
+
+        Dlg()->WriteDataFile();
+        QVERIFY(QFile::exists(app_ + QStringLiteral("/Datalog_1.csv")));
+        QCOMPARE(FileLines(app_ + QStringLiteral("/Datalog_1.csv")).first(), QStringLiteral("File Name,Datalog.csv"));
+        QCOMPARE(CountLabel()->text(), QStringLiteral("1"));
+        QCOMPARE(Dlg()->txtFileNum->text(), QStringLiteral("2"));
+        QVERIFY(sbtest::Messages().isEmpty());
+    }
+
+    void okNaming_data()
+    {
+        QTest::addColumn<int>("extIndex");
+        QTest::addColumn<QString>("firstFile");
+        QTest::addColumn<QString>("secondFile");
+        QTest::addColumn<QString>("listNextTime");
+        QTest::newRow("*.CSV") << 0 << "Run_1.CSV" << "Run_2.CSV" << "*.CSV";
+        QTest::newRow("*.TXT") << 1 << "Run_1.txt" << "Run_2.txt" << "*.TXT";
+        QTest::newRow("*.* gives .txt, shown as *.CSV") << 2 << "Run_1.txt" << "Run_2.txt" << "*.CSV";
+    }
+
+    void okNaming()
+    {
+        QFETCH(int, extIndex);
+        QFETCH(QString, firstFile);
+        QFETCH(QString, secondFile);
+        QFETCH(QString, listNextTime);
+        QTemporaryDir target;
+        const QString dir = target.path();
+
+        OpenDialog([&](frmFileDir* d) {
+            d->comboExtension->setCurrentIndex(extIndex);
+            d->txtFileName->clear();
+            QTest::keyClicks(d->txtFileName, QStringLiteral("Run"));
+            d->SetDir1Path(dir);
+            QTest::mouseClick(d->cmdOK, Qt::LeftButton);
+            QVERIFY(!d->isVisible());
+        });
+        QCOMPARE(DataLog::FilePath, dir + QLatin1Char('/') + firstFile);
+        QCOMPARE(DataLog::FileDir, dir + QLatin1Char('/'));
+        QCOMPARE(DataLog::SavedExtIndex, int16_t(extIndex));
+
+        Dlg()->WriteDataFile();
+        QCOMPARE(FileLines(dir + QLatin1Char('/') + firstFile).first(),
+                 QStringLiteral("File Name,Run") + firstFile.mid(firstFile.indexOf(u'.')));
+
+        OpenDialog([&](frmFileDir* d) {
+            QCOMPARE(d->comboExtension->currentText(), listNextTime);
+            QCOMPARE(d->Dir1Path(), dir);
+            QCOMPARE(d->txtFileName->text(), QStringLiteral("Run"));
+            QVERIFY(dir.startsWith(d->Drive1Drive()));
+            d->close();
+        });
+        // Until OK is pressed again the files keep their extension.
+        Dlg()->WriteDataFile();
+        QVERIFY(QFile::exists(dir + QLatin1Char('/') + secondFile));
+        QCOMPARE(QDir(dir).entryList(QDir::Files).size(), 2);
+    }
+
+    void emptyNameKeepsDialogOpen()
+    {
+        OpenDialog([](frmFileDir* d) {
+            d->txtFileName->clear();
+            QVERIFY(DataLog::SavedFileBase.isEmpty());
+            QTest::mouseClick(d->cmdOK, Qt::LeftButton);
+            QCOMPARE(sbtest::MessageTexts(), QStringList{QStringLiteral("Please enter a file name or press CANCEL")});
+            QCOMPARE(sbtest::Messages().first().buttons, MsgButtons::Ok);
+            QVERIFY(d->isVisible());
+            QTest::mouseClick(d->cmdCancel, Qt::LeftButton);
+        });
+        QVERIFY(DataLog::FileBase.isEmpty());
+        QVERIFY(DataLog::FilePath.isEmpty());
+    }
+
+    void typedNameShownAgainAfterCancel()
+    {
+        OpenDialog([](frmFileDir* d) {
+            d->txtFileName->clear();
+            QTest::keyClicks(d->txtFileName, QStringLiteral("Trial"));
+            d->comboExtension->setCurrentIndex(1);
+            d->close(); // the window frame's close button
+        });
+        QVERIFY(DataLog::FileBase.isEmpty());
+        QCOMPARE(DataLog::SavedExtIndex, int16_t(1));
+        OpenDialog([](frmFileDir* d) {
+            QCOMPARE(d->txtFileName->text(), QStringLiteral("Trial"));
+            QCOMPARE(d->comboExtension->currentText(), QStringLiteral("*.TXT"));
+            QTest::mouseClick(d->cmdCancel, Qt::LeftButton);
+        });
+        Dlg()->WriteDataFile();
+        QVERIFY(QFile::exists(app_ + QStringLiteral("/Datalog_1.csv")));
+    }
+
+    void dataFormat_data()
+    {
+        QTest::addColumn<bool>("scaled");
+        QTest::addColumn<bool>("pressOk");
+        QTest::addColumn<QString>("firstSample");
+        QTest::newRow("scaled, OK") << true << true << "0,-48.8959999084473,-1.24927997589111,0";
+        QTest::newRow("scaled, Cancel") << true << false << "0,-48.8959999084473,-1.24927997589111,0";
+        QTest::newRow("LSB, OK") << false << true << "0,-512,-1024,0";
+    }
+
+    void dataFormat()
+    {
+        QFETCH(bool, scaled);
+        QFETCH(bool, pressOk);
+        QFETCH(QString, firstSample);
+        DataLog::Format = scaled ? DataLog::DataFormat::LSB : DataLog::DataFormat::Scaled;
+        OpenDialog([&](frmFileDir* d) {
+            QRadioButton* option = scaled ? d->OpDataFormatScaled : d->opDataFormatLSB;
+            // On the indicator: a radio button takes clicks on its indicator and text only.
+            QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(8, option->height() / 2));
+            QVERIFY(option->isChecked());
+            QTest::mouseClick(pressOk ? d->cmdOK : d->cmdCancel, Qt::LeftButton);
+        });
+        Dlg()->WriteDataFile();
+        const QStringList lines = FileLines(app_ + QStringLiteral("/") +
+                                            (pressOk ? QStringLiteral("DATALOG_1.CSV") : QStringLiteral("Datalog_1.csv")));
+        QCOMPARE(lines.value(15), firstSample);
+        QCOMPARE(lines.value(6), QStringLiteral("Capt_Xpk,-35")); // peaks stay raw
+        OpenDialog([&](frmFileDir* d) {
+            QCOMPARE(d->OpDataFormatScaled->isChecked(), scaled);
+            QCOMPARE(d->opDataFormatLSB->isChecked(), !scaled);
+            d->close();
+        });
+    }
+
+    void resetFileNumberOverwritesFileOne()
+    {
+        for (int i = 0; i < 3; ++i)
+            Dlg()->WriteDataFile();
+        QCOMPARE(CountLabel()->text(), QStringLiteral("3"));
+        const QByteArray before = ReadAll(app_ + QStringLiteral("/Datalog_1.csv"));
+        OpenDialog([](frmFileDir* d) {
+            QCOMPARE(d->txtFileNum->text(), QStringLiteral("4"));
+            QTest::mouseClick(d->cmdReSetFileIndex, Qt::LeftButton);
+            QCOMPARE(d->txtFileNum->text(), QStringLiteral("1"));
+            QTest::mouseClick(d->cmdCancel, Qt::LeftButton);
+        });
+        QCOMPARE(DataLog::DataFileNumber, int16_t(1));
+        QCOMPARE(CountLabel()->text(), QStringLiteral("0"));
+        CaptureRecord::CaptPeakZ = 9;
+        Dlg()->WriteDataFile();
+        QCOMPARE(CountLabel()->text(), QStringLiteral("1"));
+        const QStringList lines = FileLines(app_ + QStringLiteral("/Datalog_1.csv"));
+        QCOMPARE(lines.value(8), QStringLiteral("Capt_ADC1pk,9"));
+        QVERIFY(ReadAll(app_ + QStringLiteral("/Datalog_1.csv")) != before);
+        QCOMPARE(QDir(app_).entryList(QDir::Files).size(), 3);
+    }
+
+    void countLabelAndAveraging_data()
+    {
+        QTest::addColumn<int>("avgIndex");
+        QTest::addColumn<QString>("avgLine");
+        QTest::newRow("AVG 1") << 0 << "AVG_Cnt,1";
+        QTest::newRow("AVG 64") << 6 << "AVG_Cnt,64";
+        QTest::newRow("AVG 1024") << 10 << "AVG_Cnt,1024";
+    }
+
+    void countLabelAndAveraging()
+    {
+        QFETCH(int, avgIndex);
+        QFETCH(QString, avgLine);
+        QComboBox* avg = frmForm1::instance()->ComboAVG;
+        {
+            const QSignalBlocker block(avg);
+            if (avg->count() < 11)
+                for (int i = avg->count(); i < 11; ++i)
+                    avg->addItem(QString::number(1 << i));
+            avg->setCurrentIndex(avgIndex);
+        }
+        // The clock is read while the file is composed: the label is yellow then.
+        QColor during;
+        QString textDuring;
+        DataLog::SetClock([&] {
+            during = Background(CountLabel());
+            textDuring = CountLabel()->text();
+            return FixedTime();
+        });
+        DataLog::DataFileNumber = 7;
+        Dlg()->WriteDataFile();
+        DataLog::SetClock(FixedTime);
+        QCOMPARE(during, QColor(255, 255, 0));
+        QCOMPARE(textDuring, QStringLiteral("0"));
+        QCOMPARE(Background(CountLabel()), QColor(255, 255, 255));
+        QCOMPARE(CountLabel()->text(), QStringLiteral("7"));
+        QCOMPARE(Dlg()->txtFileNum->text(), QStringLiteral("8"));
+        QCOMPARE(FileLines(app_ + QStringLiteral("/Datalog_7.csv")).value(3), avgLine);
+    }
+
+    void unwritableDirectory()
+    {
+        const QString missing = app_ + QStringLiteral("/no such dir");
+        DataLog::FileDir = missing + QLatin1Char('/');
+        DataLog::DataFileNumber = 4;
+        CountLabel()->setText(QStringLiteral("3"));
+        Dlg()->WriteDataFile();
+        QCOMPARE(sbtest::Messages().size(), 1);
+        const QString text = sbtest::Messages().first().text;
+        QVERIFY2(text.contains(missing + QStringLiteral("/Datalog_4.csv")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("No such file or directory")), qPrintable(text));
+        QCOMPARE(DataLog::DataFileNumber, int16_t(4));
+        QCOMPARE(Dlg()->txtFileNum->text(), QStringLiteral("4"));
+        QCOMPARE(CountLabel()->text(), QStringLiteral("3"));
+        QCOMPARE(Background(CountLabel()), QColor(255, 255, 255));
+        QVERIFY(QDir(app_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+
+        // The program goes on: the next file, once the directory exists, gets the same number.
+        QVERIFY(QDir().mkpath(missing));
+        Dlg()->WriteDataFile();
+        QVERIFY(QFile::exists(missing + QStringLiteral("/Datalog_4.csv")));
+        QCOMPARE(CountLabel()->text(), QStringLiteral("4"));
+    }
+
+    void driveChangeMovesDirectory()
+    {
+        OpenDialog([](frmFileDir* d) {
+            QVERIFY(d->Drive1->count() >= 1);
+            QVERIFY(d->Drive1->findData(QStringLiteral("/")) >= 0);
+            const QString cwd = QDir::currentPath();
+            // Every volume once, then back to the first: each step is a change.
+            const int n = d->Drive1->count();
+            for (int step = 1; step <= n; ++step) {
+                d->Drive1->setCurrentIndex((d->Drive1->currentIndex() + 1) % n);
+                if (n == 1)
+                    d->Drive1_Change();
+                const QString root = d->Drive1Drive();
+                // The working directory when it lies on the chosen volume, else the volume's root.
+                QVERIFY2(d->Dir1Path() == root || d->Dir1Path() == cwd, qPrintable(d->Dir1Path()));
+                QVERIFY(d->Dir1Path().startsWith(root));
+            }
+            d->close();
+        });
+    }
+
+    void screenshot()
+    {
+        // /var/tmp when possible: a tidier tree than /tmp for the picture.
+        QTemporaryDir varTmp(QStringLiteral("/var/tmp/SensorBench-XXXXXX"));
+        QTemporaryDir tmp;
+        const QString base = varTmp.isValid() ? varTmp.path() : tmp.path();
+        const QString dir = base + QStringLiteral("/Captures/2026-12-05");
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(QDir().mkpath(base + QStringLiteral("/Captures/2026-12-04")));
+        QVERIFY(QDir().mkpath(base + QStringLiteral("/Reports")));
+        DataLog::FileDir = dir + QLatin1Char('/');
+        DataLog::SavedFileBase = QStringLiteral("Run");
+        DataLog::DataFileNumber = 12;
+        DataLog::Format = DataLog::DataFormat::Scaled;
+        Dlg()->resize(620, 380);
+        OpenDialog([](frmFileDir* d) {
+            // Let the directory model list the tree.
+            for (int i = 0; i < 20; ++i)
+                ui::WaitPumping(10);
+            const QImage shot = d->grab().toImage();
+            QVERIFY(!shot.isNull());
+            const QString docs = qEnvironmentVariable("SB_DOCS_SCREENSHOTS");
+            if (!docs.isEmpty())
+                QVERIFY(shot.save(docs + QStringLiteral("/datalog.png")));
+            d->close();
+        });
+    }
+};
+
+SB_TEST_MAIN(tst_frmFileDir)
+#include "tst_frmFileDir.moc"
