@@ -1,7 +1,7 @@
 // The data file on disk: whole files byte for byte, number text, separator,
 // naming and numbering, and files that cannot be written.
-#include "common/TestSupport.h"
-#include "datalog/DataLogTestData.h"
+#include "TestSupport.h"
+#include "DataLogTestData.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // The data-log window, offscreen: its choices as the data files show them, the
 // file number and count label, and a file that cannot be written.
-#include "common/TestSupport.h"
-#include "datalog/DataLogTestData.h"
+#include "TestSupport.h"
+#include "DataLogTestData.h"
 
 #include "capture/frmForm1.h"
 #include "datalog/frmFileDir.h"
