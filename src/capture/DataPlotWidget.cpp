@@ -1,24 +1,490 @@
 #include "capture/DataPlotWidget.h"
+#include "device/Spi_mod.h"
+#include "registers/m470Reg.h"
+#include "ui/Ui.h"
 
 #include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+// ---------------------------------------------------------------------------------------------
+// PlotSurface
+
+PlotSurface::PlotSurface(QWidget* parent) : QWidget(parent)
+{
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(200, 120);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void PlotSurface::SetScale(double left, double top, double right, double bottom)
+{
+    scale_ = {left, top, right, bottom};
+}
+
+void PlotSurface::Cls()
+{
+    strokes_.clear();
+    if (!image_.isNull())
+        image_.fill(kBackground);
+    update();
+}
+
+void PlotSurface::DrawTrace(const double* values, int count, int first, int last, const QColor& colour)
+{
+    strokes_.push_back({colour, values, count, first, last});
+    RenderStroke(strokes_.back());
+    update();
+}
+
+void PlotSurface::ResizeImage(const QSize& size)
+{
+    const double dpr = devicePixelRatioF();
+    image_ = QImage(size * dpr, QImage::Format_ARGB32_Premultiplied);
+    image_.setDevicePixelRatio(dpr);
+    RenderAll();
+}
+
+void PlotSurface::RenderAll()
+{
+    if (image_.isNull())
+        return;
+    image_.fill(kBackground);
+    for (const Stroke& s : strokes_)
+        RenderStroke(s);
+}
+
+void PlotSurface::RenderStroke(const Stroke& s)
+{
+    if (image_.isNull())
+        return;
+    const QSizeF logical = image_.deviceIndependentSize();
+    const int w = qRound(logical.width());
+    const int h = qRound(logical.height());
+    PlotModel::MapTrace(s.values, s.count, s.first, s.last, scale_, w, h, points_);
+    if (points_.size() < 2)
+        return; // a single point draws nothing
+    QPainter p(&image_);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    QPen pen(s.colour);
+    pen.setCosmetic(true);
+    pen.setWidthF(1.0);
+    p.setPen(pen);
+    p.drawPolyline(points_.data(), static_cast<int>(points_.size()));
+}
+
+void PlotSurface::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    if (image_.isNull())
+        p.fillRect(rect(), QColor::fromRgb(kBackground));
+    else
+        p.drawImage(0, 0, image_);
+}
+
+void PlotSurface::resizeEvent(QResizeEvent*) { ResizeImage(size()); }
+
+void PlotSurface::mouseMoveEvent(QMouseEvent* e)
+{
+    if (!onMouseMove)
+        return;
+    const QPointF u = PlotModel::PixelToUser(scale_, e->position().x(), e->position().y(), width(), height());
+    onMouseMove(u.x(), u.y());
+}
+
+// ---------------------------------------------------------------------------------------------
+// DataPlotWidget
+
+const std::array<QColor, 3> DataPlotWidget::kNormalColours = {QColor(50, 50, 205), QColor(50, 175, 50),
+                                                              QColor(255, 50, 50)};
+const std::array<QColor, 3> DataPlotWidget::kExtendedColours = {QColor(0, 0, 120), QColor(0, 120, 0),
+                                                                QColor(120, 0, 0)};
+
+namespace {
+// Tick labels under the plot: lblPlotX(0) at the left edge, (4) at sample 350 of 1023, (3) at the right.
+class AxisStrip : public QWidget {
+public:
+    using QWidget::QWidget;
+    std::function<void()> onResize;
+
+protected:
+    void resizeEvent(QResizeEvent*) override
+    {
+        if (onResize)
+            onResize();
+    }
+};
+
+QFrame* LegendLine(const QColor& c, QWidget* parent)
+{
+    auto* f = new QFrame(parent);
+    f->setFixedSize(24, 3);
+    f->setAutoFillBackground(true);
+    QPalette pal = f->palette();
+    pal.setColor(QPalette::Window, c);
+    f->setPalette(pal);
+    return f;
+}
+
+QFrame* Tick(QWidget* parent, Qt::Orientation o)
+{
+    auto* f = new QFrame(parent);
+    f->setFrameShape(o == Qt::Vertical ? QFrame::VLine : QFrame::HLine);
+    f->setFrameShadow(QFrame::Plain);
+    if (o == Qt::Vertical)
+        f->setFixedSize(1, 6);
+    else
+        f->setFixedSize(6, 1);
+    return f;
+}
+} // namespace
 
 DataPlotWidget::DataPlotWidget(QWidget* parent) : QGroupBox(QStringLiteral("Data Plot"), parent)
 {
-    auto* layout = new QHBoxLayout(this);
-    ckXacc = new QCheckBox(QStringLiteral("X acc"), this);
-    ckADC0 = new QCheckBox(QStringLiteral("Y acc"), this);
-    ckADC1 = new QCheckBox(QStringLiteral("Z acc"), this);
-    LbLReadingBuffer = new QLabel(QStringLiteral("Reading Capture Buffer"), this);
-    LbLReadingBuffer->hide();
-    layout->addWidget(ckXacc);
-    layout->addWidget(ckADC0);
-    layout->addWidget(ckADC1);
-    layout->addWidget(LbLReadingBuffer);
+    BuildControls();
 }
 
-void DataPlotWidget::PlotCaptureData() {}
-void DataPlotWidget::PlotCaptureDataExtendedMode() {}
-void DataPlotWidget::ClearPlot() {}
-void DataPlotWidget::SetStartValues() { ckXacc->setChecked(true); }
+void DataPlotWidget::BuildControls()
+{
+    auto* grid = new QGridLayout(this);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(2);
+
+    // Vertical axis labels.
+    auto* yAxis = new QWidget(this);
+    auto* yl = new QVBoxLayout(yAxis);
+    yl->setContentsMargins(0, 0, 0, 0);
+    lblpFS2 = new QLabel(yAxis);
+    LbLYmid = new QLabel(QStringLiteral("Ymid"), yAxis);
+    lblnFS2 = new QLabel(yAxis);
+    LineYmid = Tick(yAxis, Qt::Horizontal);
+    auto* mid = new QHBoxLayout;
+    mid->addStretch(1);
+    mid->addWidget(LbLYmid);
+    mid->addWidget(LineYmid);
+    for (QLabel* l : {lblpFS2, lblnFS2})
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    yl->addWidget(lblpFS2);
+    yl->addStretch(1);
+    yl->addLayout(mid);
+    yl->addStretch(1);
+    yl->addWidget(lblnFS2);
+
+    picture1 = new PlotSurface(this);
+    picture1->onMouseMove = [this](double x, double y) { picture1_MouseMove(x, y); };
+
+    // Horizontal axis labels.
+    auto* strip = new AxisStrip(this);
+    strip->setFixedHeight(26);
+    for (int i : {0, 3, 4}) {
+        LineX[i] = Tick(strip, Qt::Vertical);
+        lblPlotX[i] = new QLabel(strip);
+    }
+    lblPlotX[0]->setText(QStringLiteral("0"));
+    lblPlotX[3]->setText(QStringLiteral("1023"));
+    lblPlotX[4]->setText(QStringLiteral("350"));
+    strip->onResize = [this, strip] {
+        const int w = strip->width();
+        auto place = [&](int i, int x) {
+            LineX[i]->move(x, 0);
+            lblPlotX[i]->adjustSize();
+            const int lw = lblPlotX[i]->width();
+            lblPlotX[i]->move(std::clamp(x - lw / 2, 0, std::max(0, w - lw)), 7);
+        };
+        place(0, 0);
+        place(4, qRound((w - 1) * 350.0 / 1023.0));
+        place(3, w - 1);
+    };
+
+    LbLReadingBuffer = new QLabel(QStringLiteral("Reading Capture Buffer"), this);
+    QFont bold = LbLReadingBuffer->font();
+    bold.setBold(true);
+    LbLReadingBuffer->setFont(bold);
+    LbLReadingBuffer->hide();
+
+    // Control column.
+    auto* side = new QWidget(this);
+    auto* sl = new QVBoxLayout(side);
+    sl->setContentsMargins(0, 0, 0, 0);
+
+    auto* scaleRow = new QHBoxLayout;
+    Label3 = new QLabel(QStringLiteral("Scale(g)"), side);
+    cmdPlotScale = new QPushButton(side);
+    cmdPlotScale->setMinimumWidth(48);
+    scaleRow->addWidget(Label3);
+    scaleRow->addWidget(cmdPlotScale);
+    scaleRow->addStretch(1);
+    sl->addLayout(scaleRow);
+
+    auto* traces = new QGridLayout;
+    ckXacc = new QCheckBox(QStringLiteral("X acc"), side);
+    ckADC0 = new QCheckBox(QStringLiteral("Y acc"), side);
+    ckADC1 = new QCheckBox(QStringLiteral("Z acc"), side);
+    LineXcolor = LegendLine(QColor(0, 0, 192), side);
+    LineYcolor = LegendLine(QColor(0, 192, 0), side);
+    LineZcolor = LegendLine(QColor(192, 0, 0), side);
+    const std::array<QCheckBox*, 3> boxes{ckXacc, ckADC0, ckADC1};
+    const std::array<QFrame*, 3> legends{LineXcolor, LineYcolor, LineZcolor};
+    for (int i = 0; i < 3; ++i) {
+        traces->addWidget(legends[i], i, 0);
+        traces->addWidget(boxes[i], i, 1);
+    }
+    sl->addLayout(traces);
+
+    auto* offsets = new QGridLayout;
+    auto* osTitle = new QLabel(QStringLiteral("Offset (g)"), side);
+    offsets->addWidget(osTitle, 0, 0, 1, 3, Qt::AlignHCenter);
+    std::array<QScrollBar*, 3> bars{};
+    std::array<QLabel*, 3> barLabels{};
+    for (int i = 0; i < 3; ++i) {
+        bars[i] = new QScrollBar(Qt::Vertical, side);
+        bars[i]->setRange(-50, 50);
+        bars[i]->setValue(0);
+        bars[i]->setInvertedAppearance(true); // up raises the trace
+        bars[i]->setMinimumHeight(90);
+        barLabels[i] = new QLabel(side);
+        barLabels[i]->setAlignment(Qt::AlignCenter);
+        barLabels[i]->setMinimumWidth(28);
+        offsets->addWidget(bars[i], 1, i, Qt::AlignHCenter);
+        offsets->addWidget(barLabels[i], 2, i);
+        connect(bars[i], &QScrollBar::valueChanged, this, [this, i] { VSos_Change(i); });
+    }
+    VSosX = bars[0];
+    VSosY = bars[1];
+    VSosZ = bars[2];
+    LblosX = barLabels[0];
+    LblosY = barLabels[1];
+    LblosZ = barLabels[2];
+    sl->addLayout(offsets);
+
+    auto* horz = new QGridLayout;
+    Label16 = new QLabel(QStringLiteral("Horz. Scale"), side);
+    cmdHscaleNeg = new QPushButton(QStringLiteral("-"), side);
+    cmdHscalePos = new QPushButton(QStringLiteral("+"), side);
+    Label15 = new QLabel(QStringLiteral("Horz. Offset"), side);
+    cmdHoffsetNeg = new QPushButton(QStringLiteral("-"), side);
+    cmdHoffsetPos = new QPushButton(QStringLiteral("+"), side);
+    for (QPushButton* b : {cmdHscaleNeg, cmdHscalePos, cmdHoffsetNeg, cmdHoffsetPos})
+        b->setFixedWidth(28);
+    horz->addWidget(Label16, 0, 0);
+    horz->addWidget(cmdHscaleNeg, 0, 1);
+    horz->addWidget(cmdHscalePos, 0, 2);
+    horz->addWidget(Label15, 1, 0);
+    horz->addWidget(cmdHoffsetNeg, 1, 1);
+    horz->addWidget(cmdHoffsetPos, 1, 2);
+    auto* pcTitle = new QLabel(QStringLiteral("Points"), side);
+    LbLPointCount = new QLabel(QStringLiteral("PointCount"), side);
+    horz->addWidget(pcTitle, 2, 0);
+    horz->addWidget(LbLPointCount, 2, 1, 1, 2);
+    sl->addLayout(horz);
+
+    auto* cursor = new QGridLayout;
+    Label4 = new QLabel(QStringLiteral("Cursor"), side);
+    Label5 = new QLabel(QStringLiteral("sample"), side);
+    Label1 = new QLabel(QStringLiteral("value"), side);
+    lblCursorX = new QLabel(side);
+    lblCursorY = new QLabel(side);
+    cursor->addWidget(Label4, 0, 0, 1, 2);
+    cursor->addWidget(Label5, 1, 0);
+    cursor->addWidget(lblCursorX, 1, 1);
+    cursor->addWidget(Label1, 2, 0);
+    cursor->addWidget(lblCursorY, 2, 1);
+    sl->addLayout(cursor);
+    sl->addStretch(1);
+
+    grid->addWidget(yAxis, 0, 0);
+    grid->addWidget(picture1, 0, 1);
+    grid->addWidget(strip, 1, 1);
+    grid->addWidget(LbLReadingBuffer, 2, 1, Qt::AlignLeft);
+    grid->addWidget(side, 0, 2, 3, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(0, 1);
+
+    connect(cmdPlotScale, &QPushButton::clicked, this, &DataPlotWidget::cmdPlotScale_Click);
+    connect(cmdHoffsetPos, &QPushButton::pressed, this, [this] { cmdHoffset_MouseDown(1); });
+    connect(cmdHoffsetNeg, &QPushButton::pressed, this, [this] { cmdHoffset_MouseDown(-1); });
+    connect(cmdHoffsetPos, &QPushButton::released, this, &DataPlotWidget::cmdHoffset_MouseUp);
+    connect(cmdHoffsetNeg, &QPushButton::released, this, &DataPlotWidget::cmdHoffset_MouseUp);
+    connect(cmdHscalePos, &QPushButton::pressed, this, [this] { cmdHscale_MouseDown(1); });
+    connect(cmdHscaleNeg, &QPushButton::pressed, this, [this] { cmdHscale_MouseDown(-1); });
+    connect(cmdHscalePos, &QPushButton::released, this, &DataPlotWidget::cmdHscale_MouseUp);
+    connect(cmdHscaleNeg, &QPushButton::released, this, &DataPlotWidget::cmdHscale_MouseUp);
+    for (QCheckBox* b : boxes)
+        connect(b, &QCheckBox::clicked, this, &DataPlotWidget::PlotCaptureData);
+}
+
+void DataPlotWidget::SetStartValues()
+{
+    cmdPlotScale->setText(QStringLiteral("7"));
+    lblpFS2->setText(cmdPlotScale->text());
+    lblnFS2->setText(PlotModel::NegatedCaption(cmdPlotScale->text()));
+    LbLYmid->setText(QStringLiteral("0"));
+    picture1->SetScale(1, 7, 1024, -7);
+    lblCursorX->setText(QStringLiteral("0"));
+    lblCursorY->setText(QStringLiteral("0.00"));
+    ckXacc->setChecked(true);
+    LblosX->setText(QString::number(VSosX->value()));
+    LblosY->setText(QString::number(VSosY->value()));
+    LblosZ->setText(QString::number(VSosZ->value()));
+    Plot = PlotModel::PlotWindow{};
+    RefreshEdgeLabels();
+}
+
+void DataPlotWidget::ClearPlot() { picture1->Cls(); }
+
+void DataPlotWidget::RefreshEdgeLabels()
+{
+    const PlotModel::EdgeTexts t = PlotModel::EdgeLabels(Plot);
+    lblPlotX[0]->setText(t.left);
+    lblPlotX[3]->setText(t.right);
+    LbLPointCount->setText(t.pointCount);
+    for (int i : {0, 3}) {
+        lblPlotX[i]->adjustSize();
+        if (auto* strip = static_cast<AxisStrip*>(lblPlotX[i]->parentWidget()); strip && strip->onResize)
+            strip->onResize();
+    }
+}
+
+void DataPlotWidget::SetSurfaceScale()
+{
+    picture1->SetScale(Plot.PlotStart, PlotModel::CaptionValue(lblpFS2->text()),
+                       Plot.PlotStart + Plot.PlotSpan, PlotModel::CaptionValue(lblnFS2->text()));
+}
+
+void DataPlotWidget::SetTraceControls(int trace, bool on)
+{
+    const std::array<QFrame*, 3> legends{LineXcolor, LineYcolor, LineZcolor};
+    const std::array<QCheckBox*, 3> boxes{ckXacc, ckADC0, ckADC1};
+    const std::array<QLabel*, 3> labels{LblosX, LblosY, LblosZ};
+    const std::array<QScrollBar*, 3> bars{VSosX, VSosY, VSosZ};
+    legends[trace]->setVisible(on);
+    boxes[trace]->setEnabled(on);
+    labels[trace]->setEnabled(on);
+    bars[trace]->setEnabled(on);
+}
+
+void DataPlotWidget::PlotCaptureData()
+{
+    ReadRegister(m470Reg::idxCAPT_CTRL);
+    if ((Spi_mod::RegRaw & 0x0C) == 0x0C) {
+        PlotCaptureDataExtendedMode();
+        return;
+    }
+    if (PlotModel::EnterNormalLayout(Plot))
+        RefreshEdgeLabels();
+    for (int i = 0; i < 3; ++i)
+        SetTraceControls(i, true);
+    PlotModel::BuildNormalTraces(Traces, VSosX->value(), VSosY->value(), VSosZ->value());
+    ui::PumpEvents();
+
+    SetSurfaceScale();
+    LbLYmid->setText(QStringLiteral("0"));
+    picture1->Cls();
+    const int first = Plot.PlotStart;
+    const int last = Plot.PlotStart + Plot.PlotSpan;
+    const std::array<const double*, 3> arrays{Traces.PlotX.data(), Traces.PlotY.data(), Traces.PlotZ.data()};
+    const std::array<QCheckBox*, 3> boxes{ckXacc, ckADC0, ckADC1};
+    for (int t = 0; t < 3; ++t) {
+        if (boxes[t]->isChecked())
+            picture1->DrawTrace(arrays[t], 1024, first, last, kNormalColours[t]);
+    }
+}
+
+void DataPlotWidget::PlotCaptureDataExtendedMode()
+{
+    if (PlotModel::EnterExtendedLayout(Plot))
+        RefreshEdgeLabels();
+    for (int i = 0; i < 3; ++i)
+        SetTraceControls(i, false);
+    for (QCheckBox* b : {ckXacc, ckADC0, ckADC1})
+        b->setChecked(false);
+
+    ReadRegister(m470Reg::idxCAPT_CTRL);
+    const int axis = (Spi_mod::RegRaw & 0x300) / 256;
+    QColor colour(0, 0, 0);
+    double offset = 0;
+    if (axis <= 2) {
+        const std::array<QCheckBox*, 3> boxes{ckXacc, ckADC0, ckADC1};
+        const std::array<QScrollBar*, 3> bars{VSosX, VSosY, VSosZ};
+        SetTraceControls(axis, true);
+        boxes[axis]->setChecked(true);
+        colour = kExtendedColours[axis];
+        offset = bars[axis]->value();
+    } else {
+        ui::MessageBox(QStringLiteral("unknown capt_ctrl axis sub PlotCaptureDataExtendedMode"));
+    }
+    PlotModel::BuildExtendedTrace(Traces, offset);
+
+    SetSurfaceScale();
+    LbLYmid->setText(QStringLiteral("0"));
+    picture1->Cls();
+    picture1->DrawTrace(Traces.PlotExt.data(), 3072, Plot.PlotStart, Plot.PlotStart + Plot.PlotSpan, colour);
+}
+
+void DataPlotWidget::cmdPlotScale_Click()
+{
+    cmdPlotScale->setText(PlotModel::NextScaleCaption(cmdPlotScale->text()));
+    lblpFS2->setText(cmdPlotScale->text());
+    lblnFS2->setText(PlotModel::NegatedCaption(cmdPlotScale->text()));
+    LbLYmid->setText(QStringLiteral("0"));
+    PlotCaptureData();
+}
+
+void DataPlotWidget::VSos_Change(int trace)
+{
+    const std::array<QLabel*, 3> labels{LblosX, LblosY, LblosZ};
+    const std::array<QScrollBar*, 3> bars{VSosX, VSosY, VSosZ};
+    labels[trace]->setText(QString::number(bars[trace]->value()));
+    PlotCaptureData();
+}
+
+void DataPlotWidget::cmdHoffset_MouseDown(int16_t dir)
+{
+    Plot.HOffsetDir = dir;
+    HOffsetLoop();
+}
+
+void DataPlotWidget::cmdHoffset_MouseUp() { Plot.HOffsetDir = 0; }
+
+void DataPlotWidget::cmdHscale_MouseDown(int16_t dir)
+{
+    Plot.HScaleDir = dir;
+    HScaleLoop();
+}
+
+void DataPlotWidget::cmdHscale_MouseUp() { Plot.HScaleDir = 0; }
+
+// No timer: the step rate is the redraw rate; the button's release is seen while pumping.
+void DataPlotWidget::HOffsetLoop()
+{
+    do {
+        PlotModel::HOffsetStep(Plot);
+        RefreshEdgeLabels();
+        PlotCaptureData();
+        ui::PumpEvents();
+    } while (Plot.HOffsetDir != 0);
+}
+
+void DataPlotWidget::HScaleLoop()
+{
+    do {
+        PlotModel::HScaleStep(Plot);
+        RefreshEdgeLabels();
+        PlotCaptureData();
+        ui::PumpEvents();
+    } while (Plot.HScaleDir != 0);
+}
+
+void DataPlotWidget::picture1_MouseMove(double x, double y)
+{
+    lblCursorX->setText(PlotModel::CursorXText(x));
+    lblCursorY->setText(PlotModel::CursorYText(y));
+}

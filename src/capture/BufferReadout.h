@@ -1,0 +1,23 @@
+#pragma once
+// Reading a capture out of the sensor into the capture record (no widgets).
+#include <QString>
+
+namespace BufferReadout {
+
+// Texts of the five scalar readings, in the order they are read.
+struct ScalarTexts {
+    QString supply; // LbLSupply
+    QString temp;   // LbLTemp
+    QString peakX;  // LbLXpk
+    QString peakY;  // LbLADC0
+    QString peakZ;  // LbLADC1
+};
+
+// Supply, temperature and peaks, then 3 x 1024 samples, each addressed by writing its index to
+// CAPT_PNTR just before the buffer read. Blocks until done; index 1024 of the arrays is left alone.
+ScalarTexts ReadCaptureRecord();
+
+// Pattern "0.0###": at least one and at most four decimals, in the user's locale.
+QString FormatReading(double v);
+
+} // namespace BufferReadout
