@@ -2,7 +2,7 @@
 #include "capture/BufferReadout.h"
 #include "capture/CaptureRecord.h"
 #include "capture/PlotModel.h"
-#include "common/TestSupport.h"
+#include "TestSupport.h"
 
 using namespace PlotModel;
 
