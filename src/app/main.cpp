@@ -1,3 +1,4 @@
+#include "device/DeviceSetup.h"
 #include "shell/GuiMain.h"
 #include "ui/Ui.h"
 
@@ -7,6 +8,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     ui::InstallCoreHooks();
+    InstallDeviceBackends();
     Main();
     return app.exec();
 }

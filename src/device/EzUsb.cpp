@@ -166,11 +166,19 @@ void GetBoardInfo(int32_t handle, UsbCardInfo& card)
     card.UsbVersion = maxPacket < 65 ? QStringLiteral("1.1") : QStringLiteral("2");
 }
 
-void SelectFirstUsbCard()
+namespace {
+// Told after the search's own message: cards that were there but could not be opened.
+void ShowAccessNote()
 {
-    SelectedUsbCard.Valid = VFalse;
-    SelectedUsbCardIndex = -1;
-    FindUsbCards();
+    if (EzUsbDriver* driver = CurrentEzUsbDriver()) {
+        const std::string note = driver->TakeAccessNote();
+        if (!note.empty())
+            MsgBox(QString::fromStdString(note), MsgIcon::Information);
+    }
+}
+
+void SelectFirst()
+{
     if (UsbCardCount == 0) {
         MsgBox(QStringLiteral("No USB Buffers Found, Please Verify Setup and Restart"));
         return;
@@ -184,4 +192,16 @@ void SelectFirstUsbCard()
         }
     }
     MsgBox(QStringLiteral("No Valid USB Buffers Found, Please Verify Setup and Restart"));
+}
+} // namespace
+
+void SelectFirstUsbCard()
+{
+    SelectedUsbCard.Valid = VFalse;
+    SelectedUsbCardIndex = -1;
+    if (EzUsbDriver* driver = CurrentEzUsbDriver())
+        driver->TakeAccessNote();   // only this search's findings count
+    FindUsbCards();
+    SelectFirst();
+    ShowAccessNote();
 }

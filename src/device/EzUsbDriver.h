@@ -14,7 +14,8 @@ constexpr uint32_t kIoctlBulkTransfer = 0x222051;
 constexpr uint32_t kPipeInfoBufferSize = 356;   // 16-byte header + 17 pipes x 20 bytes
 constexpr uint32_t kDeviceDescriptorBufferSize = 147;
 
-// USB vendor ID of our USB-SPI cards (pid.codes shared open-hardware ID).
+// USB vendor ID of our USB-SPI cards (pid.codes shared open-hardware ID); the udev rule
+// in packaging/ matches the same value.
 constexpr uint16_t kCardVendorId = 0x1209;
 constexpr uint16_t kProductIdFifo4 = 0xED03;
 constexpr uint16_t kProductIdMcp = 0xEF00;
@@ -33,6 +34,9 @@ public:
                            uint32_t outLen, uint32_t* returned) = 0;
     // Number of devices this driver currently offers ("Ezusb-0".."Ezusb-{n-1}").
     virtual int DeviceCount() = 0;
+    // Devices seen but not usable since the last call (e.g. no permission to open them):
+    // a note telling the user how to fix that, empty when there were none.
+    virtual std::string TakeAccessNote() { return {}; }
 };
 
 // The driver every card operation goes through (null: no driver, no cards).

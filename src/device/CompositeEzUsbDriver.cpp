@@ -1,0 +1,63 @@
+#include "device/CompositeEzUsbDriver.h"
+
+CompositeEzUsbDriver::CompositeEzUsbDriver(std::shared_ptr<EzUsbDriver> first, std::shared_ptr<EzUsbDriver> second)
+    : first_(std::move(first)), second_(std::move(second))
+{
+}
+
+int CompositeEzUsbDriver::DeviceCount()
+{
+    return (first_ ? first_->DeviceCount() : 0) + (second_ ? second_->DeviceCount() : 0);
+}
+
+int32_t CompositeEzUsbDriver::Open(const std::string& name)
+{
+    const std::string prefix = "Ezusb-";
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+        return -1;
+    int slot = 0;
+    for (char c : name.substr(prefix.size())) {
+        if (c < '0' || c > '9' || slot > 99)
+            return -1;
+        slot = slot * 10 + (c - '0');
+    }
+    const int firstCount = first_ ? first_->DeviceCount() : 0;
+    EzUsbDriver* driver = slot < firstCount ? first_.get() : second_.get();
+    if (!driver)
+        return -1;
+    const int inner = slot < firstCount ? slot : slot - firstCount;
+    const int32_t h = driver->Open(prefix + std::to_string(inner));
+    if (h < 1)
+        return h;
+    const int32_t id = nextHandle_++;
+    routes_[id] = {driver, h};
+    return id;
+}
+
+void CompositeEzUsbDriver::Close(int32_t handle)
+{
+    auto it = routes_.find(handle);
+    if (it == routes_.end())
+        return;
+    it->second.driver->Close(it->second.inner);
+    routes_.erase(it);
+}
+
+bool CompositeEzUsbDriver::IoControl(int32_t handle, uint32_t code, const void* in, uint32_t inLen, void* out,
+                                     uint32_t outLen, uint32_t* returned)
+{
+    auto it = routes_.find(handle);
+    if (it == routes_.end()) {
+        if (returned)
+            *returned = 0;
+        return false;
+    }
+    return it->second.driver->IoControl(it->second.inner, code, in, inLen, out, outLen, returned);
+}
+
+std::string CompositeEzUsbDriver::TakeAccessNote()
+{
+    std::string a = first_ ? first_->TakeAccessNote() : std::string();
+    std::string b = second_ ? second_->TakeAccessNote() : std::string();
+    return a.empty() ? b : a;
+}

@@ -1,0 +1,353 @@
+// Register access, card faults and the parallel port, seen at the virtual bus.
+#include "FakeBackends.h"
+#include "TestSupport.h"
+#include "device/CompositeEzUsbDriver.h"
+#include "device/EzUsb.h"
+#include "device/ParallelPort.h"
+#include "device/Spi_mod.h"
+#include "device/UsbSpiDrivers.h"
+#include "registers/m470Reg.h"
+#include "shell/Module1.h"
+#include "sim/Board.h"
+
+using namespace Spi_mod;
+using Words = QList<int>;
+
+namespace {
+Words Mosi(sim::VirtualSensor& s)
+{
+    Words w;
+    for (const auto& f : s.Frames())
+        w << f.mosi;
+    return w;
+}
+
+void Build(int product)
+{
+    Module1::ProductNumber = static_cast<int16_t>(product);
+    product == 31470 ? BuildTable31470() : BuildTable31473();
+}
+} // namespace
+
+class DeviceWireTest : public QObject {
+    Q_OBJECT
+    sim::Board* board = nullptr;
+
+    // USB (2) or parallel port (1), with the first card selected for USB.
+    void Use(int interface)
+    {
+        Module1::InterfaceType = static_cast<int16_t>(interface);
+        Module1::PortAddress = 0x378;
+        if (interface == 2) {
+            SelectFirstUsbCard();
+            QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
+        }
+        board->Sensor().ClearFrames();
+        sbtest::ClearMessages();
+    }
+
+private slots:
+    void init()
+    {
+        Module1::InitialiseState();
+        board = &sim::Install(1, 0);
+        Build(31470);
+        sbtest::ClearMessages();
+    }
+
+    void writeFrames_data()
+    {
+        QTest::addColumn<int>("interface");
+        QTest::addColumn<int>("product");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<Words>("frames");
+        for (int itf : {2, 1}) {
+            const char* via = itf == 2 ? "usb" : "port";
+            // X_NULL at 02, KEYCODE at 50, COMMAND at 3E.
+            QTest::addRow("%s ordinary row", via) << itf << 31470 << "X_NULL" << 0x1234 << Words{0x8312, 0x8234};
+            QTest::addRow("%s keycode", via) << itf << 31470 << "KEYCODE" << 0x1234 << Words{0xD034, 0xD112};
+            QTest::addRow("%s command 3", via) << itf << 31473 << "COMMAND" << 3 << Words{0xBE03};
+            QTest::addRow("%s command 0x100", via) << itf << 31473 << "COMMAND" << 0x100 << Words{0xBF01};
+            QTest::addRow("%s negative", via) << itf << 31473 << "X_NULL" << -5 << Words{0x83FF, 0x82FB};
+        }
+    }
+    void writeFrames()
+    {
+        QFETCH(int, interface);
+        QFETCH(int, product);
+        QFETCH(QString, row);
+        QFETCH(int, value);
+        QFETCH(Words, frames);
+        Build(product);
+        Use(interface);
+        const int16_t idx = row == "X_NULL" ? m470Reg::idxX_NULL
+                            : row == "KEYCODE" ? m470Reg::idxKEYCODE
+                                               : m470Reg::idxCOMMAND;
+        WriteRegister(idx, value);
+        QCOMPARE(Mosi(board->Sensor()), frames);
+    }
+
+    void roundTrip_data()
+    {
+        QTest::addColumn<int>("interface");
+        QTest::addColumn<int>("value");
+        QTest::newRow("usb -5") << 2 << -5;
+        QTest::newRow("port -5") << 1 << -5;
+        QTest::newRow("port 0x1234") << 1 << 0x1234;
+        QTest::newRow("port 0x7FFF") << 1 << 0x7FFF;
+    }
+    void roundTrip()
+    {
+        QFETCH(int, interface);
+        QFETCH(int, value);
+        Build(31473);
+        Use(interface);
+        WriteRegister(m470Reg::idxX_NULL, value);
+        QCOMPARE(int(board->Sensor().Peek(0x02)), value & 0xFFFF);
+        board->Sensor().ClearFrames();
+        ReadRegister(m470Reg::idxX_NULL);
+        QCOMPARE(RegRaw, value);
+        // The card sends the read frame twice, the port clocks the answer in with zeros;
+        // either way the answer rides on the second frame.
+        const auto& f = board->Sensor().Frames();
+        QCOMPARE(Mosi(board->Sensor()), (Words{0x0200, interface == 2 ? 0x0200 : 0}));
+        QCOMPARE(int(f[1].miso), value & 0xFFFF);
+    }
+
+    void readDecodings_data()
+    {
+        QTest::addColumn<int>("interface");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<int>("word");
+        QTest::addColumn<int>("raw");
+        QTest::addColumn<int>("nd");
+        QTest::addColumn<int>("ec");
+        for (int itf : {2, 1}) {
+            const char* via = itf == 2 ? "usb" : "port";
+            QTest::addRow("%s SUPPLY_OUT", via) << itf << "SUPPLY_OUT" << 0xCFFF << 0xFFF << 0x8000 << 0x4000;
+            QTest::addRow("%s X_OUT", via) << itf << "X_OUT" << 0x3FFF << -1 << 0 << 0;
+        }
+    }
+    void readDecodings()
+    {
+        QFETCH(int, interface);
+        QFETCH(QString, row);
+        QFETCH(int, word);
+        QFETCH(int, raw);
+        QFETCH(int, nd);
+        QFETCH(int, ec);
+        Use(interface);
+        const int16_t idx = row == "SUPPLY_OUT" ? m470Reg::idxSUPPLY_OUT : m470Reg::idxX_OUT;
+        board->Sensor().Poke(m470Reg::RegisterTable[static_cast<size_t>(idx)].BaseAddr, static_cast<uint16_t>(word));
+        ReadRegister(idx);
+        QCOMPARE(SpiReadWord, word);
+        QCOMPARE(RegRaw, raw);
+        QCOMPARE(RegND, nd);
+        QCOMPARE(RegEC, ec);
+        QCOMPARE(RegHigh, int16_t(word >> 8));
+        QCOMPARE(RegLow, int16_t(word & 0xFF));
+    }
+
+    void nothingOnTheBus_data()
+    {
+        QTest::addColumn<int>("product");
+        QTest::addColumn<int>("interface");
+        QTest::addColumn<int>("index");
+        QTest::newRow("no interface") << 31470 << 0 << -1;
+        QTest::newRow("unreadable row usb") << 31473 << 2 << 27;
+        QTest::newRow("unreadable row port") << 31473 << 1 << 27;
+    }
+    void nothingOnTheBus()
+    {
+        QFETCH(int, product);
+        QFETCH(int, interface);
+        QFETCH(int, index);
+        Build(product);
+        Use(interface);
+        board->Port().ClearDataWrites();
+        RegRaw = 77;
+        if (index < 0) {
+            WriteRegister(m470Reg::idxX_NULL, 0x1234);
+            ReadRegister(m470Reg::idxTEMP_OUT);
+            QCOMPARE(RegRaw, 0);
+            QCOMPARE(RegValue, 625.0f);
+        } else {
+            ReadRegister(static_cast<int16_t>(index));
+            QCOMPARE(RegRaw, 77);
+        }
+        QVERIFY(board->Sensor().Frames().empty());
+        QVERIFY(board->Port().DataWrites().empty());
+    }
+
+    void stuckStatusLine_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<int>("word");
+        // Status bit 6 is the inverted line: a line held high reads 0 at every bit.
+        QTest::newRow("line held high") << 1 << 0xFFFF;
+        QTest::newRow("line held low") << 0 << 0;
+    }
+    void stuckStatusLine()
+    {
+        QFETCH(int, level);
+        QFETCH(int, word);
+        Use(1);
+        board->Port().SetStuckDataOut(level);
+        int16_t address = 0x42;
+        QCOMPARE(ParallelReadWord(address), word);
+        QCOMPARE(SpiReadWord, word);
+    }
+
+    void portFrameSequence()
+    {
+        Use(1);
+        board->Port().ClearDataWrites();
+        ParallelWriteWord(0x8001);
+        std::vector<uint8_t> expected{4, 5, 7, 3, 1, 5};
+        for (int bit = 14; bit >= 1; --bit)
+            expected.insert(expected.end(), {7, 7, 5, 5});
+        expected.insert(expected.end(), {7, 3, 1, 5, 0});
+        QCOMPARE(board->Port().DataWrites(), expected);
+        QCOMPARE(Mosi(board->Sensor()), Words{0x8001});
+        QCOMPARE(board->Port().BrokenFrames(), 0);
+    }
+
+    void search_data()
+    {
+        QTest::addColumn<int>("cards");
+        QTest::addColumn<int>("badProductCard");   // -1: none
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("none") << 0 << -1 << 0 << -1
+                              << QStringList{"No USB Buffers Found, Please Verify Setup and Restart"};
+        QTest::newRow("one") << 1 << -1 << 1 << 0 << QStringList{};
+        QTest::newRow("two") << 2 << -1 << 2 << 0 << QStringList{};
+        QTest::newRow("wrong product first") << 2 << 0 << 1 << 1 << QStringList{};
+        QTest::newRow("only wrong product") << 1 << 0 << 0 << -1
+                                            << QStringList{"No USB Buffers Found, Please Verify Setup and Restart"};
+    }
+    void search()
+    {
+        QFETCH(int, cards);
+        QFETCH(int, badProductCard);
+        QFETCH(int, count);
+        QFETCH(int, selected);
+        QFETCH(QStringList, messages);
+        board = &sim::Install(cards, 0);
+        if (badProductCard >= 0)
+            board->Card(badProductCard).SetProductId(0xED04);
+        SelectFirstUsbCard();
+        QCOMPARE(int(EzUsb::UsbCardCount), count);
+        QCOMPARE(int(EzUsb::SelectedUsbCardIndex), selected);
+        QCOMPARE(sbtest::MessageTexts(), messages);
+        if (selected >= 0) {
+            QCOMPARE(EzUsb::SelectedUsbCard.Name, QStringLiteral("Ezusb-%1").arg(selected));
+            QVERIFY(EzUsb::SelectedUsbCard.Manufacturer.contains("Virtual"));
+            QCOMPARE(EzUsb::SelectedUsbCard.UsbVersion, QStringLiteral("2"));
+        }
+    }
+
+    void faults_data()
+    {
+        QTest::addColumn<int>("fault");   // 0 unplugged, 1 silent, 2 short read
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unplugged") << 0 << "Error Writing SPI";
+        QTest::newRow("silent") << 1 << "Error Reading SPI";
+        QTest::newRow("short read") << 2 << "Error Reading SPI";
+    }
+    void faults()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, message);
+        Use(2);
+        sim::VirtualCard& card = board->Card(0);
+        fault == 0 ? card.SetUnplugged(true) : fault == 1 ? card.SetSilent(true) : card.SetShortRead(true);
+        UsbSpiDrivers::SpiRxWords[2] = 0x0123;
+        ReadRegister(m470Reg::idxSUPPLY_OUT);
+        QCOMPARE(sbtest::MessageTexts(), QStringList{message});
+        QCOMPARE(EzUsb::SelectedUsbCard.Valid, VFalse);
+        QCOMPARE(RegRaw, 0x123);   // the old receive buffer
+
+        // Not ready: nothing more reaches the card, and nobody is told again.
+        card.SetUnplugged(false), card.SetSilent(false), card.SetShortRead(false);
+        card.ClearMessages();
+        sbtest::ClearMessages();
+        WriteRegister(m470Reg::idxX_NULL, 1);
+        ReadRegister(m470Reg::idxX_NULL);
+        QVERIFY(card.Messages().empty());
+        QVERIFY(sbtest::MessageTexts().isEmpty());
+
+        // Selecting again makes it usable.
+        SelectFirstUsbCard();
+        ReadRegister(m470Reg::idxSUPPLY_OUT);
+        QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
+        QVERIFY(sbtest::MessageTexts().isEmpty());
+    }
+
+    void unpluggedAtSearch()
+    {
+        board = &sim::Install(2, 0);
+        board->Card(0).SetUnplugged(true);
+        SelectFirstUsbCard();
+        QCOMPARE(int(EzUsb::UsbCardCount), 1);
+        QCOMPARE(int(EzUsb::SelectedUsbCardIndex), 1);
+    }
+
+    void silentAtSearch()
+    {
+        board->Card(0).SetSilent(true);
+        SelectFirstUsbCard();
+        QCOMPARE(sbtest::MessageTexts(),
+                 (QStringList{"Error getting Board Info",
+                              "No Valid USB Buffers Found, Please Verify Setup and Restart"}));
+    }
+
+    void spiSetupAtTheCard()
+    {
+        Use(2);
+        sim::VirtualCard& card = board->Card(0);
+        SetupSpi(uint8_t(0));
+        SetSpiBits(uint8_t(0x28));
+        QCOMPARE(int(card.SpiDelay()), 1);
+        QCOMPARE(int(card.StaticBits()), 0x28);
+        Module1::SpiDelay = 0;
+        Module1::SpiStaticBits = 0;
+        ReadSpiConfig();
+        QCOMPARE(int(Module1::SpiDelay), 1);
+        QCOMPARE(int(Module1::SpiStaticBits), 0x28);
+        Module1::SpiPolarityPositive = VFalse;
+        ReadRegister(m470Reg::idxX_NULL);
+        QCOMPARE(int(card.LastTransferCommand()), 14);
+        QCOMPARE(int(card.LastChannel()), 1);
+    }
+
+    void realCardsComeFirst()
+    {
+        board = &sim::Install(2, 0);
+        auto real = std::make_shared<fake::Driver>();
+        for (int i = 1; i < 4; ++i)
+            real->cards[static_cast<size_t>(i)].present = false;
+        SetEzUsbDriver(std::make_shared<CompositeEzUsbDriver>(real, sim::VirtualDriver()));
+        SelectFirstUsbCard();
+        QCOMPARE(int(EzUsb::UsbCardCount), 3);
+        QCOMPARE(EzUsb::UsbCards[0].Manufacturer, QStringLiteral("Fake Maker"));
+        QVERIFY(EzUsb::UsbCards[1].Manufacturer.contains("Virtual"));
+        QVERIFY(EzUsb::UsbCards[2].Manufacturer.contains("Virtual"));
+        QCOMPARE(EzUsb::UsbCards[3].Valid, VFalse);
+
+        // Slot 2 is the second virtual card: its traffic reaches that card's sensor only.
+        EzUsb::SelectedUsbCard = EzUsb::UsbCards[2];
+        Module1::InterfaceType = 2;
+        board->Sensor(0).ClearFrames();
+        board->Sensor(1).ClearFrames();
+        WriteRegister(m470Reg::idxX_NULL, 0x0102);
+        QVERIFY(board->Sensor(0).Frames().empty());
+        QCOMPARE(Mosi(board->Sensor(1)), (Words{0x8301, 0x8202}));
+        QVERIFY(real->cards[0].sent.size() == 1);   // only command 0 of the search
+    }
+};
+
+SB_TEST_MAIN(DeviceWireTest)
+#include "tst_devicewire.moc"
