@@ -26,3 +26,14 @@ void StartParallelPortAccess()
     Module1::GiveioInstalled = VTrue;
     ParallelPulse();
 }
+
+void AcceptPortAddress(int16_t address)
+{
+    Module1::PortAddress = address;
+    Module1::InterfaceType = 1;
+    const bool ntClass = Module1::OsName == QLatin1String("WinNT") || Module1::OsName == QLatin1String("WinXP");
+    if (ntClass && Module1::GiveioInstalled == VFalse)
+        StartParallelPortAccess();
+}
+
+QString PortAddressText(int16_t address) { return QString::number(static_cast<uint16_t>(address), 16).toUpper(); }

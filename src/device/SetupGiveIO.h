@@ -1,8 +1,16 @@
 #pragma once
 // The port-access step: on Linux it claims the parallel port at PortAddress (ppdev, or
 // I/O permission as fallback) instead of installing a kernel driver.
+#include <QString>
+#include <cstdint>
+
 void InstallGiveio();
 // After the access step nothing more is needed for the process to reach the port.
 int giveio();
 // The whole start of the port transport: access step, giveio(), GiveioInstalled, ParallelPulse.
 void StartParallelPortAccess();
+// The port window's OK: takes the address, selects the parallel port and, on the first
+// use in this run, runs the access step.
+void AcceptPortAddress(int16_t address);
+// The address as the port window shows it: 16-bit hex, upper case, no prefix.
+QString PortAddressText(int16_t address);
