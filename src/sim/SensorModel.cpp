@@ -252,6 +252,14 @@ uint16_t SensorModel::Frame(uint16_t mosi)
     return miso;
 }
 
+uint16_t SensorModel::MissedFrame(uint16_t garbage)
+{
+    Update();
+    pendingOut_ = static_cast<uint16_t>(garbage * 0x9E37u + 0x7F4Au);
+    SetStatus(status::SpiCommFailure);
+    return garbage;
+}
+
 // ---- conversions -----------------------------------------------------------------
 
 double SensorModel::AxisScale(int) const { return product_ == kProduct31470 ? kScale31470 : kScale31473; }

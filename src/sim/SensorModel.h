@@ -110,6 +110,9 @@ public:
     // One frame; returns the word shifted out during it.
     uint16_t Frame(uint16_t mosi);
     uint16_t PendingOut() const { return pendingOut_; }
+    // A frame the sensor was not ready for: it shifts out `garbage`, is not taken in,
+    // loses the pending answer, and STATUS reports an SPI communication failure.
+    uint16_t MissedFrame(uint16_t garbage);
 
     // The word a read frame at this address answers: bytes addr and addr + 1 (so the
     // date bytes at odd addresses read as their own low byte).

@@ -186,12 +186,17 @@ bool VirtualCard::Command(const uint8_t* msg, uint32_t length)
         lastTransferCommand_ = msg[0];
         lastChannel_ = channel;
         answer_.reserve(2 * count);
+        double t = std::max(BusNow(), busFree_);
+        const double gap = spiDelay_ * kDelayUnitSeconds;
         for (uint32_t i = 0; i < count; ++i) {
             const uint16_t word = static_cast<uint16_t>(msg[3 + 2 * i] << 8 | msg[4 + 2 * i]);
-            const uint16_t rx = channel == kSensorChannel ? sensor_.Transfer(word) : kOpenChannelWord;
+            const uint16_t rx =
+                channel == kSensorChannel ? sensor_.Transfer(word, t, t + kWordSeconds) : kOpenChannelWord;
+            t += kWordSeconds + gap;
             answer_.push_back(static_cast<uint8_t>(rx >> 8));
             answer_.push_back(static_cast<uint8_t>(rx & 0xFF));
         }
+        busFree_ = t;
         return true;
     }
     default:

@@ -54,6 +54,10 @@ public:
                    uint32_t* returned);
 
     static constexpr int kSensorChannel = 1;
+    // Bus timing of a transfer: a word takes 16 clocks at 4 MHz, and the card waits its
+    // SPI delay (command 11) in microseconds after every word, also across transfers.
+    static constexpr double kWordSeconds = 4e-6;
+    static constexpr double kDelayUnitSeconds = 1e-6;
     // What a channel with nothing attached reads (the data-in line idles high).
     static constexpr uint16_t kOpenChannelWord = 0xFFFF;
 
@@ -76,6 +80,7 @@ private:
     uint8_t lastTransferCommand_ = 0;
     uint8_t lastChannel_ = 0;
     std::chrono::nanoseconds latency_{0};
+    double busFree_ = -1.0; // bus time at which the next word may start
     std::vector<uint8_t> answer_;
     std::vector<std::vector<uint8_t>> messages_;
 };

@@ -54,14 +54,14 @@ void VirtualParallelPort::Data(uint8_t value)
         inFrame_ = true;
         bits_ = 0;
         mosi_ = 0;
-        misoWord_ = sensor_.PendingOut();
+        misoWord_ = sensor_.BeginFrame(BusNow());
         dataOut_ = false;
         return;
     }
     if (!select) {
         if (wasSelected && inFrame_) {
             if (bits_ == 16)
-                sensor_.Transfer(mosi_);
+                sensor_.EndFrame(mosi_, BusNow());
             else
                 ++brokenFrames_;
         }

@@ -15,6 +15,12 @@ Clock SteadyClock()
 }
 } // namespace
 
+double BusNow()
+{
+    static const auto start = std::chrono::steady_clock::now();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 VirtualSensor::VirtualSensor(int product) : fixedProduct_(product), clock_(SteadyClock()) {}
 
 VirtualSensor::~VirtualSensor() = default;
@@ -38,12 +44,42 @@ SensorModel& VirtualSensor::Model() { return ModelFor(Product()); }
 
 uint16_t VirtualSensor::Transfer(uint16_t mosi)
 {
-    const uint16_t miso = Model().Frame(mosi);
+    const double now = BusNow();
+    return Transfer(mosi, now, now);
+}
+
+uint16_t VirtualSensor::Transfer(uint16_t mosi, double start, double end)
+{
+    BeginFrame(start);
+    return EndFrame(mosi, end);
+}
+
+uint16_t VirtualSensor::BeginFrame(double start)
+{
+    frameStart_ = start;
+    tooSoon_ = minFrameGap_ > 0.0 && lastFrameEnd_ >= 0.0 && start - lastFrameEnd_ < minFrameGap_ - 1e-9;
+    if (tooSoon_) {
+        // xorshift: garbage that differs from frame to frame.
+        garbageSeed_ ^= garbageSeed_ << 13;
+        garbageSeed_ ^= garbageSeed_ >> 17;
+        garbageSeed_ ^= garbageSeed_ << 5;
+        outWord_ = static_cast<uint16_t>(garbageSeed_);
+    } else {
+        outWord_ = Model().PendingOut();
+    }
+    return outWord_;
+}
+
+uint16_t VirtualSensor::EndFrame(uint16_t mosi, double end)
+{
+    lastFrameEnd_ = end;
+    const uint16_t miso = tooSoon_ ? Model().MissedFrame(outWord_) : Model().Frame(mosi);
     if (frameLogLimit_ > 0) {
         if (frames_.size() >= frameLogLimit_)
             frames_.erase(frames_.begin(), frames_.begin() + static_cast<std::ptrdiff_t>(frames_.size() / 2));
-        frames_.push_back({mosi, miso});
+        frames_.push_back({mosi, miso, frameStart_, tooSoon_});
     }
+    tooSoon_ = false;
     return miso;
 }
 

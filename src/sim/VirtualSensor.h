@@ -13,7 +13,17 @@ namespace sim {
 struct SpiFrame {
     uint16_t mosi = 0;
     uint16_t miso = 0;
+    double start = 0.0;    // bus time of the frame's first clock (seconds, BusNow's line)
+    bool tooSoon = false;  // came before the sensor was ready again
 };
+
+// Seconds on the bus's own time line (real time; not the capture engine's clock).
+double BusNow();
+
+// The sensor needs this long between the end of one frame and the start of the next;
+// a frame that comes sooner is not taken in and the word the next frame shifts out is
+// garbage. Off unless switched on with SetMinFrameGap (InstallFromEnvironment does).
+constexpr double kMinFrameGapSeconds = 16e-6;
 
 // Seconds on an arbitrary, monotonic time line.
 using Clock = std::function<double()>;
@@ -51,8 +61,16 @@ public:
 
     // One full-duplex frame: returns what the sensor shifted out while `mosi` came in.
     uint16_t Transfer(uint16_t mosi);
-    // The word the next frame will shift out (a bit-banging master needs it before the
-    // frame's own bits are known).
+    // The same with the frame's place on the bus time line, for the minimum gap.
+    uint16_t Transfer(uint16_t mosi, double start, double end);
+    // A frame in two halves, for a master that clocks the answer in bit by bit: the
+    // word the sensor will shift out, then the word it took in.
+    uint16_t BeginFrame(double start);
+    uint16_t EndFrame(uint16_t mosi, double end);
+    // 0 switches the check off.
+    void SetMinFrameGap(double seconds) { minFrameGap_ = seconds; }
+    double MinFrameGap() const { return minFrameGap_; }
+    // The word the next frame will shift out if it comes in time.
     uint16_t PendingOut();
 
     const std::vector<SpiFrame>& Frames() const { return frames_; }
@@ -90,6 +108,12 @@ private:
     std::array<std::unique_ptr<SensorModel>, 2> models_;
     std::vector<SpiFrame> frames_;
     size_t frameLogLimit_ = 4'000'000;
+    double minFrameGap_ = 0.0;
+    double lastFrameEnd_ = -1.0;
+    uint32_t garbageSeed_ = 0x2545F491u;
+    bool tooSoon_ = false;
+    uint16_t outWord_ = 0;
+    double frameStart_ = 0.0;
     Clock clock_;
 };
 

@@ -108,6 +108,10 @@ private slots:
     void portStuckDataLine();
     void portBusyLineIdleHigh();
 
+    void cardWordDelayAgainstFrameGap_data();
+    void cardWordDelayAgainstFrameGap();
+    void portFramesTooCloseReadGarbage();
+
     void environmentSelectsCards_data();
     void environmentSelectsCards();
 };
@@ -430,6 +434,80 @@ void tst_VirtualBoard::portBusyLineIdleHigh()
 {
     sim::Install(1);
     QVERIFY(CurrentPortIo()->In(0x379) & sim::VirtualParallelPort::kBusyBit);
+}
+
+void tst_VirtualBoard::cardWordDelayAgainstFrameGap_data()
+{
+    QTest::addColumn<double>("gap");
+    QTest::addColumn<int>("delay");
+    QTest::addColumn<bool>("good");
+    QTest::newRow("check off, delay 1") << 0.0 << 1 << true;
+    QTest::newRow("delay 25 us") << sim::kMinFrameGapSeconds << 25 << true;
+    QTest::newRow("delay 16 us") << sim::kMinFrameGapSeconds << 16 << true;
+    QTest::newRow("delay 15 us") << sim::kMinFrameGapSeconds << 15 << false;
+}
+
+void tst_VirtualBoard::cardWordDelayAgainstFrameGap()
+{
+    QFETCH(double, gap);
+    QFETCH(int, delay);
+    QFETCH(bool, good);
+    sim::Board& board = sim::Install(1, 31473);
+    sim::VirtualSensor& s = board.Sensor();
+    s.SetMinFrameGap(gap);
+    s.Poke(sim::reg::SCRATCH_A, 0x1357);
+    const int32_t h = CurrentEzUsbDriver()->Open("Ezusb-0");
+    uint32_t moved = 0;
+    std::vector<uint8_t> setDelay{11, static_cast<uint8_t>(delay)};
+    QVERIFY(Bulk(h, 0, setDelay, &moved));
+    // Back-to-back transfers: the card keeps its delay across them too.
+    for (int round = 0; round < 3; ++round) {
+        auto msg = TransferMessage(13, 1, {ReadFrame(sim::reg::SCRATCH_A), ReadFrame(sim::reg::SCRATCH_A)});
+        QVERIFY(Bulk(h, 0, msg, &moved));
+        std::vector<uint8_t> rx(4);
+        QVERIFY(Bulk(h, 1, rx, &moved));
+        QCOMPARE(rx[2] << 8 | rx[3], good ? 0x1357 : int(rx[2] << 8 | rx[3]));
+        if (!good)
+            QVERIFY((rx[2] << 8 | rx[3]) != 0x1357);
+    }
+    const auto& f = s.Frames();
+    QCOMPARE(f.size(), size_t(6));
+    QVERIFY(f[1].start - f[0].start >= sim::VirtualCard::kWordSeconds + delay * 1e-6 - 1e-9);
+    bool anyTooSoon = false;
+    for (const sim::SpiFrame& frame : f)
+        anyTooSoon = anyTooSoon || frame.tooSoon;
+    QCOMPARE(anyTooSoon, !good);
+    QCOMPARE((s.Peek(sim::reg::STATUS) & sim::status::SpiCommFailure) != 0, !good);
+}
+
+void tst_VirtualBoard::portFramesTooCloseReadGarbage()
+{
+    Module1::PortAddress = 0x378;
+    sim::Board& board = sim::Install(1, 31473);
+    sim::VirtualSensor& s = board.Sensor();
+    s.SetMinFrameGap(sim::kMinFrameGapSeconds);
+    s.Poke(sim::reg::SCRATCH_B, 0x2468);
+    PortIo& io = *CurrentPortIo();
+    // With the settling time the sensor needs between frames the read works...
+    PortWriteWord(io, 0x378, ReadFrame(sim::reg::SCRATCH_B));
+    const double end = sim::BusNow();
+    while (sim::BusNow() - end < 2 * sim::kMinFrameGapSeconds) {
+    }
+    io.Out(0x378, 4);
+    io.Out(0x378, 5);
+    uint16_t acc = 0;
+    for (int bit = 15; bit >= 0; --bit) {
+        io.Out(0x378, 7);
+        if (!(io.In(0x379) & 0x40))
+            acc |= static_cast<uint16_t>(1u << bit);
+        io.Out(0x378, 5);
+    }
+    io.Out(0x378, 0);
+    QCOMPARE(acc, uint16_t(0x2468));
+    // ...without it the answer is lost.
+    QVERIFY(PortReadWord(io, 0x378, sim::reg::SCRATCH_B) != 0x2468);
+    QVERIFY(s.Frames().back().tooSoon);
+    QVERIFY(s.Peek(sim::reg::STATUS) & sim::status::SpiCommFailure);
 }
 
 void tst_VirtualBoard::environmentSelectsCards_data()
