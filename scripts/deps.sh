@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and tests need (only those missing).
 set -euo pipefail
 PACKAGES=(build-essential cmake ninja-build pkg-config ccache
-          qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
+          qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
           libusb-1.0-0-dev umockdev libumockdev-dev libkissfft-dev
           python3 fonts-dejavu-core appstream dpkg-dev file
           clang libclang-rt-14-dev valgrind udev)
