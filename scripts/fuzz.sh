@@ -3,6 +3,8 @@
 #   scripts/fuzz.sh [seconds-per-target]   (default 20)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# Cache hits across checkouts in other directories.
+export CCACHE_BASEDIR="$root"
 secs="${1:-20}"
 "$root/scripts/deps.sh"
 build="$root/build-fuzz"

@@ -2,6 +2,8 @@
 # Installs what is needed, builds Release and starts the program on the virtual board.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# Cache hits across checkouts in other directories.
+export CCACHE_BASEDIR="$root"
 "$root/scripts/deps.sh"
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build "$root/build" --target sensorbench

@@ -4,6 +4,8 @@
 #   scripts/test.sh --sanitize  the same with AddressSanitizer + UndefinedBehaviorSanitizer
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# Cache hits across checkouts in other directories.
+export CCACHE_BASEDIR="$root"
 "$root/scripts/deps.sh"
 build="$root/build"
 opts=(-DCMAKE_BUILD_TYPE=Release)
