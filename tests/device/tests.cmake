@@ -1,0 +1,14 @@
+# The libusb card driver against scripted devices in a umockdev testbed (no root, no
+# hardware). Built only where umockdev's development files are installed.
+pkg_check_modules(UMOCKDEV IMPORTED_TARGET umockdev-1.0)
+find_program(UMOCKDEV_WRAPPER umockdev-wrapper)
+if(UMOCKDEV_FOUND AND UMOCKDEV_WRAPPER)
+  add_executable(tst_libusbcard ${CMAKE_CURRENT_LIST_DIR}/umockdev_libusbcard.cpp)
+  target_link_libraries(tst_libusbcard PRIVATE sb_testsupport PkgConfig::UMOCKDEV)
+  add_test(NAME tst_libusbcard COMMAND ${UMOCKDEV_WRAPPER} $<TARGET_FILE:tst_libusbcard>)
+  set_tests_properties(tst_libusbcard PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SB_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+    TIMEOUT 600)
+else()
+  message(STATUS "umockdev not found: the libusb card test is not built")
+endif()
