@@ -1,26 +1,49 @@
 #include "capture/frmForm1.h"
+#include "capture/CaptureSettings.h"
+#include "capture/DataPlotWidget.h"
+#include "device/EzUsb.h"
+#include "device/ParallelPort.h"
+#include "device/Spi_mod.h"
+#include "device/UsbSpiDrivers.h"
 #include "registers/m470Reg.h"
+#include "shell/Delay.h"
 #include "shell/Module1.h"
 #include "ui/Ui.h"
 
-#include <QCloseEvent>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
-#include "capture/DataPlotWidget.h"
 
 namespace {
 frmForm1* g_instance = nullptr;
+
+// Keeps a control's place in the layout while it is hidden, so showing it does not shift the frame.
+void KeepSpaceWhenHidden(QWidget* w)
+{
+    QSizePolicy p = w->sizePolicy();
+    p.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(p);
 }
+} // namespace
 
 frmForm1* frmForm1::instance()
 {
-    if (!g_instance)
+    if (!g_instance) {
+        // The load runs once the instance is known, because handlers it reaches ask for it.
         g_instance = new frmForm1;
+        g_instance->Form_Load();
+    }
     return g_instance;
 }
 
@@ -37,7 +60,7 @@ frmForm1::frmForm1()
     setWindowTitle(QStringLiteral("Form1"));
     BuildMenus();
     BuildControls();
-    Form_Load();
+    ConnectControls();
 }
 
 void frmForm1::BuildMenus()
@@ -46,6 +69,7 @@ void frmForm1::BuildMenus()
     mnuInterface = bar->addMenu(QStringLiteral("&Interface"));
     mnuUsb = mnuInterface->addAction(QStringLiteral("&Usb"));
     mnuUsb->setCheckable(true);
+    mnuParallelPort = mnuInterface->addAction(QStringLiteral("&Parallel Port..."));
 
     mnuProductNumber = bar->addMenu(QStringLiteral("&Product"));
     mnu31470 = mnuProductNumber->addAction(QStringLiteral("3147&0 single axis"));
@@ -66,6 +90,7 @@ void frmForm1::BuildMenus()
     mnuRegisters = bar->addAction(QStringLiteral("&Registers"));
     MnuExit = bar->addAction(QStringLiteral("E&xit"));
     connect(mnuUsb, &QAction::triggered, this, &frmForm1::mnuUsb_Click);
+    connect(mnuParallelPort, &QAction::triggered, this, &frmForm1::mnuParallelPort_Click);
     connect(mnuAlarms, &QAction::triggered, this, &frmForm1::mnuAlarms_Click);
     connect(MnuCal, &QAction::triggered, this, &frmForm1::MnuCal_Click);
     connect(mnuCommand, &QAction::triggered, this, &frmForm1::mnuCommand_Click);
@@ -76,50 +101,416 @@ void frmForm1::BuildMenus()
     connect(MnuExit, &QAction::triggered, this, &frmForm1::MnuExit_Click);
 }
 
-// Placeholder layout; the full window replaces it.
+QWidget* frmForm1::BuildCaptureFrame()
+{
+    FraCap = new QGroupBox(QStringLiteral("Buffer    CAPT_CTRL"));
+    auto* g = new QGridLayout(FraCap);
+    Label2 = new QLabel(QStringLiteral("Capture Mode"));
+    ComboCapMode = new QComboBox;
+    Label12 = new QLabel(QStringLiteral("Pre-Trigger"));
+    ComboPreTrigLength = new QComboBox;
+    ckPowerDown = new QCheckBox(QStringLiteral("Power Down Between Captures"));
+    ckWriteFlash = new QCheckBox(QStringLiteral("Event Alarm Write to Flash"));
+    ckBPfilter = new QCheckBox(QStringLiteral("Enable Band Pass Filter"));
+    cmdONE = new QPushButton(QStringLiteral("cmdONE"));
+    cmdONE->setMinimumHeight(cmdONE->sizeHint().height() * 3 / 2);
+    QFont big = cmdONE->font();
+    big.setBold(true);
+    cmdONE->setFont(big);
+    ckAutoReArm = new QCheckBox(QStringLiteral("Automatic Re-arm"));
+    txtCapBusy = new QLineEdit(QStringLiteral("txtCapBusy"));
+    txtCapBusy->setReadOnly(true);
+    txtDIOBusy = new QLineEdit(QStringLiteral("DIOBusy"));
+    txtDIOBusy->setReadOnly(true);
+    QPalette white = txtDIOBusy->palette();
+    white.setColor(QPalette::Base, Qt::white);
+    white.setColor(QPalette::Text, Qt::black);
+    txtDIOBusy->setPalette(white);
+    LbLPollingDIO = new QLabel(QStringLiteral("->"));
+    cmdWriteFlash = new QPushButton(QStringLiteral("Write to Flash"));
+    cmdRestoreFromFlash = new QPushButton(QStringLiteral("Read Flash"));
+    Label2->setBuddy(ComboCapMode);
+    Label12->setBuddy(ComboPreTrigLength);
+
+    g->addWidget(Label2, 0, 0);
+    g->addWidget(ComboCapMode, 0, 1, 1, 2);
+    g->addWidget(Label12, 1, 0);
+    g->addWidget(ComboPreTrigLength, 1, 1, 1, 2);
+    g->addWidget(ckPowerDown, 2, 0, 1, 3);
+    g->addWidget(ckWriteFlash, 3, 0, 1, 3);
+    g->addWidget(ckBPfilter, 4, 0, 1, 3);
+    g->addWidget(cmdONE, 5, 0, 1, 2);
+    g->addWidget(ckAutoReArm, 5, 2);
+    g->addWidget(txtCapBusy, 6, 0, 1, 2);
+    auto* busy = new QHBoxLayout;
+    busy->addWidget(LbLPollingDIO);
+    busy->addWidget(txtDIOBusy, 1);
+    g->addLayout(busy, 6, 2);
+    g->addWidget(cmdWriteFlash, 7, 0, 1, 2);
+    g->addWidget(cmdRestoreFromFlash, 7, 2);
+    g->setColumnStretch(1, 1);
+
+    for (QWidget* w : {static_cast<QWidget*>(ckBPfilter), static_cast<QWidget*>(ckAutoReArm),
+                       static_cast<QWidget*>(txtCapBusy), static_cast<QWidget*>(txtDIOBusy),
+                       static_cast<QWidget*>(LbLPollingDIO)})
+        KeepSpaceWhenHidden(w);
+    ckAutoReArm->hide();
+    txtCapBusy->hide();
+    txtDIOBusy->hide();
+    LbLPollingDIO->hide();
+
+    TimerPollBusy = new QTimer(this);
+    TimerPollBusy->setInterval(300);
+    TimerCapDuration = new QTimer(this);
+    TimerCapDuration->setInterval(100);
+    return FraCap;
+}
+
+QWidget* frmForm1::BuildPeriodFrame()
+{
+    FrameCaptPrd = new QGroupBox(QStringLiteral("Timer   CAPT_PRD"));
+    auto* g = new QGridLayout(FrameCaptPrd);
+    Label6 = new QLabel(QStringLiteral("Interval"));
+    Label7 = new QLabel(QStringLiteral("Units"));
+    txtTimerValue = new QLineEdit(QStringLiteral("Interval"));
+    ComboTimerUnits = new QComboBox;
+    Label6->setBuddy(txtTimerValue);
+    Label7->setBuddy(ComboTimerUnits);
+    g->addWidget(Label6, 0, 0);
+    g->addWidget(Label7, 0, 1);
+    g->addWidget(txtTimerValue, 1, 0);
+    g->addWidget(ComboTimerUnits, 1, 1);
+    g->setColumnStretch(1, 1);
+    return FrameCaptPrd;
+}
+
+QWidget* frmForm1::BuildAvgFrame()
+{
+    fraAvg = new QGroupBox(QStringLiteral("AVG_CNT"));
+    auto* g = new QGridLayout(fraAvg);
+    ComboAVG = new QComboBox;
+    Label9 = new QLabel(QStringLiteral("Capt. Duration"));
+    LbLCapDuration = new QLabel(QStringLiteral("capDuration"));
+    LbLCapDuration->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label10 = new QLabel(QStringLiteral("sec"));
+    g->addWidget(ComboAVG, 0, 0, 1, 3);
+    g->addWidget(Label9, 1, 0);
+    g->addWidget(LbLCapDuration, 1, 1);
+    g->addWidget(Label10, 1, 2);
+    g->setColumnStretch(1, 1);
+    return fraAvg;
+}
+
+QWidget* frmForm1::BuildDataLogFrame()
+{
+    FrameDataLog = new QGroupBox(QStringLiteral("Data Log"));
+    auto* g = new QGridLayout(FrameDataLog);
+    ckDataLog = new QCheckBox(QStringLiteral("Data Log   OFF"));
+    Label11 = new QLabel(QStringLiteral("File Count"));
+    LbLDataLogCount = new QLabel(QStringLiteral("0"));
+    LbLDataLogCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    g->addWidget(ckDataLog, 0, 0, 1, 2);
+    g->addWidget(Label11, 1, 0);
+    g->addWidget(LbLDataLogCount, 1, 1);
+    g->setColumnStretch(1, 1);
+    return FrameDataLog;
+}
+
+QWidget* frmForm1::BuildSelfTestFrame()
+{
+    frameSelfTest = new QGroupBox(QStringLiteral("Self Test"));
+    auto* h = new QHBoxLayout(frameSelfTest);
+    optSTON = new QRadioButton(QStringLiteral("ON"));
+    optSTOFF = new QRadioButton(QStringLiteral("OFF"));
+    h->addWidget(optSTON);
+    h->addWidget(optSTOFF);
+    h->addStretch(1);
+    return frameSelfTest;
+}
+
+QWidget* frmForm1::BuildStatusFrame()
+{
+    FrmStatus = new QGroupBox(QStringLiteral("Status Register"));
+    auto* g = new QGridLayout(FrmStatus);
+    g->setVerticalSpacing(2);
+    const int boxWidth = QFontMetrics(font()).horizontalAdvance(QStringLiteral("FAIL")) * 2 + 8;
+    for (int i = 0; i < CaptureSettings::kStatusRows; ++i) {
+        LBLAtitle[i] = new QLabel(QStringLiteral("Atitle"));
+        LbLAbit[i] = new QLabel(QStringLiteral("Abit%1").arg(i));
+        LbLAbit[i]->setAlignment(Qt::AlignCenter);
+        LbLAbit[i]->setMinimumWidth(boxWidth);
+        LbLAbit[i]->setFrameShape(QFrame::Panel);
+        LbLAbit[i]->setFrameShadow(QFrame::Sunken);
+        LbLAbit[i]->setAutoFillBackground(true);
+        g->addWidget(LBLAtitle[i], i, 0);
+        g->addWidget(LbLAbit[i], i, 1);
+    }
+    cmdClearStatus = new QPushButton(QStringLiteral("Clear"));
+    CmdReadStatus = new QPushButton(QStringLiteral("Read Status"));
+    CmdReadStatus->setToolTip(QStringLiteral("Display the Status Register"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdClearStatus);
+    buttons->addWidget(CmdReadStatus);
+    g->addLayout(buttons, CaptureSettings::kStatusRows, 0, 1, 2);
+    g->setColumnStretch(0, 1);
+    return FrmStatus;
+}
+
+QWidget* frmForm1::BuildBufferDataFrame()
+{
+    frameDataReg = new QGroupBox(QStringLiteral("Buffer Data"));
+    auto* g = new QGridLayout(frameDataReg);
+    lblReadReg[0] = new QLabel(QStringLiteral("Capt_SUPPLY (V)"));
+    lblReadReg[1] = new QLabel(QStringLiteral("Capt_TEMP  (C)"));
+    lblReadReg[2] = new QLabel(QStringLiteral("CAPT_PEAK_X  (g)"));
+    Label13 = new QLabel(QStringLiteral("CAPT_PEAK_Y  (g)"));
+    Label14 = new QLabel(QStringLiteral("CAPT_PEAK_Z  (g)"));
+    LbLSupply = new QLabel(QStringLiteral("Supply"));
+    LbLTemp = new QLabel(QStringLiteral("Temp"));
+    LbLXpk = new QLabel(QStringLiteral("Xpk"));
+    LbLADC0 = new QLabel(QStringLiteral("ADC0"));
+    LbLADC1 = new QLabel(QStringLiteral("ADC1"));
+    const std::array<QLabel*, 5> captions{lblReadReg[0], lblReadReg[1], lblReadReg[2], Label13, Label14};
+    const std::array<QLabel*, 5> values{LbLSupply, LbLTemp, LbLXpk, LbLADC0, LbLADC1};
+    for (int i = 0; i < 5; ++i) {
+        values[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        values[i]->setFrameShape(QFrame::Panel);
+        values[i]->setFrameShadow(QFrame::Sunken);
+        values[i]->setMinimumWidth(QFontMetrics(font()).horizontalAdvance(QStringLiteral("-00.0000")) + 8);
+        g->addWidget(captions[i], i, 0);
+        g->addWidget(values[i], i, 1);
+    }
+    cmdReadBuffer = new QPushButton(QStringLiteral("Read"));
+    g->addWidget(cmdReadBuffer, 5, 0, 1, 2);
+    g->setColumnStretch(0, 1);
+    return frameDataReg;
+}
+
 void frmForm1::BuildControls()
 {
     auto* central = new QWidget(this);
-    auto* layout = new QVBoxLayout(central);
-    FrameDataLog = new QGroupBox(QStringLiteral("Data Log"), central);
-    auto* dl = new QHBoxLayout(FrameDataLog);
-    ckDataLog = new QCheckBox(QStringLiteral("Data Log   OFF"), FrameDataLog);
-    Label11 = new QLabel(QStringLiteral("File Count"), FrameDataLog);
-    LbLDataLogCount = new QLabel(QStringLiteral("0"), FrameDataLog);
-    dl->addWidget(ckDataLog);
-    dl->addWidget(Label11);
-    dl->addWidget(LbLDataLogCount);
-    fraAvg = new QGroupBox(QStringLiteral("AVG_CNT"), central);
-    auto* al = new QHBoxLayout(fraAvg);
-    ComboAVG = new QComboBox(fraAvg);
-    al->addWidget(ComboAVG);
+    auto* columns = new QHBoxLayout(central);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(BuildCaptureFrame());
+    left->addWidget(BuildPeriodFrame());
+    left->addWidget(BuildAvgFrame());
+    auto* logAndTest = new QHBoxLayout;
+    logAndTest->addWidget(BuildDataLogFrame(), 1);
+    logAndTest->addWidget(BuildSelfTestFrame());
+    left->addLayout(logAndTest);
+    left->addStretch(1);
+    lblProduct = new QLabel(QStringLiteral("lblProduct"));
+    QFont productFont = lblProduct->font();
+    productFont.setBold(true);
+    productFont.setPointSizeF(productFont.pointSizeF() * 1.4);
+    lblProduct->setFont(productFont);
+    lblProduct->setAlignment(Qt::AlignCenter);
+    left->addWidget(lblProduct);
+
     FrameDataPLot = new DataPlotWidget(central);
-    layout->addWidget(fraAvg);
-    layout->addWidget(FrameDataLog);
-    layout->addWidget(FrameDataPLot, 1);
+    FrameDataPLot->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(BuildStatusFrame());
+    right->addWidget(BuildBufferDataFrame());
+    right->addStretch(1);
+
+    columns->addLayout(left, 0);
+    columns->addWidget(FrameDataPLot, 1);
+    columns->addLayout(right, 0);
     setCentralWidget(central);
+}
+
+void frmForm1::ConnectControls()
+{
+    // User actions only: setting a control from a register read must never write back.
+    connect(ComboCapMode, &QComboBox::activated, this, [this] { WriteCapCtrl(); });
+    connect(ComboPreTrigLength, &QComboBox::activated, this, [this] { WriteCapCtrl(); });
+    for (QCheckBox* ck : {ckPowerDown, ckWriteFlash, ckBPfilter})
+        connect(ck, &QCheckBox::clicked, this, [this] { WriteCapCtrl(); });
+    connect(ComboTimerUnits, &QComboBox::activated, this, [this] { WriteCAPT_PRD(); });
+    txtTimerValue->installEventFilter(this);
+    connect(ComboAVG, &QComboBox::activated, this, [this] { ComboAVG_Click(); });
+
+    connect(optSTON, &QRadioButton::clicked, this, &frmForm1::optSTON_Click);
+    connect(optSTOFF, &QRadioButton::clicked, this, &frmForm1::optSTOFF_Click);
+    connect(cmdWriteFlash, &QPushButton::clicked, this, &frmForm1::cmdWriteFlash_Click);
+    connect(cmdRestoreFromFlash, &QPushButton::clicked, this, &frmForm1::cmdRestoreFromFlash_Click);
+    connect(ckDataLog, &QCheckBox::clicked, this, &frmForm1::ckDataLog_Click);
+
+    connect(CmdReadStatus, &QPushButton::clicked, this, &frmForm1::ReadStatus);
+    connect(cmdClearStatus, &QPushButton::clicked, this, &frmForm1::ClearStatus);
+
+    connect(cmdONE, &QPushButton::clicked, this, &frmForm1::cmdONE_Click);
+    connect(cmdReadBuffer, &QPushButton::clicked, this, &frmForm1::ReadCaptureBuffer);
+    connect(TimerPollBusy, &QTimer::timeout, this, &frmForm1::PollBusy);
+    connect(TimerCapDuration, &QTimer::timeout, this, [this] { DisplayCapInProgress(0); });
+}
+
+bool frmForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == txtTimerValue && event->type() == QEvent::KeyRelease)
+        txtTimerValue_KeyUp();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmForm1::Form_Load()
 {
+    // Linux and the other POSIX systems count as the NT-class value: USB works, the port needs permission.
+    Module1::OsName = QStringLiteral("WinXP");
+
+    InterfaceStartUp();
+
     setWindowTitle(Module1::MainWindowCaption());
+
+    ComboAVG->clear();
+    for (int n = 0; n < CaptureSettings::kAvgListCount; ++n)
+        ComboAVG->addItem(QString::number(1 << n));
+    ComboPreTrigLength->clear();
+    ComboPreTrigLength->addItems({QStringLiteral("64"), QStringLiteral("128"), QStringLiteral("256"),
+                                  QStringLiteral("512")});
+    ComboTimerUnits->clear();
+    ComboTimerUnits->addItems({QStringLiteral("Seconds"), QStringLiteral("Minutes"), QStringLiteral("Hours")});
+
     SetProductNumber(31473);
+
+    for (QLabel* l : {LbLSupply, LbLTemp, LbLXpk, LbLADC0, LbLADC1})
+        l->setText(QStringLiteral("noData"));
+
+    FrameDataPLot->SetStartValues();
+}
+
+void frmForm1::InterfaceStartUp()
+{
+    switch (Module1::InterfaceType) {
+    case 1:
+        if (Module1::OsName == QLatin1String("WinXP") || Module1::OsName == QLatin1String("WinNT")) {
+            // TODO(port access step): call the device layer's port-permission step here.
+            Module1::GiveioInstalled = VTrue;
+            ParallelPulse();
+        }
+        break;
+    case 2:
+        if (Module1::OsName == QLatin1String("Win95")) {
+            ui::MessageBox(QStringLiteral("USB not available for Windows95"));
+            Module1::InterfaceType = 0;
+            mnuUsb->setChecked(false);
+            mnuUsb->setVisible(false);
+            break;
+        }
+        SelectFirstUsbCard();
+        if (EzUsb::SelectedUsbCard.Valid == VTrue) {
+            mnuUsb->setChecked(true);
+            SetSpiBits(Module1::SpiStaticBits);
+            SetupSpi(Module1::SpiDelay);
+        } else {
+            // The selection window decides, and the interface follows what it leaves selected.
+            mnuUsb_Click();
+        }
+        break;
+    default:
+        ui::MessageBox(QStringLiteral("Please select an interface before taking data"));
+        Module1::InterfaceType = 0;
+        break;
+    }
 }
 
 void frmForm1::SetProductNumber(int16_t number)
 {
     Module1::ProductNumber = number;
+    lblProduct->setText(QString::number(number));
+    ckBPfilter->hide();
     mnu31470->setChecked(false);
     mnu31473->setChecked(false);
+    CapCtrlUpdating = 1;
+    ComboCapMode->clear();
+
     if (number == 31470) {
         mnu31470->setChecked(true);
         BuildTable31470();
+        ComboCapMode->addItems(CaptureSettings::CaptureModeItems(31470));
+        FrameDataPLot->ckADC0->setChecked(false);
+        FrameDataPLot->ckADC1->setChecked(false);
+        FrameDataPLot->ckADC0->setText(QStringLiteral("ADC 0"));
+        FrameDataPLot->ckADC1->setText(QStringLiteral("ADC 1"));
+        ckWriteFlash->setChecked(false);
     } else if (number == 31473) {
         mnu31473->setChecked(true);
         BuildTable31473();
+        ckBPfilter->show();
+        ComboCapMode->addItems(CaptureSettings::CaptureModeItems(31473));
+        FrameDataPLot->ckADC0->setChecked(true);
+        FrameDataPLot->ckADC1->setChecked(true);
+        FrameDataPLot->ckADC0->setText(QStringLiteral("Y acc"));
+        FrameDataPLot->ckADC1->setText(QStringLiteral("Z acc"));
+        ckWriteFlash->setChecked(false);
     }
+    if (ComboCapMode->count() > 0)
+        ComboCapMode->setCurrentIndex(0);
+
+    ReadCapCtrl();
+    ReadAVG();
+    ReadMscCtrl();
+    ReadCapPrd();
+    ReadStatus();
 }
 
+void frmForm1::ReadMscCtrl()
+{
+    ReadRegister(m470Reg::idxMSC_CTRL);
+    if ((Spi_mod::RegRaw & 0x100) == 0x100)
+        optSTON->setChecked(true);
+    else
+        optSTOFF->setChecked(true);
+}
+
+void frmForm1::optSTON_Click()
+{
+    ReadRegister(m470Reg::idxMSC_CTRL);
+    WriteRegister(m470Reg::idxMSC_CTRL, Spi_mod::RegRaw | 0x100);
+    Delay(100);
+    ReadMscCtrl();
+}
+
+void frmForm1::optSTOFF_Click()
+{
+    ReadRegister(m470Reg::idxMSC_CTRL);
+    // Clears the whole upper byte, as the sensor's self-test switch expects.
+    WriteRegister(m470Reg::idxMSC_CTRL, Spi_mod::RegRaw & 0xFF);
+    Delay(100);
+    ReadMscCtrl();
+}
+
+void frmForm1::cmdWriteFlash_Click()
+{
+    WriteRegister(m470Reg::idxCOMMAND, 0x1000);
+    ShowWorkingCapPrd(500);
+    ui::PumpEvents();
+}
+
+void frmForm1::cmdRestoreFromFlash_Click()
+{
+    WriteRegister(m470Reg::idxCOMMAND, 0x2000);
+    ShowWorkingCapPrd(250);
+    ReadCapCtrl();
+}
+
+void frmForm1::ckDataLog_Click()
+{
+    ui::PumpEvents();
+    QFont f = LbLDataLogCount->font();
+    if (ckDataLog->isChecked()) {
+        ckDataLog->setText(QStringLiteral("Datalog   ON"));
+        f.setBold(true);
+    } else {
+        ckDataLog->setText(QStringLiteral("Datalog   OFF"));
+        f.setBold(false);
+    }
+    LbLDataLogCount->setFont(f);
+}
+
+void frmForm1::DelayA(int32_t& ms) { ui::WaitPumping(ms); }
 
 void frmForm1::closeEvent(QCloseEvent* e)
 {

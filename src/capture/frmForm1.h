@@ -37,6 +37,7 @@ public:
     void cmdWriteFlash_Click();
     void cmdRestoreFromFlash_Click();
     void ckDataLog_Click();
+    // Event-pumping wait: other handlers may run meanwhile.
     void DelayA(int32_t& ms);
     void DelayA(int32_t&& ms) { DelayA(ms); }
 
@@ -160,11 +161,22 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     frmForm1();
     void BuildMenus();
     void BuildControls();
+    QWidget* BuildCaptureFrame();
+    QWidget* BuildPeriodFrame();
+    QWidget* BuildAvgFrame();
+    QWidget* BuildDataLogFrame();
+    QWidget* BuildSelfTestFrame();
+    QWidget* BuildStatusFrame();
+    QWidget* BuildBufferDataFrame();
+    void ConnectControls();
     void Form_Load();
+    void InterfaceStartUp();
+    void ShowStatusRow(int bit, const QString& text, uint32_t rgb);
     bool exiting_ = false;
 };

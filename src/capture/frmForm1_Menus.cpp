@@ -1,5 +1,7 @@
 #include "capture/frmForm1.h"
 #include "datalog/frmFileDir.h"
+#include "device/EzUsb.h"
+#include "device/frmUSBselect.h"
 #include "shell/Module1.h"
 #include "ui/Ui.h"
 
@@ -12,7 +14,17 @@ void NotBuiltYet(const QString& name)
 }
 } // namespace
 
-void frmForm1::mnuUsb_Click() { NotBuiltYet(QStringLiteral("USB SPI Card Selection")); }
+void frmForm1::mnuUsb_Click()
+{
+    ui::ShowModal(frmUSBselect::instance());
+    if (EzUsb::SelectedUsbCard.Valid == VTrue) {
+        Module1::InterfaceType = 2;
+        mnuUsb->setChecked(true);
+    } else {
+        Module1::InterfaceType = 0;
+        mnuUsb->setChecked(false);
+    }
+}
 void frmForm1::mnuAlarms_Click() { NotBuiltYet(QStringLiteral("Alarms")); }
 void frmForm1::MnuCal_Click() { NotBuiltYet(QStringLiteral("Calibration")); }
 void frmForm1::mnuCommand_Click() { NotBuiltYet(QStringLiteral("Command Register")); }

@@ -1,10 +1,141 @@
 #include "capture/frmForm1.h"
+#include "capture/CaptureSettings.h"
+#include "device/Spi_mod.h"
+#include "registers/m470Reg.h"
+#include "shell/Delay.h"
+#include "shell/Module1.h"
+#include "ui/Ui.h"
 
-void frmForm1::WriteCapCtrl() {}
-void frmForm1::ReadCapCtrl() {}
-void frmForm1::ShowWorkingCapPrd(double) {}
-void frmForm1::WriteCAPT_PRD() {}
-void frmForm1::ReadCapPrd() {}
-void frmForm1::txtTimerValue_KeyUp() {}
-void frmForm1::ComboAVG_Click() {}
-void frmForm1::ReadAVG() {}
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace CaptureSettings;
+
+void frmForm1::WriteCapCtrl()
+{
+    if (CapCtrlUpdating != 0)
+        return;
+    const int32_t value = ComposeCaptCtrl(ckPowerDown->isChecked(), ComboCapMode->currentIndex(),
+                                          ComboPreTrigLength->currentIndex(), ckWriteFlash->isChecked(),
+                                          ckBPfilter->isChecked());
+    WriteRegister(m470Reg::idxCAPT_CTRL, value);
+    Delay(100);
+    ReadCapCtrl();
+}
+
+void frmForm1::ReadCapCtrl()
+{
+    CapCtrlUpdating = 1;
+    ShowWorkingCapPrd(111);
+
+    ReadRegister(m470Reg::idxCAPT_CTRL);
+    const CaptCtrlFields f = DecodeCaptCtrl(Spi_mod::RegRaw);
+    ckBPfilter->setChecked(f.bpFilter);
+    ckWriteFlash->setChecked(f.writeFlash);
+    ComboPreTrigLength->setCurrentIndex(f.preTrigger);
+
+    // Extended entries are chosen by the axis below; a mode the list lacks selects nothing.
+    ComboCapMode->setCurrentIndex(f.mode < ComboCapMode->count() ? f.mode : -1);
+    ckPowerDown->setChecked(f.powerDown);
+    ckAutoReArm->hide();
+
+    const ModeCaption mc = CaptionForModeIndex(ComboCapMode->currentIndex());
+    CaptureModeName = mc.modeName;
+    cmdONE->setText(mc.buttonCaption);
+    if (mc.autoReArmVisible)
+        ckAutoReArm->show();
+    if (ComboCapMode->currentIndex() == 3) {
+        if (f.axis == 3)
+            ui::MessageBox(ExtendedAxisErrorText(f.axis));
+        else
+            ComboCapMode->setCurrentIndex(ModeIndexForRead(f, ComboCapMode->count()));
+    }
+
+    ui::PumpEvents();
+    CapCtrlUpdating = 0;
+}
+
+void frmForm1::ShowWorkingCapPrd(double ms)
+{
+    const QString saved = FraCap->title();
+    FraCap->setTitle(QStringLiteral("WRITE/READ CAPT_CTRL"));
+    ui::PumpEvents();
+    DelayA(static_cast<int32_t>(RoundHalfEven(ms)));
+    FraCap->setTitle(saved);
+    ui::PumpEvents();
+}
+
+void frmForm1::WriteCAPT_PRD()
+{
+    const QString saved = FrameCaptPrd->title();
+    FrameCaptPrd->setTitle(QStringLiteral("Write/Read CAPT_PRD"));
+    ui::PumpEvents();
+    const auto n = static_cast<int32_t>(RoundHalfEven(LeadingNumber(txtTimerValue->text())));
+    WriteRegister(m470Reg::idxCAPT_PRD, ComposeCaptPrd(ComboTimerUnits->currentIndex(), n));
+    Delay(101);
+    ReadCapPrd();
+    FrameCaptPrd->setTitle(saved);
+    ui::PumpEvents();
+}
+
+void frmForm1::txtTimerValue_KeyUp()
+{
+    const QString text = txtTimerValue->text();
+    if (!IsNumericText(text)) {
+        txtTimerValue->setText(QStringLiteral("1"));
+        return;
+    }
+    const double v = LeadingNumber(text);
+    if (v > 0 && v <= 255)
+        WriteCAPT_PRD();
+    // Out-of-range values are only corrected in the box; the next key release writes them.
+    if (v < 1)
+        txtTimerValue->setText(QStringLiteral("1"));
+    if (v > 255)
+        txtTimerValue->setText(QStringLiteral("255"));
+}
+
+void frmForm1::ReadCapPrd()
+{
+    ReadRegister(m470Reg::idxCAPT_PRD);
+    txtTimerValue->setText(QString::number(PeriodOf(Spi_mod::RegRaw)));
+    int u = UnitsOf(Spi_mod::RegRaw);
+    if (u > 2) {
+        ui::MessageBox(TimeUnitsErrorText(u));
+        u = -1;
+    }
+    if (u >= 0 && u <= 2)
+        ComboTimerUnits->setCurrentIndex(u);
+}
+
+void frmForm1::ComboAVG_Click()
+{
+    const QString saved = fraAvg->title();
+    fraAvg->setTitle(QStringLiteral("WRITE / READ AVG_CNT"));
+    ui::PumpEvents();
+    WriteRegister(m470Reg::idxAVG_CNT, ComboAVG->currentIndex());
+    Delay(100);
+    ReadAVG();
+    fraAvg->setTitle(saved);
+    ui::PumpEvents();
+}
+
+void frmForm1::ReadAVG()
+{
+    ReadRegister(m470Reg::idxAVG_CNT);
+    const int n = AvgExponentForRead(Spi_mod::RegValue);
+    // Exponents 11..15 have no list entry: the list shows the sample count it stands for, and the
+    // duration is the longest known one, so a capture is never read before it can have ended.
+    const bool listed = n < ComboAVG->count();
+    ComboAVG->setPlaceholderText(listed ? QString() : QString::number(1 << n));
+    ComboAVG->setCurrentIndex(listed ? n : -1);
+
+    if (const auto table = DurationTable(Module1::ProductNumber, ckWriteFlash->isChecked()))
+        CaptureDurations = *table;
+    const int durationIndex = n < kAvgListCount ? n : kAvgListCount - 1;
+    LbLCapDuration->setText(DurationLabelText(CaptureDurations[durationIndex], ComboCapMode->currentIndex() > 2));
+}

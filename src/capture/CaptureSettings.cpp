@@ -1,0 +1,223 @@
+#include "capture/CaptureSettings.h"
+
+#include <QLocale>
+#include <cmath>
+
+namespace CaptureSettings {
+
+int32_t ComposeCaptCtrl(bool powerDown, int modeIndex, int preTrigIndex, bool writeFlash, bool bpFilter)
+{
+    // The three extended entries share mode field 3 and differ in the axis field.
+    int32_t modePart = 4 * modeIndex;
+    if (modePart > 12)
+        modePart = 12;
+    if (modePart < 0)
+        modePart = 0;
+    int32_t axisPart = 0;
+    if (modeIndex == 4)
+        axisPart = 256;
+    else if (modeIndex == 5)
+        axisPart = 512;
+    const int32_t preTrig = preTrigIndex < 0 ? 0 : preTrigIndex;
+    return (powerDown ? 1 : 0) + modePart + 16 * preTrig + (writeFlash ? 64 : 0) + (bpFilter ? 128 : 0)
+        + axisPart;
+}
+
+CaptCtrlFields DecodeCaptCtrl(int32_t raw)
+{
+    CaptCtrlFields f;
+    f.axis = (raw & 0x300) / 256;
+    f.bpFilter = (raw & 0x80) != 0;
+    f.writeFlash = (raw & 0x40) != 0;
+    f.preTrigger = (raw & 0x30) / 16;
+    f.mode = (raw & 0x0C) / 4;
+    f.powerDown = (raw & 0x01) != 0;
+    return f;
+}
+
+QStringList CaptureModeItems(int product)
+{
+    QStringList items{QStringLiteral("Manual"), QStringLiteral("Automatic"), QStringLiteral("Event")};
+    if (product == 31470)
+        return items;
+    if (product == 31473)
+        return items << QStringLiteral("Extended Time X") << QStringLiteral("Extended Time Y")
+                     << QStringLiteral("Extended Time Z");
+    return {};
+}
+
+ModeCaption CaptionForModeIndex(int listIndex)
+{
+    switch (listIndex) {
+    case 0: return {QStringLiteral("MANUAL"), QStringLiteral("Trigger"), false};
+    case 1: return {QStringLiteral("TIMER"), QStringLiteral("Start"), false};
+    case 2: return {QStringLiteral("EVENT"), QStringLiteral("Arm"), true};
+    case 3:
+    case 4:
+    case 5: return {QStringLiteral("MANUAL"), QStringLiteral("Trigger"), false};
+    default: return {QStringLiteral("NODATA"), QStringLiteral("no data"), false};
+    }
+}
+
+int ModeIndexForRead(const CaptCtrlFields& f, int itemCount)
+{
+    int index = f.mode;
+    if (index == 3 && f.axis >= 1 && f.axis <= 2)
+        index = 3 + f.axis;
+    // The single-axis list has no extended entries: select nothing rather than a wrong mode.
+    return index < itemCount ? index : -1;
+}
+
+QString ExtendedAxisErrorText(int axis)
+{
+    return QStringLiteral("Error reading CapCtrl register\r\n\r\nExtended mode field, bits 8 & 9 = %1"
+                          "\r\n\r\nThis value should not be greater than 2.")
+        .arg(axis);
+}
+
+int32_t ComposeCaptPrd(int unitIndex, int period)
+{
+    return (unitIndex < 0 ? 0 : unitIndex) * 256 + period;
+}
+
+int PeriodOf(int32_t raw) { return raw & 0xFF; }
+int UnitsOf(int32_t raw) { return (raw & 0x300) / 256; }
+
+QString TimeUnitsErrorText(int units)
+{
+    return QStringLiteral("Error reading Capture Period register\r\n\r\nTime units bit field (bits 8, 9) "
+                          "value = %1\r\n\r\nThis value should not be greater than 2.")
+        .arg(units);
+}
+
+std::optional<std::array<double, 12>> DurationTable(int product, bool writeFlash)
+{
+    static constexpr std::array<double, 12> k31470{0.2, 0.2, 0.2, 0.2, 0.39, 0.46, 0.91, 1.6, 3.0, 6.0, 12.13, 0};
+    static constexpr std::array<double, 12> k31473{0.23, 0.23, 0.23, 0.23, 0.28, 0.6, 1.1, 2.2, 4.3, 8.5, 16.9, 0};
+    static constexpr std::array<double, 12> k31473Flash{0.6, 0.6, 0.7, 0.7, 0.8, 1.1, 1.6, 2.7, 4.8, 9, 17.4, 0};
+    if (product == 31470)
+        return k31470;
+    if (product == 31473)
+        return writeFlash ? k31473Flash : k31473;
+    return std::nullopt;
+}
+
+int AvgExponentForRead(double scaledValue)
+{
+    const int64_t n = RoundHalfEven(scaledValue);
+    return (n > 15 || n < 0) ? 0 : static_cast<int>(n);
+}
+
+QString DurationLabelText(double seconds, bool extendedMode)
+{
+    QLocale loc = QLocale::system();
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    const QString shown = loc.toString(seconds, 'f', 2);
+    if (!extendedMode)
+        return shown;
+    // Three captures' worth, from the value as shown (two decimals).
+    return loc.toString(loc.toDouble(shown) * 3, 'g', 15);
+}
+
+namespace {
+// Length of the numeric prefix: optional sign, digits, one decimal separator, digits, exponent.
+qsizetype NumericPrefix(const QString& t, qsizetype start, QChar decimal)
+{
+    qsizetype i = start;
+    const qsizetype n = t.size();
+    if (i < n && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-')))
+        ++i;
+    qsizetype digits = 0;
+    while (i < n && t[i].isDigit()) {
+        ++i;
+        ++digits;
+    }
+    if (i < n && (t[i] == decimal || t[i] == QLatin1Char('.'))) {
+        qsizetype j = i + 1;
+        qsizetype frac = 0;
+        while (j < n && t[j].isDigit()) {
+            ++j;
+            ++frac;
+        }
+        if (digits + frac > 0) {
+            i = j;
+            digits += frac;
+        }
+    }
+    if (digits == 0)
+        return 0;
+    if (i < n && (t[i] == QLatin1Char('e') || t[i] == QLatin1Char('E'))) {
+        qsizetype j = i + 1;
+        if (j < n && (t[j] == QLatin1Char('+') || t[j] == QLatin1Char('-')))
+            ++j;
+        qsizetype exp = 0;
+        while (j < n && t[j].isDigit()) {
+            ++j;
+            ++exp;
+        }
+        if (exp > 0)
+            i = j;
+    }
+    return i - start;
+}
+
+double ParseNumber(QString text, QChar decimal)
+{
+    text.replace(decimal, QLatin1Char('.'));
+    bool ok = false;
+    const double v = QLocale::c().toDouble(text, &ok);
+    return ok ? v : 0.0;
+}
+} // namespace
+
+double LeadingNumber(const QString& text)
+{
+    const QChar decimal = QLocale::system().decimalPoint().at(0);
+    qsizetype start = 0;
+    while (start < text.size() && text[start].isSpace())
+        ++start;
+    const qsizetype len = NumericPrefix(text, start, decimal);
+    if (len == 0)
+        return 0.0;
+    return ParseNumber(text.mid(start, len), decimal);
+}
+
+bool IsNumericText(const QString& text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return false;
+    const QChar decimal = QLocale::system().decimalPoint().at(0);
+    return NumericPrefix(t, 0, decimal) == t.size();
+}
+
+int64_t RoundHalfEven(double v)
+{
+    return static_cast<int64_t>(std::nearbyint(v)); // default rounding mode: to nearest, ties to even
+}
+
+QString StatusTitle(int bit)
+{
+    static const std::array<QString, kStatusRows> titles{
+        QStringLiteral("Supply < 3.150 V"),     QStringLiteral("Supply > 3.625 V"),
+        QStringLiteral("Flash Update Failure"), QStringLiteral("SPI Comm Failure"),
+        QStringLiteral("Capture Period Violation"), QStringLiteral("Self-test Diagnostic"),
+        QStringLiteral("Flash Memory Failure"), QStringLiteral("Data Ready"),
+        QStringLiteral("Alarm X"),              QStringLiteral("Alarm Y"),
+        QStringLiteral("Alarm Z"),              QStringLiteral("System Alarm"),
+        QStringLiteral("Alarm X Event"),        QStringLiteral("Alarm Y Event"),
+        QStringLiteral("Alarm Z Event")};
+    return (bit >= 0 && bit < kStatusRows) ? titles[bit] : QString();
+}
+
+StatusRow DecodeStatusRow(int32_t status, int bit)
+{
+    if ((status & (1 << bit)) == 0)
+        return {QStringLiteral("OK"), kGreen, false};
+    // Bits 0..6 report faults, 7..14 events.
+    if (bit <= 6)
+        return {QStringLiteral("FAIL"), kRed, true};
+    return {QStringLiteral("SET"), kYellow, true};
+}
+
+} // namespace CaptureSettings
