@@ -110,7 +110,7 @@ int AvgExponentForRead(double scaledValue)
 
 QString DurationLabelText(double seconds, bool extendedMode)
 {
-    QLocale loc = QLocale::system();
+    QLocale loc = QLocale();
     loc.setNumberOptions(QLocale::OmitGroupSeparator);
     const QString shown = loc.toString(seconds, 'f', 2);
     if (!extendedMode)
@@ -172,7 +172,7 @@ double ParseNumber(QString text, QChar decimal)
 
 double LeadingNumber(const QString& text)
 {
-    const QChar decimal = QLocale::system().decimalPoint().at(0);
+    const QChar decimal = QLocale().decimalPoint().at(0);
     qsizetype start = 0;
     while (start < text.size() && text[start].isSpace())
         ++start;
@@ -187,7 +187,7 @@ bool IsNumericText(const QString& text)
     const QString t = text.trimmed();
     if (t.isEmpty())
         return false;
-    const QChar decimal = QLocale::system().decimalPoint().at(0);
+    const QChar decimal = QLocale().decimalPoint().at(0);
     return NumericPrefix(t, 0, decimal) == t.size();
 }
 

@@ -117,7 +117,7 @@ void frmUSBselect::cmdFindEzUsb_Click()
         if (EzUsb::SelectedUsbCardIndex == i)
             optUsbPort[i]->setChecked(true);
         txtDescript0[i]->setText(card.Manufacturer);
-        txtDriverRev[i]->setText(QLocale::system().toString(double(card.FirmwareVersion), 'g', 7));
+        txtDriverRev[i]->setText(QLocale().toString(double(card.FirmwareVersion), 'g', 7));
         txtSpeed[i]->setText(card.UsbVersion);
     }
     if (EzUsb::SelectedUsbCardIndex == -1)
