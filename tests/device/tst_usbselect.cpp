@@ -8,6 +8,7 @@
 #include "sim/Board.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 
