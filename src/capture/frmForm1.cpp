@@ -3,6 +3,7 @@
 #include "capture/DataPlotWidget.h"
 #include "device/EzUsb.h"
 #include "device/ParallelPort.h"
+#include "device/PortIo.h"
 #include "device/Spi_mod.h"
 #include "device/UsbSpiDrivers.h"
 #include "registers/m470Reg.h"
@@ -27,6 +28,16 @@
 
 namespace {
 frmForm1* g_instance = nullptr;
+
+// Claims the port at PortAddress; on failure the user is told and the program goes on.
+void PortAccessStep()
+{
+    PortIo* io = CurrentPortIo();
+    QString reason;
+    if (!io || !io->Acquire(static_cast<uint16_t>(Module1::PortAddress), &reason))
+        ui::MessageBox(QStringLiteral("The required I/O drivers could not be installed."), MsgIcon::None,
+                       MsgButtons::Ok, QStringLiteral("Error"));
+}
 
 // Keeps a control's place in the layout while it is hidden, so showing it does not shift the frame.
 void KeepSpaceWhenHidden(QWidget* w)
@@ -61,6 +72,7 @@ frmForm1::frmForm1()
     BuildMenus();
     BuildControls();
     ConnectControls();
+    resize(1200, 760);
 }
 
 void frmForm1::BuildMenus()
@@ -274,6 +286,7 @@ QWidget* frmForm1::BuildBufferDataFrame()
     const std::array<QLabel*, 5> values{LbLSupply, LbLTemp, LbLXpk, LbLADC0, LbLADC1};
     for (int i = 0; i < 5; ++i) {
         values[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        values[i]->setMargin(2);
         values[i]->setFrameShape(QFrame::Panel);
         values[i]->setFrameShadow(QFrame::Sunken);
         values[i]->setMinimumWidth(QFontMetrics(font()).horizontalAdvance(QStringLiteral("-00.0000")) + 8);
@@ -386,7 +399,7 @@ void frmForm1::InterfaceStartUp()
     switch (Module1::InterfaceType) {
     case 1:
         if (Module1::OsName == QLatin1String("WinXP") || Module1::OsName == QLatin1String("WinNT")) {
-            // TODO(port access step): call the device layer's port-permission step here.
+            PortAccessStep();
             Module1::GiveioInstalled = VTrue;
             ParallelPulse();
         }

@@ -4,6 +4,7 @@
 #include "capture/DataPlotWidget.h"
 #include "capture/frmForm1.h"
 #include "device/EzUsb.h"
+#include "device/PortIo.h"
 #include "registers/m470Reg.h"
 #include "shell/Module1.h"
 #include "sim/Board.h"
@@ -165,6 +166,51 @@ private slots:
         QCOMPARE(w->txtTimerValue->text(), QStringLiteral("0"));
         QCOMPARE(w->LbLAbit[0]->text(), QStringLiteral("OK"));
         QVERIFY(board->Card(0).Messages().empty());
+    }
+
+    void parallelPortStartUp()
+    {
+        frmForm1::destroyInstance();
+        board = &sim::Install(1);
+        Module1::InitialiseState();
+        Module1::InterfaceType = 1;
+        Module1::PortAddress = 0x378;
+        sbtest::ClearMessages();
+        w = frmForm1::instance();
+        QVERIFY(sbtest::MessageTexts().isEmpty());
+        QCOMPARE(Module1::GiveioInstalled, VTrue);
+        QCOMPARE(board->Port().OtherWrites(), std::vector<uint8_t>{64});
+        QCOMPARE(int(board->Port().DataWrites().front()), 0);
+        // The load's reads went over the bit-banged port, none over the card.
+        QVERIFY(ReadFrames(sensor(), Base(m470Reg::idxCAPT_CTRL)) > 0);
+        QVERIFY(board->Card(0).Messages().empty());
+        QVERIFY(!w->mnuUsb->isChecked());
+    }
+
+    void portWithoutPermissionIsReportedAndLoadGoesOn()
+    {
+        struct DeniedPort : PortIo {
+            void Out(uint16_t, uint8_t) override {}
+            uint8_t In(uint16_t) override { return 0x40; } // data-in idle: reads give 0
+            bool Acquire(uint16_t, QString* error) override
+            {
+                if (error)
+                    *error = QStringLiteral("Permission denied");
+                return false;
+            }
+        };
+        frmForm1::destroyInstance();
+        board = &sim::Install(1);
+        SetPortIo(std::make_shared<DeniedPort>());
+        Module1::InitialiseState();
+        Module1::InterfaceType = 1;
+        Module1::PortAddress = 0x278;
+        sbtest::ClearMessages();
+        w = frmForm1::instance();
+        QCOMPARE(sbtest::MessageTexts(), QStringList{QStringLiteral("The required I/O drivers could not be installed.")});
+        QCOMPARE(sbtest::Messages().first().title, QStringLiteral("Error"));
+        QCOMPARE(Module1::GiveioInstalled, VTrue);
+        QCOMPARE(w->lblProduct->text(), QStringLiteral("31473"));
     }
 
     void usbWithoutCardOpensTheSelectionWindow()
