@@ -2,8 +2,7 @@
 #include "capture/CaptureSettings.h"
 #include "capture/DataPlotWidget.h"
 #include "device/EzUsb.h"
-#include "device/ParallelPort.h"
-#include "device/PortIo.h"
+#include "device/SetupGiveIO.h"
 #include "device/Spi_mod.h"
 #include "device/UsbSpiDrivers.h"
 #include "registers/m470Reg.h"
@@ -28,16 +27,6 @@
 
 namespace {
 frmForm1* g_instance = nullptr;
-
-// Claims the port at PortAddress; on failure the user is told and the program goes on.
-void PortAccessStep()
-{
-    PortIo* io = CurrentPortIo();
-    QString reason;
-    if (!io || !io->Acquire(static_cast<uint16_t>(Module1::PortAddress), &reason))
-        ui::MessageBox(QStringLiteral("The required I/O drivers could not be installed."), MsgIcon::None,
-                       MsgButtons::Ok, QStringLiteral("Error"));
-}
 
 // Keeps a control's place in the layout while it is hidden, so showing it does not shift the frame.
 void KeepSpaceWhenHidden(QWidget* w)
@@ -399,9 +388,7 @@ void frmForm1::InterfaceStartUp()
     switch (Module1::InterfaceType) {
     case 1:
         if (Module1::OsName == QLatin1String("WinXP") || Module1::OsName == QLatin1String("WinNT")) {
-            PortAccessStep();
-            Module1::GiveioInstalled = VTrue;
-            ParallelPulse();
+            StartParallelPortAccess();
         }
         break;
     case 2:
