@@ -507,6 +507,10 @@ private slots:
         w->resize(1280, 760);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
+        // A manual capture on the virtual board, so the picture shows data.
+        Choose(w->ComboAVG, 4);
+        w->cmdONE->click();
+        QVERIFY(w->LbLSupply->text() != QStringLiteral("noData"));
         const QPixmap shot = w->grab();
         QVERIFY(!shot.isNull());
         const QString path = qEnvironmentVariable("SB_SCREENSHOT");
