@@ -48,10 +48,11 @@ LibusbEzUsbDriver::~LibusbEzUsbDriver()
 
 std::string LibusbEzUsbDriver::AccessNoteText()
 {
-    return "A USB-SPI card is attached, but this user may not open it. To allow it, install the udev "
-           "rule 70-sensorbench-usbspi.rules (in the program's packaging folder) as root:\n"
-           "    cp 70-sensorbench-usbspi.rules /etc/udev/rules.d/\n"
-           "    udevadm control --reload-rules && udevadm trigger\n"
+    return "A USB-SPI card is attached, but this user may not open it. Install the udev rule "
+           "70-sensorbench-usbspi.rules from the program's packaging folder (an installed package puts it "
+           "in /lib/udev/rules.d):\n"
+           "    sudo cp packaging/70-sensorbench-usbspi.rules /etc/udev/rules.d/\n"
+           "    sudo udevadm control --reload-rules && sudo udevadm trigger\n"
            "then unplug the card, plug it in again and search again.";
 }
 

@@ -127,6 +127,8 @@ private slots:
             const char* via = itf == 2 ? "usb" : "port";
             QTest::addRow("%s SUPPLY_OUT", via) << itf << "SUPPLY_OUT" << 0xCFFF << 0xFFF << 0x8000 << 0x4000;
             QTest::addRow("%s X_OUT", via) << itf << "X_OUT" << 0x3FFF << -1 << 0 << 0;
+            // A row without the flags leaves RegND and RegEC as they were.
+            QTest::addRow("%s X_NULL", via) << itf << "X_NULL" << 0xFFFB << -5 << 0x7777 << 0x7777;
         }
     }
     void readDecodings()
@@ -138,7 +140,10 @@ private slots:
         QFETCH(int, nd);
         QFETCH(int, ec);
         Use(interface);
-        const int16_t idx = row == "SUPPLY_OUT" ? m470Reg::idxSUPPLY_OUT : m470Reg::idxX_OUT;
+        const int16_t idx = row == "SUPPLY_OUT" ? m470Reg::idxSUPPLY_OUT
+                            : row == "X_OUT"    ? m470Reg::idxX_OUT
+                                                : m470Reg::idxX_NULL;
+        RegND = RegEC = 0x7777;
         board->Sensor().Poke(m470Reg::RegisterTable[static_cast<size_t>(idx)].BaseAddr, static_cast<uint16_t>(word));
         ReadRegister(idx);
         QCOMPARE(SpiReadWord, word);
@@ -180,25 +185,6 @@ private slots:
         QVERIFY(board->Port().DataWrites().empty());
     }
 
-    void stuckStatusLine_data()
-    {
-        QTest::addColumn<int>("level");
-        QTest::addColumn<int>("word");
-        // Status bit 6 is the inverted line: a line held high reads 0 at every bit.
-        QTest::newRow("line held high") << 1 << 0xFFFF;
-        QTest::newRow("line held low") << 0 << 0;
-    }
-    void stuckStatusLine()
-    {
-        QFETCH(int, level);
-        QFETCH(int, word);
-        Use(1);
-        board->Port().SetStuckDataOut(level);
-        int16_t address = 0x42;
-        QCOMPARE(ParallelReadWord(address), word);
-        QCOMPARE(SpiReadWord, word);
-    }
-
     void portFrameSequence()
     {
         Use(1);
@@ -222,7 +208,6 @@ private slots:
         QTest::addColumn<QStringList>("messages");
         QTest::newRow("none") << 0 << -1 << 0 << -1
                               << QStringList{"No USB Buffers Found, Please Verify Setup and Restart"};
-        QTest::newRow("one") << 1 << -1 << 1 << 0 << QStringList{};
         QTest::newRow("two") << 2 << -1 << 2 << 0 << QStringList{};
         QTest::newRow("wrong product first") << 2 << 0 << 1 << 1 << QStringList{};
         QTest::newRow("only wrong product") << 1 << 0 << 0 << -1
