@@ -1,6 +1,7 @@
 #include "capture/frmForm1.h"
 #include "datalog/frmFileDir.h"
 #include "device/EzUsb.h"
+#include "device/frmPort.h"
 #include "device/frmUSBselect.h"
 #include "shell/Module1.h"
 #include "ui/Ui.h"
@@ -32,7 +33,12 @@ void frmForm1::mnuDIOGPIO_Click() { NotBuiltYet(QStringLiteral("GPIO_Ctrl   DIO_
 void frmForm1::mnumsc_Click() { NotBuiltYet(QStringLiteral("MSC_CTRL")); }
 void frmForm1::mnuDatalog_Click() { ui::ShowModal(frmFileDir::instance()); }
 void frmForm1::mnuRegisters_Click() { NotBuiltYet(QStringLiteral("Registers")); }
-void frmForm1::mnuParallelPort_Click() { NotBuiltYet(QStringLiteral("Parallel Port Setup")); }
+void frmForm1::mnuParallelPort_Click()
+{
+    // A port chosen in the port window replaces the USB card.
+    if (frmPort::SelectPort())
+        mnuUsb->setChecked(false);
+}
 
 void frmForm1::MnuExit_Click()
 {

@@ -99,6 +99,23 @@ private slots:
         QVERIFY(sbtest::MessageTexts().isEmpty());
     }
 
+    void menuItemSelectsThePort()
+    {
+        frmForm1* main = frmForm1::instance();
+        main->mnuUsb->setChecked(true);
+        Module1::InterfaceType = 2;
+        sbtest::SetModalAction([](QWidget* w) {
+            auto* f = qobject_cast<frmPort*>(w);
+            QVERIFY(f);
+            f->txtUser->setText("378");
+            f->cmdOK->click();
+        });
+        main->mnuParallelPort->trigger();
+        QCOMPARE(int(Module1::InterfaceType), 1);
+        QCOMPARE(int(Module1::PortAddress), 0x378);
+        QVERIFY(!main->mnuUsb->isChecked());
+    }
+
     void accessStepOncePerRun()
     {
         AcceptPortAddress(0x378);
