@@ -566,7 +566,7 @@ bool SensorModel::ScanForTrigger(double until)
         const double t = scanFrom_ + i * dt;
         uint16_t bits = 0;
         for (int axis = 0; axis < 3; ++axis)
-            if (AlarmAxisTripped(axis, SampleCounts(axis, t, avg)))
+            if ((enabled & (1 << axis)) && AlarmAxisTripped(axis, SampleCounts(axis, t, avg)))
                 bits |= static_cast<uint16_t>((status::AlarmX | status::AlarmXEvent) << axis);
         if ((enabled & 0x08) && SystemAlarmTripped(signal_.Supply(t), signal_.Temperature(t)))
             bits |= status::SystemAlarm;

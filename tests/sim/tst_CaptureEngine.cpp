@@ -113,6 +113,7 @@ class tst_CaptureEngine : public QObject {
     }
 
 private slots:
+    void defaultSignalIsAMachine();
     void manualCaptureReturnsTheSignal_data();
     void manualCaptureReturnsTheSignal();
     void captureTakesTheTableTime_data();
@@ -128,9 +129,36 @@ private slots:
     void backupRestoreAndResets();
     void readingNeverDisturbs();
     void selfTest();
+    void triggerInputStartsCapture();
     void busyPinFollowsDioSetup_data();
     void busyPinFollowsDioSetup();
 };
+
+void tst_CaptureEngine::defaultSignalIsAMachine()
+{
+    Samples first[3];
+    for (int run = 0; run < 2; ++run) {
+        Setup(31473);
+        Signal() = sim::SignalModel::Default(31473);
+        clock.Set(0.25); // between the impacts
+        const int16_t bufs[3] = {idxCAPT_BUF1, idxCAPT_BUF2, idxCAPT_BUF3};
+        Command(0x800);
+        clock.Advance(0.3);
+        for (int a = 0; a < 3; ++a) {
+            const Samples x = ReadBuffer(bufs[a]);
+            if (run == 0)
+                first[a] = x;
+            else
+                QCOMPARE(x, first[a]); // deterministic: same clock, same samples
+        }
+    }
+    const double binHz = sim::kSampleRate31473 / 1024;
+    const double dominant[3] = {1210, 790, 2450};
+    for (int a = 0; a < 3; ++a)
+        QVERIFY2(std::abs(StrongestBin(first[a]) * binHz - dominant[a]) <= binHz,
+                 qPrintable(QString("axis %1").arg(a)));
+    QVERIFY(std::abs(Mean(first[2]) * Scale(idxCAPT_BUF3) - 1.0) < 0.05); // gravity on Z
+}
 
 void tst_CaptureEngine::manualCaptureReturnsTheSignal_data()
 {
@@ -460,6 +488,23 @@ void tst_CaptureEngine::selfTest()
     board->Sensor().Model().SetSelfTestFails(true);
     Command(0x0004);
     QCOMPARE(Status() & 0x20, 0x20);
+}
+
+void tst_CaptureEngine::triggerInputStartsCapture()
+{
+    Setup(31470);
+    WriteRegister(idxDIO_CTRL, 0x2C); // pin 1 busy (active low), pin 2 capture trigger
+    sim::SensorModel& model = board->Sensor().Model();
+    model.DriveInput(1, true);
+    QVERIFY(BusyLineHigh());
+    model.DriveInput(1, false);
+    QVERIFY(!BusyLineHigh());
+    clock.Advance(0.2);
+    QCOMPARE(Status() & 0x80, 0x80);
+    // As a GPIO input the pin's level shows in GPIO_CTRL.
+    WriteRegister(idxDIO_CTRL, 0x0C);
+    WriteRegister(idxGPIO_CTRL, 0x0200);
+    QCOMPARE(Read(idxGPIO_CTRL), 0x0000);
 }
 
 void tst_CaptureEngine::busyPinFollowsDioSetup_data()
