@@ -1,6 +1,12 @@
 #include "cli/Cli.h"
 
+#include "capture/BufferReadout.h"
+#include "capture/CaptureRecord.h"
+#include "capture/CaptureSettings.h"
+#include "datalog/DataFile.h"
+#include "device/DeviceSetup.h"
 #include "device/EzUsb.h"
+#include "device/SetupGiveIO.h"
 #include "device/FrameTrace.h"
 #include "device/Spi_mod.h"
 #include "device/UsbSpiDrivers.h"
@@ -8,11 +14,15 @@
 #include "shell/Delay.h"
 #include "shell/Messages.h"
 #include "shell/Module1.h"
-#include "sim/Board.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QThread>
+#include <cmath>
 #include <optional>
 
 namespace cli {
@@ -73,9 +83,9 @@ public:
 private:
     void InstallBackends()
     {
-        const int cards = o_.simCards >= 0 ? o_.simCards : sim::EnvironmentCardCount();
-        if (cards > 0)
-            sim::Install(cards, 0);
+        if (o_.simCards >= 0)
+            qputenv("SENSORBENCH_SIM", QByteArray::number(o_.simCards));
+        InstallDeviceBackends();
     }
 
     QString DeviceError() const
@@ -92,6 +102,9 @@ private:
         if (o_.portAddress >= 0) {
             Module1::PortAddress = static_cast<int16_t>(o_.portAddress);
             Module1::InterfaceType = 1;
+            StartParallelPortAccess();
+            if (!messages_.isEmpty())
+                return Failure{DeviceError(), kDeviceOrFileError};
         } else {
             Module1::InterfaceType = 2;
             if (o_.card >= 0) {
@@ -162,6 +175,10 @@ private:
             return Read(t[1]);
         if (verb == QLatin1String("write") && t.size() == 3)
             return Write(t[1], t[2]);
+        if (verb == QLatin1String("status") && t.size() == 1)
+            return Status();
+        if (verb == QLatin1String("capture"))
+            return Capture(t.mid(1));
         return Failure{QStringLiteral("unknown command or wrong arguments: '%1'").arg(command), kUsageError};
     }
 
@@ -238,6 +255,144 @@ private:
                                         {QStringLiteral("hex"), Hex4(*value)}});
         else
             out_ << label << "\t<- 0x" << Hex4(*value) << "\n";
+        return std::nullopt;
+    }
+
+    // Reads STATUS and keeps the bits for the data file, as the main window does.
+    int32_t ReadStatusBits()
+    {
+        ReadRegister(m470Reg::idxSTATUS);
+        const int32_t s = Spi_mod::RegRaw;
+        for (int i = 0; i < CaptureSettings::kStatusRows; ++i)
+            StatusDisplay::StatusBits[size_t(i)] = CaptureSettings::DecodeStatusRow(s, i).set ? QStringLiteral("1")
+                                                                                              : QStringLiteral("0");
+        return s;
+    }
+
+    std::optional<Failure> Status()
+    {
+        if (auto f = EnsureInterface())
+            return f;
+        const int32_t s = ReadStatusBits();
+        if (auto f = CheckDevice())
+            return f;
+        QJsonArray rows;
+        for (int i = 0; i < CaptureSettings::kStatusRows; ++i) {
+            const auto row = CaptureSettings::DecodeStatusRow(s, i);
+            if (o_.json)
+                rows.append(QJsonObject{{QStringLiteral("bit"), i},
+                                        {QStringLiteral("title"), CaptureSettings::StatusTitle(i)},
+                                        {QStringLiteral("state"), row.text}});
+            else
+                out_ << CaptureSettings::StatusTitle(i) << "\t" << row.text << "\n";
+        }
+        if (o_.json)
+            results_.append(QJsonObject{{QStringLiteral("status"), rows}});
+        return std::nullopt;
+    }
+
+    struct CaptureArgs {
+        int modeIndex = 0;   // 0 manual, 3..5 extended X/Y/Z
+        int avgExponent = 0;
+        int count = 1;
+        QString outDir = QStringLiteral(".");
+        QString name = QStringLiteral("Datalog");
+        DataLog::DataFormat format = DataLog::DataFormat::LSB;
+    };
+
+    static std::optional<QString> ParseCaptureArgs(const QStringList& t, CaptureArgs* a)
+    {
+        for (int i = 0; i < t.size(); ++i) {
+            const QString key = t[i];
+            if (i + 1 >= t.size())
+                return QStringLiteral("capture: %1 needs a value").arg(key);
+            const QString v = t[++i];
+            if (key == QLatin1String("--mode")) {
+                static const QStringList modes = {QStringLiteral("manual"), QString(), QString(),
+                                                  QStringLiteral("extended-x"), QStringLiteral("extended-y"),
+                                                  QStringLiteral("extended-z")};
+                a->modeIndex = v.isEmpty() ? -1 : int(modes.indexOf(v));
+                if (a->modeIndex < 0)
+                    return QStringLiteral("capture: --mode takes manual, extended-x, extended-y or extended-z");
+            } else if (key == QLatin1String("--avg")) {
+                const auto n = ParseInt(v);
+                if (!n || *n < 1 || *n > 1024 || (*n & (*n - 1)) != 0)
+                    return QStringLiteral("capture: --avg takes 1, 2, 4, ... 1024");
+                a->avgExponent = int(std::log2(*n));
+            } else if (key == QLatin1String("--count")) {
+                const auto n = ParseInt(v);
+                if (!n || *n < 1)
+                    return QStringLiteral("capture: --count takes a positive number");
+                a->count = *n;
+            } else if (key == QLatin1String("--out")) {
+                a->outDir = v;
+            } else if (key == QLatin1String("--name")) {
+                a->name = v;
+            } else if (key == QLatin1String("--format")) {
+                if (v != QLatin1String("lsb") && v != QLatin1String("g"))
+                    return QStringLiteral("capture: --format takes lsb or g");
+                a->format = v == QLatin1String("g") ? DataLog::DataFormat::Scaled : DataLog::DataFormat::LSB;
+            } else {
+                return QStringLiteral("capture: unknown option '%1'").arg(key);
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Sets up the mode and averaging, then per capture: clear status, trigger, wait 110 % of the
+    // capture duration, read out and write the data file exactly as the program does.
+    std::optional<Failure> Capture(const QStringList& t)
+    {
+        CaptureArgs a;
+        if (auto e = ParseCaptureArgs(t, &a))
+            return Failure{*e, kUsageError};
+        if (a.modeIndex >= 3 && o_.product == 31470)
+            return Failure{QStringLiteral("capture: the extended modes need product 31473"), kUsageError};
+        if (!QFileInfo(a.outDir).isDir())
+            return Failure{QStringLiteral("capture: output directory '%1' does not exist").arg(a.outDir),
+                           kDeviceOrFileError};
+        if (auto f = EnsureInterface())
+            return f;
+
+        ReadRegister(m470Reg::idxCAPT_CTRL);
+        const auto old = CaptureSettings::DecodeCaptCtrl(Spi_mod::RegRaw);
+        const int32_t ctrl = CaptureSettings::ComposeCaptCtrl(old.powerDown, a.modeIndex, old.preTrigger,
+                                                              old.writeFlash, old.bpFilter);
+        WriteRegister(m470Reg::idxCAPT_CTRL, ctrl);
+        WriteRegister(m470Reg::idxAVG_CNT, a.avgExponent);
+        const auto table = CaptureSettings::DurationTable(o_.product, old.writeFlash);
+        double wait = (*table)[size_t(a.avgExponent)] * 1.1 * (a.modeIndex >= 3 ? 3.0 : 1.0);
+
+        DataLog::FileDir = QDir(a.outDir).absolutePath() + QLatin1Char('/');
+        DataLog::FileBase = a.name;
+        DataLog::FileExt.clear();
+        DataLog::Format = a.format;
+        for (int n = 0; n < a.count; ++n) {
+            WriteRegister(m470Reg::idxCOMMAND, 0x10);
+            Delay(50.0f);
+            ReadStatusBits();
+            WriteRegister(m470Reg::idxCOMMAND, 0x800);
+            QThread::msleep(static_cast<unsigned long>(std::ceil(wait * 1000.0)));
+            ReadStatusBits();
+            QElapsedTimer timer;
+            timer.start();
+            BufferReadout::ReadCaptureRecord();
+            const qint64 ms = timer.elapsed();
+            if (auto f = CheckDevice())
+                return f;
+            const DataLog::WriteResult w = DataLog::WriteNextDataFile(a.avgExponent);
+            if (!w.ok)
+                return Failure{DataLog::WriteFailureMessage(w).replace(QStringLiteral("\r\n"), QStringLiteral(" ")),
+                               kDeviceOrFileError};
+            ReadStatusBits();
+            if (o_.json)
+                results_.append(QJsonObject{{QStringLiteral("file"), w.path},
+                                            {QStringLiteral("samples"), 3072},
+                                            {QStringLiteral("readout_ms"), ms}});
+            else
+                out_ << w.path << "\t" << 3072 << " samples\t" << ms << " ms\n";
+            out_.flush();
+        }
         return std::nullopt;
     }
 
@@ -341,6 +496,12 @@ QString HelpText()
         "  cards                  list the USB-SPI cards found\n"
         "  read REG               read a register (label or row number): raw hex and scaled value\n"
         "  write REG VALUE        write VALUE (decimal, 0x hex or negative)\n"
+        "  status                 the fifteen status rows\n"
+        "  capture [--mode manual|extended-x|extended-y|extended-z] [--avg N] [--count N]\n"
+        "          [--out DIR] [--name BASE] [--format lsb|g]\n"
+        "                         trigger, wait, read out and write each capture as a data file\n"
+        "                         (BASE_1.csv, BASE_2.csv, ... in DIR); one line per capture:\n"
+        "                         file, samples read, read-out time in milliseconds\n"
         "\n"
         "Exit codes: 0 success, 1 device or file error, 2 usage error.\n");
 }

@@ -1,5 +1,10 @@
 #include "TestSupport.h"
+#include "capture/CaptureSettings.h"
+#include "device/EzUsb.h"
+#include "registers/m470Reg.h"
 #include "shell/Delay.h"
+#include "shell/Module1.h"
+#include "sim/Board.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -107,6 +112,50 @@ private slots:
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         // One line, plus the pointer to --help for a command line that does not parse.
         QVERIFY2(r.err.count(QLatin1Char('\n')) <= 2, qPrintable(r.err));
+    }
+
+    void statusRows()
+    {
+        const Result r = RunCli({QStringLiteral("--sim"), QStringLiteral("status")});
+        QCOMPARE(r.code, 0);
+        const QStringList rows = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(rows.size(), 15);
+        for (int i = 0; i < 15; ++i)
+            QVERIFY2(rows[i].startsWith(CaptureSettings::StatusTitle(i) + QLatin1Char('\t')), qPrintable(rows[i]));
+        QCOMPARE(rows[0], QStringLiteral("Supply < 3.150 V\tOK"));
+    }
+
+    void captureWritesNumberedDataFiles()
+    {
+        QTemporaryDir dir;
+        const Result r = RunCli({QStringLiteral("--sim"),
+                                 QStringLiteral("capture --count 3 --out %1 --name Run --format g").arg(dir.path())});
+        QCOMPARE(r.code, 0);
+        const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        for (int n = 1; n <= 3; ++n) {
+            const QString path = dir.filePath(QStringLiteral("Run_%1.csv").arg(n));
+            QVERIFY2(lines[n - 1].startsWith(path + QStringLiteral("\t3072 samples\t")), qPrintable(lines[n - 1]));
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QList<QByteArray> file = f.readAll().split('\n');
+            QCOMPARE(file.size(), 1040); // 1039 CR LF lines
+            QCOMPARE(file[0], QByteArray("File Name,Run.csv\r"));
+            QCOMPARE(file[3], QByteArray("AVG_Cnt,1\r"));
+            QCOMPARE(file[10], QByteArray("Staus  Register\r"));
+            QCOMPARE(file[14], QByteArray("Sample #,X Acceleration,Aux_ADC_0,Aux_ADC_1,\r"));
+            QVERIFY(file[15].startsWith("0,"));
+            QCOMPARE(file[1038].count(','), 3);
+            // Scaled samples of a vibrating sensor are not all zero.
+            QVERIFY(file[500].contains('.'));
+        }
+    }
+
+    void captureIntoMissingDirectoryFails()
+    {
+        const Result r = RunCli({QStringLiteral("--sim"), QStringLiteral("capture --out /nonexistent/dir")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains(QStringLiteral("/nonexistent/dir")));
     }
 
     void helpListsCommands()
