@@ -19,3 +19,7 @@ cmake -S "$root" -B "$build" -G Ninja "${opts[@]}"
 cmake --build "$build"
 cd "$build"
 ctest --output-on-failure -j2
+if [ "${1:-}" != "--sanitize" ]; then
+  "$root/scripts/check-package.sh" "$build"
+  "$root/scripts/valgrind-cli.sh" "$build"
+fi
