@@ -1,0 +1,106 @@
+// Data logging at a buffer read-out on the virtual board: one file per read-out
+// while logging is on, none while it is off.
+#include "TestSupport.h"
+#include "DataLogTestData.h"
+
+#include "capture/frmForm1.h"
+#include "datalog/frmFileDir.h"
+#include "device/EzUsb.h"
+#include "registers/m470Reg.h"
+#include "shell/Module1.h"
+#include "sim/Board.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QTemporaryDir>
+
+using namespace dltest;
+
+class tst_DataLogReadout : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+
+    QStringList Files() const { return QDir(dir_.path()).entryList(QDir::Files); }
+
+private slots:
+    void initTestCase()
+    {
+        sim::Install(1, 31473);
+        Module1::InitialiseState();
+        Module1::ProductNumber = 31473;
+        BuildTable31473();
+        SelectFirstUsbCard();
+        QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
+        Module1::InterfaceType = 2;
+        frmForm1::instance();
+        sbtest::ClearMessages();
+    }
+
+    void init()
+    {
+        frmFileDir::instance()->Unload();
+        FreshState(dir_.path());
+        for (const QString& f : Files())
+            QFile::remove(dir_.filePath(f));
+        frmForm1::instance()->LbLDataLogCount->setText(QStringLiteral("0"));
+    }
+
+    void cleanupTestCase()
+    {
+        DataLog::SetClock({});
+        DataLog::ResetLocale();
+        DataLog::SetApplicationDirectory({});
+    }
+
+    void oneFilePerReadOut_data()
+    {
+        QTest::addColumn<bool>("logging");
+        QTest::newRow("logging on") << true;
+        QTest::newRow("logging off") << false;
+    }
+
+    void oneFilePerReadOut()
+    {
+        QFETCH(bool, logging);
+        frmForm1* w = frmForm1::instance();
+        if (w->ckDataLog->isChecked() != logging)
+            w->ckDataLog->click();
+        QCOMPARE(w->ckDataLog->isChecked(), logging);
+
+        const auto statusBefore = StatusDisplay::StatusBits;
+        w->ReadCaptureBuffer();
+        if (!logging) {
+            QVERIFY(Files().isEmpty());
+            QCOMPARE(w->LbLDataLogCount->text(), QStringLiteral("0"));
+            return;
+        }
+        QCOMPARE(Files(), QStringList{QStringLiteral("Datalog_1.csv")});
+        QCOMPARE(w->LbLDataLogCount->text(), QStringLiteral("1"));
+
+        // The file holds the record just read, and the status as it was before the read-out's own status read.
+        const QStringList lines =
+            QString::fromUtf8(ReadAll(dir_.filePath(QStringLiteral("Datalog_1.csv")))).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 1040); // 1039 lines and the empty rest after the last CR LF
+        QStringList bits;
+        for (int b = 14; b >= 0; --b)
+            bits << statusBefore[size_t(b)];
+        QCOMPARE(lines[12], bits.join(u','));
+        for (int i : {0, 511, 1023}) {
+            const QString expected = QStringLiteral("%1,%2,%3,%4")
+                                         .arg(i)
+                                         .arg(CaptureRecord::BufRaw1[size_t(i)])
+                                         .arg(CaptureRecord::BufRaw2[size_t(i)])
+                                         .arg(CaptureRecord::BufRaw3[size_t(i)]);
+            QCOMPARE(lines[15 + i], expected);
+        }
+
+        w->ReadCaptureBuffer();
+        QCOMPARE(Files(), (QStringList{QStringLiteral("Datalog_1.csv"), QStringLiteral("Datalog_2.csv")}));
+        QCOMPARE(w->LbLDataLogCount->text(), QStringLiteral("2"));
+        w->ckDataLog->click();
+    }
+};
+
+SB_TEST_MAIN(tst_DataLogReadout)
+#include "tst_DataLogReadout.moc"
