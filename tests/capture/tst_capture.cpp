@@ -7,6 +7,7 @@
 #include "capture/frmForm1.h"
 #include "datalog/DataFile.h"
 #include "device/EzUsb.h"
+#include "registers/m470Reg.h"
 #include "shell/Module1.h"
 #include "sim/Board.h"
 #include "sim/SensorModel.h"
