@@ -1,6 +1,7 @@
 // The capture button, the count-down, the busy-line poll and the buffer read-out of the main
 // window, on the virtual board: frames at the wire, captions and texts at the widgets.
 #include "TestSupport.h"
+#include "ui/Ui.h"
 #include "capture/BufferReadout.h"
 #include "capture/CaptureRecord.h"
 #include "capture/DataPlotWidget.h"
@@ -385,6 +386,46 @@ private slots:
         QVERIFY(Sensor().Model().Running());
         QVERIFY(w->TimerPollBusy->isActive());
         w->TimerPollBusy->stop();
+    }
+
+    // A normal and an extended capture as the user sees them; with SB_SCREENSHOT_DIR set the
+    // window images are saved there (docs/capture-normal.png, docs/capture-extended.png).
+    void captureWindows_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("lastIndex");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("normal") << 0 << 1023 << "capture-normal.png";
+        QTest::newRow("extended") << 4 << 3071 << "capture-extended.png";
+    }
+    void captureWindows()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, lastIndex);
+        QFETCH(QString, file);
+        w->resize(1360, 860);
+        w->show();
+        SelectMode(mode);
+        SelectAvg(2);
+        w->ckADC0->setChecked(true);
+        w->ckADC1->setChecked(true);
+        w->cmdONE->click();
+        QCOMPARE(w->FrameDataPLot->lblPlotX[3]->text(), QString::number(lastIndex));
+        QVERIFY(w->FrameDataPLot->picture1->StrokeCount() >= 1);
+        // Cursor over the plot's middle.
+        PlotSurface* s = w->FrameDataPLot->picture1;
+        const QPointF mid(s->width() / 2.0, s->height() / 3.0);
+        QMouseEvent move(QEvent::MouseMove, mid, s->mapToGlobal(mid), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(s, &move);
+        const int sample = w->FrameDataPLot->lblCursorX->text().toInt();
+        QVERIFY(std::abs(sample - lastIndex / 2) <= lastIndex / 200 + 1);
+        ui::PumpEvents();
+        const QPixmap shot = w->grab();
+        QVERIFY(!shot.isNull());
+        const QString dir = qEnvironmentVariable("SB_SCREENSHOT_DIR");
+        if (!dir.isEmpty())
+            QVERIFY(shot.save(QDir(dir).filePath(file)));
+        w->hide();
     }
 
     void eventCaptureWithoutReArmStopsPolling()
