@@ -407,8 +407,8 @@ private slots:
         w->show();
         SelectMode(mode);
         SelectAvg(2);
-        w->ckADC0->setChecked(true);
-        w->ckADC1->setChecked(true);
+        w->FrameDataPLot->ckADC0->setChecked(true);
+        w->FrameDataPLot->ckADC1->setChecked(true);
         w->cmdONE->click();
         QCOMPARE(w->FrameDataPLot->lblPlotX[3]->text(), QString::number(lastIndex));
         QVERIFY(w->FrameDataPLot->picture1->StrokeCount() >= 1);
