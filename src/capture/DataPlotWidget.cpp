@@ -88,6 +88,9 @@ void PlotSurface::paintEvent(QPaintEvent*)
         p.fillRect(rect(), QColor::fromRgb(kBackground));
     else
         p.drawImage(0, 0, image_);
+    // The border belongs to the widget, not to the drawing.
+    p.setPen(QColor(150, 150, 150));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void PlotSurface::resizeEvent(QResizeEvent*) { ResizeImage(size()); }
@@ -249,7 +252,7 @@ void DataPlotWidget::BuildControls()
         bars[i]->setRange(-50, 50);
         bars[i]->setValue(0);
         bars[i]->setInvertedAppearance(true); // up raises the trace
-        bars[i]->setMinimumHeight(90);
+        bars[i]->setMinimumHeight(130);
         barLabels[i] = new QLabel(side);
         barLabels[i]->setAlignment(Qt::AlignCenter);
         barLabels[i]->setMinimumWidth(28);

@@ -409,6 +409,8 @@ private slots:
         SelectAvg(2);
         w->FrameDataPLot->ckADC0->setChecked(true);
         w->FrameDataPLot->ckADC1->setChecked(true);
+        w->FrameDataPLot->cmdPlotScale->setText(QStringLiteral("7"));
+        w->FrameDataPLot->cmdPlotScale->click(); // 3 g full scale
         w->cmdONE->click();
         QCOMPARE(w->FrameDataPLot->lblPlotX[3]->text(), QString::number(lastIndex));
         QVERIFY(w->FrameDataPLot->picture1->StrokeCount() >= 1);
