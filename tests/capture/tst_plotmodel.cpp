@@ -1,6 +1,5 @@
 // The plot's window arithmetic, scale cycle, trace arrays and cursor/number texts, without widgets.
 #include "capture/BufferReadout.h"
-#include "capture/CaptureRecord.h"
 #include "capture/PlotModel.h"
 #include "TestSupport.h"
 
@@ -10,40 +9,6 @@ class TestPlotModel : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() { QLocale::setDefault(QLocale::c()); }
-
-    void scaleCycle_data()
-    {
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("next");
-        QTest::newRow("120") << "120" << "70";
-        QTest::newRow("70") << "70" << "30";
-        QTest::newRow("15") << "15" << "7";
-        QTest::newRow("7") << "7" << "3";
-        QTest::newRow("3") << "3" << "1.5";
-        QTest::newRow("1.5 wraps") << "1.5" << "120";
-        QTest::newRow("not a step") << "5" << "5";
-        QTest::newRow("empty") << "" << "";
-    }
-    void scaleCycle()
-    {
-        QFETCH(QString, caption);
-        QFETCH(QString, next);
-        QCOMPARE(NextScaleCaption(caption), next);
-    }
-
-    void scaleLabels()
-    {
-        // The full cycle has seven steps and the bottom label is always the negative of the top.
-        QString c = QStringLiteral("7");
-        for (int i = 0; i < 7; ++i) {
-            c = NextScaleCaption(c);
-            QCOMPARE(CaptionValue(NegatedCaption(c)), -CaptionValue(c));
-        }
-        QCOMPARE(c, QStringLiteral("7"));
-        QCOMPARE(NegatedCaption("1.5"), QStringLiteral("-1.5"));
-        QCOMPARE(CaptionValue("-1.5"), -1.5);
-        QCOMPARE(CaptionValue("abc"), 0.0);
-    }
 
     void hScaleStep_data()
     {
@@ -86,64 +51,6 @@ private slots:
         QVERIFY(w.PlotStart + w.PlotSpan <= w.PlotMaxIndex);
     }
 
-    void hOffsetStep_data()
-    {
-        QTest::addColumn<int>("start");
-        QTest::addColumn<int>("span");
-        QTest::addColumn<int>("dir");
-        QTest::addColumn<int>("startAfter");
-        QTest::addColumn<int>("dirAfter");
-        QTest::newRow("+ at full span stops at once") << 0 << 1023 << 1 << 0 << 0;
-        QTest::newRow("- at the left edge stops") << 0 << 500 << -1 << 0 << 0;
-        QTest::newRow("+ moves 20") << 100 << 500 << 1 << 120 << 1;
-        QTest::newRow("- moves 20") << 100 << 500 << -1 << 80 << -1;
-        QTest::newRow("+ clamps at max start") << 510 << 500 << 1 << 523 << 0;
-        QTest::newRow("- clamps at 0") << 10 << 500 << -1 << 0 << 0;
-    }
-    void hOffsetStep()
-    {
-        QFETCH(int, start);
-        QFETCH(int, span);
-        QFETCH(int, dir);
-        PlotWindow w;
-        w.PlotSpan = span;
-        w.PlotStart = static_cast<int16_t>(start);
-        EnterNormalLayout(w); // sets PlotMaxStart
-        w.HOffsetDir = static_cast<int16_t>(dir);
-        HOffsetStep(w);
-        QTEST(int(w.PlotStart), "startAfter");
-        QTEST(int(w.HOffsetDir), "dirAfter");
-    }
-
-    void layoutSwitchResetsWindow()
-    {
-        PlotWindow w;
-        w.PlotSpan = 200;
-        w.PlotStart = 300;
-        QVERIFY(!EnterNormalLayout(w));
-        QCOMPARE(int(w.PlotStart), 300);
-        QCOMPARE(int(w.PlotMaxStart), 823);
-
-        QVERIFY(EnterExtendedLayout(w));
-        QCOMPARE(int(w.PlotMaxIndex), 3071);
-        QCOMPARE(int(w.PlotSpan), 3071);
-        QCOMPARE(int(w.PlotStart), 0);
-        QCOMPARE(int(w.PlotMaxSpan), 3071);
-        QCOMPARE(int(w.PlotMaxStart), 0);
-
-        w.PlotSpan = 1000;
-        w.PlotStart = 2000;
-        QVERIFY(!EnterExtendedLayout(w)); // staying extended keeps the window
-        QCOMPARE(int(w.PlotStart), 2000);
-        QCOMPARE(int(w.PlotMaxStart), 2071);
-
-        QVERIFY(EnterNormalLayout(w));
-        QCOMPARE(int(w.PlotMaxIndex), 1023);
-        QCOMPARE(int(w.PlotSpan), 1023);
-        QCOMPARE(int(w.PlotStart), 0);
-        QCOMPARE(int(w.PlotMaxSpan), 1023);
-    }
-
     void normalRedrawKeepsStartInsideRecord()
     {
         PlotWindow w;
@@ -151,17 +58,6 @@ private slots:
         w.PlotStart = 1010;
         EnterNormalLayout(w);
         QCOMPARE(int(w.PlotStart), 1003);
-    }
-
-    void edgeLabels()
-    {
-        PlotWindow w;
-        w.PlotStart = 40;
-        w.PlotSpan = 300;
-        const EdgeTexts t = EdgeLabels(w);
-        QCOMPARE(t.left, QStringLiteral("40"));
-        QCOMPARE(t.right, QStringLiteral("340"));
-        QCOMPARE(t.pointCount, QStringLiteral("300"));
     }
 
     void cursorText_data()
@@ -209,32 +105,6 @@ private slots:
         QFETCH(QString, locale);
         QLocale::setDefault(QLocale(locale));
         QTEST(BufferReadout::FormatReading(value), "text");
-    }
-
-    void tracesAddOffsetsAndJoinBuffers()
-    {
-        using namespace CaptureRecord;
-        for (int i = 0; i < 1024; ++i) {
-            BufValue1[i] = i * 0.001;
-            BufValue2[i] = 10 + i * 0.001;
-            BufValue3[i] = 20 + i * 0.001;
-        }
-        Traces t;
-        BuildNormalTraces(t, 1, -2, 3);
-        QCOMPARE(t.PlotX[0], 1.0);
-        QCOMPARE(t.PlotY[1023], -2 + 10 + 1.023);
-        QCOMPARE(t.PlotZ[5], 3 + 20 + 0.005);
-        QCOMPARE(t.PlotX[1024], 0.0);
-
-        BuildExtendedTrace(t, -5);
-        QCOMPARE(t.PlotExt[1023], -5 + 1.023);
-        QCOMPARE(t.PlotExt[1024], -5 + 10.0);
-        QCOMPARE(t.PlotExt[2047], -5 + 10 + 1.023);
-        QCOMPARE(t.PlotExt[2048], -5 + 20.0);
-        QCOMPARE(t.PlotExt[3071], -5 + 20 + 1.023);
-        BufValue1.fill(0);
-        BufValue2.fill(0);
-        BufValue3.fill(0);
     }
 
     void mappingToPixels()

@@ -93,24 +93,6 @@ private slots:
         QLocale::setDefault(QLocale::c());
     }
 
-    void startValues()
-    {
-        QCOMPARE(plot->cmdPlotScale->text(), QStringLiteral("7"));
-        QCOMPARE(plot->lblpFS2->text(), QStringLiteral("7"));
-        QCOMPARE(plot->lblnFS2->text(), QStringLiteral("-7"));
-        QCOMPARE(plot->LbLYmid->text(), QStringLiteral("0"));
-        QCOMPARE(plot->lblPlotX[0]->text(), QStringLiteral("0"));
-        QCOMPARE(plot->lblPlotX[3]->text(), QStringLiteral("1023"));
-        QCOMPARE(plot->lblPlotX[4]->text(), QStringLiteral("350"));
-        QCOMPARE(plot->LbLPointCount->text(), QStringLiteral("1023"));
-        QCOMPARE(plot->lblCursorX->text(), QStringLiteral("0"));
-        QCOMPARE(plot->lblCursorY->text(), QStringLiteral("0.00"));
-        QCOMPARE(plot->LblosX->text(), QStringLiteral("0"));
-        QVERIFY(plot->ckXacc->isChecked());
-        QCOMPARE(plot->VSosZ->minimum(), -50);
-        QCOMPARE(plot->VSosZ->maximum(), 50);
-    }
-
     void everyRedrawReadsCaptCtrlOnly()
     {
         plot->PlotCaptureData();
