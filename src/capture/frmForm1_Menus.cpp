@@ -1,17 +1,24 @@
 #include "capture/frmForm1.h"
+#include "config/fmCalibration.h"
+#include "config/frmAlarms.h"
+#include "config/frmCommand.h"
+#include "config/frmDIOGPIO.h"
+#include "config/frmMisc.h"
 #include "datalog/frmFileDir.h"
 #include "device/EzUsb.h"
 #include "device/frmPort.h"
 #include "device/frmUSBselect.h"
+#include "registers/frmManualReg.h"
 #include "shell/Module1.h"
 #include "ui/Ui.h"
 
 namespace {
-// Windows not built yet say so instead of doing nothing.
-void NotBuiltYet(const QString& name)
+// Configuration windows that stay open beside the main window.
+void ShowModeless(QWidget* w)
 {
-    ui::MessageBox(QStringLiteral("The %1 window is not available in this build yet.").arg(name),
-                   MsgIcon::Information);
+    w->show();
+    w->raise();
+    w->activateWindow();
 }
 } // namespace
 
@@ -26,13 +33,13 @@ void frmForm1::mnuUsb_Click()
         mnuUsb->setChecked(false);
     }
 }
-void frmForm1::mnuAlarms_Click() { NotBuiltYet(QStringLiteral("Alarms")); }
-void frmForm1::MnuCal_Click() { NotBuiltYet(QStringLiteral("Calibration")); }
-void frmForm1::mnuCommand_Click() { NotBuiltYet(QStringLiteral("Command Register")); }
-void frmForm1::mnuDIOGPIO_Click() { NotBuiltYet(QStringLiteral("GPIO_Ctrl   DIO_Ctrl")); }
-void frmForm1::mnumsc_Click() { NotBuiltYet(QStringLiteral("MSC_CTRL")); }
+void frmForm1::mnuAlarms_Click() { ui::ShowModal(frmAlarms::instance()); }
+void frmForm1::MnuCal_Click() { ui::ShowModal(fmCalibration::instance()); }
+void frmForm1::mnuCommand_Click() { ShowModeless(frmCommand::instance()); }
+void frmForm1::mnuDIOGPIO_Click() { ShowModeless(frmDIOGPIO::instance()); }
+void frmForm1::mnumsc_Click() { ShowModeless(frmMisc::instance()); }
 void frmForm1::mnuDatalog_Click() { ui::ShowModal(frmFileDir::instance()); }
-void frmForm1::mnuRegisters_Click() { NotBuiltYet(QStringLiteral("Registers")); }
+void frmForm1::mnuRegisters_Click() { ui::ShowModal(frmManualReg::instance()); }
 void frmForm1::mnuParallelPort_Click()
 {
     // A port chosen in the port window replaces the USB card.

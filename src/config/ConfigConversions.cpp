@@ -1,0 +1,205 @@
+#include "config/ConfigConversions.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace cfg {
+
+namespace {
+bool IsBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+
+double RadixPrefixed(const QString& s, qsizetype i, int radix)
+{
+    // Hex and octal literals are 16-bit when they fit, as a typed "&HFFFF" means -1.
+    quint64 v = 0;
+    bool any = false;
+    for (; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (IsBlank(c))
+            continue;
+        int d = -1;
+        const char16_t u = c.unicode();
+        if (u >= u'0' && u <= u'9')
+            d = u - u'0';
+        else if (u >= u'a' && u <= u'f')
+            d = u - u'a' + 10;
+        else if (u >= u'A' && u <= u'F')
+            d = u - u'A' + 10;
+        if (d < 0 || d >= radix)
+            break;
+        v = v * radix + static_cast<quint64>(d);
+        any = true;
+        if (v > 0xFFFFFFFFull)
+            break;
+    }
+    if (!any)
+        return 0.0;
+    if (v <= 0xFFFF)
+        return static_cast<double>(static_cast<int16_t>(static_cast<uint16_t>(v)));
+    return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(v)));
+}
+} // namespace
+
+double LeadingNumber(const QString& text, const QLocale& locale)
+{
+    const QString decimalMark = locale.decimalPoint();
+    // Collect the accepted characters (blanks dropped) into a plain C-locale number text.
+    qsizetype i = 0;
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
+    if (i + 1 < text.size() && text[i] == u'&') {
+        const QChar p = text[i + 1].toUpper();
+        if (p == u'H')
+            return RadixPrefixed(text, i + 2, 16);
+        if (p == u'O')
+            return RadixPrefixed(text, i + 2, 8);
+    }
+    QByteArray num;
+    bool digits = false;
+    bool dot = false;
+    bool exponent = false;
+    bool expDigits = false;
+    for (; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (IsBlank(c))
+            continue;
+        if (c.isDigit() && c.unicode() < 128) {
+            num += static_cast<char>(c.unicode());
+            if (exponent)
+                expDigits = true;
+            else
+                digits = true;
+        } else if ((c == u'+' || c == u'-') && (num.isEmpty() || (exponent && num.endsWith('e')))) {
+            num += static_cast<char>(c.unicode());
+        } else if ((c == u'.' || (decimalMark.size() == 1 && c == decimalMark[0])) && !dot && !exponent) {
+            num += '.';
+            dot = true;
+        } else if ((c == u'e' || c == u'E' || c == u'd' || c == u'D') && digits && !exponent) {
+            num += 'e';
+            exponent = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits)
+        return 0.0;
+    if (exponent && !expDigits) {
+        // A dangling exponent mark ("1e", "1e-") does not count.
+        while (!num.isEmpty() && (num.endsWith('e') || num.endsWith('+') || num.endsWith('-')))
+            num.chop(1);
+    }
+    bool ok = false;
+    const double v = num.toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return 0.0;
+    return v;
+}
+
+int32_t RoundHalfEven(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    const double r = std::nearbyint(v); // default rounding mode: halves to even
+    if (r >= static_cast<double>(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
+    if (r <= static_cast<double>(std::numeric_limits<int32_t>::min()))
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(r);
+}
+
+QString FormatFixed(double v, int decimals, const QLocale& locale)
+{
+    QLocale loc = locale;
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    QString s = loc.toString(v, 'f', decimals);
+    // A value that rounds to zero shows without a minus sign.
+    if (s.startsWith(loc.negativeSign()) && loc.toDouble(s) == 0.0)
+        s.remove(0, loc.negativeSign().size());
+    return s;
+}
+
+QString GeneralNumberText(float v, const QLocale& locale)
+{
+    QLocale loc = locale;
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    QString s = loc.toString(static_cast<double>(v), 'g', 7);
+    return s.replace(loc.exponential(), QStringLiteral("E"));
+}
+
+QString Hex16(int32_t v) { return QString::number(static_cast<uint32_t>(v) & 0xFFFFu, 16).toUpper(); }
+
+QString Hex32(int32_t v) { return QString::number(static_cast<uint32_t>(v), 16).toUpper(); }
+
+int32_t AlarmMagCounts(double value, float regScale)
+{
+    const float inverse = 1.0f / regScale;
+    const double n = value * static_cast<double>(inverse);
+    return std::clamp(RoundHalfEven(n), -32768, 32767);
+}
+
+int32_t Alarm4CountsFromTemp(double degC)
+{
+    return RoundHalfEven((degC - kAlarmTempOffset) * (1.0 / kAlarmTempPerCount));
+}
+
+int32_t Alarm4CountsFromVolts(double volts) { return RoundHalfEven(volts * (1.0 / kAlarmVoltsPerCount)); }
+
+int32_t Alarm4Clamp(int32_t n) { return std::clamp(n, -8192, 8191); }
+
+double Alarm4TempFromCounts(int32_t n) { return kAlarmTempOffset + kAlarmTempPerCount * n; }
+
+double Alarm4VoltsFromCounts(int32_t n) { return kAlarmVoltsPerCount * n; }
+
+QString Alarm4Text(double v, const QLocale& locale) { return FormatFixed(v, 2, locale); }
+
+QString AlarmMagText(float regValue, const QLocale& locale)
+{
+    return FormatFixed(static_cast<double>(regValue), 4, locale);
+}
+
+int32_t AlmCtrlWithBit(int32_t c, int bit, bool on)
+{
+    const int32_t mask = 1 << bit;
+    if (on)
+        return c | mask;
+    return c & (0x3F & ~mask);
+}
+
+int32_t NullCounts(double value, float regScale)
+{
+    return RoundHalfEven(value / static_cast<double>(regScale));
+}
+
+DioCtrlFields DecodeDioCtrl(int32_t d)
+{
+    DioCtrlFields f;
+    f.activeHigh1 = (d & 0x01) != 0;
+    f.activeHigh2 = (d & 0x02) != 0;
+    f.function1 = static_cast<PinFunction>((d & 0x0C) / 4);
+    f.function2 = static_cast<PinFunction>((d & 0x30) / 16);
+    return f;
+}
+
+int32_t ComposeDioCtrl(const DioCtrlFields& f)
+{
+    return (f.activeHigh1 ? 1 : 0) + 2 * (f.activeHigh2 ? 1 : 0) + 4 * static_cast<int>(f.function1) +
+           16 * static_cast<int>(f.function2);
+}
+
+GpioCtrlFields DecodeGpioCtrl(int32_t g)
+{
+    GpioCtrlFields f;
+    f.output1 = (g & 0x0001) != 0;
+    f.output2 = (g & 0x0002) != 0;
+    f.high1 = (g & 0x0100) != 0;
+    f.high2 = (g & 0x0200) != 0;
+    return f;
+}
+
+int32_t ComposeGpioCtrl(const GpioCtrlFields& f)
+{
+    return (f.output1 ? 1 : 0) + 2 * (f.output2 ? 1 : 0) + 256 * (f.high1 ? 1 : 0) + 512 * (f.high2 ? 1 : 0);
+}
+
+} // namespace cfg

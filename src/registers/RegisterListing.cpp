@@ -1,0 +1,59 @@
+#include "registers/RegisterListing.h"
+#include "device/Spi_mod.h"
+#include "registers/m470Reg.h"
+
+namespace RegisterListing {
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+const QChar kTab = u'\t';
+
+QString RTrimSpaces(QString s)
+{
+    qsizetype n = s.size();
+    while (n > 0 && s[n - 1] == u' ')
+        --n;
+    s.truncate(n);
+    return s;
+}
+} // namespace
+
+QString HeaderLines()
+{
+    return QStringLiteral("Name\t\tAddr\tHex") + kCrLf + QStringLiteral("--------------------\t---------\t---------") +
+           kCrLf;
+}
+
+QString ListedName(const QString& label)
+{
+    QString name = label;
+    if (name.size() < 5)
+        name += QStringLiteral("______");
+    if (name.size() > 11)
+        name.truncate(11);
+    return RTrimSpaces(name);
+}
+
+QString ListedValue(int32_t raw)
+{
+    return QString::number(static_cast<uint32_t>(raw) & 0xFFFFu, 16).toUpper().rightJustified(4, u'0');
+}
+
+QString Line(const QString& label, int32_t baseAddr, int32_t raw)
+{
+    return ListedName(label) + QStringLiteral("     ") + kTab +
+           QString::number(static_cast<uint32_t>(baseAddr), 16).toUpper() + kTab + ListedValue(raw) + kCrLf;
+}
+
+QString ReadAll()
+{
+    QString text = HeaderLines();
+    for (int16_t i = 0; i <= m470Reg::LastRegisterIndex; ++i) {
+        ReadRegister(i);
+        const RegisterEntry& e = m470Reg::RegisterTable[static_cast<size_t>(i)];
+        text += Line(e.Label, e.BaseAddr, Spi_mod::RegRaw);
+    }
+    return text;
+}
+
+} // namespace RegisterListing

@@ -1,0 +1,21 @@
+#pragma once
+// The register window's text listing of every register (Read All), line by line.
+#include <QString>
+#include <cstdint>
+
+namespace RegisterListing {
+
+// Lines end with CR LF.
+QString HeaderLines();
+// Label as listed: "______" appended below 5 characters, cut to 11, trailing blanks removed.
+QString ListedName(const QString& label);
+// Last four hex digits of the value, zero-padded ("FFFB" for -5, "001A" for 26).
+QString ListedValue(int32_t raw);
+// One register line, CR LF included.
+QString Line(const QString& label, int32_t baseAddr, int32_t raw);
+
+// Reads rows 0..LastRegisterIndex in order and returns the whole listing. A row that is
+// not readable repeats the value of the read before it, as RegRaw keeps it.
+QString ReadAll();
+
+} // namespace RegisterListing

@@ -1,0 +1,282 @@
+// The alarms window on the virtual board: what it shows, and the frames its buttons send.
+#include "ConfigTestBoard.h"
+#include "TestSupport.h"
+#include "config/frmAlarms.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+using namespace cfgtest;
+using namespace m470Reg;
+
+class AlarmsTest : public QObject {
+    Q_OBJECT
+    frmAlarms* w = nullptr;
+
+    // Shows the window on a fresh board whose registers hold the given values.
+    void Open(int16_t product, int almCtrl, int mag4 = 0, int mag1 = 0)
+    {
+        StartBoard(product);
+        Sensor().Poke(Addr(idxALM_CTRL), static_cast<uint16_t>(almCtrl));
+        Sensor().Poke(Addr(idxALM_MAG4), static_cast<uint16_t>(mag4));
+        Sensor().Poke(Addr(idxALM_MAG1), static_cast<uint16_t>(mag1));
+        w = frmAlarms::instance();
+        w->show();
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English)); }
+    void cleanup()
+    {
+        if (w)
+            w->hide();
+        cfg::SetWaitObserver({});
+    }
+
+    void captions()
+    {
+        Open(31473, 0);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Alarms   Alm_Mag    Alm_Ctrl"));
+        QCOMPARE(w->FrameA1->title(), QStringLiteral("Alarm_ X accelerattion"));
+        QCOMPARE(w->FrameA3->title(), QStringLiteral("Alarm_Z acceleration"));
+        QCOMPARE(w->cmdWriteFlash->text(), QStringLiteral("Save To Flash"));
+        QCOMPARE(w->Label2->text(), QStringLiteral("Magnitude (g)"));
+        QVERIFY(!w->lblWriteRead->isVisible());
+    }
+
+    void display_data()
+    {
+        QTest::addColumn<int>("almCtrl");
+        QTest::addColumn<int>("mag4");
+        QTest::addColumn<QList<bool>>("checks");
+        QTest::addColumn<bool>("temperature");
+        QTest::addColumn<bool>("less");
+        QTest::addColumn<QString>("mag4Text");
+        QTest::newRow("0x0019") << 0x0019 << 1278 << QList<bool>{true, false, false, true} << true << false
+                                << "25.00";
+        QTest::newRow("0x0026 supply") << 0x0026 << 2703 << QList<bool>{false, true, true, false} << false << true
+                                       << "3.30";
+    }
+    void display()
+    {
+        QFETCH(int, almCtrl);
+        QFETCH(int, mag4);
+        QFETCH(QList<bool>, checks);
+        QFETCH(bool, temperature);
+        QFETCH(bool, less);
+        QFETCH(QString, mag4Text);
+        Open(31473, almCtrl, mag4);
+        QCOMPARE(w->Check1->isChecked(), checks[0]);
+        QCOMPARE(w->Check2->isChecked(), checks[1]);
+        QCOMPARE(w->Check3->isChecked(), checks[2]);
+        QCOMPARE(w->Check4->isChecked(), checks[3]);
+        QCOMPARE(w->OptionTemp->isChecked(), temperature);
+        QCOMPARE(w->OptionSupply->isChecked(), !temperature);
+        QCOMPARE(w->OptionLess->isChecked(), less);
+        QCOMPARE(w->OptionGreater->isChecked(), !less);
+        QCOMPARE(w->LbLMagUnits->text(), temperature ? QStringLiteral("Magnitude (degC)") : QStringLiteral("Magnitude (V)"));
+        QCOMPARE(w->txtMag4->text(), mag4Text);
+        // Opening reads, it never writes; ALM_CTRL and ALM_MAG4 first, then alarms 1..3.
+        QVERIFY(Writes().isEmpty());
+        QCOMPARE(Reads(), (QList<int>{0x28, 0x26, 0x20, 0x22, 0x24}));
+        QCOMPARE(g_waits.size(), 1);
+        QCOMPARE(g_waits[0].ms, 200.0f);
+        QCOMPARE(g_waits[0].framesBefore, 0);
+    }
+
+    void alarmMagnitudeUnits()
+    {
+        // On the single axis alarm 1 is in g, alarm 2 in plain counts.
+        StartBoard(31470);
+        Sensor().Poke(Addr(idxALM_MAG1), 5);
+        Sensor().Poke(Addr(idxALM_MAG2), 100);
+        w = frmAlarms::instance();
+        w->show();
+        QCOMPARE(w->txtMag1->text(), QStringLiteral("0.0955"));
+        QCOMPARE(w->txtMag2->text(), QStringLiteral("100.0000"));
+    }
+
+    void enableBit_data()
+    {
+        QTest::addColumn<int>("alarm");
+        QTest::addColumn<int>("before");
+        QTest::addColumn<bool>("checked");
+        QTest::addColumn<int>("after");
+        QTest::newRow("uncheck alarm 1 on 0x00C5") << 1 << 0x00C5 << false << 0x0004;
+        QTest::newRow("check alarm 1 on 0x00C4") << 1 << 0x00C4 << true << 0x00C5;
+        QTest::newRow("check alarm 3") << 3 << 0x0001 << true << 0x0005;
+        QTest::newRow("uncheck alarm 2") << 2 << 0x00FF << false << 0x003D;
+    }
+    void enableBit()
+    {
+        QFETCH(int, alarm);
+        QFETCH(int, before);
+        QFETCH(bool, checked);
+        QFETCH(int, after);
+        Open(31473, before);
+        QCheckBox* checks[3] = {w->Check1, w->Check2, w->Check3};
+        QLineEdit* boxes[3] = {w->txtMag1, w->txtMag2, w->txtMag3};
+        QPushButton* buttons[3] = {w->cmdA1, w->cmdA2, w->cmdA3};
+        const int16_t rows[3] = {idxALM_MAG1, idxALM_MAG2, idxALM_MAG3};
+        checks[alarm - 1]->setChecked(checked);
+        boxes[alarm - 1]->setText(QStringLiteral("0"));
+        Clear();
+        QTest::mouseClick(buttons[alarm - 1], Qt::LeftButton);
+        QCOMPARE(Writes(), Word(Addr(rows[alarm - 1]), 0) + Word(0x28, after));
+        // Read-modify-write: ALM_CTRL is read between the two writes.
+        QCOMPARE(Reads().first(), 0x28);
+        QCOMPARE(Sensor().Peek(0x28), after);
+        // Then 50 ms, and the whole window is read back.
+        QCOMPARE(g_waits.size(), 2);
+        QCOMPARE(g_waits[0].ms, 50.0f);
+        QCOMPARE(g_waits[0].framesBefore, 6);
+        QCOMPARE(Reads().mid(1), (QList<int>{0x28, 0x26, 0x20, 0x22, 0x24}));
+        QCOMPARE(checks[alarm - 1]->isChecked(), checked);
+    }
+
+    void magnitudeWrite_data()
+    {
+        QTest::addColumn<int>("product");
+        QTest::addColumn<int>("alarm");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("counts");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("0.0955 g on 31470") << 31470 << 1 << "0.0955" << 5 << "0.0955";
+        QTest::newRow("100000 clamped") << 31470 << 1 << "100000" << 32767 << "625.8497";
+        QTest::newRow("-100000 clamped") << 31470 << 1 << "-100000" << -32768 << "-625.8688";
+        QTest::newRow("plain counts on 31470") << 31470 << 2 << "100" << 100 << "100.0000";
+        QTest::newRow("1 g on 31473") << 31473 << 3 << "1" << 210 << "1.0014";
+        QTest::newRow("not a number") << 31473 << 1 << "Mag1" << 0 << "0.0000";
+    }
+    void magnitudeWrite()
+    {
+        QFETCH(int, product);
+        QFETCH(int, alarm);
+        QFETCH(QString, text);
+        QFETCH(int, counts);
+        QFETCH(QString, shown);
+        Open(static_cast<int16_t>(product), 0);
+        QLineEdit* boxes[3] = {w->txtMag1, w->txtMag2, w->txtMag3};
+        QPushButton* buttons[3] = {w->cmdA1, w->cmdA2, w->cmdA3};
+        const int16_t rows[3] = {idxALM_MAG1, idxALM_MAG2, idxALM_MAG3};
+        boxes[alarm - 1]->setText(text);
+        Clear();
+        buttons[alarm - 1]->click();
+        QCOMPARE(Writes().mid(0, 2), Word(Addr(rows[alarm - 1]), counts));
+        QCOMPARE(boxes[alarm - 1]->text(), shown);
+    }
+
+    void alarm4Write_data()
+    {
+        QTest::addColumn<bool>("temperature");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("counts");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("25 degC") << true << "25" << 1278 << "25.00";
+        QTest::newRow("0 degC") << true << "0" << 1331 << "0.12";
+        QTest::newRow("3.3 V") << false << "3.3" << 2703 << "3.30";
+        QTest::newRow("supply held to 8191") << false << "100" << 8191 << "10.00";
+        QTest::newRow("temperature held to -8192") << true << "10000" << -8192 << "-26297.07"; // ALM_MAG_S reads unsigned
+    }
+    void alarm4Write()
+    {
+        QFETCH(bool, temperature);
+        QFETCH(QString, text);
+        QFETCH(int, counts);
+        QFETCH(QString, shown);
+        Open(31473, temperature ? 0x10 : 0x00);
+        w->txtMag4->setText(text);
+        Clear();
+        w->cmdA4->click();
+        QCOMPARE(Writes().mid(0, 2), Word(0x26, counts));
+        QCOMPARE(w->txtMag4->text(), shown);
+    }
+
+    void alarm4ControlBits_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<bool>("enable");
+        QTest::addColumn<bool>("temperature");
+        QTest::addColumn<bool>("less");
+        QTest::addColumn<int>("after");
+        QTest::newRow("all set") << 0x00C7 << true << true << true << 0x00FF;
+        QTest::newRow("all cleared") << 0x00FF << false << false << false << 0x0007;
+        QTest::newRow("temperature only") << 0x0001 << false << true << false << 0x0011;
+    }
+    void alarm4ControlBits()
+    {
+        QFETCH(int, before);
+        QFETCH(bool, enable);
+        QFETCH(bool, temperature);
+        QFETCH(bool, less);
+        QFETCH(int, after);
+        Open(31473, before);
+        w->Check4->setChecked(enable);
+        (less ? w->OptionLess : w->OptionGreater)->setChecked(true);
+        (temperature ? w->OptionTemp : w->OptionSupply)->setChecked(true);
+        w->txtMag4->setText(QStringLiteral("0"));
+        Clear();
+        w->cmdA4->click();
+        QCOMPARE(Writes().mid(2), Word(0x28, after));
+        QCOMPARE(w->OptionTemp->isChecked(), temperature);
+        QCOMPARE(w->OptionLess->isChecked(), less);
+        QCOMPARE(w->Check4->isChecked(), enable);
+    }
+
+    void sourceSwitchWritesNothing()
+    {
+        Open(31473, 0x10, 1278);
+        QCOMPARE(w->txtMag4->text(), QStringLiteral("25.00"));
+        Clear();
+        Choose(w->OptionSupply);
+        QCOMPARE(w->txtMag4->text(), QStringLiteral("1.56"));
+        QCOMPARE(w->LbLMagUnits->text(), QStringLiteral("Magnitude (V)"));
+        Choose(w->OptionTemp);
+        QCOMPARE(w->txtMag4->text(), QStringLiteral("25.00"));
+        QCOMPARE(w->LbLMagUnits->text(), QStringLiteral("Magnitude (degC)"));
+        QVERIFY(Sensor().Frames().empty());
+    }
+
+    void germanLocale()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        Open(31470, 0x10, 1278, 5);
+        QCOMPARE(w->txtMag1->text(), QStringLiteral("0,0955"));
+        QCOMPARE(w->txtMag4->text(), QStringLiteral("25,00"));
+        Choose(w->OptionSupply);
+        QCOMPARE(w->txtMag4->text(), QStringLiteral("1,56"));
+        Clear();
+        w->cmdA1->click();
+        QLocale::setDefault(QLocale(QLocale::English));
+        QCOMPARE(Writes().mid(0, 2), Word(0x20, 5));
+    }
+
+    void flashButtons_data()
+    {
+        QTest::addColumn<bool>("restore");
+        QTest::addColumn<int>("data");
+        QTest::newRow("Read Flash") << true << 0x20;
+        QTest::newRow("Save To Flash") << false << 0x10;
+    }
+    void flashButtons()
+    {
+        QFETCH(bool, restore);
+        QFETCH(int, data);
+        Open(31473, 0);
+        Clear();
+        (restore ? w->cmdReadFlash : w->cmdWriteFlash)->click();
+        // One COMMAND write (high byte only), 400 ms, then the read-back.
+        QCOMPARE(Writes(), (QList<Write>{{0x3F, data}}));
+        QCOMPARE(g_waits.size(), 2);
+        QCOMPARE(g_waits[0].ms, 400.0f);
+        QCOMPARE(g_waits[0].framesBefore, 1);
+        QCOMPARE(Reads(), (QList<int>{0x28, 0x26, 0x20, 0x22, 0x24}));
+    }
+};
+
+SB_TEST_MAIN(AlarmsTest)
+#include "tst_alarms.moc"

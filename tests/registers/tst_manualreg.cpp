@@ -1,0 +1,273 @@
+// The register window on the virtual board: list, facts, read, write, listing, flash, print.
+#include "../config/ConfigTestBoard.h"
+#include "TestSupport.h"
+#include "registers/RegisterListing.h"
+#include "registers/frmManualReg.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+using namespace cfgtest;
+using namespace m470Reg;
+
+class ManualRegTest : public QObject {
+    Q_OBJECT
+    QPointer<frmManualReg> w;
+
+    // A fresh board and a freshly loaded window.
+    void Load(int16_t product)
+    {
+        if (w) {
+            w->close();
+            delete w;
+        }
+        StartBoard(product);
+        Sensor().Poke(0x02, 0xFFFB);  // X_NULL = -5
+        w = frmManualReg::instance();
+        w->show();
+    }
+    void Choose(int row)
+    {
+        w->cmboRegister->setCurrentIndex(row);
+        emit w->cmboRegister->activated(row);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::English));
+        frmManualReg::SetPrinterAvailableProbe([] { return false; });
+    }
+    void init() { sbtest::ClearMessages(); }
+    void cleanupTestCase()
+    {
+        cfg::SetWaitObserver({});
+        delete w;
+    }
+
+    void load_data()
+    {
+        QTest::addColumn<int>("product");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("31470") << 31470 << 27;
+        QTest::newRow("31473") << 31473 << 35;
+    }
+    void load()
+    {
+        QFETCH(int, product);
+        QFETCH(int, rows);
+        Load(static_cast<int16_t>(product));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Registers"));
+        QCOMPARE(w->cmboRegister->count(), rows);
+        QCOMPARE(w->cmboRegister->currentIndex(), -1);
+        QCOMPARE(w->cmboRegister->itemText(1), QStringLiteral(" X_NULL  "));
+        const QString listing = w->txtUserReg->toPlainText();
+        QCOMPARE(listing.count(u'\n'), 2 + rows);
+        QVERIFY(listing.contains(QStringLiteral(" X_NULL     \t2\tFFFB")));
+        QVERIFY(Writes().isEmpty());
+    }
+
+    void nothingChosen()
+    {
+        Load(31473);
+        Clear();
+        w->txtDataWrite->setText(QStringLiteral("1234"));
+        w->cmdRead->click();
+        w->cmdWrite->click();
+        QCOMPARE(sbtest::MessageTexts(), QStringList(2, QStringLiteral("Please choose a register from the list first.")));
+        QVERIFY(Sensor().Frames().empty());
+    }
+
+    void facts_data()
+    {
+        QTest::addColumn<int>("product");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QStringList>("facts");
+        QTest::addColumn<bool>("canRead");
+        QTest::addColumn<bool>("canWrite");
+        QTest::addColumn<QString>("hex");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("X_NULL negative") << 31470 << 1 << QStringList{"2", "2", "True", "True"} << true << true
+                                         << "FFFFFFFB" << "-0.09549999";
+        QTest::newRow("ENDURANCE read only") << 31470 << 0 << QStringList{"0", "2", "True", "False"} << true
+                                             << false << "0" << "0";
+        QTest::newRow("GPIO_CTRL eight bytes") << 31470 << 22 << QStringList{"32", "8", "True", "True"} << true
+                                               << true << "0" << "0";
+        QTest::newRow("CAPT_TEMP scaled") << 31473 << 5 << QStringList{"C", "2", "True", "False"} << true << false
+                                          << "4FD" << "24.81";
+    }
+    void facts()
+    {
+        QFETCH(int, product);
+        QFETCH(int, row);
+        QFETCH(QStringList, facts);
+        QFETCH(bool, canRead);
+        QFETCH(bool, canWrite);
+        QFETCH(QString, hex);
+        QFETCH(QString, value);
+        Load(static_cast<int16_t>(product));
+        w->txtDataWrite->setText(QStringLiteral("FF"));
+        Clear();
+        Choose(row);
+        QCOMPARE((QStringList{w->txtRegAddr->text(), w->txtRegByte->text(), w->txtRegRead->text(),
+                              w->txtRegWrite->text()}),
+                 facts);
+        QCOMPARE(w->cmdRead->isEnabled(), canRead);
+        QCOMPARE(w->cmdWrite->isEnabled(), canWrite);
+        QCOMPARE(w->txtRegHex->text(), hex);
+        QCOMPARE(w->txtRegVal->text(), value);
+        QVERIFY(w->txtDataWrite->text().isEmpty());
+        QCOMPARE(Reads(), QList<int>{Addr(static_cast<int16_t>(row))});
+        // Read (Hex) reads the row again.
+        Clear();
+        w->cmdRead->click();
+        QCOMPARE(Reads(), QList<int>{Addr(static_cast<int16_t>(row))});
+        QCOMPARE(w->txtRegHex->text(), hex);
+    }
+
+    void unreadableRowRepeatsPreviousRead()
+    {
+        Load(31473);
+        Sensor().Poke(0x3C, 0x0042);  // STATUS
+        Choose(25);
+        Clear();
+        Choose(27);  // RESERVED27
+        QCOMPARE(w->txtRegRead->text(), QStringLiteral("False"));
+        QVERIFY(!w->cmdRead->isEnabled());
+        QCOMPARE(w->txtRegHex->text(), QStringLiteral("42"));
+        QVERIFY(Sensor().Frames().empty());
+    }
+
+    void writeLastFourHexDigits()
+    {
+        Load(31473);
+        Choose(33);  // SCRATCH_A
+        w->txtDataWrite->setText(QStringLiteral("1A2B5"));
+        Clear();
+        QTest::mouseClick(w->cmdWrite, Qt::LeftButton);
+        QCOMPARE(Writes(), Word(0x58, 0xA2B5));
+        QCOMPARE(Writes().first(), (Write{0x59, 0xA2}));
+        QCOMPARE(g_waits.size(), 1);
+        QCOMPARE(g_waits[0].ms, 100.0f);
+        QCOMPARE(g_waits[0].framesBefore, 2);
+        // The listing is read (rows 0..34, row 27 unreadable) before the chosen row.
+        const QList<int> reads = Reads();
+        QCOMPARE(reads.size(), 34 + 1);
+        QCOMPARE(reads.first(), 0x00);
+        QCOMPARE(reads[33 - 1], 0x58);
+        QCOMPARE(reads.last(), 0x58);
+        QCOMPARE(reads[reads.size() - 2], 0x5A);
+        QVERIFY(w->txtUserReg->toPlainText().contains(QStringLiteral(" SCRATCH_A     \t58\tA2B5")));
+        QCOMPARE(w->txtRegHex->text(), QStringLiteral("A2B5"));
+        QCOMPARE(w->txtRegVal->text(), QStringLiteral("41653"));
+    }
+
+    void readAllButton()
+    {
+        Load(31470);
+        Sensor().Poke(0x58, 0x1234);
+        Sensor().Poke(0x02, 0x001A);
+        Clear();
+        w->cmdReadAllReg->click();
+        QCOMPARE(w->txtUserReg->toPlainText(), RegisterListing::HeaderLines().replace(QStringLiteral("\r\n"), QStringLiteral("\n")) +
+                                                  w->txtUserReg->toPlainText().section(u'\n', 2));
+        QVERIFY(w->txtUserReg->toPlainText().contains(QStringLiteral(" X_NULL     \t2\t001A")));
+        QCOMPARE(Reads().size(), 27);
+    }
+
+    void updateFlash_data()
+    {
+        QTest::addColumn<int>("product");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("31470") << 31470 << " COMMAND1  ";
+        QTest::newRow("31473") << 31473 << " COMMAND ";
+    }
+    void updateFlash()
+    {
+        QFETCH(int, product);
+        QFETCH(QString, label);
+        Load(static_cast<int16_t>(product));
+        QCOMPARE(RegisterTable[static_cast<size_t>(idxCOMMAND)].Label, label);
+        Clear();
+        w->cmdUpdateFlash->click();
+        QCOMPARE(Writes(), (QList<Write>{{0x3F, 0x10}}));
+        QCOMPARE(Sensor().Frames().size(), size_t(1));
+        QCOMPARE(g_waits.size(), 1);
+        QCOMPARE(g_waits[0].ms, 250.0f);
+    }
+
+    void closeKeepsContents()
+    {
+        Load(31473);
+        Choose(1);
+        const QString listing = w->txtUserReg->toPlainText();
+        w->cmdClose->click();
+        QVERIFY(!w->isVisible());
+        QVERIFY(frmManualReg::loaded());
+        Clear();
+        frmManualReg::instance()->show();
+        QCOMPARE(frmManualReg::instance(), w.data());
+        QCOMPARE(w->cmboRegister->currentIndex(), 1);
+        QCOMPARE(w->txtUserReg->toPlainText(), listing);
+        QVERIFY(Sensor().Frames().empty());
+        // Closing by the frame unloads it.
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!frmManualReg::loaded());
+    }
+
+    void printToFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("magic");
+        QTest::newRow("png") << "registers.png" << QByteArray("\x89PNG");
+        QTest::newRow("pdf") << "registers.pdf" << QByteArray("%PDF");
+    }
+    void printToFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, magic);
+        Load(31473);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        frmManualReg::SetPrintFileChooser([path] { return path; });
+        w->cmdPrint->click();
+        frmManualReg::SetPrintFileChooser({});
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.size() > 1000);
+        QCOMPARE(f.read(magic.size()), magic);
+        QVERIFY(sbtest::MessageTexts().isEmpty());
+    }
+
+    void printCancelled()
+    {
+        Load(31473);
+        bool asked = false;
+        frmManualReg::SetPrintFileChooser([&asked] {
+            asked = true;
+            return QString();
+        });
+        w->cmdPrint->click();
+        frmManualReg::SetPrintFileChooser({});
+        QVERIFY(asked);
+        QVERIFY(sbtest::MessageTexts().isEmpty());
+    }
+
+    void printFailureIsReported()
+    {
+        Load(31473);
+        frmManualReg::SetPrintFileChooser([] { return QStringLiteral("/nonexistent-dir/x.png"); });
+        w->cmdPrint->click();
+        frmManualReg::SetPrintFileChooser({});
+        QCOMPARE(sbtest::MessageTexts().size(), 1);
+        QVERIFY(sbtest::MessageTexts().first().startsWith(QStringLiteral("The window image could not be saved")));
+    }
+};
+
+SB_TEST_MAIN(ManualRegTest)
+#include "tst_manualreg.moc"
