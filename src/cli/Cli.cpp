@@ -10,6 +10,7 @@
 #include "device/FrameTrace.h"
 #include "device/Spi_mod.h"
 #include "device/UsbSpiDrivers.h"
+#include "registers/RegisterListing.h"
 #include "registers/m470Reg.h"
 #include "shell/Delay.h"
 #include "shell/Messages.h"
@@ -175,6 +176,8 @@ private:
             return Read(t[1]);
         if (verb == QLatin1String("write") && t.size() == 3)
             return Write(t[1], t[2]);
+        if (verb == QLatin1String("dump") && t.size() == 1)
+            return Dump();
         if (verb == QLatin1String("status") && t.size() == 1)
             return Status();
         if (verb == QLatin1String("capture"))
@@ -255,6 +258,20 @@ private:
                                         {QStringLiteral("hex"), Hex4(*value)}});
         else
             out_ << label << "\t<- 0x" << Hex4(*value) << "\n";
+        return std::nullopt;
+    }
+
+    std::optional<Failure> Dump()
+    {
+        if (auto f = EnsureInterface())
+            return f;
+        const QString listing = RegisterListing::ReadAll();
+        if (auto f = CheckDevice())
+            return f;
+        if (o_.json)
+            results_.append(QJsonObject{{QStringLiteral("dump"), listing}});
+        else
+            out_ << listing;
         return std::nullopt;
     }
 
@@ -496,6 +513,7 @@ QString HelpText()
         "  cards                  list the USB-SPI cards found\n"
         "  read REG               read a register (label or row number): raw hex and scaled value\n"
         "  write REG VALUE        write VALUE (decimal, 0x hex or negative)\n"
+        "  dump                   list every register as the register window's Read All does\n"
         "  status                 the fifteen status rows\n"
         "  capture [--mode manual|extended-x|extended-y|extended-z] [--avg N] [--count N]\n"
         "          [--out DIR] [--name BASE] [--format lsb|g]\n"

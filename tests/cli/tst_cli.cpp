@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "capture/CaptureSettings.h"
 #include "device/EzUsb.h"
+#include "registers/RegisterListing.h"
 #include "registers/m470Reg.h"
 #include "shell/Delay.h"
 #include "shell/Module1.h"
@@ -112,6 +113,28 @@ private slots:
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         // One line, plus the pointer to --help for a command line that does not parse.
         QVERIFY2(r.err.count(QLatin1Char('\n')) <= 2, qPrintable(r.err));
+    }
+
+    void dumpEqualsTheRegisterWindowListing_data()
+    {
+        QTest::addColumn<int>("product");
+        QTest::newRow("31470") << 31470;
+        QTest::newRow("31473") << 31473;
+    }
+    void dumpEqualsTheRegisterWindowListing()
+    {
+        QFETCH(int, product);
+        const Result r = RunCli({QStringLiteral("--sim"), QStringLiteral("--product"), QString::number(product),
+                                 QStringLiteral("dump")});
+        QCOMPARE(r.code, 0);
+        // The same listing from a fresh virtual board in this process.
+        sim::Install(1, product);
+        Module1::ProductNumber = int16_t(product);
+        product == 31470 ? BuildTable31470() : BuildTable31473();
+        Module1::InterfaceType = 2;
+        SelectFirstUsbCard();
+        QCOMPARE(r.out, RegisterListing::ReadAll());
+        QCOMPARE(r.out.count(QStringLiteral("\r\n")), 2 + m470Reg::LastRegisterIndex + 1);
     }
 
     void statusRows()
