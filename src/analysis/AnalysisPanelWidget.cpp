@@ -1,0 +1,273 @@
+#include "analysis/AnalysisPanelWidget.h"
+#include "analysis/Export.h"
+#include "analysis/SampleRate.h"
+#include "analysis/SpectrumWidget.h"
+#include "capture/DataPlotWidget.h"
+#include "capture/PlotModel.h"
+#include "ui/Ui.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSvgGenerator>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+// Draws the time-plot markers over the plot surface without taking its mouse events.
+class MarkerOverlay : public QWidget {
+public:
+    MarkerOverlay(PlotSurface* surface, const std::array<std::optional<double>, 2>* markers)
+        : QWidget(surface), surface_(surface), markers_(markers)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        resize(surface->size());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        for (int i = 0; i < 2; ++i) {
+            const auto& m = (*markers_)[static_cast<size_t>(i)];
+            if (!m)
+                continue;
+            const QPointF pt = PlotModel::UserToPixel(surface_->Scale(), *m, 0, width(), height());
+            p.setPen(QPen(QColor(120, 0, 160), 1, i == 0 ? Qt::SolidLine : Qt::DashLine));
+            p.drawLine(QPointF(pt.x(), 0), QPointF(pt.x(), height()));
+            p.drawText(QPointF(pt.x() + 3, 12), i == 0 ? QStringLiteral("A") : QStringLiteral("B"));
+        }
+    }
+
+private:
+    PlotSurface* surface_;
+    const std::array<std::optional<double>, 2>* markers_;
+};
+
+QString Cell(double v)
+{
+    if (std::isnan(v))
+        return QStringLiteral("-");
+    return QString::number(v, 'g', 4);
+}
+
+bool ReportFailure(bool ok, const QString& path)
+{
+    if (!ok)
+        ui::MessageBox(QStringLiteral("Could not write %1").arg(path), MsgIcon::Critical);
+    return ok;
+}
+
+} // namespace
+
+AnalysisPanelWidget::AnalysisPanelWidget(QWidget* parent) : QGroupBox(QStringLiteral("Analysis"), parent)
+{
+    tblStats = new QTableWidget(0, 8, this);
+    tblStats->setHorizontalHeaderLabels(StatsHeaders(QStringLiteral("g")));
+    tblStats->verticalHeader()->hide();
+    tblStats->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblStats->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    tblStats->setMaximumHeight(110);
+
+    ckCounts = new QCheckBox(QStringLiteral("Counts (raw)"), this);
+    connect(ckCounts, &QCheckBox::toggled, this, [this] { Refresh(); });
+    lblTimeMarkers = new QLabel(this);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(ckCounts);
+    row->addSpacing(12);
+    row->addWidget(lblTimeMarkers, 1);
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(4, 4, 4, 4);
+    v->addWidget(tblStats);
+    v->addLayout(row);
+
+    actExportPng = new QAction(QStringLiteral("Export Plot as &PNG..."), this);
+    actExportSvg = new QAction(QStringLiteral("Export Plot as &SVG..."), this);
+    actExportCsv = new QAction(QStringLiteral("Export Capture as &CSV..."), this);
+    actCopyPlot = new QAction(QStringLiteral("&Copy Plot"), this);
+    askSavePath = [this](const QString& caption, const QString& filter) {
+        return QFileDialog::getSaveFileName(this, caption, QString(), filter);
+    };
+    const auto plot = [this]() -> QWidget* { return currentPlot ? currentPlot() : nullptr; };
+    connect(actExportPng, &QAction::triggered, this, [this, plot] {
+        SaveWithDialog(QStringLiteral("Export Plot"), QStringLiteral("PNG image (*.png)"),
+                       [plot](const QString& p) { return ReportFailure(ExportPng(plot(), p), p); });
+    });
+    connect(actExportSvg, &QAction::triggered, this, [this, plot] {
+        SaveWithDialog(QStringLiteral("Export Plot"), QStringLiteral("SVG drawing (*.svg)"),
+                       [plot](const QString& p) { return ReportFailure(ExportSvg(plot(), p), p); });
+    });
+    connect(actExportCsv, &QAction::triggered, this, [this] {
+        SaveWithDialog(QStringLiteral("Export Capture"), QStringLiteral("CSV file (*.csv)"),
+                       [this](const QString& p) { return ExportCsv(p); });
+    });
+    connect(actCopyPlot, &QAction::triggered, this, [plot] { CopyToClipboard(plot()); });
+
+    UpdateTimeMarkerText();
+}
+
+QStringList AnalysisPanelWidget::StatsHeaders(const QString& unit)
+{
+    return {QStringLiteral("Channel"),
+            QStringLiteral("Mean (%1)").arg(unit),
+            QStringLiteral("AC RMS (%1)").arg(unit),
+            QStringLiteral("Peak-peak (%1)").arg(unit),
+            QStringLiteral("Crest factor"),
+            QStringLiteral("Kurtosis"),
+            QStringLiteral("Dominant (Hz)"),
+            QStringLiteral("Velocity RMS (mm/s)")};
+}
+
+analysis::RecordView AnalysisPanelWidget::CurrentView() const
+{
+    analysis::RecordView v = recordView ? recordView() : analysis::RecordView{};
+    v.raw = ckCounts->isChecked();
+    return v;
+}
+
+void AnalysisPanelWidget::Refresh()
+{
+    const analysis::RecordView view = CurrentView();
+    const double fs = analysis::SampleRate(view.product, view.avgExponent);
+    const std::vector<analysis::Channel> channels = analysis::RecordChannels(view);
+    stats_.clear();
+    for (const auto& c : channels)
+        stats_.push_back(analysis::ComputeStats(c.samples.data(), static_cast<int>(c.samples.size()), fs, c.acceleration));
+    FillTable(channels);
+    tblStats->setHorizontalHeaderLabels(StatsHeaders(analysis::UnitName(view)));
+    if (spectrum_)
+        spectrum_->SetRecord(view);
+    UpdateTimeMarkerText();
+}
+
+void AnalysisPanelWidget::FillTable(const std::vector<analysis::Channel>& channels)
+{
+    tblStats->setRowCount(static_cast<int>(channels.size()));
+    for (int r = 0; r < static_cast<int>(channels.size()); ++r) {
+        const auto& s = stats_[static_cast<size_t>(r)];
+        const QStringList cells = {channels[static_cast<size_t>(r)].name, Cell(s.mean), Cell(s.acRms),
+                                   Cell(s.peakToPeak), Cell(s.crestFactor), Cell(s.kurtosis),
+                                   QString::number(s.dominantHz, 'f', 1), Cell(s.velocityRms)};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
+            tblStats->setItem(r, c, item);
+        }
+    }
+}
+
+void AnalysisPanelWidget::AttachTimePlot(PlotSurface* surface)
+{
+    timePlot_ = surface;
+    timeOverlay_ = new MarkerOverlay(surface, &timeMarkers_);
+    surface->installEventFilter(this);
+}
+
+bool AnalysisPanelWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == timePlot_) {
+        if (event->type() == QEvent::Resize && timeOverlay_) {
+            timeOverlay_->resize(timePlot_->size());
+        } else if (event->type() == QEvent::MouseButtonPress) {
+            auto* e = static_cast<QMouseEvent*>(event);
+            const QPointF u = PlotModel::PixelToUser(timePlot_->Scale(), e->position().x(), e->position().y(),
+                                                     timePlot_->width(), timePlot_->height());
+            if (e->button() == Qt::LeftButton)
+                SetTimeMarker(0, std::round(u.x()));
+            else if (e->button() == Qt::RightButton)
+                SetTimeMarker(1, std::round(u.x()));
+        }
+    }
+    return QGroupBox::eventFilter(watched, event);
+}
+
+void AnalysisPanelWidget::SetTimeMarker(int i, double sample)
+{
+    if (i < 0 || i > 1)
+        return;
+    timeMarkers_[static_cast<size_t>(i)] = sample;
+    UpdateTimeMarkerText();
+    if (timeOverlay_)
+        timeOverlay_->update();
+}
+
+void AnalysisPanelWidget::UpdateTimeMarkerText()
+{
+    const auto& a = timeMarkers_[0];
+    const auto& b = timeMarkers_[1];
+    QString t = QStringLiteral("Time markers (left/right click on the plot): A %1  B %2")
+                    .arg(a ? QString::number(*a) : QStringLiteral("-"), b ? QString::number(*b) : QStringLiteral("-"));
+    if (a && b) {
+        const analysis::RecordView view = CurrentView();
+        const auto d = analysis::TimeMarkerDelta(*a, *b, analysis::SampleRate(view.product, view.avgExponent));
+        t += QStringLiteral("  \u0394 %1 samples, %2 s, %3 Hz")
+                 .arg(QString::number(d.samples), QString::number(d.seconds, 'g', 4),
+                      d.hz > 0 ? QString::number(d.hz, 'g', 5) : QStringLiteral("-"));
+    }
+    lblTimeMarkers->setText(t);
+}
+
+bool AnalysisPanelWidget::ExportPng(QWidget* plot, const QString& path)
+{
+    if (!plot)
+        return false;
+    return plot->grab().save(path, "PNG");
+}
+
+bool AnalysisPanelWidget::ExportSvg(QWidget* plot, const QString& path)
+{
+    if (!plot)
+        return false;
+    auto* spectrum = qobject_cast<SpectrumWidget*>(plot);
+    const QSize size = spectrum ? spectrum->canvas->size() : plot->size();
+    QSvgGenerator gen;
+    gen.setFileName(path);
+    gen.setSize(size);
+    gen.setViewBox(QRect(QPoint(0, 0), size));
+    gen.setTitle(spectrum ? QStringLiteral("Spectrum") : QStringLiteral("Data Plot"));
+    QPainter p;
+    if (!p.begin(&gen))
+        return false;
+    if (spectrum)
+        spectrum->canvas->Render(p, size); // as vectors
+    else
+        plot->render(&p);
+    return p.end();
+}
+
+void AnalysisPanelWidget::CopyToClipboard(QWidget* plot)
+{
+    if (plot)
+        QApplication::clipboard()->setPixmap(plot->grab());
+}
+
+bool AnalysisPanelWidget::ExportCsv(const QString& path)
+{
+    QString error;
+    if (analysis::WriteCaptureCsv(path, CurrentView(), &error))
+        return true;
+    ui::MessageBox(QStringLiteral("Could not write %1: %2").arg(path, error), MsgIcon::Critical);
+    return false;
+}
+
+void AnalysisPanelWidget::SaveWithDialog(const QString& caption, const QString& filter,
+                                         const std::function<bool(const QString&)>& save)
+{
+    const QString path = askSavePath ? askSavePath(caption, filter) : QString();
+    if (path.isEmpty())
+        return;
+    save(path);
+}

@@ -1,0 +1,73 @@
+#pragma once
+// Statistics table under the plot, the two time-plot markers, and the export / copy actions
+// for the plot on show and the capture record.
+#include "analysis/Statistics.h"
+
+#include <QGroupBox>
+#include <array>
+#include <functional>
+#include <optional>
+
+class PlotSurface;
+class QAction;
+class QCheckBox;
+class QLabel;
+class QTableWidget;
+class SpectrumWidget;
+
+class AnalysisPanelWidget : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit AnalysisPanelWidget(QWidget* parent = nullptr);
+
+    // Where the record description comes from (product, averaging, layout) and which plot is
+    // on show; set by the window that holds the panel.
+    std::function<analysis::RecordView()> recordView;
+    std::function<QWidget*()> currentPlot;
+    // Asks for a file name to save to (empty: cancelled); replaceable so tests need no dialog.
+    std::function<QString(const QString& caption, const QString& filter)> askSavePath;
+
+    void SetSpectrum(SpectrumWidget* spectrum) { spectrum_ = spectrum; }
+    // Clicks on the time plot place the markers (left A, right B); its own mouse handling stays.
+    void AttachTimePlot(PlotSurface* surface);
+
+    // Recomputes statistics and the spectrum from the capture record.
+    void Refresh();
+    analysis::RecordView CurrentView() const;
+    const std::vector<analysis::ChannelStats>& Stats() const { return stats_; }
+
+    // Time-plot markers in samples.
+    void SetTimeMarker(int i, double sample);
+    std::optional<double> TimeMarker(int i) const { return timeMarkers_[static_cast<size_t>(i)]; }
+
+    // Export of a plot widget (the spectrum as vectors, other widgets as drawn) and the record.
+    static bool ExportPng(QWidget* plot, const QString& path);
+    static bool ExportSvg(QWidget* plot, const QString& path);
+    static void CopyToClipboard(QWidget* plot);
+    bool ExportCsv(const QString& path);
+
+    QTableWidget* tblStats = nullptr;
+    QCheckBox* ckCounts = nullptr;
+    QLabel* lblTimeMarkers = nullptr;
+    QAction* actExportPng = nullptr;
+    QAction* actExportSvg = nullptr;
+    QAction* actExportCsv = nullptr;
+    QAction* actCopyPlot = nullptr;
+
+    // Column captions of the statistics table.
+    static QStringList StatsHeaders(const QString& unit);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FillTable(const std::vector<analysis::Channel>& channels);
+    void UpdateTimeMarkerText();
+    void SaveWithDialog(const QString& caption, const QString& filter, const std::function<bool(const QString&)>& save);
+
+    SpectrumWidget* spectrum_ = nullptr;
+    PlotSurface* timePlot_ = nullptr;
+    QWidget* timeOverlay_ = nullptr;
+    std::vector<analysis::ChannelStats> stats_;
+    std::array<std::optional<double>, 2> timeMarkers_{};
+};

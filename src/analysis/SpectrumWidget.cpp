@@ -1,0 +1,367 @@
+#include "analysis/SpectrumWidget.h"
+#include "analysis/SampleRate.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+using analysis::Spectrum;
+
+namespace {
+
+constexpr double kLogFloorDb = -100.0; // shown range below the top of the log scale
+
+QString Num(double v, int digits = 4)
+{
+    return QString::number(v, 'g', digits);
+}
+
+QString HzText(double hz)
+{
+    return QString::number(hz, 'f', hz < 100 ? 2 : 1) + QStringLiteral(" Hz");
+}
+
+double Db(double a)
+{
+    return 20.0 * std::log10(std::max(a, 1e-12));
+}
+
+// Tick step of about `target` divisions over `range` (1, 2, 5 times a power of ten).
+double NiceStep(double range, int target)
+{
+    if (range <= 0)
+        return 1;
+    const double raw = range / target;
+    const double p = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (raw <= m * p)
+            return m * p;
+    return 10 * p;
+}
+
+} // namespace
+
+SpectrumCanvas::SpectrumCanvas(SpectrumWidget* owner) : QWidget(owner), owner_(owner)
+{
+    setMouseTracking(true);
+    setMinimumSize(240, 140);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+double SpectrumCanvas::FrequencyAt(double px, int width) const
+{
+    const double w = std::max(1, width - kLeft - kRight);
+    return std::clamp((px - kLeft) / w, 0.0, 1.0) * owner_->SampleRate() / 2.0;
+}
+
+double SpectrumCanvas::PixelOf(double hz, int width) const
+{
+    const double nyquist = owner_->SampleRate() / 2.0;
+    const double w = std::max(1, width - kLeft - kRight);
+    return kLeft + (nyquist > 0 ? hz / nyquist : 0.0) * w;
+}
+
+void SpectrumCanvas::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    Render(p, size());
+}
+
+void SpectrumCanvas::Render(QPainter& p, const QSize& size) const
+{
+    const QRectF area(kLeft, kTop, std::max(1, size.width() - kLeft - kRight),
+                      std::max(1, size.height() - kTop - kBottom));
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    const auto& shown = owner_->Spectra();
+    const bool log = owner_->LogScale();
+    const QString unit = analysis::UnitName(owner_->Record());
+
+    // Vertical range: from zero (or the log floor) to just above the largest bin.
+    double top = 0;
+    for (const auto& s : shown)
+        for (size_t k = 1; k < s.spectrum.amplitude.size(); ++k)
+            top = std::max(top, s.spectrum.amplitude[k]);
+    double yLo = 0, yHi = top > 0 ? top * 1.1 : 1.0;
+    if (log) {
+        yHi = std::ceil(Db(top > 0 ? top : 1.0) / 10.0) * 10.0 + 10.0;
+        yLo = yHi + kLogFloorDb;
+    }
+    const auto yPix = [&](double a) {
+        const double v = log ? Db(a) : a;
+        return area.bottom() - (std::clamp(v, yLo, yHi) - yLo) / (yHi - yLo) * area.height();
+    };
+    const double nyquist = owner_->SampleRate() / 2.0;
+
+    // Grid and axis labels.
+    p.setRenderHint(QPainter::Antialiasing, false);
+    QFont f = p.font();
+    f.setPointSizeF(8);
+    p.setFont(f);
+    const QPen grid(QColor(225, 225, 225));
+    const QPen text(Qt::black);
+    if (nyquist > 0) {
+        const double step = NiceStep(nyquist, 8);
+        for (double hz = 0; hz <= nyquist + 1e-9; hz += step) {
+            const double x = PixelOf(hz, size.width());
+            p.setPen(grid);
+            p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+            p.setPen(text);
+            p.drawText(QRectF(x - 40, area.bottom() + 2, 80, 14), Qt::AlignHCenter | Qt::AlignTop, Num(hz, 6));
+        }
+    }
+    const double ystep = NiceStep(yHi - yLo, 5);
+    for (double v = std::ceil(yLo / ystep) * ystep; v <= yHi + 1e-12; v += ystep) {
+        const double y = area.bottom() - (v - yLo) / (yHi - yLo) * area.height();
+        p.setPen(grid);
+        p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+        p.setPen(text);
+        p.drawText(QRectF(0, y - 7, kLeft - 4, 14), Qt::AlignRight | Qt::AlignVCenter, Num(v, 4));
+    }
+    p.setPen(text);
+    p.drawRect(area);
+    p.drawText(QRectF(area.left(), area.bottom() + 16, area.width(), 16), Qt::AlignHCenter | Qt::AlignTop,
+               QStringLiteral("Frequency (Hz)"));
+    p.save();
+    p.translate(10, area.center().y());
+    p.rotate(-90);
+    p.drawText(QRectF(-80, -8, 160, 16), Qt::AlignCenter,
+               log ? QStringLiteral("dB re 1 %1").arg(unit) : QStringLiteral("Amplitude (%1)").arg(unit));
+    p.restore();
+
+    // Traces, then the peak markers on top.
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setClipRect(area.adjusted(-1, -1, 1, 1));
+    for (const auto& s : shown) {
+        const auto& a = s.spectrum.amplitude;
+        if (a.empty())
+            continue;
+        QPainterPath path;
+        for (size_t k = 0; k < a.size(); ++k) {
+            const QPointF pt(PixelOf(s.spectrum.Frequency(static_cast<int>(k)), size.width()), yPix(a[k]));
+            if (k == 0)
+                path.moveTo(pt);
+            else
+                path.lineTo(pt);
+        }
+        p.setPen(QPen(s.colour, 1.0));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(path);
+    }
+    for (const auto& s : shown) {
+        if (s.spectrum.peakBin < 0)
+            continue;
+        const QPointF pk(PixelOf(s.spectrum.PeakFrequency(), size.width()), yPix(s.spectrum.PeakAmplitude()));
+        QPolygonF tri;
+        tri << QPointF(pk.x(), pk.y() - 2) << QPointF(pk.x() - 5, pk.y() - 11) << QPointF(pk.x() + 5, pk.y() - 11);
+        p.setPen(QPen(Qt::black, 1));
+        p.setBrush(s.colour);
+        p.drawPolygon(tri);
+        p.setPen(text);
+        p.drawText(QPointF(pk.x() + 7, pk.y() - 4), HzText(s.spectrum.PeakFrequency()));
+    }
+    // User markers: A solid, B dashed.
+    static const char* const kNames[2] = {"A", "B"};
+    for (int i = 0; i < 2; ++i) {
+        const auto m = owner_->Marker(i);
+        if (!m)
+            continue;
+        const double x = PixelOf(*m, size.width());
+        p.setPen(QPen(QColor(120, 0, 160), 1, i == 0 ? Qt::SolidLine : Qt::DashLine));
+        p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        p.drawText(QPointF(x + 3, area.top() + 12), QString::fromLatin1(kNames[i]));
+    }
+}
+
+void SpectrumCanvas::mouseMoveEvent(QMouseEvent* e)
+{
+    owner_->CursorAt(FrequencyAt(e->position().x(), width()));
+}
+
+void SpectrumCanvas::mousePressEvent(QMouseEvent* e)
+{
+    const double hz = FrequencyAt(e->position().x(), width());
+    if (e->button() == Qt::LeftButton)
+        owner_->SetMarker(0, hz);
+    else if (e->button() == Qt::RightButton)
+        owner_->SetMarker(1, hz);
+}
+
+SpectrumWidget::SpectrumWidget(QWidget* parent) : QWidget(parent)
+{
+    auto* top = new QHBoxLayout;
+    for (int i = 0; i < 3; ++i) {
+        ckChannel[static_cast<size_t>(i)] = new QCheckBox(this);
+        ckChannel[static_cast<size_t>(i)]->setChecked(true);
+        top->addWidget(ckChannel[static_cast<size_t>(i)]);
+        connect(ckChannel[static_cast<size_t>(i)], &QCheckBox::toggled, this, [this] { Recompute(); });
+    }
+    top->addSpacing(12);
+    top->addWidget(new QLabel(QStringLiteral("Window"), this));
+    cboWindow = new QComboBox(this);
+    for (auto w : {analysis::Window::Hann, analysis::Window::FlatTop, analysis::Window::Rectangular})
+        cboWindow->addItem(analysis::WindowName(w));
+    top->addWidget(cboWindow);
+    top->addWidget(new QLabel(QStringLiteral("Magnitude"), this));
+    cboScale = new QComboBox(this);
+    cboScale->addItems({QStringLiteral("Linear"), QStringLiteral("Log (dB)")});
+    top->addWidget(cboScale);
+    top->addStretch(1);
+    lblResolution = new QLabel(this);
+    top->addWidget(lblResolution);
+    connect(cboWindow, &QComboBox::currentIndexChanged, this, [this] { Recompute(); });
+    connect(cboScale, &QComboBox::currentIndexChanged, this, [this] { canvas->update(); });
+
+    canvas = new SpectrumCanvas(this);
+
+    auto* bottom = new QHBoxLayout;
+    lblCursor = new QLabel(QStringLiteral("Cursor: -"), this);
+    lblPeak = new QLabel(this);
+    lblMarkers = new QLabel(QStringLiteral("Markers: left click A, right click B"), this);
+    cmdClearMarkers = new QPushButton(QStringLiteral("Clear markers"), this);
+    connect(cmdClearMarkers, &QPushButton::clicked, this, &SpectrumWidget::ClearMarkers);
+    bottom->addWidget(lblCursor, 2);
+    bottom->addWidget(lblMarkers, 3);
+    bottom->addWidget(cmdClearMarkers);
+
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(4, 4, 4, 4);
+    v->addLayout(top);
+    v->addWidget(canvas, 1);
+    v->addWidget(lblPeak);
+    v->addLayout(bottom);
+
+    UpdateChannelBoxes();
+    Recompute();
+}
+
+QColor SpectrumWidget::ChannelColour(int buffer)
+{
+    static const QColor kColours[3] = {QColor(50, 50, 205), QColor(50, 175, 50), QColor(255, 50, 50)};
+    return kColours[std::clamp(buffer, 0, 2)];
+}
+
+analysis::Window SpectrumWidget::CurrentWindow() const
+{
+    return static_cast<analysis::Window>(std::max(0, cboWindow->currentIndex()));
+}
+
+bool SpectrumWidget::LogScale() const
+{
+    return cboScale->currentIndex() == 1;
+}
+
+void SpectrumWidget::SetRecord(const analysis::RecordView& view)
+{
+    view_ = view;
+    UpdateChannelBoxes();
+    Recompute();
+}
+
+void SpectrumWidget::UpdateChannelBoxes()
+{
+    channels_ = analysis::RecordChannels(view_);
+    const bool single = view_.product == 31470;
+    static const char* const kTri[3] = {"X acc", "Y acc", "Z acc"};
+    static const char* const kSingle[3] = {"X acc", "ADC 0", "ADC 1"};
+    for (int i = 0; i < 3; ++i) {
+        QCheckBox* b = ckChannel[static_cast<size_t>(i)];
+        b->setText(QString::fromLatin1(single ? kSingle[i] : kTri[i]));
+        // The extended record is one axis: only its box applies.
+        b->setEnabled(!view_.extended || i == view_.extendedAxis);
+    }
+}
+
+void SpectrumWidget::Recompute()
+{
+    sampleRate_ = analysis::SampleRate(view_.product, view_.avgExponent);
+    shown_.clear();
+    for (const auto& c : channels_) {
+        if (!view_.extended && !ckChannel[static_cast<size_t>(c.buffer)]->isChecked())
+            continue;
+        shown_.push_back({c, analysis::ComputeSpectrum(c.samples, sampleRate_, CurrentWindow()), ChannelColour(c.buffer)});
+    }
+    const int n = channels_.empty() ? 0 : static_cast<int>(channels_.front().samples.size());
+    lblResolution->setText(QStringLiteral("fs %1 Hz, N %2, \u0394f %3 Hz")
+                               .arg(Num(sampleRate_, 6))
+                               .arg(n)
+                               .arg(Num(n > 0 ? sampleRate_ / n : 0.0, 5)));
+    UpdatePeakText();
+    UpdateMarkerText();
+    canvas->update();
+}
+
+void SpectrumWidget::UpdatePeakText()
+{
+    QStringList parts;
+    const QString unit = analysis::UnitName(view_);
+    for (const auto& s : shown_)
+        parts << QStringLiteral("%1 %2, %3 %4")
+                     .arg(s.channel.name, HzText(s.spectrum.PeakFrequency()), Num(s.spectrum.PeakAmplitude()), unit);
+    lblPeak->setText(QStringLiteral("Peak: ") + (parts.isEmpty() ? QStringLiteral("-") : parts.join(QStringLiteral("; "))));
+}
+
+void SpectrumWidget::CursorAt(double hz)
+{
+    if (shown_.empty()) {
+        lblCursor->setText(QStringLiteral("Cursor: -"));
+        return;
+    }
+    const int bin = shown_.front().spectrum.BinAt(hz);
+    QStringList parts;
+    const bool log = LogScale();
+    const QString unit = analysis::UnitName(view_);
+    for (const auto& s : shown_) {
+        const double a = s.spectrum.amplitude.empty() ? 0.0 : s.spectrum.amplitude[static_cast<size_t>(bin)];
+        parts << (log ? QStringLiteral("%1 %2 dB").arg(s.channel.name, QString::number(Db(a), 'f', 1))
+                      : QStringLiteral("%1 %2 %3").arg(s.channel.name, Num(a), unit));
+    }
+    lblCursor->setText(QStringLiteral("Cursor: %1  %2").arg(HzText(shown_.front().spectrum.Frequency(bin)),
+                                                          parts.join(QStringLiteral(", "))));
+}
+
+void SpectrumWidget::SetMarker(int i, double hz)
+{
+    if (i < 0 || i > 1)
+        return;
+    double snapped = hz;
+    if (!shown_.empty() && shown_.front().spectrum.resolution > 0)
+        snapped = shown_.front().spectrum.Frequency(shown_.front().spectrum.BinAt(hz));
+    markers_[static_cast<size_t>(i)] = snapped;
+    UpdateMarkerText();
+    canvas->update();
+}
+
+void SpectrumWidget::ClearMarkers()
+{
+    markers_ = {};
+    UpdateMarkerText();
+    canvas->update();
+}
+
+void SpectrumWidget::UpdateMarkerText()
+{
+    const auto& a = markers_[0];
+    const auto& b = markers_[1];
+    if (!a && !b) {
+        lblMarkers->setText(QStringLiteral("Markers: left click A, right click B"));
+        return;
+    }
+    QString t = QStringLiteral("A %1  B %2").arg(a ? HzText(*a) : QStringLiteral("-"), b ? HzText(*b) : QStringLiteral("-"));
+    if (a && b) {
+        const double df = std::abs(*b - *a);
+        const int n = channels_.empty() ? 0 : static_cast<int>(channels_.front().samples.size());
+        const double bins = n > 0 && sampleRate_ > 0 ? df / (sampleRate_ / n) : 0.0;
+        t += QStringLiteral("  \u0394 %1 (%2 bins, period %3 s)")
+                 .arg(HzText(df), Num(bins, 5), df > 0 ? Num(1.0 / df, 4) : QStringLiteral("-"));
+    }
+    lblMarkers->setText(t);
+}

@@ -1,0 +1,93 @@
+#pragma once
+// The "Spectrum" view: amplitude spectrum of the ticked channels of the capture record, window
+// and magnitude scale choice, cursor read-out, dominant-peak marker and two user markers.
+#include "analysis/Spectrum.h"
+#include "analysis/Statistics.h"
+
+#include <QColor>
+#include <QWidget>
+#include <array>
+#include <optional>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPainter;
+class QPushButton;
+class SpectrumWidget;
+
+// Drawing surface of the spectrum view.
+class SpectrumCanvas : public QWidget {
+public:
+    explicit SpectrumCanvas(SpectrumWidget* owner);
+    // Draws the whole view (axes, traces, markers) into `p` over `size`; also used for export.
+    void Render(QPainter& p, const QSize& size) const;
+    // Frequency under a pixel column of a surface `width` wide.
+    double FrequencyAt(double px, int width) const;
+    double PixelOf(double hz, int width) const;
+    QSize sizeHint() const override { return {640, 300}; }
+
+    static constexpr int kLeft = 64, kRight = 12, kTop = 12, kBottom = 34;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+
+private:
+    SpectrumWidget* owner_;
+};
+
+class SpectrumWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit SpectrumWidget(QWidget* parent = nullptr);
+
+    // Recomputes from the capture record read as `view`.
+    void SetRecord(const analysis::RecordView& view);
+    void Recompute();
+
+    struct Shown {
+        analysis::Channel channel;
+        analysis::Spectrum spectrum;
+        QColor colour;
+    };
+    // The spectra drawn now (ticked channels only).
+    const std::vector<Shown>& Spectra() const { return shown_; }
+    const analysis::RecordView& Record() const { return view_; }
+    double SampleRate() const { return sampleRate_; }
+    analysis::Window CurrentWindow() const;
+    bool LogScale() const;
+
+    // Cursor read-out at frequency hz (what moving the mouse does).
+    void CursorAt(double hz);
+    // User markers 0 (A, left click) and 1 (B, right click), in Hz, snapped to a bin.
+    void SetMarker(int i, double hz);
+    void ClearMarkers();
+    std::optional<double> Marker(int i) const { return markers_[static_cast<size_t>(i)]; }
+
+    // Trace colours by buffer, as on the time plot.
+    static QColor ChannelColour(int buffer);
+
+    std::array<QCheckBox*, 3> ckChannel{};
+    QComboBox* cboWindow = nullptr;
+    QComboBox* cboScale = nullptr;
+    QLabel* lblResolution = nullptr;
+    QLabel* lblCursor = nullptr;
+    QLabel* lblPeak = nullptr;
+    QLabel* lblMarkers = nullptr;
+    QPushButton* cmdClearMarkers = nullptr;
+    SpectrumCanvas* canvas = nullptr;
+
+private:
+    void UpdateChannelBoxes();
+    void UpdateMarkerText();
+    void UpdatePeakText();
+
+    analysis::RecordView view_;
+    std::vector<analysis::Channel> channels_;
+    std::vector<Shown> shown_;
+    double sampleRate_ = 0;
+    std::array<std::optional<double>, 2> markers_{};
+};

@@ -1,0 +1,65 @@
+#pragma once
+// Per-channel statistics of a capture record and the record's channels as the plot shows them.
+#include "analysis/Spectrum.h"
+
+#include <QString>
+#include <limits>
+#include <vector>
+
+namespace analysis {
+
+struct ChannelStats {
+    double mean = 0;
+    double acRms = 0;       // RMS with the mean removed
+    double peakToPeak = 0;
+    double crestFactor = 0; // largest deviation from the mean / AC RMS (0 for a flat record)
+    double kurtosis = 0;    // fourth moment / variance^2: 1.5 sine, 3 Gaussian, 1 square
+    double dominantHz = 0;
+    double dominantAmplitude = 0;
+    // mm/s over 10..1000 Hz; NaN for channels that are not acceleration in g.
+    double velocityRms = std::numeric_limits<double>::quiet_NaN();
+};
+
+// `acceleration`: the samples are acceleration in g, so the velocity RMS applies.
+ChannelStats ComputeStats(const double* samples, int count, double sampleRate, bool acceleration,
+                          Window window = Window::Hann);
+
+// What the record holds and how to read it.
+struct RecordView {
+    int product = 31473;
+    int avgExponent = 0;
+    bool extended = false;    // the three buffers are one axis in a row
+    int extendedAxis = 0;     // 0 X, 1 Y, 2 Z
+    bool raw = false;         // counts (BufRaw) instead of g (BufValue)
+};
+
+struct Channel {
+    QString name;          // "X acc", "Y acc", "Z acc" ("ADC 0", "ADC 1" on 31470)
+    int buffer = 0;        // 0..2: colour and tick box of the plot; the axis in extended mode
+    bool acceleration = true;
+    std::vector<double> samples;
+};
+
+// The capture record's channels: three of 1024 samples, or one of 3072 in extended mode.
+std::vector<Channel> RecordChannels(const RecordView& view);
+// "g" or "counts".
+QString UnitName(const RecordView& view);
+
+// Dominant frequency and amplitude per channel (Hann window), for reports.
+struct PeakSummary {
+    QString name;
+    double hz = 0;
+    double amplitude = 0;
+};
+std::vector<PeakSummary> DominantPeaks(const RecordView& view);
+
+// Two markers on a record: their distance in samples, in seconds and its reciprocal in Hz
+// (0 Hz when they coincide).
+struct MarkerDelta {
+    double samples = 0;
+    double seconds = 0;
+    double hz = 0;
+};
+MarkerDelta TimeMarkerDelta(double sampleA, double sampleB, double sampleRate);
+
+} // namespace analysis

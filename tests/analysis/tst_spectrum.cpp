@@ -1,0 +1,264 @@
+// Spectrum, statistics, sample rate and CSV export on synthetic records.
+#include "TestSupport.h"
+#include "analysis/Export.h"
+#include "analysis/SampleRate.h"
+#include "analysis/Spectrum.h"
+#include "analysis/Statistics.h"
+#include "capture/CaptureRecord.h"
+
+#include <QTemporaryDir>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+using namespace analysis;
+
+namespace {
+
+std::vector<double> Sine(int n, double fs, double hz, double amplitude, double phase = 0.3, double offset = 0.0)
+{
+    std::vector<double> x(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        x[static_cast<size_t>(i)] = offset + amplitude * std::sin(2 * std::numbers::pi * hz * i / fs + phase);
+    return x;
+}
+
+void FillRecord(const std::vector<double>& a, const std::vector<double>& b, const std::vector<double>& c)
+{
+    for (size_t i = 0; i < 1024; ++i) {
+        CaptureRecord::BufValue1[i] = a[i];
+        CaptureRecord::BufValue2[i] = b[i];
+        CaptureRecord::BufValue3[i] = c[i];
+        CaptureRecord::BufRaw1[i] = std::round(a[i] * 1000);
+        CaptureRecord::BufRaw2[i] = std::round(b[i] * 1000);
+        CaptureRecord::BufRaw3[i] = std::round(c[i] * 1000);
+    }
+}
+
+} // namespace
+
+class tst_spectrum : public QObject {
+    Q_OBJECT
+
+private slots:
+    void sineFoundAtItsFrequencyAndAmplitude_data()
+    {
+        QTest::addColumn<int>("window");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<double>("hz");
+        QTest::addColumn<double>("tolerance");
+        // Off-bin frequencies are the hard case for the amplitude (scalloping).
+        QTest::newRow("flat-top on bin") << int(Window::FlatTop) << 1024 << 62.5 * 19 << 0.02;
+        QTest::newRow("flat-top half bin") << int(Window::FlatTop) << 1024 << 62.5 * 19.5 << 0.02;
+        QTest::newRow("flat-top 3072 odd freq") << int(Window::FlatTop) << 3072 << 2450.0 << 0.02;
+        QTest::newRow("hann on bin") << int(Window::Hann) << 1024 << 62.5 * 40 << 0.15;
+        QTest::newRow("hann half bin") << int(Window::Hann) << 1024 << 62.5 * 40.5 << 0.15;
+        QTest::newRow("hann 3072") << int(Window::Hann) << 3072 << 1210.0 << 0.15;
+        QTest::newRow("rectangular on bin") << int(Window::Rectangular) << 1024 << 62.5 * 7 << 0.01;
+    }
+    void sineFoundAtItsFrequencyAndAmplitude()
+    {
+        QFETCH(int, window);
+        QFETCH(int, n);
+        QFETCH(double, hz);
+        QFETCH(double, tolerance);
+        const double fs = n == 1024 ? 64000.0 : 64000.0 * 3; // 62.5 Hz bins either way
+        const double amplitude = 1.7;
+        const Spectrum s = ComputeSpectrum(Sine(n, fs, hz, amplitude, 0.3, 1.0), fs, Window(window));
+        QCOMPARE(s.length, n);
+        QCOMPARE(s.resolution, fs / n);
+        QCOMPARE(int(s.amplitude.size()), n / 2 + 1);
+        QVERIFY2(std::abs(s.PeakFrequency() - hz) <= s.resolution,
+                 qPrintable(QString("peak at %1 Hz").arg(s.PeakFrequency())));
+        QVERIFY2(std::abs(s.PeakAmplitude() - amplitude) <= tolerance * amplitude,
+                 qPrintable(QString("amplitude %1").arg(s.PeakAmplitude())));
+        // The offset of 1 is removed before the transform (what is left is the sine's own leakage).
+        QVERIFY2(s.amplitude[0] < 0.05, qPrintable(QString::number(s.amplitude[0])));
+    }
+
+    void twoTonesResolved()
+    {
+        // 1000 and 1250 Hz, 16 bins apart at 62.5 Hz; the weaker one must still be a clear peak.
+        const double fs = 64000;
+        std::vector<double> x = Sine(1024, fs, 1000, 1.0);
+        const std::vector<double> y = Sine(1024, fs, 1250, 0.3, 1.0);
+        for (size_t i = 0; i < x.size(); ++i)
+            x[i] += y[i];
+        const Spectrum s = ComputeSpectrum(x, fs, Window::Hann);
+        QVERIFY(std::abs(s.PeakFrequency() - 1000.0) < 1.0);
+        const int k2 = s.BinAt(1250);
+        const auto a = [&](int k) { return s.amplitude[static_cast<size_t>(k)]; };
+        QVERIFY(a(k2) > a(k2 - 2) * 10 && a(k2) > a(k2 + 2) * 10);
+        QVERIFY(std::abs(a(k2) - 0.3) < 0.3 * 0.15);
+        // Between the two the spectrum drops well below both.
+        QVERIFY(a(s.BinAt(1125)) < 0.01);
+    }
+
+    void velocityRmsOfASine_data()
+    {
+        QTest::addColumn<double>("hz");
+        QTest::addColumn<double>("g");
+        QTest::addColumn<int>("window");
+        QTest::newRow("100 Hz 1 g hann") << 100.0 << 1.0 << int(Window::Hann);
+        QTest::newRow("159.2 Hz 0.5 g hann off bin") << 159.2 << 0.5 << int(Window::Hann);
+        QTest::newRow("500 Hz 2 g flat-top") << 500.0 << 2.0 << int(Window::FlatTop);
+        QTest::newRow("313 Hz 1 g rectangular") << 312.5 << 1.0 << int(Window::Rectangular);
+    }
+    void velocityRmsOfASine()
+    {
+        QFETCH(double, hz);
+        QFETCH(double, g);
+        QFETCH(int, window);
+        const double fs = 4000; // 3.9 Hz bins
+        const Spectrum s = ComputeSpectrum(Sine(1024, fs, hz, g), fs, Window(window));
+        const double expected = g * kStandardGravity / (2 * std::numbers::pi * hz) / std::sqrt(2.0) * 1000.0;
+        const double v = VelocityRms(s);
+        QVERIFY2(std::abs(v - expected) < 0.03 * expected, qPrintable(QString("%1 vs %2 mm/s").arg(v).arg(expected)));
+    }
+
+    void velocityBandExcludesOutsideTones()
+    {
+        const double fs = 64000;
+        QVERIFY(VelocityRms(ComputeSpectrum(Sine(1024, fs, 5000, 3.0), fs)) < 0.01);
+    }
+
+    void statisticsOfKnownShapes_data()
+    {
+        QTest::addColumn<QString>("shape");
+        QTest::addColumn<double>("mean");
+        QTest::addColumn<double>("rms");
+        QTest::addColumn<double>("p2p");
+        QTest::addColumn<double>("crest");
+        QTest::addColumn<double>("kurtosis");
+        QTest::newRow("sine") << "sine" << 0.5 << 2.0 / std::sqrt(2.0) << 4.0 << std::sqrt(2.0) << 1.5;
+        QTest::newRow("square") << "square" << -0.2 << 1.5 << 3.0 << 1.0 << 1.0;
+    }
+    void statisticsOfKnownShapes()
+    {
+        QFETCH(QString, shape);
+        QFETCH(double, mean);
+        QFETCH(double, rms);
+        QFETCH(double, p2p);
+        QFETCH(double, crest);
+        QFETCH(double, kurtosis);
+        const double fs = 64000;
+        std::vector<double> x;
+        if (shape == "sine") {
+            x = Sine(1024, fs, 62.5 * 16, 2.0, std::numbers::pi / 2, 0.5); // whole periods, touches both peaks
+        } else {
+            for (int i = 0; i < 1024; ++i)
+                x.push_back(-0.2 + ((i / 32) % 2 ? 1.5 : -1.5)); // 1000 Hz square
+        }
+        const ChannelStats st = ComputeStats(x.data(), int(x.size()), fs, true);
+        QVERIFY(std::abs(st.mean - mean) < 1e-9);
+        QVERIFY(std::abs(st.acRms - rms) < 1e-9);
+        QVERIFY(std::abs(st.peakToPeak - p2p) < 1e-9);
+        QVERIFY(std::abs(st.crestFactor - crest) < 1e-6);
+        QVERIFY(std::abs(st.kurtosis - kurtosis) < 1e-3);
+        QVERIFY(std::abs(st.dominantHz - 1000.0) < 1.0);
+    }
+
+    void flatRecordHasNoShape()
+    {
+        const std::vector<double> x(1024, 0.25);
+        const ChannelStats st = ComputeStats(x.data(), 1024, 64000, false);
+        QCOMPARE(st.acRms, 0.0);
+        QCOMPARE(st.crestFactor, 0.0);
+        QCOMPARE(st.dominantHz, 0.0);
+        QVERIFY(std::isnan(st.velocityRms)); // not acceleration
+    }
+
+    void sampleRateFollowsProductAndAveraging_data()
+    {
+        QTest::addColumn<int>("product");
+        QTest::addColumn<int>("avg");
+        QTest::addColumn<double>("fs");
+        QTest::newRow("31473 avg 1") << 31473 << 0 << 64000.0;
+        QTest::newRow("31473 avg 16") << 31473 << 4 << 4000.0;
+        QTest::newRow("31470 avg 1") << 31470 << 0 << 88000.0;
+        QTest::newRow("31470 avg 1024") << 31470 << 10 << 88000.0 / 1024;
+        QTest::newRow("exponent above 10 clamps") << 31473 << 15 << 62.5;
+    }
+    void sampleRateFollowsProductAndAveraging()
+    {
+        QFETCH(int, product);
+        QFETCH(int, avg);
+        QFETCH(double, fs);
+        QCOMPARE(SampleRate(product, avg), fs);
+    }
+
+    void recordChannelsFollowLayout()
+    {
+        FillRecord(std::vector<double>(1024, 1.0), std::vector<double>(1024, 2.0), std::vector<double>(1024, 3.0));
+        RecordView v;
+        v.product = 31470;
+        auto ch = RecordChannels(v);
+        QCOMPARE(int(ch.size()), 3);
+        QCOMPARE(ch[1].name, QString("ADC 0"));
+        QVERIFY(ch[0].acceleration && !ch[1].acceleration && !ch[2].acceleration);
+        QCOMPARE(ch[2].samples.front(), 3.0);
+        v.product = 31473;
+        v.extended = true;
+        v.extendedAxis = 1;
+        ch = RecordChannels(v);
+        QCOMPARE(int(ch.size()), 1);
+        QCOMPARE(ch[0].name, QString("Y acc"));
+        QCOMPARE(int(ch[0].samples.size()), 3072);
+        QCOMPARE(ch[0].samples[1023], 1.0);
+        QCOMPARE(ch[0].samples[1024], 2.0);
+        QCOMPARE(ch[0].samples[3071], 3.0);
+        v.raw = true;
+        QCOMPARE(RecordChannels(v)[0].samples[2048], 3000.0);
+    }
+
+    void dominantPeaksPerChannel()
+    {
+        RecordView v; // 31473, no averaging: 64 kHz
+        FillRecord(Sine(1024, 64000, 1250, 1.0), Sine(1024, 64000, 3125, 0.5), Sine(1024, 64000, 625, 0.2, 0, 1.0));
+        const auto peaks = DominantPeaks(v);
+        QCOMPARE(int(peaks.size()), 3);
+        QVERIFY(std::abs(peaks[0].hz - 1250.0) < 1.0);
+        QVERIFY(std::abs(peaks[1].hz - 3125.0) < 1.0);
+        QVERIFY(std::abs(peaks[2].hz - 625.0) < 1.0);
+        QVERIFY(std::abs(peaks[1].amplitude - 0.5) < 0.5 * 0.15);
+    }
+
+    void markerDelta()
+    {
+        const MarkerDelta d = TimeMarkerDelta(300, 100, 4000);
+        QCOMPARE(d.samples, 200.0);
+        QCOMPARE(d.seconds, 0.05);
+        QCOMPARE(d.hz, 20.0);
+        QCOMPARE(TimeMarkerDelta(5, 5, 4000).hz, 0.0);
+    }
+
+    void csvHoldsEveryChannelAndTime()
+    {
+        FillRecord(Sine(1024, 64000, 1250, 1.0), std::vector<double>(1024, -0.5), std::vector<double>(1024, 0.125));
+        RecordView v;
+        v.avgExponent = 4; // 4000 Hz
+        QTemporaryDir dir;
+        const QString path = dir.filePath("capture.csv");
+        QVERIFY(WriteCaptureCsv(path, v));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        QCOMPARE(lines.size(), 1 + 1024 + 1); // header, samples, empty after the last newline
+        QCOMPARE(lines[0], QByteArray("sample,time_s,X acc (g),Y acc (g),Z acc (g),X acc (counts),Y acc (counts),"
+                                      "Z acc (counts)"));
+        const QList<QByteArray> row = lines[3].split(',');
+        QCOMPARE(row.size(), 8);
+        QCOMPARE(row[0], QByteArray("2"));
+        QCOMPARE(row[1].toDouble(), 2 / 4000.0);
+        QVERIFY(std::abs(row[2].toDouble() - CaptureRecord::BufValue1[2]) < 1e-9);
+        QCOMPARE(row[3], QByteArray("-0.5"));
+        QCOMPARE(row[7], QByteArray("125"));
+
+        QString error;
+        QVERIFY(!WriteCaptureCsv(dir.filePath("missing/dir/x.csv"), v, &error));
+        QVERIFY(!error.isEmpty());
+    }
+};
+
+SB_TEST_MAIN(tst_spectrum)
+#include "tst_spectrum.moc"
