@@ -293,7 +293,7 @@ void SpectrumWidget::Recompute()
     lblResolution->setText(QStringLiteral("fs %1 Hz, N %2, \u0394f %3 Hz")
                                .arg(Num(sampleRate_, 6))
                                .arg(n)
-                               .arg(Num(n > 0 ? sampleRate_ / n : 0.0, 5)));
+                               .arg(Num(n > 0 ? sampleRate_ / n : 0.0, 4)));
     UpdatePeakText();
     UpdateMarkerText();
     canvas->update();
@@ -321,7 +321,7 @@ void SpectrumWidget::CursorAt(double hz)
     const QString unit = analysis::UnitName(view_);
     for (const auto& s : shown_) {
         const double a = s.spectrum.amplitude.empty() ? 0.0 : s.spectrum.amplitude[static_cast<size_t>(bin)];
-        parts << (log ? QStringLiteral("%1 %2 dB").arg(s.channel.name, QString::number(Db(a), 'f', 1))
+        parts << (log ? QStringLiteral("%1 %2 dB").arg(s.channel.name, QString::number(std::round(Db(a) * 10) / 10 + 0.0, 'f', 1))
                       : QStringLiteral("%1 %2 %3").arg(s.channel.name, Num(a), unit));
     }
     lblCursor->setText(QStringLiteral("Cursor: %1  %2").arg(HzText(shown_.front().spectrum.Frequency(bin)),
