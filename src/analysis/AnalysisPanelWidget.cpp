@@ -84,6 +84,7 @@ AnalysisPanelWidget::AnalysisPanelWidget(QWidget* parent) : QGroupBox(QStringLit
     ckCounts = new QCheckBox(QStringLiteral("Counts (raw)"), this);
     connect(ckCounts, &QCheckBox::toggled, this, [this] { Refresh(); });
     lblTimeMarkers = new QLabel(this);
+    lblTimeMarkers->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto* row = new QHBoxLayout;
     row->addWidget(ckCounts);

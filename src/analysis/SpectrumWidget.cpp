@@ -159,7 +159,9 @@ void SpectrumCanvas::Render(QPainter& p, const QSize& size) const
     for (const auto& s : shown) {
         if (s.spectrum.peakBin < 0)
             continue;
-        const QPointF pk(PixelOf(s.spectrum.PeakFrequency(), size.width()), yPix(s.spectrum.PeakAmplitude()));
+        // On the drawn peak bin; the label carries the interpolated frequency.
+        const int k = s.spectrum.peakBin;
+        const QPointF pk(PixelOf(s.spectrum.Frequency(k), size.width()), yPix(s.spectrum.amplitude[static_cast<size_t>(k)]));
         QPolygonF tri;
         tri << QPointF(pk.x(), pk.y() - 2) << QPointF(pk.x() - 5, pk.y() - 11) << QPointF(pk.x() + 5, pk.y() - 11);
         p.setPen(QPen(Qt::black, 1));
@@ -228,8 +230,10 @@ SpectrumWidget::SpectrumWidget(QWidget* parent) : QWidget(parent)
     lblMarkers = new QLabel(QStringLiteral("Markers: left click A, right click B"), this);
     cmdClearMarkers = new QPushButton(QStringLiteral("Clear markers"), this);
     connect(cmdClearMarkers, &QPushButton::clicked, this, &SpectrumWidget::ClearMarkers);
-    bottom->addWidget(lblCursor, 2);
-    bottom->addWidget(lblMarkers, 3);
+    // Long read-outs are cut off rather than widening the window.
+    for (QLabel* l : {lblCursor, lblPeak, lblMarkers})
+        l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    bottom->addWidget(lblMarkers, 1);
     bottom->addWidget(cmdClearMarkers);
 
     auto* v = new QVBoxLayout(this);
@@ -237,6 +241,7 @@ SpectrumWidget::SpectrumWidget(QWidget* parent) : QWidget(parent)
     v->addLayout(top);
     v->addWidget(canvas, 1);
     v->addWidget(lblPeak);
+    v->addWidget(lblCursor);
     v->addLayout(bottom);
 
     UpdateChannelBoxes();

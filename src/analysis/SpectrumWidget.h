@@ -28,7 +28,7 @@ public:
     double PixelOf(double hz, int width) const;
     QSize sizeHint() const override { return {640, 300}; }
 
-    static constexpr int kLeft = 64, kRight = 12, kTop = 12, kBottom = 34;
+    static constexpr int kLeft = 64, kRight = 28, kTop = 12, kBottom = 34;
 
 protected:
     void paintEvent(QPaintEvent*) override;

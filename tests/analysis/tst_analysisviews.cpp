@@ -47,6 +47,7 @@ class tst_analysisviews : public QObject {
     Q_OBJECT
 
     analysis::RecordView view;
+    sim::ManualClock clock;
 
     std::unique_ptr<AnalysisPanelWidget> MakePanel(SpectrumWidget* spectrum)
     {
@@ -54,6 +55,32 @@ class tst_analysisviews : public QObject {
         panel->recordView = [this] { return view; };
         panel->SetSpectrum(spectrum);
         return panel;
+    }
+
+    // A manual capture on a fresh virtual board with the default machine signal (no impacts), read out.
+    sim::SignalModel& CaptureOnBoard(int product, int avg)
+    {
+        Module1::InitialiseState();
+        Module1::ProductNumber = static_cast<int16_t>(product);
+        if (product == 31470)
+            BuildTable31470();
+        else
+            BuildTable31473();
+        sim::Board& board = sim::Install(1, 0);
+        board.SetClock(clock.AsClock());
+        SelectFirstUsbCard();
+        Module1::InterfaceType = 2;
+        sim::SignalModel& signal = board.Sensor().Signal();
+        signal = sim::SignalModel::Default(product);
+        signal.axis[0].impacts = {};
+
+        WriteRegister(idxAVG_CNT, avg);
+        WriteRegister(idxCOMMAND, 0x10);
+        WriteRegister(idxCOMMAND, 0x800); // manual capture
+        clock.Advance(sim::CaptureSeconds(product, avg, false) + 0.01);
+        BufferReadout::ReadCaptureRecord();
+
+        return signal;
     }
 
 private slots:
@@ -248,26 +275,7 @@ private slots:
     {
         QFETCH(int, product);
         QFETCH(int, avg);
-        Module1::InitialiseState();
-        Module1::ProductNumber = static_cast<int16_t>(product);
-        if (product == 31470)
-            BuildTable31470();
-        else
-            BuildTable31473();
-        sim::ManualClock clock;
-        sim::Board& board = sim::Install(1, 0);
-        board.SetClock(clock.AsClock());
-        SelectFirstUsbCard();
-        Module1::InterfaceType = 2;
-        sim::SignalModel& signal = board.Sensor().Signal();
-        signal = sim::SignalModel::Default(product);
-        signal.axis[0].impacts = {};
-
-        WriteRegister(idxAVG_CNT, avg);
-        WriteRegister(idxCOMMAND, 0x10);
-        WriteRegister(idxCOMMAND, 0x800); // manual capture
-        clock.Advance(sim::CaptureSeconds(product, avg, false) + 0.01);
-        BufferReadout::ReadCaptureRecord();
+        sim::SignalModel& signal = CaptureOnBoard(product, avg);
 
         ReadRegister(idxAVG_CNT);
         analysis::RecordView v;
@@ -288,6 +296,25 @@ private slots:
             QVERIFY2(std::abs(peaks[axis].hz - want) <= fs / 1024,
                      qPrintable(QString("axis %1: %2 Hz, want %3").arg(axis).arg(peaks[axis].hz).arg(want)));
         }
+    }
+
+    void screenshot()
+    {
+        CaptureOnBoard(31473, 2);
+        view.avgExponent = 2;
+        SpectrumWidget w;
+        w.resize(960, 520);
+        w.SetRecord(view);
+        w.SetMarker(0, 790);
+        w.SetMarker(1, 2370);
+        w.show();
+        QTest::mouseMove(w.canvas, QPoint(int(w.canvas->PixelOf(1210, w.canvas->width())), 120));
+        QVERIFY(w.lblCursor->text().startsWith("Cursor: 1203.1 Hz") || w.lblCursor->text().startsWith("Cursor: 1218.8 Hz"));
+        const QImage shot = w.grab().toImage();
+        QVERIFY(!shot.isNull());
+        const QString docs = qEnvironmentVariable("SB_DOCS_SCREENSHOTS");
+        if (!docs.isEmpty())
+            QVERIFY(shot.save(docs + QStringLiteral("/spectrum.png")));
     }
 };
 
