@@ -96,6 +96,15 @@ std::vector<PeakSummary> DominantPeaks(const RecordView& view)
     return out;
 }
 
+QStringList PeakLines(const std::vector<PeakSummary>& peaks, const QString& unit)
+{
+    QStringList lines;
+    for (const PeakSummary& p : peaks)
+        lines << QStringLiteral("%1: %2 Hz, %3 %4")
+                     .arg(p.name, QString::number(p.hz, 'f', 1), QString::number(p.amplitude, 'g', 4), unit);
+    return lines;
+}
+
 MarkerDelta TimeMarkerDelta(double a, double b, double sampleRate)
 {
     MarkerDelta d;

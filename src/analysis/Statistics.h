@@ -3,6 +3,7 @@
 #include "analysis/Spectrum.h"
 
 #include <QString>
+#include <QStringList>
 #include <limits>
 #include <vector>
 
@@ -52,6 +53,8 @@ struct PeakSummary {
     double amplitude = 0;
 };
 std::vector<PeakSummary> DominantPeaks(const RecordView& view);
+// One line per channel: "X acc: 1210.0 Hz, 1.488 g".
+QStringList PeakLines(const std::vector<PeakSummary>& peaks, const QString& unit);
 
 // Two markers on a record: their distance in samples, in seconds and its reciprocal in Hz
 // (0 Hz when they coincide).

@@ -221,6 +221,7 @@ private slots:
         QVERIFY(std::abs(peaks[1].hz - 3125.0) < 1.0);
         QVERIFY(std::abs(peaks[2].hz - 625.0) < 1.0);
         QVERIFY(std::abs(peaks[1].amplitude - 0.5) < 0.5 * 0.15);
+        QCOMPARE(PeakLines({{"X acc", 1210.04, 1.4876}}, "g"), QStringList{"X acc: 1210.0 Hz, 1.488 g"});
     }
 
     void markerDelta()
