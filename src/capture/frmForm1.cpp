@@ -1,4 +1,5 @@
 #include "capture/frmForm1.h"
+#include "analysis/GuiAnalysis.h"
 #include "capture/CaptureSettings.h"
 #include "capture/DataPlotWidget.h"
 #include "device/EzUsb.h"
@@ -61,6 +62,7 @@ frmForm1::frmForm1()
     BuildMenus();
     BuildControls();
     ConnectControls();
+    GuiAnalysis::Attach(this);
     resize(1200, 760);
 }
 

@@ -1,4 +1,5 @@
 // Capture button, capture count-down, busy-line poll and buffer read-out of the main window.
+#include "analysis/GuiAnalysis.h"
 #include "capture/BufferReadout.h"
 #include "capture/DataPlotWidget.h"
 #include "capture/frmForm1.h"
@@ -196,6 +197,7 @@ void frmForm1::ReadCaptureBuffer()
     if (ckDataLog->isChecked())
         frmFileDir::instance()->WriteDataFile();
     ReadStatus();
+    GuiAnalysis::Refresh(this);
     ui::PumpEvents();
 }
 

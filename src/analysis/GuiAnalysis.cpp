@@ -1,0 +1,95 @@
+#include "analysis/GuiAnalysis.h"
+#include "analysis/AnalysisPanelWidget.h"
+#include "analysis/SpectrumWidget.h"
+#include "capture/DataPlotWidget.h"
+#include "capture/PlotModel.h"
+#include "capture/frmForm1.h"
+#include "shell/Module1.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace GuiAnalysis {
+
+namespace {
+
+// What the plot last drew: the extended layout shows one axis, the one whose box it ticked.
+analysis::RecordView ViewOf(frmForm1* w)
+{
+    analysis::RecordView v;
+    v.product = Module1::ProductNumber == 31470 ? 31470 : 31473;
+    v.avgExponent = std::max(0, w->ComboAVG->currentIndex());
+    DataPlotWidget* plot = w->FrameDataPLot;
+    v.extended = plot->Plot.PlotMaxIndex == PlotModel::kExtendedMaxIndex;
+    if (v.extended)
+        v.extendedAxis = plot->ckADC1->isChecked() ? 2 : plot->ckADC0->isChecked() ? 1 : 0;
+    return v;
+}
+
+} // namespace
+
+AnalysisPanelWidget* Panel(frmForm1* w)
+{
+    return w->findChild<AnalysisPanelWidget*>();
+}
+
+SpectrumWidget* Spectrum(frmForm1* w)
+{
+    return w->findChild<SpectrumWidget*>();
+}
+
+void Attach(frmForm1* w)
+{
+    DataPlotWidget* plot = w->FrameDataPLot;
+    QWidget* parent = plot->parentWidget();
+    QLayout* layout = parent ? parent->layout() : nullptr;
+    if (!layout)
+        return;
+
+    auto* area = new QWidget(parent);
+    auto* tabs = new QTabWidget(area);
+    tabs->setObjectName(QStringLiteral("tabPlots"));
+    auto* spectrum = new SpectrumWidget;
+    auto* panel = new AnalysisPanelWidget(area);
+    layout->replaceWidget(plot, area);
+    tabs->addTab(plot, QStringLiteral("Time"));
+    tabs->addTab(spectrum, QStringLiteral("Spectrum"));
+    auto* v = new QVBoxLayout(area);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->addWidget(tabs, 1);
+    v->addWidget(panel);
+    area->setSizePolicy(plot->sizePolicy());
+
+    panel->SetSpectrum(spectrum);
+    panel->AttachTimePlot(plot->picture1);
+    panel->recordView = [w] { return ViewOf(w); };
+    panel->currentPlot = [tabs] { return tabs->currentWidget(); };
+    // The averaging or product may have changed since the read-out.
+    QObject::connect(tabs, &QTabWidget::currentChanged, panel, [panel, spectrum, tabs] {
+        if (tabs->currentWidget() == spectrum)
+            panel->Refresh();
+    });
+
+    auto* menu = new QMenu(QStringLiteral("&Analysis"), w);
+    menu->addAction(panel->actExportPng);
+    menu->addAction(panel->actExportSvg);
+    menu->addAction(panel->actExportCsv);
+    menu->addSeparator();
+    menu->addAction(panel->actCopyPlot);
+    w->menuBar()->insertMenu(w->MnuExit, menu);
+}
+
+void Refresh(frmForm1* w)
+{
+    if (AnalysisPanelWidget* panel = Panel(w))
+        panel->Refresh();
+}
+
+} // namespace GuiAnalysis
