@@ -2,6 +2,7 @@
 #include "capture/frmForm1.h"
 #include "device/EzUsb.h"
 #include "device/UsbSpiDrivers.h"
+#include "device/frmUSBdebug.h"
 #include "shell/Module1.h"
 #include "ui/Ui.h"
 
@@ -138,7 +139,7 @@ void frmUSBselect::optUsbPort_Click(int index)
 
 void frmUSBselect::cmdDebugUsb_Click()
 {
-    ui::MessageBox(QStringLiteral("The USB SPI Debug window is not available in this build yet."), MsgIcon::Information);
+    ui::ShowModal(frmUSBdebug::instance());
 }
 
 void frmUSBselect::cmdExit_Click() { hide(); }

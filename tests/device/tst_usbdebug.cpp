@@ -1,0 +1,380 @@
+// The USB-SPI card debug window on the virtual card: what each control sends to the card
+// and shows back.
+#include "TestSupport.h"
+#include "device/EzUsb.h"
+#include "device/UsbDebug.h"
+#include "device/UsbSpiDrivers.h"
+#include "device/frmUSBdebug.h"
+#include "device/frmUSBselect.h"
+#include "shell/Module1.h"
+#include "sim/Board.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+using Bytes = std::vector<uint8_t>;
+Q_DECLARE_METATYPE(Bytes)
+
+class TestUsbDebug : public QObject {
+    Q_OBJECT
+    sim::Board* board = nullptr;
+    frmUSBdebug* w = nullptr;
+
+    const std::vector<Bytes>& sent() { return board->Card(0).Messages(); }
+    void clearWire()
+    {
+        board->Card(0).ClearMessages();
+        board->Sensor(0).ClearFrames();
+        sbtest::ClearMessages();
+    }
+    // Shown on a fresh board: the search picks card 0 and sets it up.
+    void open(int cards = 1)
+    {
+        frmUSBdebug::destroyInstance();
+        board = &sim::Install(cards);
+        Module1::InitialiseState();
+        EzUsb::SelectedUsbCard = {};
+        EzUsb::SelectedUsbCardIndex = -1;
+        UsbSpiDrivers::SpiWordCount = 0;
+        sbtest::ClearMessages();
+        w = frmUSBdebug::instance();
+        w->show();
+    }
+    int transfers()
+    {
+        int n = 0;
+        for (const Bytes& m : sent())
+            n += (m[0] == 13 || m[0] == 14);
+        return n;
+    }
+
+private slots:
+    void cleanup()
+    {
+        sbtest::SetModalAction({});
+        frmUSBdebug::destroyInstance();
+    }
+
+    void startsDisabledThenSearchSetsUpTheCard()
+    {
+        frmUSBdebug::destroyInstance();
+        board = &sim::Install(2);
+        Module1::InitialiseState();
+        Module1::SpiStaticBits = 0x50;
+        Module1::SpiDelay = 7;
+        Module1::SpiChannel = 3;
+        Module1::SpiPolarityPositive = VFalse;
+        board->Card(1).SetFirmwareVersion(2, 0);
+        board->Card(1).SetFullSpeed(true);
+        w = frmUSBdebug::instance();
+        QCOMPARE(w->windowTitle(), QStringLiteral("USB SPI Card Setup"));
+        QVERIFY(!w->frameSpiSetup->isEnabled());
+        QVERIFY(!w->frameManualSetup->isEnabled());
+        QCOMPARE(w->cmdLoop->text(), QStringLiteral("Loop"));
+
+        w->show();
+        QVERIFY(w->frameSpiSetup->isEnabled());
+        QVERIFY(w->frameManualSetup->isEnabled());
+        QVERIFY(w->optUsbPort[0]->isChecked());
+        QVERIFY(w->optUsbPort[1]->isEnabled());
+        QVERIFY(!w->optUsbPort[2]->isEnabled());
+        QCOMPARE(w->txtUsbPort[0]->text(), QStringLiteral("0 - FIFO4"));
+        QCOMPARE(w->txtUsbPort[1]->text(), QStringLiteral("1 - FIFO4"));
+        QCOMPARE(w->txtUsbPort[2]->text(), QStringLiteral("None"));
+        QCOMPARE(w->txtDriverRev[1]->text(), QStringLiteral("2.0"));
+        QCOMPARE(w->txtSpeed[1]->text(), QStringLiteral("1.1"));
+        QVERIFY(!w->txtDescript1[0]->text().isEmpty());
+        QVERIFY(w->optSpiChan[3]->isChecked());
+        QCOMPARE(w->cmdPolarity->text(), QStringLiteral("Neg"));
+
+        // Bits, delay, then the two read-backs.
+        const std::vector<Bytes> expected{{12, 0x50}, {11, 7}, {1}, {1}};
+        QCOMPARE(sent(), expected);
+        QCOMPARE(w->txtLoopDelay->text(), QStringLiteral("7"));
+        QVERIFY(!w->chkStaticBits[2]->isChecked());
+        QVERIFY(w->chkStaticBits[3]->isChecked());
+        QVERIFY(!w->chkStaticBits[4]->isChecked());
+        QVERIFY(w->chkStaticBits[5]->isChecked());
+
+        // Picking the second card sets it up in turn.
+        board->Card(1).ClearMessages();
+        w->optUsbPort[1]->click();
+        QCOMPARE(board->Card(1).Messages(), expected);
+        QCOMPARE(EzUsb::SelectedUsbCard.Name, QStringLiteral("Ezusb-1"));
+    }
+
+    void noCardSearchSelectsNone()
+    {
+        open(0);
+        QVERIFY(w->optUsbPort[4]->isChecked());
+        QVERIFY(!w->frameSpiSetup->isEnabled());
+        QVERIFY(!w->frameManualSetup->isEnabled());
+        QCOMPARE(sbtest::MessageTexts(),
+                 QStringList{QStringLiteral("No USB Buffers Found, Please Verify Setup and Restart")});
+    }
+
+    void actionsWithoutCardAskForOne_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::addColumn<bool>("selectsNone");
+        QTest::newRow("Write") << 0 << true;
+        QTest::newRow("Set Bits") << 1 << true;
+        QTest::newRow("delay Read") << 2 << false;
+        QTest::newRow("bits Read") << 3 << false;
+        QTest::newRow("delay Enter") << 4 << false;
+    }
+    void actionsWithoutCardAskForOne()
+    {
+        QFETCH(int, action);
+        QFETCH(bool, selectsNone);
+        open();
+        EzUsb::SelectedUsbCard.Valid = VFalse;   // e.g. failed in another window
+        Module1::SpiLoopStop = VFalse;
+        w->txtLoopDelay->setText(QStringLiteral("99"));
+        clearWire();
+        switch (action) {
+        case 0: w->cmdWriteSpi->click(); break;
+        case 1: w->cmdSetSpiBits->click(); break;
+        case 2: w->cmdReadDelay->click(); break;
+        case 3: w->cmdReadBits->click(); break;
+        case 4: QTest::keyClick(w->txtLoopDelay, Qt::Key_Return); break;
+        }
+        QCOMPARE(sbtest::MessageTexts(), QStringList{QStringLiteral("Please Select a Buffer first")});
+        QVERIFY(sent().empty());
+        QVERIFY(board->Sensor(0).Frames().empty());
+        QCOMPARE(w->optUsbPort[4]->isChecked(), selectsNone);
+        QCOMPARE(w->frameManualSetup->isEnabled(), !selectsNone);
+        if (selectsNone)
+            QCOMPARE(Module1::SpiLoopStop, VTrue);
+        else
+            QCOMPARE(w->txtLoopDelay->text(), QString::number(Module1::SpiDelay));
+    }
+
+    void wordCount_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("count");
+        QTest::newRow("0") << "0" << 1;
+        QTest::newRow("negative") << "-4" << 1;
+        QTest::newRow("20") << "20" << 16;
+        QTest::newRow("3") << "3" << 3;
+        QTest::newRow("16") << "16" << 16;
+    }
+    void wordCount()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, count);
+        open();
+        for (int i = 1; i <= 16; ++i) {
+            w->txtWriteSpi[i]->setText(QString::number(0x100 + i, 16));
+            w->txtReadSpi[i]->setText(QStringLiteral("old"));
+        }
+        w->txtNumWords->setText(typed);
+        clearWire();
+        w->cmdWriteSpi->click();
+
+        QCOMPARE(w->txtNumWords->text(), QString::number(count));
+        QCOMPARE(sent().size(), size_t(1));
+        const Bytes& msg = sent()[0];
+        QCOMPARE(int(msg[0]), 13);
+        QCOMPARE(int(msg[1]), 1);
+        QCOMPARE(int(msg[2]), count);
+        QCOMPARE(msg.size(), size_t(3 + 2 * count));
+        const auto frames = board->Sensor(0).Frames();
+        QCOMPARE(int(frames.size()), count);
+        for (int i = 1; i <= 16; ++i) {
+            if (i <= count) {
+                QCOMPARE(int(frames[size_t(i - 1)].mosi), 0x100 + i);
+                QCOMPARE(w->txtReadSpi[i]->text(), UsbDebug::WordText(frames[size_t(i - 1)].miso));
+            } else {
+                QVERIFY(w->txtWriteSpi[i]->text().isEmpty());
+                QVERIFY(w->txtReadSpi[i]->text().isEmpty());
+            }
+        }
+    }
+
+    void wordTexts()
+    {
+        open();
+        w->txtNumWords->setText(QStringLiteral("4"));
+        w->txtWriteSpi[1]->setText(QStringLiteral("12345"));
+        w->txtWriteSpi[2]->clear();
+        w->txtWriteSpi[3]->setText(QStringLiteral("beef"));
+        w->txtWriteSpi[4]->setText(QStringLiteral("0x1G"));  // non-hex counts as 0
+        clearWire();
+        w->cmdWriteSpi->click();
+        const Bytes expected{13, 1, 4, 0x23, 0x45, 0x00, 0x00, 0xBE, 0xEF, 0x00, 0x10};
+        QCOMPARE(sent(), std::vector<Bytes>{expected});
+        QCOMPARE(w->txtWriteSpi[1]->text(), QStringLiteral("2345"));
+        QCOMPARE(w->txtWriteSpi[2]->text(), QStringLiteral("0"));
+        QCOMPARE(w->txtWriteSpi[3]->text(), QStringLiteral("BEEF"));
+        QCOMPARE(w->txtWriteSpi[4]->text(), QStringLiteral("10"));
+    }
+
+    void delayEntry_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("sentDelay");
+        QTest::newRow("0") << "0" << 1;
+        QTest::newRow("300") << "300" << 255;
+        QTest::newRow("2.5 to even") << "2.5" << 2;
+        QTest::newRow("3.5 to even") << "3.5" << 4;
+        QTest::newRow("text") << "abc" << 1;
+        QTest::newRow("40us") << "40us" << 40;
+    }
+    void delayEntry()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, sentDelay);
+        open();
+        w->txtLoopDelay->setText(typed);
+        clearWire();
+        QTest::keyClick(w->txtLoopDelay, Qt::Key_Enter);
+        QCOMPARE(sent(), (std::vector<Bytes>{{11, uint8_t(sentDelay)}}));
+        QCOMPARE(int(board->Card(0).SpiDelay()), sentDelay);
+        QCOMPARE(w->txtLoopDelay->text(), QString::number(sentDelay));
+        QVERIFY(sbtest::Messages().isEmpty());
+
+        // Other keys send nothing.
+        clearWire();
+        QTest::keyClick(w->txtLoopDelay, Qt::Key_5);
+        QVERIFY(sent().empty());
+    }
+
+    void delayRead()
+    {
+        open();
+        SetupSpi(uint8_t(42));   // the card holds another value than the box
+        w->txtLoopDelay->setText(QStringLiteral("3"));
+        clearWire();
+        w->cmdReadDelay->click();
+        QCOMPARE(sent(), std::vector<Bytes>{{1}});
+        QCOMPARE(w->txtLoopDelay->text(), QStringLiteral("42"));
+    }
+
+    void staticBitsRead_data()
+    {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<QList<bool>>("ticked");   // CS2..CS5
+        QTest::newRow("0x50") << 0x50 << QList<bool>{false, true, false, true};
+        QTest::newRow("120") << 120 << QList<bool>{true, true, true, true};
+        QTest::newRow("0x87 outside") << 0x87 << QList<bool>{false, false, false, false};
+        QTest::newRow("0x28") << 0x28 << QList<bool>{true, false, true, false};
+    }
+    void staticBitsRead()
+    {
+        QFETCH(int, bits);
+        QFETCH(QList<bool>, ticked);
+        open();
+        for (int cs = 2; cs <= 5; ++cs)
+            w->chkStaticBits[cs]->setChecked(!ticked[cs - 2]);
+        SetSpiBits(uint8_t(bits));
+        clearWire();
+        w->cmdReadBits->click();
+        QCOMPARE(sent(), std::vector<Bytes>{{1}});
+        for (int cs = 2; cs <= 5; ++cs)
+            QCOMPARE(w->chkStaticBits[cs]->isChecked(), ticked[cs - 2]);
+    }
+
+    void setBitsSendsTheTickedBoxes()
+    {
+        open();
+        w->chkStaticBits[2]->setChecked(true);
+        w->chkStaticBits[3]->setChecked(false);
+        w->chkStaticBits[4]->setChecked(true);
+        w->chkStaticBits[5]->setChecked(false);
+        clearWire();
+        w->cmdSetSpiBits->click();
+        QCOMPARE(sent(), std::vector<Bytes>{{12, 0x28}});
+        QCOMPARE(int(board->Card(0).StaticBits()), 0x28);
+    }
+
+    void polarityAndChannelTravelWithTheNextTransfer()
+    {
+        open();
+        clearWire();
+        w->cmdPolarity->click();
+        QCOMPARE(w->cmdPolarity->text(), QStringLiteral("Neg"));
+        w->optSpiChan[2]->click();
+        QVERIFY(sent().empty());
+        QCOMPARE(Module1::SpiChannel, uint8_t(2));
+        w->cmdWriteSpi->click();
+        QCOMPARE(int(sent().at(0)[0]), 14);
+        QCOMPARE(int(sent().at(0)[1]), 2);
+
+        clearWire();
+        w->cmdPolarity->click();
+        QCOMPARE(w->cmdPolarity->text(), QStringLiteral("Pos"));
+        QVERIFY(sent().empty());
+        w->cmdWriteSpi->click();
+        QCOMPARE(int(sent().at(0)[0]), 13);
+    }
+
+    void loopRunsUntilStop()
+    {
+        open();
+        w->txtNumWords->setText(QStringLiteral("2"));
+        clearWire();
+        int seenWhileRunning = 0;
+        QTimer::singleShot(50, w, [&] {
+            seenWhileRunning = transfers();
+            QCOMPARE(w->cmdLoop->text(), QStringLiteral("Stop"));
+            w->cmdLoop->click();
+        });
+        w->cmdLoop->click();   // returns once the loop has ended
+        QVERIFY(seenWhileRunning >= 2);
+        QCOMPARE(w->cmdLoop->text(), QStringLiteral("Loop"));
+        QCOMPARE(Module1::SpiLoopStop, VTrue);
+        QVERIFY(w->optUsbPort[0]->isChecked());
+        QVERIFY(sbtest::Messages().isEmpty());
+        for (const Bytes& m : sent())
+            QCOMPARE(m.size(), size_t(3 + 4));
+        const int after = transfers();
+        QTest::qWait(20);
+        QCOMPARE(transfers(), after);
+    }
+
+    void loopEndsOnCardFailure()
+    {
+        open();
+        clearWire();
+        QTimer::singleShot(30, w, [&] { board->Card(0).SetUnplugged(true); });
+        w->cmdLoop->click();
+        QVERIFY(transfers() >= 1);
+        QVERIFY(w->optUsbPort[4]->isChecked());
+        QVERIFY(!w->frameManualSetup->isEnabled());
+        QCOMPARE(EzUsb::SelectedUsbCard.Valid, VFalse);
+        QCOMPARE(w->cmdLoop->text(), QStringLiteral("Loop"));
+        QCOMPARE(sbtest::Messages().size(), 1);
+        QVERIFY(sbtest::MessageTexts()[0].startsWith(QStringLiteral("Error")));
+    }
+
+    void okAndCloseBoxHide()
+    {
+        open();
+        QVERIFY(w->isVisible());
+        w->cmdExit->click();
+        QVERIFY(!w->isVisible());
+        w->show();
+        w->close();
+        QVERIFY(!w->isVisible());
+        QCOMPARE(frmUSBdebug::instance(), w);
+    }
+
+    void debugButtonOfTheSelectionWindowShowsIt()
+    {
+        sim::Install(1);
+        sbtest::ModalsShown().clear();
+        frmUSBselect::instance()->cmdDebugUsb->click();
+        QCOMPARE(sbtest::ModalsShown().size(), 1);
+        QCOMPARE(sbtest::ModalsShown()[0], static_cast<QWidget*>(frmUSBdebug::instance()));
+        frmUSBselect::destroyInstance();
+    }
+};
+
+SB_TEST_MAIN(TestUsbDebug)
+#include "tst_usbdebug.moc"
