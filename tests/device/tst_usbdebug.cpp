@@ -91,9 +91,11 @@ private slots:
         QVERIFY(w->optSpiChan[3]->isChecked());
         QCOMPARE(w->cmdPolarity->text(), QStringLiteral("Neg"));
 
-        // Bits, delay, then the two read-backs.
+        // The search's firmware query, then bits, delay and the two read-backs.
         const std::vector<Bytes> expected{{12, 0x50}, {11, 7}, {1}, {1}};
-        QCOMPARE(sent(), expected);
+        std::vector<Bytes> withSearch{{0}};
+        withSearch.insert(withSearch.end(), expected.begin(), expected.end());
+        QCOMPARE(sent(), withSearch);
         QCOMPARE(w->txtLoopDelay->text(), QStringLiteral("7"));
         QVERIFY(!w->chkStaticBits[2]->isChecked());
         QVERIFY(w->chkStaticBits[3]->isChecked());
@@ -289,7 +291,7 @@ private slots:
         w->chkStaticBits[5]->setChecked(false);
         clearWire();
         w->cmdSetSpiBits->click();
-        QCOMPARE(sent(), std::vector<Bytes>{{12, 0x28}});
+        QCOMPARE(sent(), (std::vector<Bytes>{{12, 0x28}}));
         QCOMPARE(int(board->Card(0).StaticBits()), 0x28);
     }
 
