@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "analysis/Statistics.h"
 #include "capture/BufferReadout.h"
 #include "capture/CaptureRecord.h"
 #include "capture/CaptureSettings.h"
@@ -315,12 +316,17 @@ private:
         QString outDir = QStringLiteral(".");
         QString name = QStringLiteral("Datalog");
         DataLog::DataFormat format = DataLog::DataFormat::LSB;
+        bool spectrum = false;
     };
 
     static std::optional<QString> ParseCaptureArgs(const QStringList& t, CaptureArgs* a)
     {
         for (int i = 0; i < t.size(); ++i) {
             const QString key = t[i];
+            if (key == QLatin1String("--spectrum")) {
+                a->spectrum = true;
+                continue;
+            }
             if (i + 1 >= t.size())
                 return QStringLiteral("capture: %1 needs a value").arg(key);
             const QString v = t[++i];
@@ -408,6 +414,16 @@ private:
                                             {QStringLiteral("readout_ms"), ms}});
             else
                 out_ << w.path << "\t" << 3072 << " samples\t" << ms << " ms\n";
+            if (a.spectrum) {
+                analysis::RecordView view;
+                view.product = o_.product;
+                view.avgExponent = a.avgExponent;
+                view.extended = a.modeIndex >= 3;
+                view.extendedAxis = a.modeIndex >= 3 ? a.modeIndex - 3 : 0;
+                for (const QString& line :
+                     analysis::PeakLines(analysis::DominantPeaks(view), analysis::UnitName(view)))
+                    out_ << "  " << line << "\n";
+            }
             out_.flush();
         }
         return std::nullopt;
@@ -516,10 +532,11 @@ QString HelpText()
         "  dump                   list every register as the register window's Read All does\n"
         "  status                 the fifteen status rows\n"
         "  capture [--mode manual|extended-x|extended-y|extended-z] [--avg N] [--count N]\n"
-        "          [--out DIR] [--name BASE] [--format lsb|g]\n"
+        "          [--out DIR] [--name BASE] [--format lsb|g] [--spectrum]\n"
         "                         trigger, wait, read out and write each capture as a data file\n"
         "                         (BASE_1.csv, BASE_2.csv, ... in DIR); one line per capture:\n"
-        "                         file, samples read, read-out time in milliseconds\n"
+        "                         file, samples read, read-out time in milliseconds;\n"
+        "                         --spectrum adds each channel's dominant frequency and amplitude\n"
         "\n"
         "Exit codes: 0 success, 1 device or file error, 2 usage error.\n");
 }
