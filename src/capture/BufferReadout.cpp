@@ -1,5 +1,6 @@
 #include "capture/BufferReadout.h"
 #include "capture/CaptureRecord.h"
+#include "capture/FastReadout.h"
 #include "device/Spi_mod.h"
 #include "registers/m470Reg.h"
 
@@ -39,9 +40,13 @@ ScalarTexts ReadCaptureRecord()
     t.peakY = ReadScalar(m470Reg::idxCAPT_PEAK_Y, CaptPeakY, true);
     t.peakZ = ReadScalar(m470Reg::idxCAPT_PEAK_Z, CaptPeakZ, true);
     WriteRegister(m470Reg::idxCAPT_PNTR, 0);
-    ReadBuffer(m470Reg::idxCAPT_BUF1, BufValue1, BufRaw1);
-    ReadBuffer(m470Reg::idxCAPT_BUF2, BufValue2, BufRaw2);
-    ReadBuffer(m470Reg::idxCAPT_BUF3, BufValue3, BufRaw3);
+    if (FastReadout::Applies()) {
+        FastReadout::ReadBuffers();
+    } else {
+        ReadBuffer(m470Reg::idxCAPT_BUF1, BufValue1, BufRaw1);
+        ReadBuffer(m470Reg::idxCAPT_BUF2, BufValue2, BufRaw2);
+        ReadBuffer(m470Reg::idxCAPT_BUF3, BufValue3, BufRaw3);
+    }
     return t;
 }
 

@@ -2,6 +2,7 @@
 #include "analysis/GuiAnalysis.h"
 #include "capture/CaptureSettings.h"
 #include "capture/DataPlotWidget.h"
+#include "capture/FastReadout.h"
 #include "device/EzUsb.h"
 #include "device/SetupGiveIO.h"
 #include "device/Spi_mod.h"
@@ -286,6 +287,12 @@ QWidget* frmForm1::BuildBufferDataFrame()
     }
     cmdReadBuffer = new QPushButton(QStringLiteral("Read"));
     g->addWidget(cmdReadBuffer, 5, 0, 1, 2);
+    ckFastReadout = new QCheckBox(QStringLiteral("Fast read-out"));
+    ckFastReadout->setToolTip(QStringLiteral("Batches the buffer reads into fewer USB card transfers. "
+                                             "No effect with the parallel port."));
+    ckFastReadout->setChecked(FastReadout::Enabled);
+    connect(ckFastReadout, &QCheckBox::toggled, this, [](bool on) { FastReadout::Enabled = on; });
+    g->addWidget(ckFastReadout, 6, 0, 1, 2);
     g->setColumnStretch(0, 1);
     return frameDataReg;
 }

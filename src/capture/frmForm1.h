@@ -143,6 +143,7 @@ public:
     // "Buffer Data"
     QGroupBox* frameDataReg = nullptr;
     QPushButton* cmdReadBuffer = nullptr;
+    QCheckBox* ckFastReadout = nullptr;
     QLabel* LbLSupply = nullptr;
     QLabel* LbLTemp = nullptr;
     QLabel* LbLXpk = nullptr;

@@ -22,7 +22,13 @@ void ReadRegister(int16_t index)
     if (row.ReadFlag == VFalse)
         return;
     int16_t address = static_cast<int16_t>(row.BaseAddr);
-    const int32_t word = ReadRegWord(address);
+    ConvertRegisterWord(index, ReadRegWord(address));
+    Delay(0.1f);
+}
+
+void ConvertRegisterWord(int16_t index, int32_t word)
+{
+    const RegisterEntry& row = m470Reg::RegisterTable[static_cast<size_t>(index)];
     RegRaw = word;
     RegHigh = static_cast<int16_t>(word / 256);
     RegLow = static_cast<int16_t>(word & 255);
@@ -36,7 +42,6 @@ void ReadRegister(int16_t index)
     else
         RegRaw = word & (Pow2(len) - 1);
     RegValue = static_cast<float>(static_cast<float>(RegRaw) * row.RegScale + row.RegOffset);
-    Delay(0.1f);
 }
 
 void WriteRegister(int16_t index, int32_t value)

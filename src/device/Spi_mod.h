@@ -16,6 +16,8 @@ inline int32_t SpiReadWord = 0;
 // index: a register index variable of m470Reg.
 void ReadRegister(int16_t index);
 void WriteRegister(int16_t index, int32_t value);
+// What ReadRegister makes of a word read from the row `index` (RegRaw, RegValue, ...).
+void ConvertRegisterWord(int16_t index, int32_t word);
 // address is masked to 7 bits in the caller's variable.
 int32_t ReadRegWord(int16_t& address);
 void WriteRegWord(int16_t& addressA, int16_t& dataA, int16_t& addressB, int16_t& dataB);

@@ -1,0 +1,239 @@
+// The batched read-out against the faithful one, at the wire of the virtual board.
+#include "TestSupport.h"
+#include "capture/BufferReadout.h"
+#include "capture/CaptureRecord.h"
+#include "capture/FastReadout.h"
+#include "capture/frmForm1.h"
+#include "device/EzUsb.h"
+#include "device/Spi_mod.h"
+#include "device/UsbSpiDrivers.h"
+#include "registers/m470Reg.h"
+#include "shell/Module1.h"
+#include "sim/Board.h"
+#include "sim/SensorModel.h"
+#include "sim/SignalModel.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QTemporaryDir>
+#include <array>
+#include <vector>
+
+using namespace m470Reg;
+
+namespace {
+constexpr int kCmdTransfer = 13;
+
+struct Record {
+    std::array<std::array<double, 1025>, 3> values{}, raws{};
+    int32_t lastRaw = 0;
+    float lastValue = 0;
+};
+
+Record Take()
+{
+    using namespace CaptureRecord;
+    return {{BufValue1, BufValue2, BufValue3}, {BufRaw1, BufRaw2, BufRaw3}, Spi_mod::RegRaw, Spi_mod::RegValue};
+}
+
+void Wipe()
+{
+    using namespace CaptureRecord;
+    for (auto* a : {&BufValue1, &BufValue2, &BufValue3, &BufRaw1, &BufRaw2, &BufRaw3})
+        a->fill(-12345.0);
+}
+
+std::vector<uint16_t> Mosi(const std::vector<sim::SpiFrame>& frames)
+{
+    std::vector<uint16_t> m;
+    for (const auto& f : frames)
+        m.push_back(f.mosi);
+    return m;
+}
+} // namespace
+
+class tst_fastreadout : public QObject {
+    Q_OBJECT
+    QTemporaryDir settingsDir;
+    sim::ManualClock clock;
+    sim::Board* board = nullptr;
+
+    sim::VirtualSensor& Sensor() { return board->Sensor(); }
+
+    // A finished capture in the sensor's buffers, read over the USB card.
+    void Capture(int product, int ctrl)
+    {
+        Module1::InitialiseState();
+        Module1::ProductNumber = static_cast<int16_t>(product);
+        Module1::PortAddress = 0x378;
+        product == sim::kProduct31470 ? BuildTable31470() : BuildTable31473();
+        clock.Set(0.0);
+        board = &sim::Install(1, 0);
+        board->SetClock(clock.AsClock());
+        Sensor().SetMinFrameGap(sim::kMinFrameGapSeconds);
+        for (auto& axis : Sensor().Signal().axis)
+            axis.noise = 0.4;
+        SelectFirstUsbCard();
+        QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
+        Module1::InterfaceType = 2;
+        SetupSpi(uint8_t{40}); // the user's delay, to be kept
+        WriteRegister(idxCAPT_CTRL, ctrl);
+        WriteRegister(idxCOMMAND, 0x10);
+        WriteRegister(idxCOMMAND, 0x800);
+        clock.Advance(5.0);
+        ReadRegister(idxSTATUS);
+        QCOMPARE(Spi_mod::RegRaw & 0x80, 0x80);
+        Sensor().ClearFrames();
+        board->Card(0).ClearMessages();
+    }
+
+    Record Read(bool fast)
+    {
+        FastReadout::Enabled = fast;
+        Wipe();
+        BufferReadout::ReadCaptureRecord();
+        FastReadout::Enabled = false;
+        return Take();
+    }
+
+    int Transfers() const
+    {
+        int n = 0;
+        for (const auto& m : board->Card(0).Messages())
+            n += !m.empty() && m[0] == kCmdTransfer;
+        return n;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(QDir::setCurrent(settingsDir.path())); }
+
+    void cleanup()
+    {
+        FastReadout::Enabled = false;
+        FastReadout::WordDelay = FastReadout::kWordDelayMicroseconds;
+    }
+
+    void sameRecordAsFaithful_data()
+    {
+        QTest::addColumn<int>("product");
+        QTest::addColumn<int>("ctrl");
+        QTest::newRow("31470") << 31470 << 0x00;
+        QTest::newRow("31473") << 31473 << 0x00;
+        QTest::newRow("31473 extended") << 31473 << 0x010C;
+    }
+
+    void sameRecordAsFaithful()
+    {
+        QFETCH(int, product);
+        QFETCH(int, ctrl);
+        Capture(product, ctrl);
+        QVERIFY(!QTest::currentTestFailed());
+
+        const Record faithful = Read(false);
+        const std::vector<sim::SpiFrame> faithfulFrames = Sensor().Frames();
+        Sensor().ClearFrames();
+        board->Card(0).ClearMessages();
+        const Record fast = Read(true);
+        const std::vector<sim::SpiFrame> fastFrames = Sensor().Frames();
+
+        for (int b = 0; b < 3; ++b) {
+            int distinct = 0;
+            for (int i = 0; i < 1024; ++i) {
+                QCOMPARE(fast.raws[b][i], faithful.raws[b][i]);
+                QCOMPARE(fast.values[b][i], faithful.values[b][i]);
+                distinct += faithful.raws[b][i] != faithful.raws[b][0];
+            }
+            QVERIFY2(distinct > 100, "the capture should not be flat");
+            QCOMPARE(fast.raws[b][1024], -12345.0); // index 1024 left alone
+        }
+        QCOMPARE(fast.lastRaw, faithful.lastRaw);
+        QCOMPARE(fast.lastValue, faithful.lastValue);
+        for (const auto& f : fastFrames)
+            QVERIFY(!f.tooSoon);
+
+        // The same frames less the second read each faithful read sends, the last kept.
+        std::vector<uint16_t> expected;
+        const std::vector<uint16_t> sent = Mosi(faithfulFrames);
+        const size_t buffers = sent.size() - 3 * 1024 * 4;
+        expected.assign(sent.begin(), sent.begin() + static_cast<std::ptrdiff_t>(buffers));
+        for (size_t at = buffers; at < sent.size(); at += 4)
+            expected.insert(expected.end(), sent.begin() + static_cast<std::ptrdiff_t>(at),
+                            sent.begin() + static_cast<std::ptrdiff_t>(at + 3));
+        expected.push_back(sent.back());
+        const std::vector<uint16_t> got = Mosi(fastFrames);
+        QCOMPARE(got.size(), expected.size());
+        QVERIFY(got == expected);
+
+        // Batched: 16 words a transfer, and the user's delay is back on the card.
+        QVERIFY(Transfers() <= (3 * 3 * 1024 + 1 + 15) / 16 + 5 + 2);
+        QCOMPARE(board->Card(0).SpiDelay(), uint8_t{40});
+        QCOMPARE(Module1::SpiDelay, uint8_t{40});
+    }
+
+    void tooShortWordDelayIsCaught()
+    {
+        Capture(31473, 0x00);
+        const Record faithful = Read(false);
+        ReadRegister(idxSTATUS);
+        QCOMPARE(Spi_mod::RegRaw & sim::status::SpiCommFailure, 0);
+        Sensor().ClearFrames();
+
+        FastReadout::WordDelay = 4;
+        const Record fast = Read(true);
+        int tooSoon = 0;
+        for (const auto& f : Sensor().Frames())
+            tooSoon += f.tooSoon;
+        QVERIFY(tooSoon > 1000);
+        int wrong = 0;
+        for (int b = 0; b < 3; ++b)
+            for (int i = 0; i < 1024; ++i)
+                wrong += fast.raws[b][i] != faithful.raws[b][i];
+        QVERIFY2(wrong > 1000, qPrintable(QString::number(wrong)));
+        // The sensor flags the missed frames in its status register.
+        QCOMPARE(Sensor().Peek(sim::reg::STATUS) & sim::status::SpiCommFailure, sim::status::SpiCommFailure);
+    }
+
+    void noEffectOnTheParallelPort()
+    {
+        Capture(31470, 0x00);
+        Module1::InterfaceType = 1;
+        const Record faithful = Read(false);
+        const std::vector<sim::SpiFrame> faithfulFrames = Sensor().Frames();
+        Sensor().ClearFrames();
+        const Record fast = Read(true);
+        QVERIFY(Mosi(Sensor().Frames()) == Mosi(faithfulFrames));
+        QVERIFY(fast.raws == faithful.raws);
+        QCOMPARE(Transfers(), 0);
+    }
+
+
+    void checkBoxIsTheOption()
+    {
+        auto box = [] {
+            frmForm1::destroyInstance();
+            sim::Install(1);
+            Module1::InitialiseState();
+            Module1::InterfaceType = 2;
+            for (QCheckBox* b : frmForm1::instance()->findChildren<QCheckBox*>())
+                if (b->text() == QStringLiteral("Fast read-out"))
+                    return b;
+            return static_cast<QCheckBox*>(nullptr);
+        };
+        QCheckBox* b = box();
+        QVERIFY(b);
+        QVERIFY(!b->isChecked());
+        QVERIFY(b->toolTip().contains(QStringLiteral("USB card")));
+        QVERIFY(b->toolTip().contains(QStringLiteral("parallel port")));
+        b->click();
+        QVERIFY(FastReadout::Enabled);
+        // Kept while the program runs, e.g. across a new main window.
+        b = box();
+        QVERIFY(b->isChecked());
+        b->click();
+        QVERIFY(!FastReadout::Enabled);
+        frmForm1::destroyInstance();
+    }
+};
+
+SB_TEST_MAIN(tst_fastreadout)
+#include "tst_fastreadout.moc"
