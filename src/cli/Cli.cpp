@@ -4,6 +4,7 @@
 #include "capture/BufferReadout.h"
 #include "capture/CaptureRecord.h"
 #include "capture/CaptureSettings.h"
+#include "capture/FastReadout.h"
 #include "datalog/DataFile.h"
 #include "device/DeviceSetup.h"
 #include "device/EzUsb.h"
@@ -67,6 +68,7 @@ public:
             DelayState::DelayCalibrated = VTrue;
         }
         InstallBackends();
+        FastReadout::Enabled = o_.fast;
         Module1::InitialiseState();
         Module1::ProductNumber = static_cast<int16_t>(o_.product);
         o_.product == 31470 ? BuildTable31470() : BuildTable31473();
