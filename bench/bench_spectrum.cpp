@@ -1,6 +1,6 @@
 // Spectrum of a normal record (3 x 1024 samples) and of an extended record (3072 samples),
 // Hann window, with the dominant peak and the velocity RMS. Target: median of each under 1 ms.
-#include "analysis/Spectrum.h"
+#include "analysis/AmplitudeSpectrum.h"
 
 #include <algorithm>
 #include <chrono>

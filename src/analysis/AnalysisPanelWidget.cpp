@@ -1,7 +1,7 @@
 #include "analysis/AnalysisPanelWidget.h"
 #include "analysis/Export.h"
 #include "analysis/SampleRate.h"
-#include "analysis/SpectrumWidget.h"
+#include "analysis/AmplitudeSpectrumWidget.h"
 #include "capture/DataPlotWidget.h"
 #include "capture/PlotModel.h"
 #include "ui/Ui.h"

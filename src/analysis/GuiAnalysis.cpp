@@ -1,6 +1,6 @@
 #include "analysis/GuiAnalysis.h"
 #include "analysis/AnalysisPanelWidget.h"
-#include "analysis/SpectrumWidget.h"
+#include "analysis/AmplitudeSpectrumWidget.h"
 #include "capture/DataPlotWidget.h"
 #include "capture/PlotModel.h"
 #include "capture/frmForm1.h"

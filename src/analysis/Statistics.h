@@ -1,6 +1,6 @@
 #pragma once
 // Per-channel statistics of a capture record and the record's channels as the plot shows them.
-#include "analysis/Spectrum.h"
+#include "analysis/AmplitudeSpectrum.h"
 
 #include <QString>
 #include <QStringList>

@@ -2,7 +2,7 @@
 #include "TestSupport.h"
 #include "analysis/AnalysisPanelWidget.h"
 #include "analysis/SampleRate.h"
-#include "analysis/SpectrumWidget.h"
+#include "analysis/AmplitudeSpectrumWidget.h"
 #include "capture/BufferReadout.h"
 #include "capture/CaptureRecord.h"
 #include "capture/DataPlotWidget.h"
@@ -314,7 +314,7 @@ private slots:
         QVERIFY(!shot.isNull());
         const QString docs = qEnvironmentVariable("SB_DOCS_SCREENSHOTS");
         if (!docs.isEmpty())
-            QVERIFY(shot.save(docs + QStringLiteral("/spectrum.png")));
+            QVERIFY(shot.save(docs + QStringLiteral("/analysis-spectrum.png")));
     }
 };
 

@@ -3,7 +3,7 @@
 #include "TestSupport.h"
 #include "analysis/AnalysisPanelWidget.h"
 #include "analysis/GuiAnalysis.h"
-#include "analysis/SpectrumWidget.h"
+#include "analysis/AmplitudeSpectrumWidget.h"
 #include "capture/DataPlotWidget.h"
 #include "capture/frmForm1.h"
 #include "device/Spi_mod.h"

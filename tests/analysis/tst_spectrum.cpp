@@ -2,7 +2,7 @@
 #include "TestSupport.h"
 #include "analysis/Export.h"
 #include "analysis/SampleRate.h"
-#include "analysis/Spectrum.h"
+#include "analysis/AmplitudeSpectrum.h"
 #include "analysis/Statistics.h"
 #include "capture/CaptureRecord.h"
 

@@ -1,4 +1,4 @@
-#include "analysis/SpectrumWidget.h"
+#include "analysis/AmplitudeSpectrumWidget.h"
 #include "analysis/SampleRate.h"
 
 #include <QCheckBox>

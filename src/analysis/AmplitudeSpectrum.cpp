@@ -1,4 +1,4 @@
-#include "analysis/Spectrum.h"
+#include "analysis/AmplitudeSpectrum.h"
 
 #include <kiss_fftr.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The "Spectrum" view: amplitude spectrum of the ticked channels of the capture record, window
 // and magnitude scale choice, cursor read-out, dominant-peak marker and two user markers.
-#include "analysis/Spectrum.h"
+#include "analysis/AmplitudeSpectrum.h"
 #include "analysis/Statistics.h"
 
 #include <QColor>
