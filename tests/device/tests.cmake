@@ -9,6 +9,11 @@ if(UMOCKDEV_FOUND AND UMOCKDEV_WRAPPER)
   set_tests_properties(tst_libusbcard PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SB_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
     TIMEOUT 600)
+  if(SB_SANITIZE)
+    # umockdev's preload library has to come before the ASan runtime.
+    set_property(TEST tst_libusbcard APPEND PROPERTY ENVIRONMENT
+      "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:verify_asan_link_order=0")
+  endif()
 else()
   message(STATUS "umockdev not found: the libusb card test is not built")
 endif()
