@@ -1,7 +1,7 @@
 #include "analysis/Export.h"
 #include "analysis/SampleRate.h"
+#include "shell/SaveFile.h"
 
-#include <QSaveFile>
 
 namespace analysis {
 
@@ -47,13 +47,7 @@ QByteArray CaptureCsv(const RecordView& view)
 
 bool WriteCaptureCsv(const QString& path, const RecordView& view, QString* error)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(CaptureCsv(view)) < 0 || !f.commit()) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
-    return true;
+    return SaveWholeFile(path, CaptureCsv(view), error);
 }
 
 } // namespace analysis

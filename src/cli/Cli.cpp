@@ -407,7 +407,7 @@ private:
                 return f;
             const DataLog::WriteResult w = DataLog::WriteNextDataFile(a.avgExponent);
             if (!w.ok)
-                return Failure{DataLog::WriteFailureMessage(w).replace(QStringLiteral("\r\n"), QStringLiteral(" ")),
+                return Failure{DataLog::WriteFailureMessage(w).simplified(),
                                kDeviceOrFileError};
             ReadStatusBits();
             if (o_.json)

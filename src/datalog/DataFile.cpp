@@ -1,8 +1,8 @@
 #include "datalog/DataFile.h"
 #include "capture/CaptureRecord.h"
+#include "shell/SaveFile.h"
 
 #include <QCoreApplication>
-#include <QSaveFile>
 #include <optional>
 
 namespace DataLog {
@@ -130,17 +130,9 @@ WriteResult WriteNextDataFile(int averagingExponent)
     const QDateTime now = g_clock ? g_clock() : QDateTime::currentDateTime();
     const QByteArray bytes = DataFileBytes(averagingExponent, locale, now);
 
-    // Written under a temporary name and renamed on success: a reader never sees half a file.
-    QSaveFile file(FilePath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        result.error = file.errorString();
+    // A reader never sees half a file, and a failed write leaves nothing behind.
+    if (!SaveWholeFile(FilePath, bytes, &result.error))
         return result;
-    }
-    // Without a commit the temporary file is discarded, so a failed write leaves nothing behind.
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        result.error = file.errorString();
-        return result;
-    }
     result.ok = true;
     ++DataFileNumber;
     return result;

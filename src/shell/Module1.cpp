@@ -1,9 +1,9 @@
 #include "shell/Module1.h"
+#include "shell/SaveFile.h"
 #include "registers/m470Reg.h"
 #include "shell/Messages.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <optional>
 
 namespace Module1 {
@@ -105,11 +105,7 @@ QByteArray SettingsFileBytes()
 
 bool WriteSettings(const QString& path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(SettingsFileBytes());
-    return file.commit();
+    return SaveWholeFile(path, SettingsFileBytes());
 }
 
 int32_t HexToLong(const QString& text)

@@ -59,6 +59,36 @@ int EnvironmentCardCount()
     return static_cast<int>(std::min<long>(n, Board::kMaxCards));
 }
 
+bool ParseFault(const std::string& text, VirtualCard::Fault* fault, int* messages)
+{
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos)
+        return false;
+    const std::string kind = text.substr(0, colon);
+    if (kind == "unplug")
+        *fault = VirtualCard::Fault::Unplug;
+    else if (kind == "silent")
+        *fault = VirtualCard::Fault::Silence;
+    else
+        return false;
+    const std::string count = text.substr(colon + 1);
+    char* end = nullptr;
+    const long n = std::strtol(count.c_str(), &end, 10);
+    if (count.empty() || *end != '\0' || n <= 0 || n > 100'000'000)
+        return false;
+    *messages = static_cast<int>(n);
+    return true;
+}
+
+void ApplyFaultFromEnvironment(VirtualCard& card)
+{
+    const char* value = std::getenv("SENSORBENCH_SIM_FAULT");
+    VirtualCard::Fault fault{};
+    int messages = 0;
+    if (value && ParseFault(value, &fault, &messages))
+        card.FaultAfter(messages, fault);
+}
+
 bool InstallFromEnvironment()
 {
     const int cards = EnvironmentCardCount();
@@ -71,6 +101,10 @@ bool InstallFromEnvironment()
         board.Sensor(i).SetFrameLogLimit(100'000);
         board.Sensor(i).SetMinFrameGap(kMinFrameGapSeconds);
     }
+    for (int i = 0; i < board.CardCount(); ++i)
+        board.Card(i).SetSilentTimeout(kSilentCardTimeout);
+    if (board.CardCount() > 0)
+        ApplyFaultFromEnvironment(board.Card(0));
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "sim/VirtualSensor.h"
 #include <chrono>
 #include <memory>
+#include <string>
 #include <vector>
 
 class EzUsbDriver;
@@ -50,7 +51,13 @@ Board& Install(int cards = 1, int product = 0);
 
 // SENSORBENCH_SIM=N (1..4; more counts as 4): installs a board with N cards and returns
 // true; unset, empty, 0 or not a number: installs nothing and returns false.
+// SENSORBENCH_SIM_FAULT=unplug:N or silent:N pulls card 0 (or silences it) at its N-th
+// message, to try the program's handling of a lost card; anything else is ignored.
+// A silent card's reads fail after kSilentCardTimeout, like a real card's.
 bool InstallFromEnvironment();
+constexpr std::chrono::milliseconds kSilentCardTimeout{1000};
+bool ParseFault(const std::string& text, VirtualCard::Fault* fault, int* messages);
+void ApplyFaultFromEnvironment(VirtualCard& card);
 // The card count SENSORBENCH_SIM asks for (0 when none).
 int EnvironmentCardCount();
 

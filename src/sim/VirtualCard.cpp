@@ -1,6 +1,7 @@
 #include "sim/VirtualCard.h"
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 namespace sim {
 
@@ -132,6 +133,13 @@ bool VirtualCard::Bulk(uint32_t pipe, void* buffer, uint32_t length, uint32_t* r
         const auto* msg = static_cast<const uint8_t*>(buffer);
         if (!msg || length == 0)
             return false;
+        if (faultCountdown_ > 0 && --faultCountdown_ == 0) {
+            if (fault_ == Fault::Unplug) {
+                unplugged_ = true;
+                return false;
+            }
+            silent_ = true;
+        }
         messages_.emplace_back(msg, msg + length);
         answer_.clear();
         // The bytes always leave the host; a malformed message is simply ignored.
@@ -142,8 +150,12 @@ bool VirtualCard::Bulk(uint32_t pipe, void* buffer, uint32_t length, uint32_t* r
         return true;
     }
     if (pipe == 1) {
-        if (answer_.empty() || !buffer)
-            return false; // nothing to send: the host's read times out
+        if (answer_.empty() || !buffer) {
+            // Nothing to send: the host's read times out.
+            if (silent_ && silentTimeout_.count() > 0)
+                std::this_thread::sleep_for(silentTimeout_);
+            return false;
+        }
         uint32_t n = std::min<uint32_t>(length, static_cast<uint32_t>(answer_.size()));
         if (shortRead_)
             n /= 2;

@@ -24,6 +24,17 @@ public:
     void SetSilent(bool on) { silent_ = on; }
     void SetShortRead(bool on) { shortRead_ = on; }
     bool Unplugged() const { return unplugged_; }
+    // How long a read from a silent card waits before it fails, as a real card's transfer
+    // timeout would (0: at once, which keeps unit tests fast).
+    void SetSilentTimeout(std::chrono::milliseconds t) { silentTimeout_ = t; }
+    // The `messages`-th message from now finds the card pulled (or silent), for trying a
+    // fault in the middle of a read-out. 0 cancels.
+    enum class Fault { Unplug, Silence };
+    void FaultAfter(int messages, Fault fault)
+    {
+        faultCountdown_ = messages;
+        fault_ = fault;
+    }
 
     // Descriptor variations for tests of the card search.
     void SetProductId(uint16_t id) { productId_ = id; }
@@ -80,6 +91,9 @@ private:
     uint8_t lastTransferCommand_ = 0;
     uint8_t lastChannel_ = 0;
     std::chrono::nanoseconds latency_{0};
+    std::chrono::milliseconds silentTimeout_{0};
+    int faultCountdown_ = 0;
+    Fault fault_ = Fault::Unplug;
     double busFree_ = -1.0; // bus time at which the next word may start
     std::vector<uint8_t> answer_;
     std::vector<std::vector<uint8_t>> messages_;

@@ -7,6 +7,7 @@
 #include "shell/Module1.h"
 #include "sim/Board.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -18,11 +19,14 @@ struct Result {
 };
 
 // Runs the CLI with the test binary's delay calibration handed over.
-Result RunCli(const QStringList& args)
+Result RunCli(const QStringList& args, const QString& simFault = {})
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("SENSORBENCH_SIM"));
+    env.remove(QStringLiteral("SENSORBENCH_SIM_FAULT"));
+    if (!simFault.isEmpty())
+        env.insert(QStringLiteral("SENSORBENCH_SIM_FAULT"), simFault);
     env.insert(QStringLiteral("SENSORBENCH_DELAY_LOOPS"), QString::number(DelayState::DelayLoopCount));
     p.setProcessEnvironment(env);
     p.start(qEnvironmentVariable("SB_CLI"), args);
@@ -195,6 +199,34 @@ private slots:
         const Result r = RunCli({QStringLiteral("--sim"), QStringLiteral("capture --out /nonexistent/dir")});
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.contains(QStringLiteral("/nonexistent/dir")));
+    }
+
+    // The card is pulled or falls silent half-way through the first read-out.
+    void cardLostDuringCapture_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("card pulled") << "unplug:3000" << "Error Writing SPI";
+        QTest::newRow("card gone silent") << "silent:3000" << "Error Reading SPI";
+    }
+    void cardLostDuringCapture()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        QElapsedTimer t;
+        t.start();
+        const Result r = RunCli({QStringLiteral("--sim"), QStringLiteral("capture --count 2 --out %1").arg(dir.path())},
+                                fault);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QStringLiteral("sensorbench-cli: %1\n").arg(message));
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        // A silent card's read gives up after the transfer timeout, not before.
+        if (fault.startsWith(QLatin1String("silent")))
+            QVERIFY2(t.elapsed() >= 900, qPrintable(QString::number(t.elapsed())));
+        // Without the fault the same capture works.
+        QCOMPARE(RunCli({QStringLiteral("--sim"), QStringLiteral("capture --out %1").arg(dir.path())}).code, 0);
     }
 
     void helpListsCommands()

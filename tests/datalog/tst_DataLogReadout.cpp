@@ -15,6 +15,9 @@
 #include <QLabel>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace dltest;
 
 class tst_DataLogReadout : public QObject {
@@ -97,6 +100,65 @@ private slots:
 
         w->ReadCaptureBuffer();
         QCOMPARE(Files(), (QStringList{QStringLiteral("Datalog_1.csv"), QStringLiteral("Datalog_2.csv")}));
+        QCOMPARE(w->LbLDataLogCount->text(), QStringLiteral("2"));
+        w->ckDataLog->click();
+    }
+
+    // A failed write while logging: one message, no file (not even a temporary one), the
+    // number unchanged; once the cause is gone the next read-out writes that number.
+    void failedWriteThenRecovery_data()
+    {
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("directory removed") << "removed";
+        QTest::newRow("disk full") << "full";
+    }
+
+    void failedWriteThenRecovery()
+    {
+        QFETCH(QString, cause);
+        frmForm1* w = frmForm1::instance();
+        const QString logDir = dir_.filePath(QStringLiteral("log"));
+        QDir(logDir).removeRecursively();
+        QVERIFY(QDir().mkpath(logDir));
+        DataLog::FileDir = logDir + QLatin1Char('/');
+        if (!w->ckDataLog->isChecked())
+            w->ckDataLog->click();
+        w->ReadCaptureBuffer();
+        const QStringList first{QStringLiteral("Datalog_1.csv")};
+        QCOMPARE(QDir(logDir).entryList(QDir::Files), first);
+        sbtest::ClearMessages();
+
+        // A file size limit makes the write fail as a full disk does (ENOSPC and EFBIG
+        // both end in a short write).
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        if (cause == QLatin1String("removed")) {
+            QVERIFY(QDir(logDir).removeRecursively());
+        } else {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit small = saved;
+            small.rlim_cur = 4096;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        w->ReadCaptureBuffer();
+        setrlimit(RLIMIT_FSIZE, &saved);
+
+        const QStringList texts = sbtest::MessageTexts();
+        QCOMPARE(texts.size(), 1);
+        QVERIFY2(texts[0].contains(logDir + QStringLiteral("/Datalog_2.csv")), qPrintable(texts[0]));
+        QCOMPARE(DataLog::DataFileNumber, int16_t(2));
+        QCOMPARE(w->LbLDataLogCount->text(), QStringLiteral("1"));
+        if (cause == QLatin1String("full"))
+            QCOMPARE(QDir(logDir).entryList(QDir::Files | QDir::Hidden), first);
+        else
+            QVERIFY(!QFileInfo::exists(logDir));
+
+        // Cause gone: logging goes on with the same number.
+        QVERIFY(QDir().mkpath(logDir));
+        sbtest::ClearMessages();
+        w->ReadCaptureBuffer();
+        QVERIFY(sbtest::MessageTexts().isEmpty());
+        QVERIFY(QFileInfo(logDir + QStringLiteral("/Datalog_2.csv")).size() > 4096);
         QCOMPARE(w->LbLDataLogCount->text(), QStringLiteral("2"));
         w->ckDataLog->click();
     }

@@ -2,6 +2,7 @@
 #include "registers/m470Reg.h"
 #include "shell/Module1.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 
 using namespace Module1;
@@ -73,13 +74,54 @@ private slots:
         QVERIFY(sbtest::Messages().isEmpty());
     }
 
-    void directoryAsSettingsFile()
+    // Whatever sits where the settings file should be, start-up goes on with defaults and
+    // exit writes a valid file wherever a file can be written.
+    void unusableSettingsFile_data()
     {
-        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("CommPort.cfg")));
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("huge garbage") << "huge" << true;
+        QTest::newRow("unreadable") << "unreadable" << true;
+        QTest::newRow("directory") << "directory" << false;
+        QTest::newRow("symlink loop") << "loop" << true;
+    }
+    void unusableSettingsFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, writable);
+        if (kind == QLatin1String("huge")) {
+            // Binary noise, then a valid line past the part that is read.
+            QByteArray noise(3 << 20, '\0');
+            for (qsizetype i = 0; i < noise.size(); ++i)
+                noise[i] = char((i * 7919) >> 3);
+            writeFile(noise + "\r\nInterface =  2 \r\n");
+        } else if (kind == QLatin1String("unreadable")) {
+            writeFile("Interface =  1 \r\n");
+            QFile::setPermissions(path(), QFileDevice::WriteOwner);
+            if (QFile f(path()); f.open(QIODevice::ReadOnly))
+                QSKIP("permissions do not bind this user (root)");
+        } else if (kind == QLatin1String("directory")) {
+            QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("CommPort.cfg")));
+        } else {
+            QVERIFY(QFile::link(path(), path()));
+        }
         LoadStateAndTables(path());
         QCOMPARE(int(InterfaceType), 0);
         QCOMPARE(int(ProductNumber), 31473);
+        QCOMPARE(int(m470Reg::LastRegisterIndex), 34);
+        QVERIFY(sbtest::Messages().isEmpty());
+
+        InterfaceType = 2;
+        QCOMPARE(WriteSettings(path()), writable);
+        if (writable) {
+            InterfaceType = 0;
+            ProductNumber = 0;
+            ReadSettings(path());
+            QCOMPARE(int(InterfaceType), 2);
+            QCOMPARE(int(ProductNumber), 31473);
+        }
         QDir(dir.path()).rmdir(QStringLiteral("CommPort.cfg"));
+        QFile::remove(path());
     }
 
     void startupTableFollowsStoredProduct()

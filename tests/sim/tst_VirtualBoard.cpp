@@ -101,6 +101,8 @@ private slots:
     void transferReachesSensorOnChannelOneOnly();
     void faults_data();
     void faults();
+    void environmentFault_data();
+    void environmentFault();
     void latencyIsSpentPerTransfer();
 
     void portDecodesFramesAndAnswers();
@@ -363,6 +365,43 @@ void tst_VirtualBoard::faults()
     QCOMPARE(Bulk(early, 1, rx, &moved), readOk);
     QCOMPARE(int(moved), bytesRead);
     QCOMPARE(int(board.Sensor().Frames().size()), framesSeen);
+}
+
+void tst_VirtualBoard::environmentFault_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<int>("failingMessage"); // 0: none
+    QTest::addColumn<bool>("silent");
+    QTest::newRow("unplug at 3") << QByteArray("unplug:3") << 3 << false;
+    QTest::newRow("silent at 1") << QByteArray("silent:1") << 1 << true;
+    QTest::newRow("no count") << QByteArray("unplug") << 0 << false;
+    QTest::newRow("zero") << QByteArray("unplug:0") << 0 << false;
+    QTest::newRow("unknown fault") << QByteArray("melt:2") << 0 << false;
+    QTest::newRow("trailing text") << QByteArray("silent:2x") << 0 << false;
+}
+
+void tst_VirtualBoard::environmentFault()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(int, failingMessage);
+    QFETCH(bool, silent);
+    qputenv("SENSORBENCH_SIM", "1");
+    qputenv("SENSORBENCH_SIM_FAULT", value);
+    QVERIFY(sim::InstallFromEnvironment());
+    qunsetenv("SENSORBENCH_SIM");
+    qunsetenv("SENSORBENCH_SIM_FAULT");
+    sim::CurrentBoard()->Card(0).SetSilentTimeout(std::chrono::milliseconds(0));
+    const int32_t h = CurrentEzUsbDriver()->Open("Ezusb-0");
+    for (int n = 1; n <= 4; ++n) {
+        uint32_t moved = 0;
+        auto msg = TransferMessage(13, 1, {0x5600});
+        std::vector<uint8_t> rx(2);
+        const bool sent = Bulk(h, 0, msg, &moved);
+        const bool read = sent && Bulk(h, 1, rx, &moved);
+        const bool failed = failingMessage > 0 && n >= failingMessage;
+        QCOMPARE(sent, !failed || silent);
+        QCOMPARE(read, !failed);
+    }
 }
 
 void tst_VirtualBoard::latencyIsSpentPerTransfer()
