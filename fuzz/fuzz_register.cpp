@@ -1,50 +1,19 @@
 // The register layer fed arbitrary received words, on every row of both tables.
 #include "FuzzInput.h"
-#include "device/EzUsb.h"
-#include "device/EzUsbDriver.h"
 #include "device/Spi_mod.h"
 #include "registers/m470Reg.h"
-#include "shell/Delay.h"
-#include "shell/Messages.h"
 #include "shell/Module1.h"
 
 #include <cmath>
 #include <cstdlib>
 
-namespace {
-// A card whose transfers always succeed and answer with fuzz words.
-class WordDriver : public EzUsbDriver {
-public:
-    explicit WordDriver(FuzzInput& in) : in_(in) {}
-    int32_t Open(const std::string&) override { return 1; }
-    void Close(int32_t) override {}
-    int DeviceCount() override { return 1; }
-    bool IoControl(int32_t, uint32_t, const void* in, uint32_t, void* out, uint32_t outLen, uint32_t* returned) override
-    {
-        const uint32_t pipe = in ? *static_cast<const uint32_t*>(in) : 0;
-        auto* bytes = static_cast<uint8_t*>(out);
-        if (pipe == 1)
-            for (uint32_t i = 0; i < outLen; ++i)
-                bytes[i] = in_.Byte();
-        *returned = outLen;
-        return true;
-    }
-
-private:
-    FuzzInput& in_;
-};
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    DelayState::DelayCalibrated = VTrue;
-    DelayState::DelayLoopCount = 1;
-    SetMessageHandler([](const MessageRequest&) { return MsgResult::Ok; });
+    QuietAndFast();
     FuzzInput in(data, size);
-    SetEzUsbDriver(std::make_shared<WordDriver>(in));
+    SetEzUsbDriver(std::make_shared<FuzzCardDriver>(in, true));
     Module1::InterfaceType = 2;
-    EzUsb::SelectedUsbCard.Valid = VTrue;
-    EzUsb::SelectedUsbCard.Name = QStringLiteral("Ezusb-0");
+    MarkCardSelected();
     (in.Byte() & 1) ? BuildTable31470() : BuildTable31473();
     while (!in.Empty()) {
         const int16_t row = static_cast<int16_t>(in.Byte() % (m470Reg::LastRegisterIndex + 1));
