@@ -2,6 +2,7 @@
 // with a real card's round trip: 125 us per bulk transfer. Goal: fast at least 4x quicker.
 // The card's word delays run on the virtual bus's own time line, so the bus time the
 // fast read-out would need on a real card is printed beside the wall time.
+#include "capture/BufferReadout.h"
 #include "capture/CaptureRecord.h"
 #include "capture/FastReadout.h"
 #include "device/EzUsb.h"
@@ -19,33 +20,21 @@
 #include <cstdlib>
 #include <vector>
 
-using namespace m470Reg;
-
 namespace {
-double FaithfulSeconds()
+// The read-out as the program runs it, with fast read-out off or on.
+double ReadOutSeconds(bool fast)
 {
+    FastReadout::Enabled = fast;
     const double t0 = ClockSeconds();
-    for (int16_t buffer : {idxCAPT_BUF1, idxCAPT_BUF2, idxCAPT_BUF3}) {
-        for (int i = 0; i < 1024; ++i) {
-            WriteRegister(idxCAPT_PNTR, i);
-            ReadRegister(buffer);
-        }
-    }
+    BufferReadout::ReadCaptureRecord();
     return ClockSeconds() - t0;
 }
 
-double FastSeconds()
-{
-    const double t0 = ClockSeconds();
-    FastReadout::ReadBuffers();
-    return ClockSeconds() - t0;
-}
-
-double Median(int runs, double (*run)())
+double Median(int runs, bool fast)
 {
     std::vector<double> t;
     for (int i = 0; i < runs; ++i)
-        t.push_back(run());
+        t.push_back(ReadOutSeconds(fast));
     std::sort(t.begin(), t.end());
     return t[t.size() / 2];
 }
@@ -72,8 +61,8 @@ int main(int argc, char** argv)
     Module1::InterfaceType = 2;
     board.SetTransferLatency(std::chrono::microseconds(125));
 
-    const double faithful = Median(runs, FaithfulSeconds);
-    const double fast = Median(runs, FastSeconds);
+    const double faithful = Median(runs, false);
+    const double fast = Median(runs, true);
     const int frames = 3 * 3 * 1024 + 1;
     const double bus = frames * (sim::VirtualCard::kWordSeconds +
                                  FastReadout::kWordDelayMicroseconds * sim::VirtualCard::kDelayUnitSeconds);
