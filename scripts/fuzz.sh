@@ -9,6 +9,7 @@ secs="${1:-20}"
 "$root/scripts/deps.sh"
 build="$root/build-fuzz"
 CXX=clang++ CC=clang cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" \
   -DSB_FUZZ=ON -DSB_BUILD_TESTS=OFF -DSB_BUILD_BENCH=OFF
 targets=$(cd "$root/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')
 cmake --build "$build" --target $targets
