@@ -14,12 +14,12 @@
 namespace {
 struct Result {
     int code = -1;
-    QString out;
-    QString err;
+    QString out, err;
+    QStringList rows() const { return out.split(u'\n', Qt::SkipEmptyParts); }
 };
 
 // Runs the CLI with the test binary's delay calibration handed over.
-Result RunCli(const QStringList& args, const QString& simFault = {})
+Result Cli(const QStringList& args, const QString& simFault = {})
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -53,41 +53,35 @@ private slots:
     {
         QFETCH(QString, sim);
         QFETCH(int, lines);
-        const Result r = RunCli({sim, QStringLiteral("cards")});
+        const Result r = Cli({sim, "cards"});
         QCOMPARE(r.code, 0);
-        if (lines == 0) {
+        if (lines == 0)
             QCOMPARE(r.out, QStringLiteral("no cards found\n"));
-            return;
-        }
-        const QStringList rows = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(rows.size(), lines);
+        QCOMPARE(r.rows().size(), lines == 0 ? 1 : lines);
         for (int i = 0; i < lines; ++i) {
-            QVERIFY2(rows[i].startsWith(QString::number(i) + QStringLiteral("\tFIFO4\t")), qPrintable(rows[i]));
-            QVERIFY(rows[i].contains(QStringLiteral("Virtual")));
+            QVERIFY2(r.rows()[i].startsWith(QString::number(i) + "\tFIFO4\t"), qPrintable(r.rows()[i]));
+            QVERIFY(r.rows()[i].contains("Virtual"));
         }
     }
 
     void writeThenReadSeesItsOwnWriteAtTheWire()
     {
-        const Result r = RunCli({QStringLiteral("--sim"), QStringLiteral("--trace"), QStringLiteral("write X_NULL -5"),
-                                 QStringLiteral(" read  x_null ")});
+        const Result r = Cli({"--sim", "--trace", "write X_NULL -5", " read  x_null "});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QStringLiteral("X_NULL\t<- 0xFFFB\nX_NULL\t0xFFFB\t-0.02384186\n"));
         // High byte first, then low byte; the read frame twice, its answer in the second.
-        const QStringList frames = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList frames = r.err.split(u'\n', Qt::SkipEmptyParts);
         QVERIFY(frames.size() >= 4);
         QCOMPARE(frames.mid(frames.size() - 4),
-                 QStringList({QStringLiteral("spi sent 83FF received 0000"), QStringLiteral("spi sent 82FB received 0000"),
-                              QStringLiteral("spi sent 0200 received 0000"), QStringLiteral("spi sent 0200 received FFFB")}));
+                 QStringList({"spi sent 83FF received 0000", "spi sent 82FB received 0000", "spi sent 0200 received 0000",
+                              "spi sent 0200 received FFFB"}));
     }
 
     void jsonAndRowNumbers()
     {
-        const Result r = RunCli({QStringLiteral("--sim"), QStringLiteral("--json"), QStringLiteral("write 33 0x1234"),
-                                 QStringLiteral("read SCRATCH_A")});
+        const Result r = Cli({"--sim", "--json", "write 33 0x1234", "read SCRATCH_A"});
         QCOMPARE(r.code, 0);
-        QVERIFY2(r.out.contains(QStringLiteral("\"hex\": \"1234\"")), qPrintable(r.out));
-        QVERIFY(r.out.contains(QStringLiteral("\"raw\": 4660")));
+        QVERIFY2(r.out.contains("\"hex\": \"1234\"") && r.out.contains("\"raw\": 4660"), qPrintable(r.out));
     }
 
     void errors_data()
@@ -105,18 +99,19 @@ private slots:
         QTest::newRow("no card") << QStringList{"--sim=0", "read X_NULL"} << 1
                                  << "No USB Buffers Found, Please Verify Setup and Restart";
         QTest::newRow("empty slot") << QStringList{"--sim", "--card", "2", "read X_NULL"} << 1 << "no card in slot 2";
+        QTest::newRow("missing directory") << QStringList{"--sim", "capture --out /nonexistent/dir"} << 1
+                                           << "/nonexistent/dir";
     }
     void errors()
     {
         QFETCH(QStringList, args);
         QFETCH(int, code);
         QFETCH(QString, message);
-        const Result r = RunCli(args);
+        const Result r = Cli(args);
         QCOMPARE(r.code, code);
-        QVERIFY2(r.err.startsWith(QStringLiteral("sensorbench-cli: ")), qPrintable(r.err));
-        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY2(r.err.startsWith("sensorbench-cli: ") && r.err.contains(message), qPrintable(r.err));
         // One line, plus the pointer to --help for a command line that does not parse.
-        QVERIFY2(r.err.count(QLatin1Char('\n')) <= 2, qPrintable(r.err));
+        QVERIFY2(r.err.count(u'\n') <= 2, qPrintable(r.err));
     }
 
     void dumpEqualsTheRegisterWindowListing_data()
@@ -128,8 +123,7 @@ private slots:
     void dumpEqualsTheRegisterWindowListing()
     {
         QFETCH(int, product);
-        const Result r = RunCli({QStringLiteral("--sim"), QStringLiteral("--product"), QString::number(product),
-                                 QStringLiteral("dump")});
+        const Result r = Cli({"--sim", "--product", QString::number(product), "dump"});
         QCOMPARE(r.code, 0);
         // The same listing from a fresh virtual board in this process.
         sim::Install(1, product);
@@ -138,31 +132,28 @@ private slots:
         Module1::InterfaceType = 2;
         SelectFirstUsbCard();
         QCOMPARE(r.out, RegisterListing::ReadAll());
-        QCOMPARE(r.out.count(QStringLiteral("\r\n")), 2 + m470Reg::LastRegisterIndex + 1);
+        QCOMPARE(r.out.count("\r\n"), 2 + m470Reg::LastRegisterIndex + 1);
     }
 
     void statusRows()
     {
-        const Result r = RunCli({QStringLiteral("--sim"), QStringLiteral("status")});
+        const Result r = Cli({"--sim", "status"});
         QCOMPARE(r.code, 0);
-        const QStringList rows = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(rows.size(), 15);
+        QCOMPARE(r.rows().size(), 15);
         for (int i = 0; i < 15; ++i)
-            QVERIFY2(rows[i].startsWith(CaptureSettings::StatusTitle(i) + QLatin1Char('\t')), qPrintable(rows[i]));
-        QCOMPARE(rows[0], QStringLiteral("Supply < 3.150 V\tOK"));
+            QVERIFY2(r.rows()[i].startsWith(CaptureSettings::StatusTitle(i) + '\t'), qPrintable(r.rows()[i]));
+        QCOMPARE(r.rows()[0], QStringLiteral("Supply < 3.150 V\tOK"));
     }
 
     void captureWritesNumberedDataFiles()
     {
         QTemporaryDir dir;
-        const Result r = RunCli({QStringLiteral("--sim"),
-                                 QStringLiteral("capture --count 3 --out %1 --name Run --format g").arg(dir.path())});
+        const Result r = Cli({"--sim", QStringLiteral("capture --count 3 --out %1 --name Run --format g").arg(dir.path())});
         QCOMPARE(r.code, 0);
-        const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 3);
+        QCOMPARE(r.rows().size(), 3);
         for (int n = 1; n <= 3; ++n) {
             const QString path = dir.filePath(QStringLiteral("Run_%1.csv").arg(n));
-            QVERIFY2(lines[n - 1].startsWith(path + QStringLiteral("\t3072 samples\t")), qPrintable(lines[n - 1]));
+            QVERIFY2(r.rows()[n - 1].startsWith(path + "\t3072 samples\t"), qPrintable(r.rows()[n - 1]));
             QFile f(path);
             QVERIFY(f.open(QIODevice::ReadOnly));
             const QList<QByteArray> file = f.readAll().split('\n');
@@ -173,32 +164,21 @@ private slots:
             QCOMPARE(file[14], QByteArray("Sample #,X Acceleration,Aux_ADC_0,Aux_ADC_1,\r"));
             QVERIFY(file[15].startsWith("0,"));
             QCOMPARE(file[1038].count(','), 3);
-            // Scaled samples of a vibrating sensor are not all zero.
-            QVERIFY(file[500].contains('.'));
+            QVERIFY(file[500].contains('.')); // scaled samples of a vibrating sensor
         }
     }
 
     void captureSpectrumFindsEachAxisTone()
     {
         QTemporaryDir dir;
-        const Result r = RunCli({QStringLiteral("--sim"), QStringLiteral("capture --spectrum --out %1").arg(dir.path())});
+        const Result r = Cli({"--sim", QStringLiteral("capture --spectrum --out %1").arg(dir.path())});
         QCOMPARE(r.code, 0);
-        // The virtual sensor's machine signal: 1210 Hz on X, 790 Hz on Y, 2450 Hz on Z (within one bin).
-        const double expected[3] = {1210, 790, 2450};
-        const char* names[3] = {"X", "Y", "Z"};
-        for (int i = 0; i < 3; ++i) {
-            const QRegularExpression re(QStringLiteral("  %1 acc: ([0-9.]+) Hz").arg(QLatin1String(names[i])));
-            const QRegularExpressionMatch m = re.match(r.out);
-            QVERIFY2(m.hasMatch(), qPrintable(r.out));
-            QVERIFY2(qAbs(m.captured(1).toDouble() - expected[i]) < 62.5, qPrintable(r.out));
+        // The virtual sensor's machine signal, within one bin.
+        const QList<QPair<QString, double>> tones{{"X", 1210}, {"Y", 790}, {"Z", 2450}};
+        for (const auto& [axis, hz] : tones) {
+            const QRegularExpressionMatch m = QRegularExpression("  " + axis + " acc: ([0-9.]+) Hz").match(r.out);
+            QVERIFY2(m.hasMatch() && qAbs(m.captured(1).toDouble() - hz) < 62.5, qPrintable(r.out));
         }
-    }
-
-    void captureIntoMissingDirectoryFails()
-    {
-        const Result r = RunCli({QStringLiteral("--sim"), QStringLiteral("capture --out /nonexistent/dir")});
-        QCOMPARE(r.code, 1);
-        QVERIFY(r.err.contains(QStringLiteral("/nonexistent/dir")));
     }
 
     // The card is pulled or falls silent half-way through the first read-out.
@@ -214,26 +194,25 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(QString, message);
         QTemporaryDir dir;
+        const QStringList args{"--sim", QStringLiteral("capture --count 2 --out %1").arg(dir.path())};
         QElapsedTimer t;
         t.start();
-        const Result r = RunCli({QStringLiteral("--sim"), QStringLiteral("capture --count 2 --out %1").arg(dir.path())},
-                                fault);
+        const Result r = Cli(args, fault);
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("sensorbench-cli: %1\n").arg(message));
         QVERIFY(r.out.isEmpty());
         QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
         // A silent card's read gives up after the transfer timeout, not before.
-        if (fault.startsWith(QLatin1String("silent")))
+        if (fault.startsWith("silent"))
             QVERIFY2(t.elapsed() >= 900, qPrintable(QString::number(t.elapsed())));
-        // Without the fault the same capture works.
-        QCOMPARE(RunCli({QStringLiteral("--sim"), QStringLiteral("capture --out %1").arg(dir.path())}).code, 0);
+        QCOMPARE(Cli(args).code, 0); // the same capture works without the fault
     }
 
-    void helpListsCommands()
+    void help()
     {
-        const Result r = RunCli({QStringLiteral("--help")});
+        const Result r = Cli({"--help"});
         QCOMPARE(r.code, 0);
-        QVERIFY(r.out.startsWith(QStringLiteral("Usage: sensorbench-cli")));
+        QVERIFY(r.out.startsWith("Usage: sensorbench-cli"));
     }
 };
 

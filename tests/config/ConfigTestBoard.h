@@ -94,6 +94,8 @@ inline int Addr(int16_t idx) { return m470Reg::RegisterTable[static_cast<size_t>
 
 } // namespace cfgtest
 
+Q_DECLARE_METATYPE(cfgtest::Write)
+
 namespace QTest {
 template <>
 inline char* toString(const cfgtest::Write& w)

@@ -27,6 +27,10 @@ class AlarmsTest : public QObject {
         w = frmAlarms::instance();
         w->show();
     }
+    QLineEdit* Box(int alarm) const { return QList<QLineEdit*>{w->txtMag1, w->txtMag2, w->txtMag3, w->txtMag4}[alarm - 1]; }
+    QPushButton* Button(int alarm) const { return QList<QPushButton*>{w->cmdA1, w->cmdA2, w->cmdA3, w->cmdA4}[alarm - 1]; }
+    static int MagAddr(int alarm) { return QList<int>{0x20, 0x22, 0x24, 0x26}[alarm - 1]; }
+    static QList<int> ReadBack() { return {0x28, 0x26, 0x20, 0x22, 0x24}; }
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English)); }
@@ -68,36 +72,22 @@ private slots:
         QFETCH(QList<bool>, checks);
         QFETCH(bool, temperature);
         QFETCH(bool, less);
-        QFETCH(QString, mag4Text);
         Open(31473, almCtrl, mag4);
-        QCOMPARE(w->Check1->isChecked(), checks[0]);
-        QCOMPARE(w->Check2->isChecked(), checks[1]);
-        QCOMPARE(w->Check3->isChecked(), checks[2]);
-        QCOMPARE(w->Check4->isChecked(), checks[3]);
+        QCOMPARE((QList<bool>{w->Check1->isChecked(), w->Check2->isChecked(), w->Check3->isChecked(),
+                              w->Check4->isChecked()}),
+                 checks);
         QCOMPARE(w->OptionTemp->isChecked(), temperature);
         QCOMPARE(w->OptionSupply->isChecked(), !temperature);
         QCOMPARE(w->OptionLess->isChecked(), less);
         QCOMPARE(w->OptionGreater->isChecked(), !less);
         QCOMPARE(w->LbLMagUnits->text(), temperature ? QStringLiteral("Magnitude (degC)") : QStringLiteral("Magnitude (V)"));
-        QCOMPARE(w->txtMag4->text(), mag4Text);
+        QTEST(w->txtMag4->text(), "mag4Text");
         // Opening reads, it never writes; ALM_CTRL and ALM_MAG4 first, then alarms 1..3.
         QVERIFY(Writes().isEmpty());
-        QCOMPARE(Reads(), (QList<int>{0x28, 0x26, 0x20, 0x22, 0x24}));
+        QCOMPARE(Reads(), ReadBack());
         QCOMPARE(g_waits.size(), 1);
         QCOMPARE(g_waits[0].ms, 200.0f);
         QCOMPARE(g_waits[0].framesBefore, 0);
-    }
-
-    void alarmMagnitudeUnits()
-    {
-        // On the single axis alarm 1 is in g, alarm 2 in plain counts.
-        StartBoard(31470);
-        Sensor().Poke(Addr(idxALM_MAG1), 5);
-        Sensor().Poke(Addr(idxALM_MAG2), 100);
-        w = frmAlarms::instance();
-        w->show();
-        QCOMPARE(w->txtMag1->text(), QStringLiteral("0.0955"));
-        QCOMPARE(w->txtMag2->text(), QStringLiteral("100.0000"));
     }
 
     void enableBit_data()
@@ -118,15 +108,12 @@ private slots:
         QFETCH(bool, checked);
         QFETCH(int, after);
         Open(31473, before);
-        QCheckBox* checks[3] = {w->Check1, w->Check2, w->Check3};
-        QLineEdit* boxes[3] = {w->txtMag1, w->txtMag2, w->txtMag3};
-        QPushButton* buttons[3] = {w->cmdA1, w->cmdA2, w->cmdA3};
-        const int16_t rows[3] = {idxALM_MAG1, idxALM_MAG2, idxALM_MAG3};
-        checks[alarm - 1]->setChecked(checked);
-        boxes[alarm - 1]->setText(QStringLiteral("0"));
+        QCheckBox* check = QList<QCheckBox*>{w->Check1, w->Check2, w->Check3}[alarm - 1];
+        check->setChecked(checked);
+        Box(alarm)->setText(QStringLiteral("0"));
         Clear();
-        QTest::mouseClick(buttons[alarm - 1], Qt::LeftButton);
-        QCOMPARE(Writes(), Word(Addr(rows[alarm - 1]), 0) + Word(0x28, after));
+        QTest::mouseClick(Button(alarm), Qt::LeftButton);
+        QCOMPARE(Writes(), Word(MagAddr(alarm), 0) + Word(0x28, after));
         // Read-modify-write: ALM_CTRL is read between the two writes.
         QCOMPARE(Reads().first(), 0x28);
         QCOMPARE(Sensor().Peek(0x28), after);
@@ -134,66 +121,45 @@ private slots:
         QCOMPARE(g_waits.size(), 2);
         QCOMPARE(g_waits[0].ms, 50.0f);
         QCOMPARE(g_waits[0].framesBefore, 6);
-        QCOMPARE(Reads().mid(1), (QList<int>{0x28, 0x26, 0x20, 0x22, 0x24}));
-        QCOMPARE(checks[alarm - 1]->isChecked(), checked);
+        QCOMPARE(Reads().mid(1), ReadBack());
+        QCOMPARE(check->isChecked(), checked);
     }
 
+    // Alarms 1..3 in g (alarm 2 of the single axis in counts), alarm 4 in degC or V.
     void magnitudeWrite_data()
     {
         QTest::addColumn<int>("product");
         QTest::addColumn<int>("alarm");
+        QTest::addColumn<int>("almCtrl");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("counts");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("0.0955 g on 31470") << 31470 << 1 << "0.0955" << 5 << "0.0955";
-        QTest::newRow("100000 clamped") << 31470 << 1 << "100000" << 32767 << "625.8497";
-        QTest::newRow("-100000 clamped") << 31470 << 1 << "-100000" << -32768 << "-625.8688";
-        QTest::newRow("plain counts on 31470") << 31470 << 2 << "100" << 100 << "100.0000";
-        QTest::newRow("1 g on 31473") << 31473 << 3 << "1" << 210 << "1.0014";
-        QTest::newRow("not a number") << 31473 << 1 << "Mag1" << 0 << "0.0000";
+        QTest::newRow("0.0955 g on 31470") << 31470 << 1 << 0 << "0.0955" << 5 << "0.0955";
+        QTest::newRow("100000 clamped") << 31470 << 1 << 0 << "100000" << 32767 << "625.8497";
+        QTest::newRow("-100000 clamped") << 31470 << 1 << 0 << "-100000" << -32768 << "-625.8688";
+        QTest::newRow("plain counts on 31470") << 31470 << 2 << 0 << "100" << 100 << "100.0000";
+        QTest::newRow("1 g on 31473") << 31473 << 3 << 0 << "1" << 210 << "1.0014";
+        QTest::newRow("not a number") << 31473 << 1 << 0 << "Mag1" << 0 << "0.0000";
+        QTest::newRow("25 degC") << 31473 << 4 << 0x10 << "25" << 1278 << "25.00";
+        QTest::newRow("0 degC") << 31473 << 4 << 0x10 << "0" << 1331 << "0.12";
+        QTest::newRow("3.3 V") << 31473 << 4 << 0 << "3.3" << 2703 << "3.30";
+        QTest::newRow("supply held to 8191") << 31473 << 4 << 0 << "100" << 8191 << "10.00";
+        // ALM_MAG_S reads back unsigned.
+        QTest::newRow("temperature held to -8192") << 31473 << 4 << 0x10 << "10000" << -8192 << "-26297.07";
     }
     void magnitudeWrite()
     {
         QFETCH(int, product);
         QFETCH(int, alarm);
+        QFETCH(int, almCtrl);
         QFETCH(QString, text);
         QFETCH(int, counts);
-        QFETCH(QString, shown);
-        Open(static_cast<int16_t>(product), 0);
-        QLineEdit* boxes[3] = {w->txtMag1, w->txtMag2, w->txtMag3};
-        QPushButton* buttons[3] = {w->cmdA1, w->cmdA2, w->cmdA3};
-        const int16_t rows[3] = {idxALM_MAG1, idxALM_MAG2, idxALM_MAG3};
-        boxes[alarm - 1]->setText(text);
+        Open(static_cast<int16_t>(product), almCtrl);
+        Box(alarm)->setText(text);
         Clear();
-        buttons[alarm - 1]->click();
-        QCOMPARE(Writes().mid(0, 2), Word(Addr(rows[alarm - 1]), counts));
-        QCOMPARE(boxes[alarm - 1]->text(), shown);
-    }
-
-    void alarm4Write_data()
-    {
-        QTest::addColumn<bool>("temperature");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("counts");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("25 degC") << true << "25" << 1278 << "25.00";
-        QTest::newRow("0 degC") << true << "0" << 1331 << "0.12";
-        QTest::newRow("3.3 V") << false << "3.3" << 2703 << "3.30";
-        QTest::newRow("supply held to 8191") << false << "100" << 8191 << "10.00";
-        QTest::newRow("temperature held to -8192") << true << "10000" << -8192 << "-26297.07"; // ALM_MAG_S reads unsigned
-    }
-    void alarm4Write()
-    {
-        QFETCH(bool, temperature);
-        QFETCH(QString, text);
-        QFETCH(int, counts);
-        QFETCH(QString, shown);
-        Open(31473, temperature ? 0x10 : 0x00);
-        w->txtMag4->setText(text);
-        Clear();
-        w->cmdA4->click();
-        QCOMPARE(Writes().mid(0, 2), Word(0x26, counts));
-        QCOMPARE(w->txtMag4->text(), shown);
+        Button(alarm)->click();
+        QCOMPARE(Writes().mid(0, 2), Word(MagAddr(alarm), counts));
+        QTEST(Box(alarm)->text(), "shown");
     }
 
     void alarm4ControlBits_data()
@@ -274,7 +240,7 @@ private slots:
         QCOMPARE(g_waits.size(), 2);
         QCOMPARE(g_waits[0].ms, 400.0f);
         QCOMPARE(g_waits[0].framesBefore, 1);
-        QCOMPARE(Reads(), (QList<int>{0x28, 0x26, 0x20, 0x22, 0x24}));
+        QCOMPARE(Reads(), ReadBack());
     }
 };
 

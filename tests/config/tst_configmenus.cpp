@@ -1,5 +1,6 @@
 // The main window's menu items open the configuration and register windows: modal or
-// modeless, created once, placed relative to the main window.
+// modeless, created once, placed relative to the main window. With SB_WRITE_SCREENSHOTS=1
+// the windows are also rendered to docs/ of the source tree.
 #include "ConfigTestBoard.h"
 #include "TestSupport.h"
 #include "capture/frmForm1.h"
@@ -12,6 +13,7 @@
 #include "ui/Ui.h"
 
 #include <QAction>
+#include <QComboBox>
 
 using namespace cfgtest;
 
@@ -19,14 +21,10 @@ class ConfigMenusTest : public QObject {
     Q_OBJECT
     frmForm1* main = nullptr;
 
-    QPoint Expected(int dx, int dy) const
-    {
-        return main->frameGeometry().topLeft() + QPoint(ui::TwipsToPixelsX(dx), ui::TwipsToPixelsY(dy));
-    }
-
 private slots:
     void initTestCase()
     {
+        QLocale::setDefault(QLocale(QLocale::English));
         StartBoard(31473);
         main = frmForm1::instance();
         main->move(40, 30);
@@ -38,69 +36,77 @@ private slots:
         frmForm1::destroyInstance();
     }
 
-    void modalWindows_data()
+    void menuOpensWindow_data()
     {
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("window");
+        QTest::addColumn<bool>("modal");
         QTest::addColumn<QPoint>("offsetTwips");
-        QTest::newRow("ALARMS") << "ALARMS" << "frmAlarms" << QPoint(3300, 300);
-        QTest::newRow("Calibration") << "Calibration" << "fmCalibration" << QPoint(3000, 300);
-        QTest::newRow("Registers") << "Registers" << "frmManualReg" << QPoint(0, 0);
+        QTest::newRow("ALARMS") << "ALARMS" << "frmAlarms" << true << QPoint(3300, 300);
+        QTest::newRow("Calibration") << "Calibration" << "fmCalibration" << true << QPoint(3000, 300);
+        QTest::newRow("Registers") << "Registers" << "frmManualReg" << true << QPoint(0, 0);
+        QTest::newRow("COMMAND") << "COMMAND" << "frmCommand" << false << QPoint(3300, 600);
+        QTest::newRow("DIO_CTRL / GPIO_CTRL") << "DIO" << "frmDIOGPIO" << false << QPoint(2500, 300);
+        QTest::newRow("MSC_CTRL") << "MSC" << "frmMisc" << false << QPoint(3000, 300);
     }
-    void modalWindows()
+    void menuOpensWindow()
     {
         QFETCH(QString, item);
         QFETCH(QString, window);
+        QFETCH(bool, modal);
         QFETCH(QPoint, offsetTwips);
-        QAction* action = item == "ALARMS" ? main->mnuAlarms : item == "Calibration" ? main->MnuCal : main->mnuRegisters;
+        const QMap<QString, QAction*> actions{{"ALARMS", main->mnuAlarms}, {"Calibration", main->MnuCal},
+                                              {"Registers", main->mnuRegisters}, {"COMMAND", main->mnuCommand},
+                                              {"DIO", main->mnuDIOGPIO}, {"MSC", main->mnumsc}};
+        auto windows = [&window] {
+            QList<QWidget*> found;
+            for (QWidget* t : QApplication::topLevelWidgets())
+                if (t->objectName() == window)
+                    found << t;
+            return found;
+        };
         sbtest::ModalsShown().clear();
         QPoint shownAt;
         sbtest::SetModalAction([&shownAt](QWidget* w) { shownAt = w->pos(); });
-        action->trigger();
+        actions[item]->trigger();
         sbtest::SetModalAction({});
-        QCOMPARE(sbtest::ModalsShown().size(), 1);
-        QWidget* w = sbtest::ModalsShown().first();
+        QCOMPARE(sbtest::ModalsShown().size(), modal ? 1 : 0);
+        QWidget* w = modal ? sbtest::ModalsShown().first() : windows().value(0);
+        QVERIFY(w);
         QCOMPARE(w->objectName(), window);
-        QVERIFY(!w->isVisible());
-        QCOMPARE(shownAt, Expected(offsetTwips.x(), offsetTwips.y()));
+        // Modal windows are hidden again once the (intercepted) modal show returns.
+        QCOMPARE(w->isVisible(), !modal);
+        if (!modal)
+            QVERIFY(!w->isModal());
+        const QPoint expected = main->frameGeometry().topLeft() +
+                                QPoint(ui::TwipsToPixelsX(offsetTwips.x()), ui::TwipsToPixelsY(offsetTwips.y()));
+        QCOMPARE(modal ? shownAt : w->pos(), expected);
         // A second opening shows the same window.
-        action->trigger();
-        QCOMPARE(sbtest::ModalsShown().size(), 2);
-        QCOMPARE(sbtest::ModalsShown().at(1), w);
+        actions[item]->trigger();
+        if (modal)
+            QCOMPARE(sbtest::ModalsShown().at(1), w);
+        else
+            QCOMPARE(windows(), QList<QWidget*>{w});
+        w->hide();
     }
 
-    void modelessWindows_data()
+    void screenshots()
     {
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<QString>("window");
-        QTest::addColumn<QPoint>("offsetTwips");
-        QTest::newRow("COMMAND") << "COMMAND" << "frmCommand" << QPoint(3300, 600);
-        QTest::newRow("DIO_CTRL / GPIO_CTRL") << "DIO" << "frmDIOGPIO" << QPoint(2500, 300);
-        QTest::newRow("MSC_CTRL") << "MSC" << "frmMisc" << QPoint(3000, 300);
-    }
-    void modelessWindows()
-    {
-        QFETCH(QString, item);
-        QFETCH(QString, window);
-        QFETCH(QPoint, offsetTwips);
-        QAction* action = item == "COMMAND" ? main->mnuCommand : item == "DIO" ? main->mnuDIOGPIO : main->mnumsc;
-        sbtest::ModalsShown().clear();
-        action->trigger();
-        QVERIFY(sbtest::ModalsShown().isEmpty());
-        QWidget* w = nullptr;
-        for (QWidget* t : QApplication::topLevelWidgets())
-            if (t->objectName() == window)
-                w = t;
-        QVERIFY(w);
-        QVERIFY(w->isVisible());
-        QVERIFY(!w->isModal());
-        QCOMPARE(w->pos(), Expected(offsetTwips.x(), offsetTwips.y()));
-        action->trigger();
-        int count = 0;
-        for (QWidget* t : QApplication::topLevelWidgets())
-            count += t->objectName() == window ? 1 : 0;
-        QCOMPARE(count, 1);
-        w->hide();
+        if (qgetenv("SB_WRITE_SCREENSHOTS") != "1")
+            QSKIP("only with SB_WRITE_SCREENSHOTS=1");
+        for (auto [addr, value] : {std::pair{0x28, 0x0019}, {0x26, 1278}, {0x20, 420}, {0x36, 0x000D}, {0x32, 0x0202},
+                                   {0x02, 0xFFF6}, {0x04, 12}, {0x34, 0x0104}})
+            Sensor().Poke(addr, static_cast<uint16_t>(value));
+        frmManualReg* r = frmManualReg::instance();
+        r->cmboRegister->setCurrentIndex(1);
+        emit r->cmboRegister->activated(1);
+        const QDir docs(qEnvironmentVariable("SB_SOURCE_DIR") + "/docs");
+        for (QWidget* w : QList<QWidget*>{frmAlarms::instance(), frmDIOGPIO::instance(), fmCalibration::instance(),
+                                          frmCommand::instance(), frmMisc::instance(), r}) {
+            w->show();
+            QVERIFY(w->grab().save(docs.filePath(w->objectName() + ".png")));
+            w->hide();
+        }
     }
 };
 

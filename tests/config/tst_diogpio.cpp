@@ -24,11 +24,6 @@ class DioGpioTest : public QObject {
         w = frmDIOGPIO::instance();
         w->show();
     }
-    QList<QRadioButton*> GpioOptions() const
-    {
-        return {w->opGInput1, w->opGOutput1, w->opGLevelHigh1, w->opGLevelLow1,
-                w->opGInput2, w->opGOutput2, w->opGLevelHigh2, w->opGLevelLow2};
-    }
 
 private slots:
     void cleanup()
@@ -53,83 +48,93 @@ private slots:
         QTest::addColumn<int>("dio");
         QTest::addColumn<int>("gpio");
         QTest::addColumn<int>("product");
-        QTest::newRow("0x0000 both GPIO, active low") << 0x0000 << 0x0000 << 31473;
-        QTest::newRow("0x003D both busy") << 0x003D << 0x0303 << 31473;
-        QTest::newRow("pin 1 GPIO output high, pin 2 alarm") << 0x0013 << 0x0101 << 31470;
-        QTest::newRow("pin 2 low whatever pin 1's level") << 0x0000 << 0x0100 << 31470;
+        QTest::addColumn<QList<bool>>("activeHigh"); // pin 1, pin 2
+        QTest::addColumn<QList<int>>("function");    // 0 GPIO, 1 alarm, 2 capture trigger, 3 busy
+        QTest::newRow("0x0000 both GPIO, active low") << 0x0000 << 0x0000 << 31473 << QList<bool>{false, false}
+                                                      << QList<int>{0, 0};
+        QTest::newRow("0x003D both busy") << 0x003D << 0x0303 << 31473 << QList<bool>{true, false} << QList<int>{3, 3};
+        QTest::newRow("pin 1 GPIO output high, pin 2 alarm") << 0x0013 << 0x0101 << 31470 << QList<bool>{true, true}
+                                                             << QList<int>{0, 1};
+        QTest::newRow("pin 1 trigger, pin 2 GPIO output high") << 0x000B << 0x0202 << 31473
+                                                               << QList<bool>{true, true} << QList<int>{2, 0};
+        QTest::newRow("pin 2 low whatever pin 1's level") << 0x0000 << 0x0100 << 31470 << QList<bool>{false, false}
+                                                          << QList<int>{0, 0};
+        // Bits the window does not own change nothing.
+        QTest::newRow("foreign bits") << 0xFFD2 << 0xFCFC << 31473 << QList<bool>{false, true} << QList<int>{0, 1};
     }
     void display()
     {
         QFETCH(int, dio);
         QFETCH(int, gpio);
         QFETCH(int, product);
+        QFETCH(QList<bool>, activeHigh);
+        QFETCH(QList<int>, function);
         Open(dio, gpio, static_cast<int16_t>(product));
-        const cfg::DioCtrlFields d = cfg::DecodeDioCtrl(dio);
-        QCOMPARE(w->opActiveHigh1->isChecked(), d.activeHigh1);
-        QCOMPARE(w->opActiveLow1->isChecked(), !d.activeHigh1);
-        QCOMPARE(w->OpActiveHigh2->isChecked(), d.activeHigh2);
-        QCOMPARE(w->OpActiveLow2->isChecked(), !d.activeHigh2);
+        QCOMPARE(w->opActiveHigh1->isChecked(), activeHigh[0]);
+        QCOMPARE(w->opActiveLow1->isChecked(), !activeHigh[0]);
+        QCOMPARE(w->OpActiveHigh2->isChecked(), activeHigh[1]);
+        QCOMPARE(w->OpActiveLow2->isChecked(), !activeHigh[1]);
         QRadioButton* const f1[4] = {w->opFuncGPIO1, w->opFuncAlarm1, w->OpFuncCapTrig1, w->OpFuncBusy1};
         QRadioButton* const f2[4] = {w->OpFuncGPIO2, w->OpFuncAlarm2, w->OpFuncCapTrig2, w->OpFuncBusy2};
         for (int k = 0; k < 4; ++k) {
-            QCOMPARE(f1[k]->isChecked(), k == static_cast<int>(d.function1));
-            QCOMPARE(f2[k]->isChecked(), k == static_cast<int>(d.function2));
+            QCOMPARE(f1[k]->isChecked(), k == function[0]);
+            QCOMPARE(f2[k]->isChecked(), k == function[1]);
         }
-        const bool gpio1 = d.function1 == cfg::PinFunction::Gpio;
-        const bool gpio2 = d.function2 == cfg::PinFunction::Gpio;
-        QCOMPARE(w->opGInput1->isEnabled(), gpio1);
+        const bool gpio1 = function[0] == 0, gpio2 = function[1] == 0;
         QCOMPARE(w->fraGLevel1->isEnabled(), gpio1);
-        QCOMPARE(w->opGLevelLow2->isEnabled(), gpio2);
         QCOMPARE(w->LbLGPIOinfo1->font().bold(), !gpio1);
         QCOMPARE(w->LbLGPIOinfo2->font().bold(), !gpio2);
-        QCOMPARE(w->opGOutput1->isChecked(), gpio1 && (gpio & 0x001));
-        QCOMPARE(w->opGInput1->isChecked(), gpio1 && !(gpio & 0x001));
-        QCOMPARE(w->opGLevelHigh1->isChecked(), gpio1 && (gpio & 0x100));
-        QCOMPARE(w->opGLevelLow1->isChecked(), gpio1 && !(gpio & 0x100));
-        QCOMPARE(w->opGOutput2->isChecked(), gpio2 && (gpio & 0x002));
-        QCOMPARE(w->opGInput2->isChecked(), gpio2 && !(gpio & 0x002));
-        QCOMPARE(w->opGLevelHigh2->isChecked(), gpio2 && (gpio & 0x200));
-        QCOMPARE(w->opGLevelLow2->isChecked(), gpio2 && !(gpio & 0x200));
+        // Per pin: input/output from bits 0/1, level from bits 8/9; all clear when the pin is not GPIO.
+        const QList<QRadioButton*> out{w->opGOutput1, w->opGOutput2}, in{w->opGInput1, w->opGInput2},
+            high{w->opGLevelHigh1, w->opGLevelHigh2}, low{w->opGLevelLow1, w->opGLevelLow2};
+        for (int p = 0; p < 2; ++p) {
+            const bool isGpio = p == 0 ? gpio1 : gpio2;
+            QCOMPARE(out[p]->isChecked(), isGpio && (gpio & (1 << p)));
+            QCOMPARE(in[p]->isChecked(), isGpio && !(gpio & (1 << p)));
+            QCOMPARE(high[p]->isChecked(), isGpio && (gpio & (0x100 << p)));
+            QCOMPARE(low[p]->isChecked(), isGpio && !(gpio & (0x100 << p)));
+            for (QRadioButton* o : {out[p], in[p], high[p], low[p]})
+                QCOMPARE(o->isEnabled(), isGpio);
+        }
         // Filling the options reads both registers and writes nothing.
         QVERIFY(Writes().isEmpty());
         QCOMPARE(Reads(), (QList<int>{0x36, 0x32}));
     }
 
-    void busyPinsShowNoGpioChoice()
+    void functionAndPolarityWrites_data()
     {
-        Open(0x003D, 0x0303);
-        for (QRadioButton* o : GpioOptions()) {
-            QVERIFY2(!o->isChecked(), qPrintable(o->text()));
-            QVERIFY(!o->isEnabled());
-        }
-    }
-
-    void functionWrite()
-    {
+        QTest::addColumn<int>("product");
+        QTest::addColumn<int>("dio");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<int>("written");
         // Pin 1 capture trigger, pin 2 alarm, both active high; pin 2 becomes GPIO.
-        Open(0x001B, 0x0000);
-        QVERIFY(w->OpFuncCapTrig1->isChecked());
-        QVERIFY(!w->fraGPIO2->isEnabled());
+        QTest::newRow("pin 2 to GPIO") << 31473 << 0x001B << "OpFuncGPIO2" << 0x000B;
+        QTest::newRow("pin 2 active high") << 31470 << 0x0000 << "OpActiveHigh2" << 0x0002;
+    }
+    void functionAndPolarityWrites()
+    {
+        QFETCH(int, product);
+        QFETCH(int, dio);
+        QFETCH(QString, option);
+        QFETCH(int, written);
+        Open(dio, 0x0000, static_cast<int16_t>(product));
+        QRadioButton* o = option == "OpFuncGPIO2" ? w->OpFuncGPIO2 : w->OpActiveHigh2;
+        const bool gpio2Before = w->fraGPIO2->isEnabled();
         Clear();
-        Choose(w->OpFuncGPIO2);
-        QCOMPARE(Writes(), Word(0x36, 0x000B));
+        Choose(o);
+        QCOMPARE(Writes(), Word(0x36, written));
         QCOMPARE(g_waits.size(), 1);
         QCOMPARE(g_waits[0].ms, 100.0f);
         QCOMPARE(g_waits[0].framesBefore, 2);
-        // The read-back enables pin 2's GPIO group.
+        // The read-back shows the new state (pin 2's GPIO group enabled once it is GPIO).
         QCOMPARE(Reads(), (QList<int>{0x36, 0x32}));
-        QVERIFY(w->fraGPIO2->isEnabled());
-        QVERIFY(w->opGInput2->isChecked());
-        QVERIFY(!w->LbLGPIOinfo2->font().bold());
-    }
-
-    void polarityWrite()
-    {
-        Open(0x0000, 0x0000, 31470);
-        Clear();
-        Choose(w->OpActiveHigh2);
-        QCOMPARE(Writes(), Word(0x36, 0x0002));
-        QVERIFY(w->OpActiveHigh2->isChecked());
+        QVERIFY(o->isChecked());
+        if (option == "OpFuncGPIO2") {
+            QVERIFY(!gpio2Before);
+            QVERIFY(w->fraGPIO2->isEnabled());
+            QVERIFY(w->opGInput2->isChecked());
+            QVERIFY(!w->LbLGPIOinfo2->font().bold());
+        }
     }
 
     void gpioWrite()

@@ -52,29 +52,33 @@ private slots:
         QVERIFY(Writes().isEmpty());
     }
 
-    void offFrom0x0104()
+    // Each choice reads MSC_CTRL, writes it with only the self-test bit changed, waits and reads back.
+    void switchSelfTest_data()
     {
-        Open(0x0104);
+        QTest::addColumn<int>("msc");
+        QTest::addColumn<QList<bool>>("choices"); // true = on
+        QTest::addColumn<QList<Write>>("writes");
+        QTest::addColumn<int>("after");
+        QTest::newRow("off from 0x0104") << 0x0104 << QList<bool>{false} << Word(0x34, 0x0000) << 0x0000;
+        QTest::newRow("on then off from 0x0007") << 0x0007 << QList<bool>{true, false}
+                                                 << Word(0x34, 0x0107) + Word(0x34, 0x0003) << 0x0003;
+    }
+    void switchSelfTest()
+    {
+        QFETCH(int, msc);
+        QFETCH(QList<bool>, choices);
+        Open(msc);
         Clear();
-        Choose(w->OpSTOFF);
-        QCOMPARE(Writes(), Word(0x34, 0x0000));
-        QCOMPARE(Reads(), (QList<int>{0x34, 0x34}));
-        QCOMPARE(g_waits.size(), 1);
+        for (bool on : choices) {
+            Choose(on ? w->OpSTON : w->OpSTOFF);
+            QCOMPARE(w->OpSTON->isChecked(), on);
+        }
+        QTEST(Writes(), "writes");
+        QCOMPARE(Reads(), QList<int>(2 * choices.size(), 0x34));
+        QCOMPARE(g_waits.size(), choices.size());
         QCOMPARE(g_waits[0].ms, 100.0f);
         QCOMPARE(g_waits[0].framesBefore, 4);
-        QVERIFY(w->OpSTOFF->isChecked());
-    }
-
-    void onThenOffFrom0x0007()
-    {
-        Open(0x0007);
-        QVERIFY(w->OpSTOFF->isChecked());
-        Clear();
-        Choose(w->OpSTON);
-        QVERIFY(w->OpSTON->isChecked());
-        Choose(w->OpSTOFF);
-        QCOMPARE(Writes(), Word(0x34, 0x0107) + Word(0x34, 0x0003));
-        QCOMPARE(Sensor().Peek(0x34), 0x0003);
+        QTEST(int(Sensor().Peek(0x34)), "after");
     }
 };
 

@@ -1,4 +1,6 @@
+// The register tables of both products and the listing's line format.
 #include "TestSupport.h"
+#include "registers/RegisterListing.h"
 #include "registers/m470Reg.h"
 
 #include <bit>
@@ -7,7 +9,8 @@ using namespace m470Reg;
 
 namespace {
 quint32 Bits(float f) { return std::bit_cast<quint32>(f); }
-}
+void Build(int product) { product == 31470 ? BuildTable31470() : BuildTable31473(); }
+} // namespace
 
 class TestTables : public QObject {
     Q_OBJECT
@@ -29,13 +32,12 @@ private slots:
     }
     void scaleBitPatterns()
     {
-        QFETCH(int, product);
         QFETCH(int, row);
-        product == 31470 ? BuildTable31470() : BuildTable31473();
         QFETCH(bool, offset);
-        QFETCH(quint32, bits);
+        QFETCH(int, product);
+        Build(product);
         const RegisterEntry& e = RegisterTable[row];
-        QCOMPARE(Bits(offset ? e.RegOffset : e.RegScale), bits);
+        QTEST(Bits(offset ? e.RegOffset : e.RegScale), "bits");
     }
 
     void rows_data()
@@ -47,50 +49,39 @@ private slots:
         QTest::addColumn<int>("bytes");
         QTest::addColumn<int>("readLen");
         QTest::addColumn<QString>("flags"); // TwosCompl Read Write EC ND
-        QTest::newRow("70 ENDURANCE") << 31470 << 0 << QString(" ENDURANCE ") << 0x00 << 2 << 16 << QString("FTFFF");
-        QTest::newRow("70 CAPT_SUPPLY") << 31470 << 5 << QString(" CAPT_SUPPLY ") << 0x0A << 2 << 12 << QString("FTFTT");
-        QTest::newRow("70 CAPT_PEAK_Y") << 31470 << 8 << QString(" CAPT_PEAK_Y  ") << 0x10 << 2 << 16 << QString("TTFFF");
-        QTest::newRow("70 CAPT_PNTR") << 31470 << 13 << QString(" CAPT_PNTR ") << 0x1A << 2 << 16 << QString("TTFFF");
-        QTest::newRow("70 ALM_MAG4") << 31470 << 19 << QString(" ALM_MAG4  ") << 0x26 << 2 << 12 << QString("FTTFF");
-        QTest::newRow("70 GPIO_CTRL 8 bytes") << 31470 << 22 << QString(" GPIO_CTRL ") << 0x32 << 8 << 16 << QString("FTTFF");
-        QTest::newRow("70 COMMAND1") << 31470 << 28 << QString(" COMMAND1  ") << 0x3E << 2 << 16 << QString("FTTFF");
-        QTest::newRow("70 X_OUT") << 31470 << 32 << QString(" X_OUT ") << 0x46 << 2 << 14 << QString("TTFTT");
-        QTest::newRow("70 DAY odd address") << 31470 << 38 << QString(" DAY ") << 0x53 << 2 << 8 << QString("FTTFF");
-        QTest::newRow("70 YEAR") << 31470 << 40 << QString(" YEAR  ") << 0x55 << 1 << 8 << QString("FTTFF");
-        QTest::newRow("70 SCRATCH_B") << 31470 << 43 << QString(" SCRATCH_B ") << 0x5A << 2 << 16 << QString("FTTFF");
-        QTest::newRow("73 CAPT_SUPPLY") << 31473 << 4 << QString(" CAPT_SUPPLY ") << 0x0A << 2 << 16 << QString("FTFFF");
-        QTest::newRow("73 CAPT_BUF_X") << 31473 << 9 << QString(" CAPT_BUF_X  ") << 0x14 << 2 << 16 << QString("TTFFF");
-        QTest::newRow("73 STATUS 15 bits") << 31473 << 25 << QString(" STATUS  ") << 0x3C << 2 << 15 << QString("FTTFF");
-        QTest::newRow("73 COMMAND 14 bits") << 31473 << 26 << QString(" COMMAND ") << 0x3E << 2 << 14 << QString("FTTFF");
-        QTest::newRow("73 RESERVED27 not readable") << 31473 << 27 << QString(" RESERVED27  ") << 0x50 << 2 << 16 << QString("FFTFF");
-        QTest::newRow("73 REV___") << 31473 << 28 << QString(" REV___") << 0x52 << 2 << 16 << QString("FTTFF");
-        QTest::newRow("73 YEAR_") << 31473 << 31 << QString(" YEAR_") << 0x55 << 1 << 8 << QString("FTTFF");
-        QTest::newRow("73 RESERVED5C") << 31473 << 35 << QString(" RESERVED5C  ") << 0x5C << 4 << 16 << QString("FTTFF");
-        QTest::newRow("73 CHKSUMU") << 31473 << 41 << QString(" CHKSUMU ") << 0x65 << 1 << 8 << QString("FTTFF");
+        QTest::newRow("70 ENDURANCE") << 31470 << 0 << " ENDURANCE " << 0x00 << 2 << 16 << "FTFFF";
+        QTest::newRow("70 CAPT_SUPPLY") << 31470 << 5 << " CAPT_SUPPLY " << 0x0A << 2 << 12 << "FTFTT";
+        QTest::newRow("70 CAPT_PEAK_Y") << 31470 << 8 << " CAPT_PEAK_Y  " << 0x10 << 2 << 16 << "TTFFF";
+        QTest::newRow("70 CAPT_PNTR") << 31470 << 13 << " CAPT_PNTR " << 0x1A << 2 << 16 << "TTFFF";
+        QTest::newRow("70 ALM_MAG4") << 31470 << 19 << " ALM_MAG4  " << 0x26 << 2 << 12 << "FTTFF";
+        QTest::newRow("70 GPIO_CTRL 8 bytes") << 31470 << 22 << " GPIO_CTRL " << 0x32 << 8 << 16 << "FTTFF";
+        QTest::newRow("70 COMMAND1") << 31470 << 28 << " COMMAND1  " << 0x3E << 2 << 16 << "FTTFF";
+        QTest::newRow("70 X_OUT") << 31470 << 32 << " X_OUT " << 0x46 << 2 << 14 << "TTFTT";
+        QTest::newRow("70 DAY odd address") << 31470 << 38 << " DAY " << 0x53 << 2 << 8 << "FTTFF";
+        QTest::newRow("70 YEAR") << 31470 << 40 << " YEAR  " << 0x55 << 1 << 8 << "FTTFF";
+        QTest::newRow("70 SCRATCH_B") << 31470 << 43 << " SCRATCH_B " << 0x5A << 2 << 16 << "FTTFF";
+        QTest::newRow("73 CAPT_SUPPLY") << 31473 << 4 << " CAPT_SUPPLY " << 0x0A << 2 << 16 << "FTFFF";
+        QTest::newRow("73 CAPT_BUF_X") << 31473 << 9 << " CAPT_BUF_X  " << 0x14 << 2 << 16 << "TTFFF";
+        QTest::newRow("73 STATUS 15 bits") << 31473 << 25 << " STATUS  " << 0x3C << 2 << 15 << "FTTFF";
+        QTest::newRow("73 COMMAND 14 bits") << 31473 << 26 << " COMMAND " << 0x3E << 2 << 14 << "FTTFF";
+        QTest::newRow("73 RESERVED27 not readable") << 31473 << 27 << " RESERVED27  " << 0x50 << 2 << 16 << "FFTFF";
+        QTest::newRow("73 REV___") << 31473 << 28 << " REV___" << 0x52 << 2 << 16 << "FTTFF";
+        QTest::newRow("73 YEAR_") << 31473 << 31 << " YEAR_" << 0x55 << 1 << 8 << "FTTFF";
+        QTest::newRow("73 RESERVED5C") << 31473 << 35 << " RESERVED5C  " << 0x5C << 4 << 16 << "FTTFF";
+        QTest::newRow("73 CHKSUMU") << 31473 << 41 << " CHKSUMU " << 0x65 << 1 << 8 << "FTTFF";
     }
     void rows()
     {
         QFETCH(int, product);
         QFETCH(int, row);
-        QFETCH(QString, flags);
-        product == 31470 ? BuildTable31470() : BuildTable31473();
-        QFETCH(QString, label);
-        QFETCH(int, addr);
-        QFETCH(int, bytes);
-        QFETCH(int, readLen);
+        Build(product);
         const RegisterEntry& e = RegisterTable[row];
-        QCOMPARE(e.Label, label);
-        QCOMPARE(int(e.BaseAddr), addr);
-        QCOMPARE(int(e.NumBytes), bytes);
-        QCOMPARE(int(e.ReadLen), readLen);
-        const VBool want[5] = {flags[0] == 'T' ? VTrue : VFalse, flags[1] == 'T' ? VTrue : VFalse,
-                               flags[2] == 'T' ? VTrue : VFalse, flags[3] == 'T' ? VTrue : VFalse,
-                               flags[4] == 'T' ? VTrue : VFalse};
-        QCOMPARE(e.TwosCompl, want[0]);
-        QCOMPARE(e.ReadFlag, want[1]);
-        QCOMPARE(e.WriteFlag, want[2]);
-        QCOMPARE(e.ECflag, want[3]);
-        QCOMPARE(e.NDflag, want[4]);
+        auto flag = [](VBool b) { return QString(b == VTrue ? u'T' : b == VFalse ? u'F' : u'?'); };
+        QTEST(e.Label, "label");
+        QTEST(int(e.BaseAddr), "addr");
+        QTEST(int(e.NumBytes), "bytes");
+        QTEST(int(e.ReadLen), "readLen");
+        QTEST(flag(e.TwosCompl) + flag(e.ReadFlag) + flag(e.WriteFlag) + flag(e.ECflag) + flag(e.NDflag), "flags");
         QCOMPARE(e.Hidden, VFalse);
         QCOMPARE(e.AuxAddr, 0);
     }
@@ -107,13 +98,12 @@ private slots:
     {
         QFETCH(int, product);
         QFETCH(int, lastBuilt);
-        QFETCH(int, lastListed);
-        product == 31470 ? BuildTable31470() : BuildTable31473();
-        QCOMPARE(int(LastRegisterIndex), lastListed);
+        Build(product);
+        QTEST(int(LastRegisterIndex), "lastListed");
         for (int r = 0; r <= lastBuilt; ++r) {
             const RegisterEntry& e = RegisterTable[r];
             QVERIFY2(e.Label.startsWith(' ') && e.Label.size() > 3, qPrintable(QString::number(r)));
-            QVERIFY(e.ReadLen == 8 || e.ReadLen == 12 || e.ReadLen == 14 || e.ReadLen == 15 || e.ReadLen == 16);
+            QVERIFY(QList<int>({8, 12, 14, 15, 16}).contains(e.ReadLen));
             QVERIFY(e.RegScale != 0.0f);
             if (r > 0)
                 QVERIFY2(e.BaseAddr > RegisterTable[r - 1].BaseAddr, qPrintable(QString::number(r)));
@@ -123,25 +113,15 @@ private slots:
     void indexVariablesPerProduct()
     {
         BuildTable31470();
-        QCOMPARE(int(idxCOMMAND), 28);
-        QCOMPARE(int(idxKEYCODE), 36);
-        QCOMPARE(int(idxCAPT_BUF1), 10);
-        QCOMPARE(int(idxST_DELTA), 29);
-        QCOMPARE(int(idxreserved8), 4);
+        QCOMPARE((QList<int>{idxCOMMAND, idxKEYCODE, idxCAPT_BUF1, idxST_DELTA, idxreserved8}),
+                 (QList<int>{28, 36, 10, 29, 4}));
         BuildTable31473();
-        QCOMPARE(int(idxCOMMAND), 26);
-        QCOMPARE(int(idxKEYCODE), 27);
-        QCOMPARE(int(idxCAPT_BUF1), 9);
-        QCOMPARE(int(idxNULL_CNT), 24);
-        QCOMPARE(int(idxCHKSUMU), 41);
-        // Roles the tri-axis product lacks keep the single-axis rows.
-        QCOMPARE(int(idxST_DELTA), 29);
-        QCOMPARE(int(idxreserved8), 4);
-        QCOMPARE(int(idxX_OUT), 32);
+        QCOMPARE((QList<int>{idxCOMMAND, idxKEYCODE, idxCAPT_BUF1, idxNULL_CNT, idxCHKSUMU}),
+                 (QList<int>{26, 27, 9, 24, 41}));
+        // Roles one product lacks keep the other product's rows.
+        QCOMPARE((QList<int>{idxST_DELTA, idxreserved8, idxX_OUT}), (QList<int>{29, 4, 32}));
         BuildTable31470();
-        // ... and the other way round.
-        QCOMPARE(int(idxNULL_CNT), 24);
-        QCOMPARE(int(idxSIGNTRL), 36);
+        QCOMPARE((QList<int>{idxNULL_CNT, idxSIGNTRL}), (QList<int>{24, 36}));
     }
 
     void singleAxisRowsSurviveSwitchToTriAxis()
@@ -152,6 +132,32 @@ private slots:
         QCOMPARE(int(RegisterTable[42].BaseAddr), 0x58);
         QCOMPARE(RegisterTable[43].Label, QStringLiteral(" SCRATCH_B "));
         QCOMPARE(RegisterTable[44].Label, QString());
+    }
+
+    // A listing line: name cut to eleven and right-trimmed (short ones padded), hex address,
+    // the low four hex digits of the value.
+    void listingLines_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<int>("addr");
+        QTest::addColumn<int>("raw");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("cut to eleven") << " CAPT_SUPPLY " << 0x0A << 0x0A91 << " CAPT_SUPPL     \tA\t0A91\r\n";
+        QTest::newRow("trailing blank removed") << " X_NULL  " << 2 << -5 << " X_NULL     \t2\tFFFB\r\n";
+        QTest::newRow("exactly eleven kept") << " CAPT_PEAK_X " << 0x0E << 0 << " CAPT_PEAK_     \tE\t0000\r\n";
+        QTest::newRow("underscores kept") << " REV___" << 0x52 << 0xA2B5 << " REV___     \t52\tA2B5\r\n";
+        QTest::newRow("short gets six underscores") << " AB" << 0x58 << 26 << " AB______     \t58\t001A\r\n";
+        QTest::newRow("short cut after padding") << "ABCD" << 0 << 0x12345 << "ABCD______     \t0\t2345\r\n";
+        QTest::newRow("empty") << "" << 0 << 0 << "______     \t0\t0000\r\n";
+    }
+    void listingLines()
+    {
+        QFETCH(QString, label);
+        QFETCH(int, addr);
+        QFETCH(int, raw);
+        QTEST(RegisterListing::Line(label, addr, raw), "line");
+        QCOMPARE(RegisterListing::HeaderLines(),
+                 QStringLiteral("Name\t\tAddr\tHex\r\n--------------------\t---------\t---------\r\n"));
     }
 };
 

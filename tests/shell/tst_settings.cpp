@@ -17,6 +17,7 @@ class TestSettings : public QObject {
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
+    static QList<int> state() { return {InterfaceType, PortAddress, ProductNumber}; }
 
 private slots:
     void init()
@@ -31,154 +32,123 @@ private slots:
     void readSettings_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("iface");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<int>("product");
-        QTest::newRow("as written") << QByteArray("Interface =  2 \r\nPort Address =  888 \r\nProductNumber =  31470 \r\n") << 2 << 888 << 31470;
-        QTest::newRow("empty file") << QByteArray() << 0 << 0 << 0;
-        QTest::newRow("product only") << QByteArray("ProductNumber =  31470 \r\n") << 0 << 0 << 31470;
-        QTest::newRow("no spaces around = cuts a character") << QByteArray("Interface=2\r\n") << 0 << 0 << 0;
-        QTest::newRow("keys are case-sensitive") << QByteArray("interface =  2 \r\n") << 0 << 0 << 0;
-        QTest::newRow("last key wins") << QByteArray("Interface =  1 \r\nInterface =  2 \r\n") << 2 << 0 << 0;
-        QTest::newRow("order does not matter") << QByteArray("ProductNumber = 31473\r\nInterface = 1\r\n") << 1 << 0 << 31473;
-        QTest::newRow("comma separates fields") << QByteArray("Interface = 2,Port Address = -5\r\n") << 2 << -5 << 0;
-        QTest::newRow("quoted field") << QByteArray("\"Interface = 1\"\r\n") << 1 << 0 << 0;
-        QTest::newRow("LF only") << QByteArray("Interface = 2\nPort Address = 888\n") << 2 << 888 << 0;
-        QTest::newRow("no = ignored") << QByteArray("Interface 2\r\n") << 0 << 0 << 0;
-        QTest::newRow("non-numeric ignored") << QByteArray("Interface = two\r\n") << 0 << 0 << 0;
-        QTest::newRow("out of 16-bit range ignored") << QByteArray("Port Address = 70000\r\n") << 0 << 0 << 0;
-        QTest::newRow("binary garbage") << QByteArray("\x00\xff\x01=\x02\r\n\x7f", 9) << 0 << 0 << 0;
+        QTest::addColumn<QList<int>>("expected"); // interface, port, product
+        QTest::newRow("as written") << QByteArray("Interface =  2 \r\nPort Address =  888 \r\nProductNumber =  31470 \r\n")
+                                    << QList<int>{2, 888, 31470};
+        QTest::newRow("empty file") << QByteArray() << QList<int>{0, 0, 0};
+        QTest::newRow("product only") << QByteArray("ProductNumber =  31470 \r\n") << QList<int>{0, 0, 31470};
+        QTest::newRow("no spaces around = cuts a character") << QByteArray("Interface=2\r\n") << QList<int>{0, 0, 0};
+        QTest::newRow("keys are case-sensitive") << QByteArray("interface =  2 \r\n") << QList<int>{0, 0, 0};
+        QTest::newRow("last key wins") << QByteArray("Interface =  1 \r\nInterface =  2 \r\n") << QList<int>{2, 0, 0};
+        QTest::newRow("order does not matter") << QByteArray("ProductNumber = 31473\r\nInterface = 1\r\n")
+                                               << QList<int>{1, 0, 31473};
+        QTest::newRow("comma separates fields") << QByteArray("Interface = 2,Port Address = -5\r\n") << QList<int>{2, -5, 0};
+        QTest::newRow("quoted field") << QByteArray("\"Interface = 1\"\r\n") << QList<int>{1, 0, 0};
+        QTest::newRow("LF only") << QByteArray("Interface = 2\nPort Address = 888\n") << QList<int>{2, 888, 0};
+        QTest::newRow("no = ignored") << QByteArray("Interface 2\r\n") << QList<int>{0, 0, 0};
+        QTest::newRow("non-numeric ignored") << QByteArray("Interface = two\r\n") << QList<int>{0, 0, 0};
+        QTest::newRow("out of 16-bit range ignored") << QByteArray("Port Address = 70000\r\n") << QList<int>{0, 0, 0};
+        QTest::newRow("binary garbage") << QByteArray("\x00\xff\x01=\x02\r\n\x7f", 9) << QList<int>{0, 0, 0};
     }
     void readSettings()
     {
         QFETCH(QByteArray, file);
         writeFile(file);
         ReadSettings(path());
-        QFETCH(int, iface);
-        QFETCH(int, port);
-        QFETCH(int, product);
-        QCOMPARE(int(InterfaceType), iface);
-        QCOMPARE(int(PortAddress), port);
-        QCOMPARE(int(ProductNumber), product);
+        QTEST(state(), "expected");
     }
 
-    void missingFileKeepsDefaults()
-    {
-        InterfaceType = 0;
-        ReadSettings(path());
-        QCOMPARE(int(InterfaceType), 0);
-        QCOMPARE(int(ProductNumber), 0);
-        LoadStateAndTables(path());
-        QCOMPARE(int(ProductNumber), 31473);
-        QCOMPARE(int(m470Reg::LastRegisterIndex), 34);
-        QVERIFY(sbtest::Messages().isEmpty());
-    }
-
-    // Whatever sits where the settings file should be, start-up goes on with defaults and
-    // exit writes a valid file wherever a file can be written.
-    void unusableSettingsFile_data()
+    // Start-up: whatever sits where the settings file should be, it goes on with defaults,
+    // and exit writes a valid file wherever a file can be written.
+    void startup_data()
     {
         QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("product");
+        QTest::addColumn<int>("lastIndex");
         QTest::addColumn<bool>("writable");
-        QTest::newRow("huge garbage") << "huge" << true;
-        QTest::newRow("unreadable") << "unreadable" << true;
-        QTest::newRow("directory") << "directory" << false;
-        QTest::newRow("symlink loop") << "loop" << true;
+        QTest::newRow("missing") << "missing" << 31473 << 34 << true;
+        QTest::newRow("single axis stored") << "31470" << 31470 << 26 << true;
+        QTest::newRow("invalid product") << "invalid" << 5 << 0 << true;
+        QTest::newRow("huge garbage") << "huge" << 31473 << 34 << true;
+        QTest::newRow("unreadable") << "unreadable" << 31473 << 34 << true;
+        QTest::newRow("directory") << "directory" << 31473 << 34 << false;
+        QTest::newRow("symlink loop") << "loop" << 31473 << 34 << true;
     }
-    void unusableSettingsFile()
+    void startup()
     {
         QFETCH(QString, kind);
+        QFETCH(int, product);
+        QFETCH(int, lastIndex);
         QFETCH(bool, writable);
-        if (kind == QLatin1String("huge")) {
+        if (kind == "31470") {
+            writeFile("ProductNumber =  31470 \r\n");
+        } else if (kind == "invalid") {
+            writeFile("ProductNumber =  5 \r\n");
+        } else if (kind == "huge") {
             // Binary noise, then a valid line past the part that is read.
             QByteArray noise(3 << 20, '\0');
             for (qsizetype i = 0; i < noise.size(); ++i)
                 noise[i] = char((i * 7919) >> 3);
             writeFile(noise + "\r\nInterface =  2 \r\n");
-        } else if (kind == QLatin1String("unreadable")) {
+        } else if (kind == "unreadable") {
             writeFile("Interface =  1 \r\n");
             QFile::setPermissions(path(), QFileDevice::WriteOwner);
             if (QFile f(path()); f.open(QIODevice::ReadOnly))
                 QSKIP("permissions do not bind this user (root)");
-        } else if (kind == QLatin1String("directory")) {
+        } else if (kind == "directory") {
             QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("CommPort.cfg")));
-        } else {
+        } else if (kind == "loop") {
             QVERIFY(QFile::link(path(), path()));
         }
+        m470Reg::LastRegisterIndex = 0;
         LoadStateAndTables(path());
-        QCOMPARE(int(InterfaceType), 0);
-        QCOMPARE(int(ProductNumber), 31473);
-        QCOMPARE(int(m470Reg::LastRegisterIndex), 34);
+        QCOMPARE(state(), (QList<int>{0, 0, product}));
+        QCOMPARE(int(m470Reg::LastRegisterIndex), lastIndex);
+        if (kind == "invalid") {
+            QCOMPARE(sbtest::Messages().size(), 1);
+            const MessageRequest m = sbtest::Messages().first();
+            QCOMPARE(m.text, QStringLiteral("error Module1 ProductNumber = 5\r\n is not valid"));
+            QCOMPARE(m.icon, MsgIcon::Critical);
+            QCOMPARE(m.title, QStringLiteral("Sensor Bench"));
+            return;
+        }
         QVERIFY(sbtest::Messages().isEmpty());
 
         InterfaceType = 2;
         QCOMPARE(WriteSettings(path()), writable);
         if (writable) {
-            InterfaceType = 0;
-            ProductNumber = 0;
+            InterfaceType = ProductNumber = 0;
             ReadSettings(path());
-            QCOMPARE(int(InterfaceType), 2);
-            QCOMPARE(int(ProductNumber), 31473);
+            QCOMPARE(state(), (QList<int>{2, 0, product}));
         }
         QDir(dir.path()).rmdir(QStringLiteral("CommPort.cfg"));
-        QFile::remove(path());
-    }
-
-    void startupTableFollowsStoredProduct()
-    {
-        writeFile("ProductNumber =  31470 \r\n");
-        LoadStateAndTables(path());
-        QCOMPARE(int(m470Reg::LastRegisterIndex), 26);
-        QCOMPARE(int(InterfaceType), 0);
-    }
-
-    void invalidProductShowsMessageOnce()
-    {
-        BuildTable31473();
-        writeFile("ProductNumber =  5 \r\n");
-        LoadStateAndTables(path());
-        QCOMPARE(sbtest::Messages().size(), 1);
-        const MessageRequest m = sbtest::Messages().first();
-        QCOMPARE(m.text, QStringLiteral("error Module1 ProductNumber = 5\r\n is not valid"));
-        QCOMPARE(m.icon, MsgIcon::Critical);
-        QCOMPARE(m.title, QStringLiteral("Sensor Bench"));
-        QCOMPARE(int(ProductNumber), 5);
     }
 
     void writeBytes_data()
     {
-        QTest::addColumn<int>("iface");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<int>("product");
+        QTest::addColumn<QList<int>>("values"); // interface, port, product
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("usb") << 2 << 0 << 31473
+        QTest::newRow("usb") << QList<int>{2, 0, 31473}
                              << QByteArray("Interface =  2 \r\nPort Address =  0 \r\nProductNumber =  31473 \r\n");
-        QTest::newRow("port 378") << 1 << 888 << 31470
+        QTest::newRow("port 378") << QList<int>{1, 888, 31470}
                                   << QByteArray("Interface =  1 \r\nPort Address =  888 \r\nProductNumber =  31470 \r\n");
-        QTest::newRow("negative") << 0 << -32768 << 31473
+        QTest::newRow("negative") << QList<int>{0, -32768, 31473}
                                   << QByteArray("Interface =  0 \r\nPort Address = -32768 \r\nProductNumber =  31473 \r\n");
     }
     void writeBytes()
     {
-        QFETCH(int, iface);
-        QFETCH(int, port);
-        QFETCH(int, product);
-        InterfaceType = int16_t(iface);
-        PortAddress = int16_t(port);
-        ProductNumber = int16_t(product);
+        QFETCH(QList<int>, values);
+        InterfaceType = int16_t(values[0]);
+        PortAddress = int16_t(values[1]);
+        ProductNumber = int16_t(values[2]);
         QVERIFY(WriteSettings(path()));
         QFile f(path());
         QVERIFY(f.open(QIODevice::ReadOnly));
-        QFETCH(QByteArray, bytes);
-        QCOMPARE(f.readAll(), bytes);
+        QTEST(f.readAll(), "bytes");
         // What is written reads back to the same state.
-        InterfaceType = 9;
-        PortAddress = 9;
-        ProductNumber = 9;
+        InterfaceType = PortAddress = ProductNumber = 9;
         ReadSettings(path());
-        QCOMPARE(int(InterfaceType), iface);
-        QCOMPARE(int(PortAddress), port);
-        QCOMPARE(int(ProductNumber), product);
+        QCOMPARE(state(), values);
     }
 
     void unwritableLocationFailsQuietly()
@@ -192,22 +162,20 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("asLong");
         QTest::addColumn<int>("asInteger");
-        QTest::newRow("378") << QString("378") << 888 << 888;
-        QTest::newRow("FFFF") << QString("FFFF") << 65535 << -1;
-        QTest::newRow("ffff lower case") << QString("ffff") << 65535 << -1;
-        QTest::newRow("empty") << QString("") << 0 << 0;
-        QTest::newRow("last four digits") << QString("1A2B5") << 0xA2B5 << int(int16_t(0xA2B5));
-        QTest::newRow("non-hex counts 0") << QString("1G2") << 0x102 << 0x102;
-        QTest::newRow("8000") << QString("8000") << 32768 << -32768;
-        QTest::newRow("7FFF") << QString("7FFF") << 32767 << 32767;
+        QTest::newRow("378") << "378" << 888 << 888;
+        QTest::newRow("FFFF") << "FFFF" << 65535 << -1;
+        QTest::newRow("ffff lower case") << "ffff" << 65535 << -1;
+        QTest::newRow("empty") << "" << 0 << 0;
+        QTest::newRow("last four digits") << "1A2B5" << 0xA2B5 << int(int16_t(0xA2B5));
+        QTest::newRow("non-hex counts 0") << "1G2" << 0x102 << 0x102;
+        QTest::newRow("8000") << "8000" << 32768 << -32768;
+        QTest::newRow("7FFF") << "7FFF" << 32767 << 32767;
     }
     void hexConversions()
     {
         QFETCH(QString, text);
-        QFETCH(int, asLong);
-        QFETCH(int, asInteger);
-        QCOMPARE(int(HexToLong(text)), asLong);
-        QCOMPARE(int(HexToInteger(text)), asInteger);
+        QTEST(int(HexToLong(text)), "asLong");
+        QTEST(int(HexToInteger(text)), "asInteger");
     }
 };
 
