@@ -1,27 +1,16 @@
-// The spectrum view, the statistics panel, exports, and a capture on the virtual board.
-#include "TestSupport.h"
-#include "analysis/AnalysisPanelWidget.h"
-#include "analysis/SampleRate.h"
+// The spectrum view, the statistics panel, exports, the views in the main window, and captures
+// on the virtual board.
+#include "../capture/CaptureTestBench.h"
 #include "analysis/AmplitudeSpectrumWidget.h"
+#include "analysis/AnalysisPanelWidget.h"
+#include "analysis/GuiAnalysis.h"
+#include "analysis/SampleRate.h"
 #include "capture/BufferReadout.h"
-#include "capture/CaptureRecord.h"
-#include "capture/DataPlotWidget.h"
-#include "device/EzUsb.h"
-#include "device/Spi_mod.h"
-#include "registers/m470Reg.h"
-#include "shell/Module1.h"
-#include "sim/Board.h"
-#include "sim/SensorModel.h"
-#include "sim/SignalModel.h"
 
-#include <QApplication>
-#include <QCheckBox>
 #include <QClipboard>
-#include <QComboBox>
-#include <QImage>
-#include <QLabel>
-#include <QPushButton>
+#include <QMenuBar>
 #include <QSvgRenderer>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -46,6 +35,7 @@ void FillSines(double fs, const std::array<double, 3>& hz, const std::array<doub
 class tst_analysisviews : public QObject {
     Q_OBJECT
 
+    QTemporaryDir dir;
     analysis::RecordView view;
     sim::ManualClock clock;
 
@@ -57,33 +47,31 @@ class tst_analysisviews : public QObject {
         return panel;
     }
 
-    // A manual capture on a fresh virtual board with the default machine signal (no impacts), read out.
-    sim::SignalModel& CaptureOnBoard(int product, int avg)
+    // 500, 1000 and 250 Hz at 1, 0.5 and 0.25 g, sampled at 4 kHz.
+    void ThreeTones()
     {
-        Module1::InitialiseState();
-        Module1::ProductNumber = static_cast<int16_t>(product);
-        if (product == 31470)
-            BuildTable31470();
-        else
-            BuildTable31473();
-        sim::Board& board = sim::Install(1, 0);
-        board.SetClock(clock.AsClock());
-        SelectFirstUsbCard();
-        Module1::InterfaceType = 2;
-        sim::SignalModel& signal = board.Sensor().Signal();
-        signal = sim::SignalModel::Default(product);
-        signal.axis[0].impacts = {};
+        view.avgExponent = 4;
+        FillSines(4000, {500, 1000, 250}, {1.0, 0.5, 0.25});
+    }
 
+    // The default machine signal without impacts on the sensor, and a manual capture of it
+    // taken (not yet read out).
+    sim::SignalModel& CaptureOnBoard(sim::Board& board, int avg)
+    {
+        board.SetClock(clock.AsClock());
+        sim::SignalModel& signal = board.Sensor().Signal();
+        signal = sim::SignalModel::Default(Module1::ProductNumber);
+        signal.axis[0].impacts = {};
         WriteRegister(idxAVG_CNT, avg);
         WriteRegister(idxCOMMAND, 0x10);
-        WriteRegister(idxCOMMAND, 0x800); // manual capture
-        clock.Advance(sim::CaptureSeconds(product, avg, false) + 0.01);
-        BufferReadout::ReadCaptureRecord();
-
+        WriteRegister(idxCOMMAND, 0x800);
+        clock.Advance(sim::CaptureSeconds(Module1::ProductNumber, avg, false) + 0.01);
         return signal;
     }
 
 private slots:
+    void initTestCase() { QVERIFY(QDir::setCurrent(dir.path())); }
+    void cleanupTestCase() { frmForm1::destroyInstance(); }
     void init()
     {
         view = {};
@@ -92,8 +80,7 @@ private slots:
 
     void spectrumShowsTickedChannelsAndResolution()
     {
-        view.avgExponent = 4; // 4000 Hz
-        FillSines(4000, {500, 1000, 250}, {1.0, 0.5, 0.25});
+        ThreeTones();
         SpectrumWidget w;
         w.resize(800, 400);
         w.SetRecord(view);
@@ -126,8 +113,7 @@ private slots:
 
     void cursorAndMarkersRead_data()
     {
-        QTest::addColumn<bool>("log");
-        QTest::addColumn<QString>("cursor");
+        tb::Columns<bool, QString>({"log", "cursor"});
         QTest::newRow("linear") << false << "Cursor: 500.0 Hz  X acc 1 g, Y acc";
         QTest::newRow("log") << true << "Cursor: 500.0 Hz  X acc 0.0 dB, Y acc";
     }
@@ -135,8 +121,7 @@ private slots:
     {
         QFETCH(bool, log);
         QFETCH(QString, cursor);
-        view.avgExponent = 4;
-        FillSines(4000, {500, 1000, 250}, {1.0, 0.5, 0.25});
+        ThreeTones();
         SpectrumWidget w;
         w.resize(800, 400);
         w.SetRecord(view);
@@ -212,8 +197,7 @@ private slots:
 
     void exportsOpen()
     {
-        view.avgExponent = 4;
-        FillSines(4000, {500, 1000, 250}, {1.0, 0.5, 0.25});
+        ThreeTones();
         SpectrumWidget spectrum;
         spectrum.resize(700, 380);
         auto panel = MakePanel(&spectrum);
@@ -266,8 +250,7 @@ private slots:
     // A capture on the virtual board: each axis's dominant frequency is the tone the sensor feels.
     void virtualBoardDominantFrequency_data()
     {
-        QTest::addColumn<int>("product");
-        QTest::addColumn<int>("avg");
+        tb::Columns<int, int>({"product", "avg"});
         QTest::newRow("31473 avg 4") << 31473 << 2;
         QTest::newRow("31470 avg 8") << 31470 << 3;
     }
@@ -275,15 +258,12 @@ private slots:
     {
         QFETCH(int, product);
         QFETCH(int, avg);
-        sim::SignalModel& signal = CaptureOnBoard(product, avg);
-
-        ReadRegister(idxAVG_CNT);
-        analysis::RecordView v;
-        v.product = product;
-        v.avgExponent = static_cast<int>(Spi_mod::RegValue);
-        QCOMPARE(v.avgExponent, avg);
-        const double fs = analysis::SampleRate(product, v.avgExponent);
-        const auto peaks = analysis::DominantPeaks(v);
+        sim::SignalModel& signal = CaptureOnBoard(tb::UseUsbCard(product), avg);
+        BufferReadout::ReadCaptureRecord();
+        view.product = product;
+        view.avgExponent = avg;
+        const double fs = analysis::SampleRate(product, avg);
+        const auto peaks = analysis::DominantPeaks(view);
         QCOMPARE(int(peaks.size()), 3);
         for (size_t axis = 0; axis < 3; ++axis) {
             // The strongest configured tone of the axis.
@@ -298,9 +278,40 @@ private slots:
         }
     }
 
+    // The views in the main window: a tab beside the time plot, a menu, a refresh after every read-out.
+    void mainWindowTabMenuAndRefresh()
+    {
+        frmForm1* w = tb::OpenMainWindow();
+        auto* tabs = w->findChild<QTabWidget*>(QStringLiteral("tabPlots"));
+        QVERIFY(tabs);
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->tabText(0), QStringLiteral("Time"));
+        QCOMPARE(tabs->widget(0), static_cast<QWidget*>(w->FrameDataPLot));
+        QCOMPARE(tabs->tabText(1), QStringLiteral("Spectrum"));
+        QStringList menus;
+        for (QAction* a : w->menuBar()->actions())
+            menus << a->text();
+        QCOMPARE(menus.indexOf("&Analysis") + 1, menus.indexOf("E&xit"));
+
+        w->ComboAVG->setCurrentIndex(2);
+        w->ComboAVG_Click(); // writes AVG_CNT = 2
+        CaptureOnBoard(*sim::CurrentBoard(), 2);
+        w->ReadCaptureBuffer();
+        AnalysisPanelWidget* panel = GuiAnalysis::Panel(w);
+        QCOMPARE(panel->tblStats->rowCount(), 3);
+        const double expected[3] = {1210, 790, 2450};
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(std::abs(panel->Stats()[static_cast<size_t>(i)].dominantHz - expected[i]) <= 16000.0 / 1024,
+                     qPrintable(panel->tblStats->item(i, 6)->text()));
+        QCOMPARE(GuiAnalysis::Spectrum(w)->SampleRate(), 16000.0);
+        QVERIFY(w->FrameDataPLot->picture1->StrokeCount() > 0); // the time plot drew as before
+    }
+
+    // With SB_DOCS_SCREENSHOTS set, saves docs/analysis-spectrum.png there.
     void screenshot()
     {
-        CaptureOnBoard(31473, 2);
+        CaptureOnBoard(tb::UseUsbCard(31473), 2);
+        BufferReadout::ReadCaptureRecord();
         view.avgExponent = 2;
         SpectrumWidget w;
         w.resize(960, 520);
@@ -310,11 +321,9 @@ private slots:
         w.show();
         QTest::mouseMove(w.canvas, QPoint(int(w.canvas->PixelOf(1210, w.canvas->width())), 120));
         QVERIFY(w.lblCursor->text().startsWith("Cursor: 1203.1 Hz") || w.lblCursor->text().startsWith("Cursor: 1218.8 Hz"));
-        const QImage shot = w.grab().toImage();
-        QVERIFY(!shot.isNull());
         const QString docs = qEnvironmentVariable("SB_DOCS_SCREENSHOTS");
         if (!docs.isEmpty())
-            QVERIFY(shot.save(docs + QStringLiteral("/analysis-spectrum.png")));
+            QVERIFY(w.grab().save(docs + QStringLiteral("/analysis-spectrum.png")));
     }
 };
 

@@ -1,56 +1,20 @@
 // The batched read-out against the faithful one, at the wire of the virtual board.
-#include "TestSupport.h"
+#include "CaptureTestBench.h"
 #include "capture/BufferReadout.h"
-#include "capture/CaptureRecord.h"
 #include "capture/FastReadout.h"
-#include "capture/frmForm1.h"
-#include "device/EzUsb.h"
-#include "device/Spi_mod.h"
 #include "device/UsbSpiDrivers.h"
-#include "registers/m470Reg.h"
-#include "shell/Module1.h"
-#include "sim/Board.h"
-#include "sim/SensorModel.h"
-#include "sim/SignalModel.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QTemporaryDir>
-#include <array>
-#include <vector>
 
 using namespace m470Reg;
-
-namespace {
-constexpr int kCmdTransfer = 13;
+using tb::Mosi;
 
 struct Record {
     std::array<std::array<double, 1025>, 3> values{}, raws{};
     int32_t lastRaw = 0;
     float lastValue = 0;
 };
-
-Record Take()
-{
-    using namespace CaptureRecord;
-    return {{BufValue1, BufValue2, BufValue3}, {BufRaw1, BufRaw2, BufRaw3}, Spi_mod::RegRaw, Spi_mod::RegValue};
-}
-
-void Wipe()
-{
-    using namespace CaptureRecord;
-    for (auto* a : {&BufValue1, &BufValue2, &BufValue3, &BufRaw1, &BufRaw2, &BufRaw3})
-        a->fill(-12345.0);
-}
-
-std::vector<uint16_t> Mosi(const std::vector<sim::SpiFrame>& frames)
-{
-    std::vector<uint16_t> m;
-    for (const auto& f : frames)
-        m.push_back(f.mosi);
-    return m;
-}
-} // namespace
 
 class tst_fastreadout : public QObject {
     Q_OBJECT
@@ -63,19 +27,10 @@ class tst_fastreadout : public QObject {
     // A finished capture in the sensor's buffers, read over the USB card.
     void Capture(int product, int ctrl)
     {
-        Module1::InitialiseState();
-        Module1::ProductNumber = static_cast<int16_t>(product);
-        Module1::PortAddress = 0x378;
-        product == sim::kProduct31470 ? BuildTable31470() : BuildTable31473();
-        clock.Set(0.0);
-        board = &sim::Install(1, 0);
-        board->SetClock(clock.AsClock());
+        board = &tb::UseUsbCard(product, &clock);
         Sensor().SetMinFrameGap(sim::kMinFrameGapSeconds);
         for (auto& axis : Sensor().Signal().axis)
             axis.noise = 0.4;
-        SelectFirstUsbCard();
-        QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
-        Module1::InterfaceType = 2;
         SetupSpi(uint8_t{40}); // the user's delay, to be kept
         WriteRegister(idxCAPT_CTRL, ctrl);
         WriteRegister(idxCOMMAND, 0x10);
@@ -89,18 +44,20 @@ class tst_fastreadout : public QObject {
 
     Record Read(bool fast)
     {
+        using namespace CaptureRecord;
+        for (auto* a : {&BufValue1, &BufValue2, &BufValue3, &BufRaw1, &BufRaw2, &BufRaw3})
+            a->fill(-12345.0);
         FastReadout::Enabled = fast;
-        Wipe();
         BufferReadout::ReadCaptureRecord();
         FastReadout::Enabled = false;
-        return Take();
+        return {{BufValue1, BufValue2, BufValue3}, {BufRaw1, BufRaw2, BufRaw3}, Spi_mod::RegRaw, Spi_mod::RegValue};
     }
 
     int Transfers() const
     {
         int n = 0;
         for (const auto& m : board->Card(0).Messages())
-            n += !m.empty() && m[0] == kCmdTransfer;
+            n += !m.empty() && m[0] == 13; // transfer command
         return n;
     }
 
@@ -115,13 +72,11 @@ private slots:
 
     void sameRecordAsFaithful_data()
     {
-        QTest::addColumn<int>("product");
-        QTest::addColumn<int>("ctrl");
+        tb::Columns<int, int>({"product", "ctrl"});
         QTest::newRow("31470") << 31470 << 0x00;
         QTest::newRow("31473") << 31473 << 0x00;
         QTest::newRow("31473 extended") << 31473 << 0x010C;
     }
-
     void sameRecordAsFaithful()
     {
         QFETCH(int, product);
@@ -206,15 +161,10 @@ private slots:
         QCOMPARE(Transfers(), 0);
     }
 
-
     void checkBoxIsTheOption()
     {
         auto box = [] {
-            frmForm1::destroyInstance();
-            sim::Install(1);
-            Module1::InitialiseState();
-            Module1::InterfaceType = 2;
-            for (QCheckBox* b : frmForm1::instance()->findChildren<QCheckBox*>())
+            for (QCheckBox* b : tb::OpenMainWindow()->findChildren<QCheckBox*>())
                 if (b->text() == QStringLiteral("Fast read-out"))
                     return b;
             return static_cast<QCheckBox*>(nullptr);

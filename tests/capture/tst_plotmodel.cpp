@@ -1,7 +1,7 @@
 // The plot's window arithmetic, scale cycle, trace arrays and cursor/number texts, without widgets.
+#include "../sim/SimTestBench.h"
 #include "capture/BufferReadout.h"
 #include "capture/PlotModel.h"
-#include "TestSupport.h"
 
 using namespace PlotModel;
 
@@ -12,13 +12,8 @@ private slots:
 
     void hScaleStep_data()
     {
-        QTest::addColumn<int>("maxIndex");
-        QTest::addColumn<int>("start");
-        QTest::addColumn<int>("span");
-        QTest::addColumn<int>("dir");
-        QTest::addColumn<int>("spanAfter");
-        QTest::addColumn<int>("dirAfter");
-        QTest::addColumn<int>("startAfter");
+        tb::Columns<int, int, int, int, int, int, int>(
+            {"maxIndex", "start", "span", "dir", "spanAfter", "dirAfter", "startAfter"});
         QTest::newRow("20 - rounds to 19, clamped, stops") << 1023 << 0 << 20 << -1 << 20 << 0 << 0;
         QTest::newRow("20 + grows to 21") << 1023 << 0 << 20 << 1 << 21 << 1 << 0;
         QTest::newRow("21 - back to 20, goes on") << 1023 << 0 << 21 << -1 << 20 << -1 << 0;
@@ -62,11 +57,7 @@ private slots:
 
     void cursorText_data()
     {
-        QTest::addColumn<double>("x");
-        QTest::addColumn<double>("y");
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("xText");
-        QTest::addColumn<QString>("yText");
+        tb::Columns<double, double, QString, QString, QString>({"x", "y", "locale", "xText", "yText"});
         QTest::newRow("halves down to even") << 2.5 << 0.25 << "C" << "2" << "0.2";
         QTest::newRow("halves up to even") << 3.5 << 0.35 << "C" << "4" << "0.4";
         QTest::newRow("negative half") << -0.5 << -0.25 << "C" << "0" << "-0.2";
@@ -86,9 +77,7 @@ private slots:
 
     void readingFormat_data()
     {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("text");
+        tb::Columns<double, QString, QString>({"value", "locale", "text"});
         QTest::newRow("zero keeps one decimal") << 0.0 << "C" << "0.0";
         QTest::newRow("whole") << 25.0 << "C" << "25.0";
         QTest::newRow("trailing zeros go") << 3.25 << "C" << "3.25";

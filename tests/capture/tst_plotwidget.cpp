@@ -1,22 +1,11 @@
 // The "Data Plot" frame on the virtual board: layouts, scale, offsets, press-and-hold, cursor.
-#include "TestSupport.h"
-#include "capture/CaptureRecord.h"
-#include "capture/DataPlotWidget.h"
-#include "device/EzUsb.h"
-#include "registers/m470Reg.h"
-#include "shell/Module1.h"
-#include "sim/Board.h"
-#include "sim/SensorModel.h"
-
-#include <QCheckBox>
+#include "CaptureTestBench.h"
 #include <QFrame>
-#include <QLabel>
-#include <QPushButton>
 #include <QScrollBar>
 #include <memory>
 
 namespace {
-constexpr uint16_t kCaptCtrlRead = sim::reg::CAPT_CTRL << 8;
+constexpr uint16_t kCaptCtrlRead = tb::Rd(sim::reg::CAPT_CTRL);
 
 // Rows of one image column that are not background, darkest first.
 struct Ink {
@@ -54,13 +43,7 @@ class TestPlotWidget : public QObject {
     std::unique_ptr<DataPlotWidget> plot;
 
     sim::VirtualSensor& Sensor() { return board->Sensor(); }
-    int CaptCtrlReads()
-    {
-        int n = 0;
-        for (const sim::SpiFrame& f : Sensor().Frames())
-            n += f.mosi == kCaptCtrlRead;
-        return n;
-    }
+    int CaptCtrlReads() { return tb::Count(Sensor().Frames(), kCaptCtrlRead); }
     void SetRecord(double v1, double v2, double v3)
     {
         CaptureRecord::BufValue1.fill(v1);
@@ -71,13 +54,7 @@ class TestPlotWidget : public QObject {
 private slots:
     void init()
     {
-        board = &sim::Install(1, 31473);
-        Module1::InitialiseState();
-        Module1::ProductNumber = 31473;
-        BuildTable31473();
-        SelectFirstUsbCard();
-        QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
-        Module1::InterfaceType = 2;
+        board = &tb::UseUsbCard(31473);
         SetRecord(0, 0, 0);
         plot = std::make_unique<DataPlotWidget>();
         plot->SetStartValues();
@@ -120,7 +97,6 @@ private slots:
     void tracesInTheirColoursAtTheirOffsets()
     {
         // Constant traces at 0 g, moved by their offset bars; scale 7 on 401 rows: 400/14 rows per g.
-        SetRecord(0, 0, 0);
         plot->VSosX->setValue(2);
         plot->VSosY->setValue(-3);
         QCOMPARE(plot->LblosX->text(), QStringLiteral("2"));
@@ -154,8 +130,7 @@ private slots:
 
     void extendedAndNormalLayouts_data()
     {
-        QTest::addColumn<int>("captCtrl");
-        QTest::addColumn<int>("axis");
+        tb::Columns<int, int>({"captCtrl", "axis"});
         QTest::newRow("Extended Time X") << 0x00C << 0;
         QTest::newRow("Extended Time Y") << 0x10C << 1;
         QTest::newRow("Extended Time Z, pre-trigger and filter bits") << 0x2BC << 2;
@@ -170,9 +145,7 @@ private slots:
         // A narrowed normal window first.
         plot->Plot.PlotSpan = 100;
         plot->Plot.PlotStart = 40;
-        CaptureRecord::BufValue1.fill(-1);
-        CaptureRecord::BufValue2.fill(0);
-        CaptureRecord::BufValue3.fill(1);
+        SetRecord(-1, 0, 1);
         bars[axis]->setValue(1);
 
         Sensor().Poke(sim::reg::CAPT_CTRL, static_cast<uint16_t>(captCtrl));
@@ -232,35 +205,26 @@ private slots:
 
     void heldScaleAndOffsetClamp_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("start");
-        QTest::addColumn<int>("span");
-        QTest::addColumn<int>("startAfter");
-        QTest::addColumn<int>("spanAfter");
-        QTest::addColumn<int>("redraws");
-        QTest::newRow("scale - at 20: 19 clamps to 20, one pass") << "scale-" << 0 << 20 << 0 << 20 << 1;
-        QTest::newRow("offset + at full span stops at once") << "offset+" << 0 << 1023 << 0 << 1023 << 1;
-        QTest::newRow("offset - at the left edge stops at once") << "offset-" << 0 << 500 << 0 << 500 << 1;
-        QTest::newRow("offset + runs to the right edge") << "offset+" << 400 << 500 << 523 << 500 << 7;
-        QTest::newRow("scale + from 20 grows to the whole record") << "scale+" << 0 << 20 << 0 << 1023 << 132;
+        // scale: the scale button, else the offset button
+        tb::Columns<bool, int, int, int, int, int, int>(
+            {"scale", "dir", "start", "span", "startAfter", "spanAfter", "redraws"});
+        QTest::newRow("scale - at 20: 19 clamps to 20, one pass") << true << -1 << 0 << 20 << 0 << 20 << 1;
+        QTest::newRow("offset + at full span stops at once") << false << 1 << 0 << 1023 << 0 << 1023 << 1;
+        QTest::newRow("offset - at the left edge stops at once") << false << -1 << 0 << 500 << 0 << 500 << 1;
+        QTest::newRow("offset + runs to the right edge") << false << 1 << 400 << 500 << 523 << 500 << 7;
+        QTest::newRow("scale + from 20 grows to the whole record") << true << 1 << 0 << 20 << 0 << 1023 << 132;
     }
     void heldScaleAndOffsetClamp()
     {
-        QFETCH(QString, button);
+        QFETCH(bool, scale);
+        QFETCH(int, dir);
         QFETCH(int, start);
         QFETCH(int, span);
         plot->Plot.PlotSpan = span;
         plot->Plot.PlotStart = static_cast<int16_t>(start);
         plot->PlotCaptureData(); // sets the window limits
         Sensor().ClearFrames();
-        if (button == "scale-")
-            plot->cmdHscale_MouseDown(-1);
-        else if (button == "scale+")
-            plot->cmdHscale_MouseDown(1);
-        else if (button == "offset+")
-            plot->cmdHoffset_MouseDown(1);
-        else
-            plot->cmdHoffset_MouseDown(-1);
+        scale ? plot->cmdHscale_MouseDown(dir) : plot->cmdHoffset_MouseDown(dir);
         // The loops end by themselves at a clamp, without a mouse release.
         QTEST(int(plot->Plot.PlotStart), "startAfter");
         QTEST(int(plot->Plot.PlotSpan), "spanAfter");
@@ -293,10 +257,7 @@ private slots:
 
     void cursorReadOut_data()
     {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QPointF>("pixel");
-        QTest::addColumn<QString>("sample");
-        QTest::addColumn<QString>("value");
+        tb::Columns<QString, QPointF, QString, QString>({"locale", "pixel", "sample", "value"});
         // 1024 x 401 pixels over samples 0..1023 and +7..-7 g.
         QTest::newRow("top left") << "C" << QPointF(0, 0) << "0" << "7.0";
         QTest::newRow("centre") << "C" << QPointF(511.5, 200) << "512" << "0.0";

@@ -1,17 +1,7 @@
 // "Interface" -> "Parallel Port...": the main window switches to the bit-banged port.
-#include "TestSupport.h"
-#include "capture/frmForm1.h"
-#include "device/EzUsb.h"
-#include "device/Spi_mod.h"
+#include "CaptureTestBench.h"
 #include "device/frmPort.h"
 #include "device/frmUSBselect.h"
-#include "registers/m470Reg.h"
-#include "shell/Module1.h"
-#include "sim/Board.h"
-
-#include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
 
 class TestPortMenu : public QObject {
@@ -23,14 +13,12 @@ class TestPortMenu : public QObject {
     // The main window with card 0 in use through the USB menu.
     void startOnUsb()
     {
-        frmForm1::destroyInstance();
         frmUSBselect::destroyInstance();
-        board = &sim::Install(1);
-        Module1::InitialiseState();
-        Module1::OsName = "WinXP";
-        EzUsb::SelectedUsbCard = {};
-        EzUsb::SelectedUsbCardIndex = -1;
-        w = frmForm1::instance();
+        w = tb::OpenMainWindow(0, 1, [] {
+            EzUsb::SelectedUsbCard = {};
+            EzUsb::SelectedUsbCardIndex = -1;
+        });
+        board = sim::CurrentBoard();
         sbtest::SetModalAction([](QWidget* shown) {
             if (auto* s = qobject_cast<frmUSBselect*>(shown))
                 s->cmdExit->click();

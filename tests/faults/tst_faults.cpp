@@ -1,35 +1,13 @@
 // Faults end to end on the virtual board: a card pulled or gone silent in the middle of a
 // capture read-out costs one message, no hang and no crash, and selecting the card again recovers.
-#include "TestSupport.h"
-#include "capture/CaptureRecord.h"
-#include "capture/frmForm1.h"
-#include "device/EzUsb.h"
+#include "../capture/CaptureTestBench.h"
 #include "device/FrameTrace.h"
-#include "device/Spi_mod.h"
-#include "registers/m470Reg.h"
-#include "shell/Module1.h"
-#include "sim/Board.h"
-
 #include <QElapsedTimer>
-#include <QPushButton>
 
 class TestFaults : public QObject {
     Q_OBJECT
     sim::Board* board = nullptr;
     frmForm1* w = nullptr;
-
-    void Open()
-    {
-        frmForm1::destroyInstance();
-        board = &sim::Install(1, 0);
-        Module1::InitialiseState();
-        Module1::InterfaceType = 2;
-        Module1::ProductNumber = 31473;
-        BuildTable31473();
-        w = frmForm1::instance();
-        QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
-        sbtest::ClearMessages();
-    }
 
     // Injects `fault` on the card after `frames` more frames have crossed the bus.
     void FaultAfter(int frames, std::function<void()> fault)
@@ -42,19 +20,21 @@ class TestFaults : public QObject {
     }
 
 private slots:
-    void init() { Open(); }
+    void init()
+    {
+        w = tb::OpenMainWindow();
+        board = sim::CurrentBoard();
+        QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
+    }
     void cleanup()
     {
         SetFrameTraceHook({});
         frmForm1::destroyInstance();
-        w = nullptr;
-        board = &sim::Install(1, 0);
     }
 
     void faultDuringReadOut_data()
     {
-        QTest::addColumn<bool>("silent");
-        QTest::addColumn<QString>("message");
+        tb::Columns<bool, QString>({"silent", "message"});
         QTest::newRow("card pulled") << false << "Error Writing SPI";
         QTest::newRow("card gone silent") << true << "Error Reading SPI";
     }
