@@ -13,14 +13,12 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QXmlStreamReader>
 #include <cmath>
 #include <numbers>
 
 using namespace m470Reg;
 
 namespace {
-
 void FillSines(double fs, const std::array<double, 3>& hz, const std::array<double, 3>& g)
 {
     std::array<std::array<double, 1025>*, 3> bufs = {&CaptureRecord::BufValue1, &CaptureRecord::BufValue2,
@@ -29,7 +27,6 @@ void FillSines(double fs, const std::array<double, 3>& hz, const std::array<doub
         for (int i = 0; i < 1024; ++i)
             (*bufs[c])[static_cast<size_t>(i)] = g[c] * std::sin(2 * std::numbers::pi * hz[c] * i / fs);
 }
-
 } // namespace
 
 class tst_analysisviews : public QObject {
@@ -211,17 +208,8 @@ private slots:
             const QString svg = dir.filePath("plot.svg");
             QVERIFY(AnalysisPanelWidget::ExportPng(w, png));
             QVERIFY(AnalysisPanelWidget::ExportSvg(w, svg));
-            const QImage img(png);
-            QVERIFY(!img.isNull());
-            QCOMPARE(img.width(), w->grab().width());
-            QSvgRenderer r(svg);
-            QVERIFY(r.isValid());
-            QFile f(svg);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            QXmlStreamReader xml(&f);
-            while (!xml.atEnd())
-                xml.readNext();
-            QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+            QCOMPARE(QImage(png).width(), w->grab().width());
+            QVERIFY(QSvgRenderer(svg).isValid());
         }
 
         // Through the menu actions, with the file name supplied instead of a dialog.

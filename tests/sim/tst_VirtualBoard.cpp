@@ -2,7 +2,6 @@
 #include "SimTestBench.h"
 #include "device/EzUsbDriver.h"
 #include "device/PortIo.h"
-#include <cstring>
 
 using tb::Rd;
 using tb::Wr;
@@ -16,30 +15,25 @@ uint16_t ReadReg(sim::VirtualSensor& s, int addr)
     return s.Transfer(Rd(addr));
 }
 
-bool Ioctl(int32_t h, uint32_t code, const Bytes& in, Bytes& out, uint32_t* moved)
-{
-    return CurrentEzUsbDriver()->IoControl(h, code, in.data(), static_cast<uint32_t>(in.size()), out.data(),
-                                           static_cast<uint32_t>(out.size()), moved);
-}
-
 // Pipe 0 sends to the card, pipe 1 reads its answer.
-bool Bulk(int32_t h, uint32_t pipe, Bytes& data, uint32_t* moved = nullptr)
+bool Bulk(int32_t h, uint32_t pipe, Bytes& data)
 {
-    uint32_t dummy = 0;
-    Bytes in(4);
-    std::memcpy(in.data(), &pipe, 4);
-    return Ioctl(h, ezusb::kIoctlBulkTransfer, in, data, moved ? moved : &dummy);
+    uint32_t moved = 0;
+    return CurrentEzUsbDriver()->IoControl(h, ezusb::kIoctlBulkTransfer, &pipe, 4, data.data(),
+                                           static_cast<uint32_t>(data.size()), &moved);
 }
 
-// A transfer command: command, channel, word count, then the words high byte first.
-Bytes Message(uint8_t cmd, uint8_t channel, const std::vector<uint16_t>& words)
+// A transfer command (command, channel, word count, words high byte first) and its answer in
+// `rx`: 2 when both went through, 1 when only the command was sent, 0 when not even that.
+int Transfer(int32_t h, uint8_t cmd, uint8_t channel, const std::vector<uint16_t>& words, Bytes& rx)
 {
     Bytes m{cmd, channel, static_cast<uint8_t>(words.size())};
     for (uint16_t w : words) {
         m.push_back(static_cast<uint8_t>(w >> 8));
         m.push_back(static_cast<uint8_t>(w & 0xFF));
     }
-    return m;
+    rx.assign(2 * words.size(), 0);
+    return !Bulk(h, 0, m) ? 0 : Bulk(h, 1, rx) ? 2 : 1;
 }
 
 // The port write sequences of the bit-banged transport.
@@ -81,28 +75,6 @@ class tst_VirtualBoard : public QObject {
     Q_OBJECT
 private slots:
     void init() { Module1::ProductNumber = 31473; }
-
-    void powerOnValues_data()
-    {
-        tb::Columns<int, double, int>({"product", "supplyScale", "supplyBits"});
-        QTest::newRow("31470") << 31470 << 0.00122 << 12;
-        QTest::newRow("31473") << 31473 << 5.0 / 4096 << 16;
-    }
-    void powerOnValues()
-    {
-        QFETCH(int, product);
-        QFETCH(double, supplyScale);
-        QFETCH(int, supplyBits);
-        sim::VirtualSensor& s = sim::Install(1, product).Sensor();
-        QCOMPARE(int(ReadReg(s, sim::reg::PROD_ID)), product);
-        const uint16_t supply = ReadReg(s, sim::reg::CAPT_SUPPLY) & ((1u << supplyBits) - 1);
-        QVERIFY(qAbs(supply * supplyScale - 3.3) < 0.05);
-        int temp = ReadReg(s, sim::reg::CAPT_TEMP) & 0xFFF;
-        if (temp & 0x800)
-            temp -= 0x1000;
-        QVERIFY(qAbs(625 - 0.47 * temp - 25.0) < 2.0);
-        QVERIFY(ReadReg(s, sim::reg::REV) != 0);
-    }
 
     void readsAndWritesAtTheWire()
     {
@@ -169,85 +141,25 @@ private slots:
         QCOMPARE(int(ReadReg(sim::Install(1, 31473).Sensor(), sim::reg::PROD_ID)), 31473);
     }
 
-    void commandsAnswerAsTheTableSays()
-    {
-        sim::Board& board = sim::Install(1);
-        const int32_t h = CurrentEzUsbDriver()->Open("Ezusb-0");
-        uint32_t moved = 0;
-        Bytes cmd{0}, answer(2), setDelay{11, 7}, setBits{12, 0x48}, read{1};
-        QVERIFY(Bulk(h, 0, cmd));
-        QVERIFY(Bulk(h, 1, answer, &moved));
-        QCOMPARE(int(moved), 2);
-        QCOMPARE(answer, (Bytes{2, 4}));
-        QVERIFY(Bulk(h, 0, setDelay));
-        QVERIFY(Bulk(h, 0, setBits));
-        // Commands 11 and 12 have no answer: a read now times out.
-        QVERIFY(!Bulk(h, 1, answer, &moved));
-        QCOMPARE(int(moved), 0);
-        QVERIFY(Bulk(h, 0, read));
-        QVERIFY(Bulk(h, 1, answer));
-        QCOMPARE(answer, (Bytes{7, 0x48}));
-        QCOMPARE(board.Card(0).Messages().size(), size_t(4));
-        QCOMPARE(board.Card(0).Messages()[1], setDelay);
-    }
-
     void transferReachesSensorOnChannelOneOnly()
     {
         sim::Board& board = sim::Install(2, 31473);
         sim::VirtualSensor& s = board.Sensor(1);
         s.Poke(sim::reg::SCRATCH_B, 0xA55A);
         const int32_t h = CurrentEzUsbDriver()->Open("Ezusb-1");
-        uint32_t moved = 0;
-        for (uint8_t cmd : {13, 14}) {
+        Bytes rx;
+        for (uint8_t cmd : {13, 14}) { // either polarity
             s.ClearFrames();
-            auto msg = Message(cmd, 1, {Rd(sim::reg::SCRATCH_B), Rd(sim::reg::SCRATCH_B)});
-            Bytes rx(4);
-            QVERIFY(Bulk(h, 0, msg));
-            QVERIFY(Bulk(h, 1, rx, &moved));
-            QCOMPARE(int(moved), 4);
-            QCOMPARE(rx[2], uint8_t(0xA5)); // high byte first
-            QCOMPARE(rx[3], uint8_t(0x5A));
+            QCOMPARE(Transfer(h, cmd, 1, {Rd(sim::reg::SCRATCH_B), Rd(sim::reg::SCRATCH_B)}, rx), 2);
+            QCOMPARE(rx[2] << 8 | rx[3], 0xA55A); // high byte first
             QCOMPARE(s.Frames().size(), size_t(2));
             QCOMPARE(int(board.Card(1).LastTransferCommand()), int(cmd));
         }
         s.ClearFrames();
-        auto other = Message(13, 3, {Rd(sim::reg::SCRATCH_B)});
-        Bytes rx(2);
-        QVERIFY(Bulk(h, 0, other));
-        QVERIFY(Bulk(h, 1, rx));
+        QCOMPARE(Transfer(h, 13, 3, {Rd(sim::reg::SCRATCH_B)}, rx), 2);
         QCOMPARE(rx, (Bytes{0xFF, 0xFF}));
         QVERIFY(s.Frames().empty());
         QVERIFY(board.Sensor(0).Frames().empty());
-    }
-
-    void faults_data()
-    {
-        tb::Columns<QString, bool, bool, bool, int, int>(
-            {"fault", "opens", "sendOk", "readOk", "bytesRead", "framesSeen"});
-        QTest::newRow("none") << "none" << true << true << true << 4 << 2;
-        QTest::newRow("unplugged") << "unplugged" << false << false << false << 0 << 0;
-        QTest::newRow("silent") << "silent" << true << true << false << 0 << 0;
-        QTest::newRow("short") << "short" << true << true << true << 2 << 2;
-    }
-    void faults()
-    {
-        QFETCH(QString, fault);
-        sim::Board& board = sim::Install(1);
-        const int32_t early = CurrentEzUsbDriver()->Open("Ezusb-0");
-        sim::VirtualCard& card = board.Card(0);
-        card.SetUnplugged(fault == "unplugged");
-        card.SetSilent(fault == "silent");
-        card.SetShortRead(fault == "short");
-        QTEST(CurrentEzUsbDriver()->Open("Ezusb-0") >= 1, "opens");
-        // A handle opened before the fault sees it too.
-        uint32_t moved = 99;
-        auto msg = Message(13, 1, {0x5600, 0x5600});
-        QTEST(Bulk(early, 0, msg, &moved), "sendOk");
-        Bytes rx(4);
-        moved = 99;
-        QTEST(Bulk(early, 1, rx, &moved), "readOk");
-        QTEST(int(moved), "bytesRead");
-        QTEST(int(board.Sensor().Frames().size()), "framesSeen");
     }
 
     void environmentFault_data()
@@ -274,13 +186,9 @@ private slots:
         sim::CurrentBoard()->Card(0).SetSilentTimeout(std::chrono::milliseconds(0));
         const int32_t h = CurrentEzUsbDriver()->Open("Ezusb-0");
         for (int n = 1; n <= 4; ++n) {
-            auto msg = Message(13, 1, {0x5600});
-            Bytes rx(2);
-            const bool sent = Bulk(h, 0, msg);
-            const bool read = sent && Bulk(h, 1, rx);
+            Bytes rx;
             const bool failed = failingMessage > 0 && n >= failingMessage;
-            QCOMPARE(sent, !failed || silent);
-            QCOMPARE(read, !failed);
+            QCOMPARE(Transfer(h, 13, 1, {0x5600}, rx), !failed ? 2 : silent ? 1 : 0);
         }
     }
 
@@ -348,10 +256,8 @@ private slots:
         QVERIFY(Bulk(h, 0, setDelay));
         // Back-to-back transfers: the card keeps its delay across them too.
         for (int round = 0; round < 3; ++round) {
-            auto msg = Message(13, 1, {Rd(sim::reg::SCRATCH_A), Rd(sim::reg::SCRATCH_A)});
-            Bytes rx(4);
-            QVERIFY(Bulk(h, 0, msg));
-            QVERIFY(Bulk(h, 1, rx));
+            Bytes rx;
+            QCOMPARE(Transfer(h, 13, 1, {Rd(sim::reg::SCRATCH_A), Rd(sim::reg::SCRATCH_A)}, rx), 2);
             QCOMPARE((rx[2] << 8 | rx[3]) == 0x1357, good);
         }
         const auto& f = s.Frames();
