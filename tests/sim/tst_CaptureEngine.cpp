@@ -1,44 +1,21 @@
 // The virtual sensor's capture engine and command actions, driven the way the program
 // drives them: WriteRegister/ReadRegister over the virtual USB-SPI card.
 #include "SimTestBench.h"
+#include "analysis/Statistics.h"
 #include "device/PortIo.h"
 #include <cmath>
-#include <complex>
 #include <numeric>
 
 using namespace m470Reg;
 using Samples = std::vector<double>;
 
 namespace {
-// Amplitude of the component at DFT bin k.
-double BinAmplitude(const Samples& x, int k)
-{
-    std::complex<double> sum = 0;
-    const double n = static_cast<double>(x.size());
-    for (size_t i = 0; i < x.size(); ++i)
-        sum += x[i] * std::polar(1.0, -2.0 * M_PI * k * static_cast<double>(i) / n);
-    return 2.0 * std::abs(sum) / n;
-}
-
-int StrongestBin(const Samples& x)
-{
-    int best = 1;
-    for (int k = 2; k < static_cast<int>(x.size() / 2); ++k)
-        if (BinAmplitude(x, k) > BinAmplitude(x, best))
-            best = k;
-    return best;
-}
-
+// Without a window, bin k reads the amplitude of a tone centred on it.
+analysis::Spectrum Dft(const Samples& x) { return analysis::ComputeSpectrum(x, 1.0, analysis::Window::Rectangular); }
+double BinAmplitude(const Samples& x, int k) { return Dft(x).amplitude[static_cast<size_t>(k)]; }
+int StrongestBin(const Samples& x) { return Dft(x).peakBin; }
 double Mean(const Samples& x) { return std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size()); }
-
-double StdDev(const Samples& x)
-{
-    const double m = Mean(x);
-    double s = 0;
-    for (double v : x)
-        s += (v - m) * (v - m);
-    return std::sqrt(s / static_cast<double>(x.size()));
-}
+double StdDev(const Samples& x) { return analysis::ComputeStats(x.data(), int(x.size()), 1.0, false).acRms; }
 } // namespace
 
 class tst_CaptureEngine : public QObject {
