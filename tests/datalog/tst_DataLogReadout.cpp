@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -36,8 +37,6 @@ private slots:
         SelectFirstUsbCard();
         QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
         Module1::InterfaceType = 2;
-        frmForm1::instance();
-        sbtest::ClearMessages();
     }
 
     void init()
@@ -82,21 +81,15 @@ private slots:
         QCOMPARE(w->LbLDataLogCount->text(), QStringLiteral("1"));
 
         // The file holds the record just read, and the status as it was before the read-out's own status read.
-        const QStringList lines =
-            QString::fromUtf8(ReadAll(dir_.filePath(QStringLiteral("Datalog_1.csv")))).split(QStringLiteral("\r\n"));
+        const QStringList lines = QString::fromUtf8(ReadAll(dir_.filePath("Datalog_1.csv"))).split("\r\n");
         QCOMPARE(lines.size(), 1040); // 1039 lines and the empty rest after the last CR LF
         QStringList bits;
         for (int b = 14; b >= 0; --b)
             bits << statusBefore[size_t(b)];
         QCOMPARE(lines[12], bits.join(u','));
-        for (int i : {0, 511, 1023}) {
-            const QString expected = QStringLiteral("%1,%2,%3,%4")
-                                         .arg(i)
-                                         .arg(CaptureRecord::BufRaw1[size_t(i)])
-                                         .arg(CaptureRecord::BufRaw2[size_t(i)])
-                                         .arg(CaptureRecord::BufRaw3[size_t(i)]);
-            QCOMPARE(lines[15 + i], expected);
-        }
+        for (size_t i : {0, 511, 1023})
+            QCOMPARE(lines[15 + int(i)], QStringLiteral("%1,%2,%3,%4").arg(i).arg(CaptureRecord::BufRaw1[i])
+                                             .arg(CaptureRecord::BufRaw2[i]).arg(CaptureRecord::BufRaw3[i]));
 
         w->ReadCaptureBuffer();
         QCOMPARE(Files(), (QStringList{QStringLiteral("Datalog_1.csv"), QStringLiteral("Datalog_2.csv")}));
@@ -146,8 +139,12 @@ private slots:
         const QStringList texts = sbtest::MessageTexts();
         QCOMPARE(texts.size(), 1);
         QVERIFY2(texts[0].contains(logDir + QStringLiteral("/Datalog_2.csv")), qPrintable(texts[0]));
+        if (cause == QLatin1String("removed"))
+            QVERIFY2(texts[0].contains(QStringLiteral("No such file or directory")), qPrintable(texts[0]));
         QCOMPARE(DataLog::DataFileNumber, int16_t(2));
+        QCOMPARE(frmFileDir::instance()->txtFileNum->text(), QStringLiteral("2"));
         QCOMPARE(w->LbLDataLogCount->text(), QStringLiteral("1"));
+        QCOMPARE(w->LbLDataLogCount->palette().color(QPalette::Window), QColor(Qt::white));
         if (cause == QLatin1String("full"))
             QCOMPARE(QDir(logDir).entryList(QDir::Files | QDir::Hidden), first);
         else

@@ -1,4 +1,5 @@
-// Register access, card faults and the parallel port, seen at the virtual bus.
+// Register access through the card and the bit-banged parallel port, seen at the virtual
+// bus (and at a scripted port where the status lines must be set by hand).
 #include "FakeBackends.h"
 #include "TestSupport.h"
 #include "device/CompositeEzUsbDriver.h"
@@ -27,6 +28,24 @@ void Build(int product)
     Module1::ProductNumber = static_cast<int16_t>(product);
     product == 31470 ? BuildTable31470() : BuildTable31473();
 }
+
+int16_t Row(const QString& name)
+{
+    using namespace m470Reg;
+    const QMap<QString, int16_t> rows{{"X_NULL", idxX_NULL},   {"KEYCODE", idxKEYCODE}, {"COMMAND", idxCOMMAND},
+                                      {"SUPPLY_OUT", idxSUPPLY_OUT}, {"X_OUT", idxX_OUT}};
+    return rows.value(name);
+}
+
+// Port data-register values of one frame: select, then per bit (MSB first) four values, then release.
+std::vector<uint8_t> PortFrame(uint16_t word)
+{
+    std::vector<uint8_t> v{4, 5};
+    for (int bit = 15; bit >= 0; --bit)
+        v.insert(v.end(), {7, uint8_t(word & (1 << bit) ? 3 : 7), uint8_t(word & (1 << bit) ? 1 : 5), 5});
+    v.push_back(0);
+    return v;
+}
 } // namespace
 
 class DeviceWireTest : public QObject {
@@ -43,6 +62,7 @@ class DeviceWireTest : public QObject {
             QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
         }
         board->Sensor().ClearFrames();
+        board->Port().ClearDataWrites();
         sbtest::ClearMessages();
     }
 
@@ -78,14 +98,10 @@ private slots:
         QFETCH(int, product);
         QFETCH(QString, row);
         QFETCH(int, value);
-        QFETCH(Words, frames);
         Build(product);
         Use(interface);
-        const int16_t idx = row == "X_NULL" ? m470Reg::idxX_NULL
-                            : row == "KEYCODE" ? m470Reg::idxKEYCODE
-                                               : m470Reg::idxCOMMAND;
-        WriteRegister(idx, value);
-        QCOMPARE(Mosi(board->Sensor()), frames);
+        WriteRegister(Row(row), value);
+        QTEST(Mosi(board->Sensor()), "frames");
     }
 
     void roundTrip_data()
@@ -110,9 +126,8 @@ private slots:
         QCOMPARE(RegRaw, value);
         // The card sends the read frame twice, the port clocks the answer in with zeros;
         // either way the answer rides on the second frame.
-        const auto& f = board->Sensor().Frames();
         QCOMPARE(Mosi(board->Sensor()), (Words{0x0200, interface == 2 ? 0x0200 : 0}));
-        QCOMPARE(int(f[1].miso), value & 0xFFFF);
+        QCOMPARE(int(board->Sensor().Frames()[1].miso), value & 0xFFFF);
     }
 
     void readDecodings_data()
@@ -136,20 +151,14 @@ private slots:
         QFETCH(int, interface);
         QFETCH(QString, row);
         QFETCH(int, word);
-        QFETCH(int, raw);
-        QFETCH(int, nd);
-        QFETCH(int, ec);
         Use(interface);
-        const int16_t idx = row == "SUPPLY_OUT" ? m470Reg::idxSUPPLY_OUT
-                            : row == "X_OUT"    ? m470Reg::idxX_OUT
-                                                : m470Reg::idxX_NULL;
         RegND = RegEC = 0x7777;
-        board->Sensor().Poke(m470Reg::RegisterTable[static_cast<size_t>(idx)].BaseAddr, static_cast<uint16_t>(word));
-        ReadRegister(idx);
+        board->Sensor().Poke(m470Reg::RegisterTable[static_cast<size_t>(Row(row))].BaseAddr, static_cast<uint16_t>(word));
+        ReadRegister(Row(row));
         QCOMPARE(SpiReadWord, word);
-        QCOMPARE(RegRaw, raw);
-        QCOMPARE(RegND, nd);
-        QCOMPARE(RegEC, ec);
+        QTEST(RegRaw, "raw");
+        QTEST(RegND, "nd");
+        QTEST(RegEC, "ec");
         QCOMPARE(RegHigh, int16_t(word >> 8));
         QCOMPARE(RegLow, int16_t(word & 0xFF));
     }
@@ -170,7 +179,6 @@ private slots:
         QFETCH(int, index);
         Build(product);
         Use(interface);
-        board->Port().ClearDataWrites();
         RegRaw = 77;
         if (index < 0) {
             WriteRegister(m470Reg::idxX_NULL, 0x1234);
@@ -188,61 +196,83 @@ private slots:
     void portFrameSequence()
     {
         Use(1);
-        board->Port().ClearDataWrites();
         ParallelWriteWord(0x8001);
-        std::vector<uint8_t> expected{4, 5, 7, 3, 1, 5};
-        for (int bit = 14; bit >= 1; --bit)
-            expected.insert(expected.end(), {7, 7, 5, 5});
-        expected.insert(expected.end(), {7, 3, 1, 5, 0});
-        QCOMPARE(board->Port().DataWrites(), expected);
+        QCOMPARE(board->Port().DataWrites(), PortFrame(0x8001));
+        QVERIFY(board->Port().OtherWrites().empty());
         QCOMPARE(Mosi(board->Sensor()), Words{0x8001});
         QCOMPARE(board->Port().BrokenFrames(), 0);
     }
 
-    void search_data()
+    // A read with the data-out line stuck: the address frame, then 16 clocks with data high.
+    void portReadStuckLine_data()
     {
-        QTest::addColumn<int>("cards");
-        QTest::addColumn<int>("badProductCard");   // -1: none
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("selected");
-        QTest::addColumn<QStringList>("messages");
-        QTest::newRow("none") << 0 << -1 << 0 << -1
-                              << QStringList{"No USB Buffers Found, Please Verify Setup and Restart"};
-        QTest::newRow("two") << 2 << -1 << 2 << 0 << QStringList{};
-        QTest::newRow("wrong product first") << 2 << 0 << 1 << 1 << QStringList{};
-        QTest::newRow("only wrong product") << 1 << 0 << 0 << -1
-                                            << QStringList{"No USB Buffers Found, Please Verify Setup and Restart"};
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("word");
+        QTest::newRow("data-in low reads ones") << 0x00 << 0xFFFF;
+        QTest::newRow("data-in high reads zeros") << 0x40 << 0;
+        QTest::newRow("other status bits ignored") << 0xBF << 0xFFFF;
     }
-    void search()
+    void portReadStuckLine()
     {
-        QFETCH(int, cards);
-        QFETCH(int, badProductCard);
-        QFETCH(int, count);
-        QFETCH(int, selected);
-        QFETCH(QStringList, messages);
-        board = &sim::Install(cards, 0);
-        if (badProductCard >= 0)
-            board->Card(badProductCard).SetProductId(0xED04);
-        SelectFirstUsbCard();
-        QCOMPARE(int(EzUsb::UsbCardCount), count);
-        QCOMPARE(int(EzUsb::SelectedUsbCardIndex), selected);
-        QCOMPARE(sbtest::MessageTexts(), messages);
-        if (selected >= 0) {
-            QCOMPARE(EzUsb::SelectedUsbCard.Name, QStringLiteral("Ezusb-%1").arg(selected));
-            QVERIFY(EzUsb::SelectedUsbCard.Manufacturer.contains("Virtual"));
-            QCOMPARE(EzUsb::SelectedUsbCard.UsbVersion, QStringLiteral("2"));
-        }
+        QFETCH(int, status);
+        QFETCH(int, word);
+        auto port = std::make_shared<fake::Port>();
+        SetPortIo(port);
+        Use(1);
+        port->status = static_cast<uint8_t>(status);
+        int16_t address = 0x1C5; // masked to 0x45 in place
+        QCOMPARE(ParallelReadWord(address), word);
+        QCOMPARE(int(address), 0x45);
+        QCOMPARE(SpiReadWord, word);
+        QCOMPARE(ParallelPort::PortReadAccumulator, word);
+        QCOMPARE(port->reads, 16);
+        const std::vector<uint8_t> address45 = PortFrame(0x4500);
+        std::vector<int> expected(address45.begin(), address45.end());
+        expected.insert(expected.end(), {4, 5});
+        for (int bit = 15; bit >= 0; --bit)
+            expected.insert(expected.end(), {7, 5});
+        expected.push_back(0);
+        QCOMPARE(port->ValuesAt(0x378), expected);
+        QCOMPARE(port->writes.size(), expected.size()); // nothing written elsewhere
     }
 
-    void faults_data()
+    void portPulseAndOtherInterfaces_data()
     {
-        QTest::addColumn<int>("fault");   // 0 unplugged, 1 silent, 2 short read
+        QTest::addColumn<int>("interface");
+        QTest::newRow("port") << 1;
+        QTest::newRow("none") << 0;
+        QTest::newRow("usb") << 2;
+    }
+    void portPulseAndOtherInterfaces()
+    {
+        QFETCH(int, interface);
+        auto port = std::make_shared<fake::Port>();
+        SetPortIo(port);
+        Module1::InterfaceType = static_cast<int16_t>(interface);
+        Module1::PortAddress = 0x378;
+        ParallelPulse();
+        if (interface == 1) {
+            // 64 on the status register, then 0 on the data register.
+            QCOMPARE(port->writes, (std::vector<std::pair<uint16_t, uint8_t>>{{0x379, 64}, {0x378, 0}}));
+            return;
+        }
+        ParallelWriteWord(0x1234);
+        int16_t address = 4;
+        QCOMPARE(ParallelReadWord(address), 0);
+        QVERIFY(port->writes.empty());
+        QCOMPARE(port->reads, 0);
+    }
+
+    // A card that fails mid-use reports once, and is left alone until selected again.
+    void cardFaults_data()
+    {
+        QTest::addColumn<int>("fault"); // 0 unplugged, 1 silent, 2 short read
         QTest::addColumn<QString>("message");
         QTest::newRow("unplugged") << 0 << "Error Writing SPI";
         QTest::newRow("silent") << 1 << "Error Reading SPI";
         QTest::newRow("short read") << 2 << "Error Reading SPI";
     }
-    void faults()
+    void cardFaults()
     {
         QFETCH(int, fault);
         QFETCH(QString, message);
@@ -253,9 +283,8 @@ private slots:
         ReadRegister(m470Reg::idxSUPPLY_OUT);
         QCOMPARE(sbtest::MessageTexts(), QStringList{message});
         QCOMPARE(EzUsb::SelectedUsbCard.Valid, VFalse);
-        QCOMPARE(RegRaw, 0x123);   // the old receive buffer
+        QCOMPARE(RegRaw, 0x123); // the old receive buffer
 
-        // Not ready: nothing more reaches the card, and nobody is told again.
         card.SetUnplugged(false), card.SetSilent(false), card.SetShortRead(false);
         card.ClearMessages();
         sbtest::ClearMessages();
@@ -264,48 +293,10 @@ private slots:
         QVERIFY(card.Messages().empty());
         QVERIFY(sbtest::MessageTexts().isEmpty());
 
-        // Selecting again makes it usable.
         SelectFirstUsbCard();
         ReadRegister(m470Reg::idxSUPPLY_OUT);
         QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
         QVERIFY(sbtest::MessageTexts().isEmpty());
-    }
-
-    void unpluggedAtSearch()
-    {
-        board = &sim::Install(2, 0);
-        board->Card(0).SetUnplugged(true);
-        SelectFirstUsbCard();
-        QCOMPARE(int(EzUsb::UsbCardCount), 1);
-        QCOMPARE(int(EzUsb::SelectedUsbCardIndex), 1);
-    }
-
-    void silentAtSearch()
-    {
-        board->Card(0).SetSilent(true);
-        SelectFirstUsbCard();
-        QCOMPARE(sbtest::MessageTexts(),
-                 (QStringList{"Error getting Board Info",
-                              "No Valid USB Buffers Found, Please Verify Setup and Restart"}));
-    }
-
-    void spiSetupAtTheCard()
-    {
-        Use(2);
-        sim::VirtualCard& card = board->Card(0);
-        SetupSpi(uint8_t(0));
-        SetSpiBits(uint8_t(0x28));
-        QCOMPARE(int(card.SpiDelay()), 1);
-        QCOMPARE(int(card.StaticBits()), 0x28);
-        Module1::SpiDelay = 0;
-        Module1::SpiStaticBits = 0;
-        ReadSpiConfig();
-        QCOMPARE(int(Module1::SpiDelay), 1);
-        QCOMPARE(int(Module1::SpiStaticBits), 0x28);
-        Module1::SpiPolarityPositive = VFalse;
-        ReadRegister(m470Reg::idxX_NULL);
-        QCOMPARE(int(card.LastTransferCommand()), 14);
-        QCOMPARE(int(card.LastChannel()), 1);
     }
 
     void realCardsComeFirst()
@@ -330,7 +321,7 @@ private slots:
         WriteRegister(m470Reg::idxX_NULL, 0x0102);
         QVERIFY(board->Sensor(0).Frames().empty());
         QCOMPARE(Mosi(board->Sensor(1)), (Words{0x8301, 0x8202}));
-        QVERIFY(real->cards[0].sent.size() == 1);   // only command 0 of the search
+        QCOMPARE(real->cards[0].sent.size(), size_t(1)); // only command 0 of the search
     }
 };
 

@@ -92,20 +92,17 @@ private slots:
         QCOMPARE(w->cmdPolarity->text(), QStringLiteral("Neg"));
 
         // The search's firmware query, then bits, delay and the two read-backs.
-        const std::vector<Bytes> expected{{12, 0x50}, {11, 7}, {1}, {1}};
-        std::vector<Bytes> withSearch{{0}};
-        withSearch.insert(withSearch.end(), expected.begin(), expected.end());
-        QCOMPARE(sent(), withSearch);
+        const std::vector<Bytes> setUp{{12, 0x50}, {11, 7}, {1}, {1}};
+        QCOMPARE(std::vector<Bytes>(sent().begin() + 1, sent().end()), setUp);
+        QCOMPARE(sent().front(), Bytes{0});
         QCOMPARE(w->txtLoopDelay->text(), QStringLiteral("7"));
-        QVERIFY(!w->chkStaticBits[2]->isChecked());
-        QVERIFY(w->chkStaticBits[3]->isChecked());
-        QVERIFY(!w->chkStaticBits[4]->isChecked());
-        QVERIFY(w->chkStaticBits[5]->isChecked());
+        for (int cs = 2; cs <= 5; ++cs)
+            QCOMPARE(w->chkStaticBits[cs]->isChecked(), cs == 3 || cs == 5);
 
         // Picking the second card sets it up in turn.
         board->Card(1).ClearMessages();
         w->optUsbPort[1]->click();
-        QCOMPARE(board->Card(1).Messages(), expected);
+        QCOMPARE(board->Card(1).Messages(), setUp);
         QCOMPARE(EzUsb::SelectedUsbCard.Name, QStringLiteral("Ezusb-1"));
     }
 
@@ -138,13 +135,10 @@ private slots:
         Module1::SpiLoopStop = VFalse;
         w->txtLoopDelay->setText(QStringLiteral("99"));
         clearWire();
-        switch (action) {
-        case 0: w->cmdWriteSpi->click(); break;
-        case 1: w->cmdSetSpiBits->click(); break;
-        case 2: w->cmdReadDelay->click(); break;
-        case 3: w->cmdReadBits->click(); break;
-        case 4: QTest::keyClick(w->txtLoopDelay, Qt::Key_Return); break;
-        }
+        if (action == 4)
+            QTest::keyClick(w->txtLoopDelay, Qt::Key_Return);
+        else
+            QList<QPushButton*>{w->cmdWriteSpi, w->cmdSetSpiBits, w->cmdReadDelay, w->cmdReadBits}[action]->click();
         QCOMPARE(sbtest::MessageTexts(), QStringList{QStringLiteral("Please Select a Buffer first")});
         QVERIFY(sent().empty());
         QVERIFY(board->Sensor(0).Frames().empty());
@@ -181,11 +175,8 @@ private slots:
 
         QCOMPARE(w->txtNumWords->text(), QString::number(count));
         QCOMPARE(sent().size(), size_t(1));
-        const Bytes& msg = sent()[0];
-        QCOMPARE(int(msg[0]), 13);
-        QCOMPARE(int(msg[1]), 1);
-        QCOMPARE(int(msg[2]), count);
-        QCOMPARE(msg.size(), size_t(3 + 2 * count));
+        QCOMPARE(Bytes(sent()[0].begin(), sent()[0].begin() + 3), (Bytes{13, 1, uint8_t(count)}));
+        QCOMPARE(sent()[0].size(), size_t(3 + 2 * count));
         const auto frames = board->Sensor(0).Frames();
         QCOMPARE(int(frames.size()), count);
         for (int i = 1; i <= 16; ++i) {
@@ -258,16 +249,17 @@ private slots:
         QCOMPARE(w->txtLoopDelay->text(), QStringLiteral("42"));
     }
 
-    void staticBitsRead_data()
+    // Read shows the card's bits as ticks (CS2..CS5); Set Bits sends the ticked boxes.
+    void staticBits_data()
     {
         QTest::addColumn<int>("bits");
-        QTest::addColumn<QList<bool>>("ticked");   // CS2..CS5
+        QTest::addColumn<QList<bool>>("ticked");
         QTest::newRow("0x50") << 0x50 << QList<bool>{false, true, false, true};
         QTest::newRow("120") << 120 << QList<bool>{true, true, true, true};
         QTest::newRow("0x87 outside") << 0x87 << QList<bool>{false, false, false, false};
         QTest::newRow("0x28") << 0x28 << QList<bool>{true, false, true, false};
     }
-    void staticBitsRead()
+    void staticBits()
     {
         QFETCH(int, bits);
         QFETCH(QList<bool>, ticked);
@@ -280,19 +272,10 @@ private slots:
         QCOMPARE(sent(), std::vector<Bytes>{{1}});
         for (int cs = 2; cs <= 5; ++cs)
             QCOMPARE(w->chkStaticBits[cs]->isChecked(), ticked[cs - 2]);
-    }
-
-    void setBitsSendsTheTickedBoxes()
-    {
-        open();
-        w->chkStaticBits[2]->setChecked(true);
-        w->chkStaticBits[3]->setChecked(false);
-        w->chkStaticBits[4]->setChecked(true);
-        w->chkStaticBits[5]->setChecked(false);
         clearWire();
         w->cmdSetSpiBits->click();
-        QCOMPARE(sent(), (std::vector<Bytes>{{12, 0x28}}));
-        QCOMPARE(int(board->Card(0).StaticBits()), 0x28);
+        QCOMPARE(sent(), (std::vector<Bytes>{{12, uint8_t(bits & 0x78)}}));
+        QCOMPARE(int(board->Card(0).StaticBits()), bits & 0x78);
     }
 
     void polarityAndChannelTravelWithTheNextTransfer()
@@ -358,7 +341,6 @@ private slots:
     void okAndCloseBoxHide()
     {
         open();
-        QVERIFY(w->isVisible());
         w->cmdExit->click();
         QVERIFY(!w->isVisible());
         w->show();
