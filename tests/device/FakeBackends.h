@@ -53,10 +53,7 @@ public:
     void Close(int32_t) override { ++closes; }
     int DeviceCount() override
     {
-        int n = 0;
-        for (auto& c : cards)
-            n += c.present ? 1 : 0;
-        return n;
+        return int(std::count_if(cards.begin(), cards.end(), [](const Card& c) { return c.present; }));
     }
 
     bool IoControl(int32_t handle, uint32_t code, const void* in, uint32_t inLen, void* out, uint32_t outLen,
@@ -159,11 +156,7 @@ public:
     uint8_t status = 0;
     int reads = 0;
     void Out(uint16_t port, uint8_t value) override { writes.emplace_back(port, value); }
-    uint8_t In(uint16_t) override
-    {
-        ++reads;
-        return status;
-    }
+    uint8_t In(uint16_t) override { return ++reads, status; }
     bool Acquire(uint16_t, QString*) override { return true; }
     std::vector<int> ValuesAt(uint16_t port) const
     {

@@ -236,7 +236,7 @@ private slots:
         QCOMPARE(UsbSpiDrivers::SpiRxWords[1], 0x5555);
         QCOMPARE(drv->opens, drv->closes);
 
-        // Card no longer ready: later operations send nothing and say nothing.
+        // Card no longer ready: later operations send nothing and say nothing...
         c = fake::Card{};
         sbtest::ClearMessages();
         SpiTransfer(uint8_t(1));
@@ -245,6 +245,12 @@ private slots:
         QVERIFY(c.sent.empty());
         QVERIFY(sbtest::MessageTexts().isEmpty());
         QCOMPARE(UsbSpiDrivers::SpiRxWords[1], 0x5555);
+        // ... until it is selected again.
+        SelectFirstUsbCard();
+        SpiTransfer(uint8_t(1));
+        QCOMPARE(SelectedUsbCard.Valid, VTrue);
+        QCOMPARE(c.sent.back()[0], uint8_t(13));
+        QVERIFY(sbtest::MessageTexts().isEmpty());
     }
 };
 

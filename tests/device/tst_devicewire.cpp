@@ -6,7 +6,6 @@
 #include "device/EzUsb.h"
 #include "device/ParallelPort.h"
 #include "device/Spi_mod.h"
-#include "device/UsbSpiDrivers.h"
 #include "registers/m470Reg.h"
 #include "shell/Module1.h"
 #include "sim/Board.h"
@@ -261,42 +260,6 @@ private slots:
         QCOMPARE(ParallelReadWord(address), 0);
         QVERIFY(port->writes.empty());
         QCOMPARE(port->reads, 0);
-    }
-
-    // A card that fails mid-use reports once, and is left alone until selected again.
-    void cardFaults_data()
-    {
-        QTest::addColumn<int>("fault"); // 0 unplugged, 1 silent, 2 short read
-        QTest::addColumn<QString>("message");
-        QTest::newRow("unplugged") << 0 << "Error Writing SPI";
-        QTest::newRow("silent") << 1 << "Error Reading SPI";
-        QTest::newRow("short read") << 2 << "Error Reading SPI";
-    }
-    void cardFaults()
-    {
-        QFETCH(int, fault);
-        QFETCH(QString, message);
-        Use(2);
-        sim::VirtualCard& card = board->Card(0);
-        fault == 0 ? card.SetUnplugged(true) : fault == 1 ? card.SetSilent(true) : card.SetShortRead(true);
-        UsbSpiDrivers::SpiRxWords[2] = 0x0123;
-        ReadRegister(m470Reg::idxSUPPLY_OUT);
-        QCOMPARE(sbtest::MessageTexts(), QStringList{message});
-        QCOMPARE(EzUsb::SelectedUsbCard.Valid, VFalse);
-        QCOMPARE(RegRaw, 0x123); // the old receive buffer
-
-        card.SetUnplugged(false), card.SetSilent(false), card.SetShortRead(false);
-        card.ClearMessages();
-        sbtest::ClearMessages();
-        WriteRegister(m470Reg::idxX_NULL, 1);
-        ReadRegister(m470Reg::idxX_NULL);
-        QVERIFY(card.Messages().empty());
-        QVERIFY(sbtest::MessageTexts().isEmpty());
-
-        SelectFirstUsbCard();
-        ReadRegister(m470Reg::idxSUPPLY_OUT);
-        QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
-        QVERIFY(sbtest::MessageTexts().isEmpty());
     }
 
     void realCardsComeFirst()
