@@ -52,11 +52,9 @@ private slots:
         QFETCH(int, product);
         QFETCH(int, x);
         QFETCH(int, y);
-        QFETCH(QStringList, texts);
-        QFETCH(QStringList, hex);
         Open(static_cast<int16_t>(product), x, y);
-        QCOMPARE((QStringList{w->txtXnull->text(), w->txtAUX0null->text(), w->txtAUX1null->text()}), texts);
-        QCOMPARE((QStringList{w->lblXnullReg->text(), w->lblAUX0nullReg->text(), w->lblAUX1nullReg->text()}), hex);
+        QTEST((QStringList{w->txtXnull->text(), w->txtAUX0null->text(), w->txtAUX1null->text()}), "texts");
+        QTEST((QStringList{w->lblXnullReg->text(), w->lblAUX0nullReg->text(), w->lblAUX1nullReg->text()}), "hex");
         QCOMPARE(Reads(), (QList<int>{0x02, 0x04, 0x06}));
         QVERIFY(Writes().isEmpty());
         // Row names do not follow the product.
@@ -113,7 +111,6 @@ private slots:
         QFETCH(QString, button);
         QFETCH(int, addr);
         QFETCH(int, data);
-        QFETCH(float, ms);
         QFETCH(bool, readBack);
         Open(31473);
         Clear();
@@ -128,7 +125,7 @@ private slots:
         target->click();
         QCOMPARE(Writes(), (QList<Write>{{addr, data}}));
         QCOMPARE(g_waits.size(), 1);
-        QCOMPARE(g_waits[0].ms, ms);
+        QTEST(g_waits[0].ms, "ms");
         QCOMPARE(g_waits[0].framesBefore, 1);
         QCOMPARE(Reads(), readBack ? (QList<int>{0x02, 0x04, 0x06}) : QList<int>{});
         if (button == "cmdFlashUpdate") {

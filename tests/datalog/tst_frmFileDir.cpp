@@ -103,7 +103,6 @@ private slots:
         QFETCH(int, extIndex);
         QFETCH(QString, firstFile);
         QFETCH(QString, secondFile);
-        QFETCH(QString, listNextTime);
         QTemporaryDir target;
         const QString dir = target.path();
 
@@ -124,7 +123,7 @@ private slots:
                  QStringLiteral("File Name,Run") + firstFile.mid(firstFile.indexOf(u'.')));
 
         OpenDialog([&](frmFileDir* d) {
-            QCOMPARE(d->comboExtension->currentText(), listNextTime);
+            QTEST(d->comboExtension->currentText(), "listNextTime");
             QCOMPARE(d->Dir1Path(), dir);
             QCOMPARE(d->txtFileName->text(), QStringLiteral("Run"));
             QVERIFY(dir.startsWith(d->Drive1Drive()));
@@ -184,7 +183,6 @@ private slots:
     {
         QFETCH(bool, scaled);
         QFETCH(bool, pressOk);
-        QFETCH(QString, firstSample);
         DataLog::Format = scaled ? DataLog::DataFormat::LSB : DataLog::DataFormat::Scaled;
         OpenDialog([&](frmFileDir* d) {
             QRadioButton* option = scaled ? d->OpDataFormatScaled : d->opDataFormatLSB;
@@ -196,7 +194,7 @@ private slots:
         Dlg()->WriteDataFile();
         const QStringList lines = FileLines(app_ + QStringLiteral("/") +
                                             (pressOk ? QStringLiteral("DATALOG_1.CSV") : QStringLiteral("Datalog_1.csv")));
-        QCOMPARE(lines.value(15), firstSample);
+        QTEST(lines.value(15), "firstSample");
         QCOMPARE(lines.value(6), QStringLiteral("Capt_Xpk,-35")); // peaks stay raw
         OpenDialog([&](frmFileDir* d) {
             QCOMPARE(d->OpDataFormatScaled->isChecked(), scaled);
@@ -237,7 +235,6 @@ private slots:
     void countLabelAndAveraging()
     {
         QFETCH(int, avgIndex);
-        QFETCH(QString, avgLine);
         QComboBox* avg = frmForm1::instance()->ComboAVG;
         {
             const QSignalBlocker block(avg);
@@ -262,7 +259,7 @@ private slots:
         QCOMPARE(Background(CountLabel()), QColor(255, 255, 255));
         QCOMPARE(CountLabel()->text(), QStringLiteral("7"));
         QCOMPARE(Dlg()->txtFileNum->text(), QStringLiteral("8"));
-        QCOMPARE(FileLines(app_ + QStringLiteral("/Datalog_7.csv")).value(3), avgLine);
+        QTEST(FileLines(app_ + QStringLiteral("/Datalog_7.csv")).value(3), "avgLine");
     }
 
     void driveChangeMovesDirectory()

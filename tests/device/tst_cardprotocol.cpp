@@ -54,7 +54,6 @@ private slots:
     {
         QFETCH(QList<int>, present);
         QFETCH(QList<int>, products);
-        QFETCH(int, count);
         QFETCH(int, selected);
         QFETCH(QString, message);
         drv->cards[0].present = false;
@@ -63,7 +62,7 @@ private slots:
             drv->cards[static_cast<size_t>(present[i])].product = static_cast<uint16_t>(products[i]);
         }
         SelectFirstUsbCard();
-        QCOMPARE(int(UsbCardCount), count);
+        QTEST(int(UsbCardCount), "count");
         QCOMPARE(int(SelectedUsbCardIndex), selected);
         QCOMPARE(SelectedUsbCard.Valid, selected >= 0 ? VTrue : VFalse);
         QCOMPARE(sbtest::MessageTexts(), message.isEmpty() ? QStringList{} : QStringList{message});
@@ -92,7 +91,6 @@ private slots:
     void boardInfo()
     {
         QFETCH(uint16_t, maxPacket);
-        QFETCH(QString, usbVersion);
         drv->cards[0].pipe3MaxPacket = maxPacket;
         drv->cards[0].product = ezusb::kProductIdMcp;
         SelectFirstUsbCard();
@@ -100,7 +98,7 @@ private slots:
         QCOMPARE(SelectedUsbCard.Manufacturer, QStringLiteral("Fake Maker"));
         QCOMPARE(SelectedUsbCard.Product, QStringLiteral("Fake Card"));
         QCOMPARE(SelectedUsbCard.FirmwareVersion, 2.3f);
-        QCOMPARE(SelectedUsbCard.UsbVersion, usbVersion);
+        QTEST(SelectedUsbCard.UsbVersion, "usbVersion");
         QCOMPARE(drv->cards[0].sent, (std::vector<Bytes>{{0}}));
     }
 
@@ -163,7 +161,6 @@ private slots:
         QFETCH(VBool, positive);
         QFETCH(int, channel);
         QFETCH(QList<int>, words);
-        QFETCH(int, sentChannel);
         QFETCH(Bytes, message);
         SelectCard0();
         Module1::SpiPolarityPositive = positive;
@@ -173,7 +170,7 @@ private slots:
             UsbSpiDrivers::SpiTxWords[static_cast<size_t>(i + 1)] = words[i];
         SpiTransfer(static_cast<uint8_t>(words.size()));
         QCOMPARE(drv->cards[0].sent, std::vector<Bytes>{message});
-        QCOMPARE(int(Module1::SpiChannel), sentChannel);
+        QTEST(int(Module1::SpiChannel), "sentChannel");
         QCOMPARE(int(UsbSpiDrivers::SpiWordCount), int(words.size()));
         QCOMPARE(UsbSpiDrivers::SpiRxWords[1], 0xBEEF);
         if (words.size() > 1)
@@ -218,7 +215,6 @@ private slots:
     {
         QFETCH(int, operation);
         QFETCH(int, fault);
-        QFETCH(QStringList, messages);
         SelectCard0();
         fake::Card& c = drv->cards[0];
         (fault == 0 ? c.failWrites : fault == 1 ? c.failReads : fault == 2 ? c.shortReads : c.present) =
@@ -231,7 +227,7 @@ private slots:
         case 2: SetSpiBits(uint8_t(8)); break;
         default: ReadSpiConfig(); break;
         }
-        QCOMPARE(sbtest::MessageTexts(), messages);
+        QTEST(sbtest::MessageTexts(), "messages");
         QCOMPARE(SelectedUsbCard.Valid, VFalse);
         QCOMPARE(UsbSpiDrivers::SpiRxWords[1], 0x5555);
         QCOMPARE(drv->opens, drv->closes);

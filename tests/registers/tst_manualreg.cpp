@@ -110,10 +110,7 @@ private slots:
         QFETCH(int, product);
         QFETCH(int, row);
         QFETCH(QStringList, facts);
-        QFETCH(bool, canRead);
-        QFETCH(bool, canWrite);
         QFETCH(QString, hex);
-        QFETCH(QString, value);
         Load(static_cast<int16_t>(product));
         w->txtDataWrite->setText(QStringLiteral("FF"));
         Clear();
@@ -121,10 +118,10 @@ private slots:
         QCOMPARE((QStringList{w->txtRegAddr->text(), w->txtRegByte->text(), w->txtRegRead->text(),
                               w->txtRegWrite->text()}),
                  facts);
-        QCOMPARE(w->cmdRead->isEnabled(), canRead);
-        QCOMPARE(w->cmdWrite->isEnabled(), canWrite);
+        QTEST(w->cmdRead->isEnabled(), "canRead");
+        QTEST(w->cmdWrite->isEnabled(), "canWrite");
         QCOMPARE(w->txtRegHex->text(), hex);
-        QCOMPARE(w->txtRegVal->text(), value);
+        QTEST(w->txtRegVal->text(), "value");
         QVERIFY(w->txtDataWrite->text().isEmpty());
         QCOMPARE(Reads(), QList<int>{Addr(static_cast<int16_t>(row))});
         // Read (Hex) reads the row again.

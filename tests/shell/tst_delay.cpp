@@ -28,9 +28,8 @@ private slots:
     void smallValuesRaisedInCallersVariable()
     {
         QFETCH(float, in);
-        QFETCH(float, out);
         Delay(in);
-        QCOMPARE(in, out);
+        QTEST(in, "out");
     }
 
     void firstCallCalibrates()
