@@ -119,10 +119,8 @@ private slots:
             g_waits.append({wait, static_cast<int>(Sensor().Frames().size())});
             during = w->cursor().shape();
         });
-        QPushButton* target = button == "cmdAutoNull" ? w->cmdAutoNull
-                              : button == "cmdFlashUpdate" ? w->cmdFlashUpdate
-                                                           : w->cmdReadFromFlash;
-        target->click();
+        (button == "cmdAutoNull" ? w->cmdAutoNull : button == "cmdFlashUpdate" ? w->cmdFlashUpdate : w->cmdReadFromFlash)
+            ->click();
         QCOMPARE(Writes(), (QList<Write>{{addr, data}}));
         QCOMPARE(g_waits.size(), 1);
         QTEST(g_waits[0].ms, "ms");

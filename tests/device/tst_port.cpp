@@ -41,23 +41,16 @@ private slots:
         sbtest::SetModalAction(nullptr);
     }
 
-    void windowTexts()
-    {
-        frmPort* w = frmPort::instance();
-        QCOMPARE(w->windowTitle(), QStringLiteral("Parallel Port Setup"));
-        QCOMPARE(w->Label1->text(), QStringLiteral("Select the Parallel Port Address"));
-        QCOMPARE(w->Label2->text(), QStringLiteral("Port Address (Hex)"));
-        QCOMPARE(w->cmdOK->text(), QStringLiteral("OK"));
-        QCOMPARE(w->cmdCancel->text(), QStringLiteral("Cancel"));
-    }
-
-    void placedAtMainWindow()
+    void windowTextsAndPlace()
     {
         frmForm1* main = frmForm1::instance();
         main->move(120, 90);
         frmPort* w = frmPort::instance();
         w->Form_Load();
         QCOMPARE(w->pos(), main->pos());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Parallel Port Setup"));
+        QCOMPARE((QStringList{w->Label1->text(), w->Label2->text(), w->cmdOK->text(), w->cmdCancel->text()}),
+                 (QStringList{"Select the Parallel Port Address", "Port Address (Hex)", "OK", "Cancel"}));
     }
 
     void okSelectsThePort_data()
