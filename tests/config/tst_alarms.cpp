@@ -90,31 +90,46 @@ private slots:
         QCOMPARE(g_waits[0].framesBefore, 0);
     }
 
-    void enableBit_data()
+    // An alarm's button writes its magnitude, then ALM_CTRL by read-modify-write with the
+    // alarm's enable bit (alarm 4 also its source and direction bits).
+    void controlBits_data()
     {
         QTest::addColumn<int>("alarm");
         QTest::addColumn<int>("before");
         QTest::addColumn<bool>("checked");
+        QTest::addColumn<bool>("temperature");
+        QTest::addColumn<bool>("less");
         QTest::addColumn<int>("after");
-        QTest::newRow("uncheck alarm 1 on 0x00C5") << 1 << 0x00C5 << false << 0x0004;
-        QTest::newRow("check alarm 1 on 0x00C4") << 1 << 0x00C4 << true << 0x00C5;
-        QTest::newRow("check alarm 3") << 3 << 0x0001 << true << 0x0005;
-        QTest::newRow("uncheck alarm 2") << 2 << 0x00FF << false << 0x003D;
+        QTest::newRow("uncheck alarm 1 on 0x00C5") << 1 << 0x00C5 << false << false << false << 0x0004;
+        QTest::newRow("check alarm 1 on 0x00C4") << 1 << 0x00C4 << true << false << false << 0x00C5;
+        QTest::newRow("check alarm 3") << 3 << 0x0001 << true << false << false << 0x0005;
+        QTest::newRow("uncheck alarm 2") << 2 << 0x00FF << false << false << false << 0x003D;
+        QTest::newRow("alarm 4 all set") << 4 << 0x00C7 << true << true << true << 0x00FF;
+        QTest::newRow("alarm 4 all cleared") << 4 << 0x00FF << false << false << false << 0x0007;
+        QTest::newRow("alarm 4 temperature only") << 4 << 0x0001 << false << true << false << 0x0011;
     }
-    void enableBit()
+    void controlBits()
     {
         QFETCH(int, alarm);
         QFETCH(int, before);
         QFETCH(bool, checked);
+        QFETCH(bool, temperature);
+        QFETCH(bool, less);
         QFETCH(int, after);
         Open(31473, before);
-        QCheckBox* check = QList<QCheckBox*>{w->Check1, w->Check2, w->Check3}[alarm - 1];
+        QCheckBox* check = QList<QCheckBox*>{w->Check1, w->Check2, w->Check3, w->Check4}[alarm - 1];
         check->setChecked(checked);
+        if (alarm == 4) {
+            (less ? w->OptionLess : w->OptionGreater)->setChecked(true);
+            (temperature ? w->OptionTemp : w->OptionSupply)->setChecked(true);
+        }
         Box(alarm)->setText(QStringLiteral("0"));
         Clear();
         QTest::mouseClick(Button(alarm), Qt::LeftButton);
-        QCOMPARE(Writes(), Word(MagAddr(alarm), 0) + Word(0x28, after));
-        // Read-modify-write: ALM_CTRL is read between the two writes.
+        // The magnitude (its counts are checked in magnitudeWrite), then ALM_CTRL, read in between.
+        QCOMPARE(Writes().size(), 4);
+        QCOMPARE(Writes()[1].addr, MagAddr(alarm));
+        QCOMPARE(Writes().mid(2), Word(0x28, after));
         QCOMPARE(Reads().first(), 0x28);
         QCOMPARE(Sensor().Peek(0x28), after);
         // Then 50 ms, and the whole window is read back.
@@ -123,6 +138,10 @@ private slots:
         QCOMPARE(g_waits[0].framesBefore, 6);
         QCOMPARE(Reads().mid(1), ReadBack());
         QCOMPARE(check->isChecked(), checked);
+        if (alarm == 4) {
+            QCOMPARE(w->OptionTemp->isChecked(), temperature);
+            QCOMPARE(w->OptionLess->isChecked(), less);
+        }
     }
 
     // Alarms 1..3 in g (alarm 2 of the single axis in counts), alarm 4 in degC or V.
@@ -160,37 +179,6 @@ private slots:
         Button(alarm)->click();
         QCOMPARE(Writes().mid(0, 2), Word(MagAddr(alarm), counts));
         QTEST(Box(alarm)->text(), "shown");
-    }
-
-    void alarm4ControlBits_data()
-    {
-        QTest::addColumn<int>("before");
-        QTest::addColumn<bool>("enable");
-        QTest::addColumn<bool>("temperature");
-        QTest::addColumn<bool>("less");
-        QTest::addColumn<int>("after");
-        QTest::newRow("all set") << 0x00C7 << true << true << true << 0x00FF;
-        QTest::newRow("all cleared") << 0x00FF << false << false << false << 0x0007;
-        QTest::newRow("temperature only") << 0x0001 << false << true << false << 0x0011;
-    }
-    void alarm4ControlBits()
-    {
-        QFETCH(int, before);
-        QFETCH(bool, enable);
-        QFETCH(bool, temperature);
-        QFETCH(bool, less);
-        QFETCH(int, after);
-        Open(31473, before);
-        w->Check4->setChecked(enable);
-        (less ? w->OptionLess : w->OptionGreater)->setChecked(true);
-        (temperature ? w->OptionTemp : w->OptionSupply)->setChecked(true);
-        w->txtMag4->setText(QStringLiteral("0"));
-        Clear();
-        w->cmdA4->click();
-        QCOMPARE(Writes().mid(2), Word(0x28, after));
-        QCOMPARE(w->OptionTemp->isChecked(), temperature);
-        QCOMPARE(w->OptionLess->isChecked(), less);
-        QCOMPARE(w->Check4->isChecked(), enable);
     }
 
     void sourceSwitchWritesNothing()
