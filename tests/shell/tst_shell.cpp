@@ -1,13 +1,19 @@
+// The shell: the settings file, start-up and exit, hex conversions and the busy-wait delay.
 #include "TestSupport.h"
+#include "capture/frmForm1.h"
 #include "registers/m470Reg.h"
+#include "shell/Delay.h"
+#include "shell/GuiMain.h"
 #include "shell/Module1.h"
+#include "shell/frmMsg.h"
 
 #include <QDir>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 
 using namespace Module1;
 
-class TestSettings : public QObject {
+class TestShell : public QObject {
     Q_OBJECT
     QTemporaryDir dir;
     QString path() const { return dir.filePath(QStringLiteral("CommPort.cfg")); }
@@ -176,7 +182,78 @@ private slots:
         QTEST(int(HexToLong(text)), "asLong");
         QTEST(int(HexToInteger(text)), "asInteger");
     }
+
+    void mainWithInvalidProductThenExit()
+    {
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QFile f(QStringLiteral("CommPort.cfg"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("Interface =  0 \r\nProductNumber =  5 \r\n");
+        f.close();
+        Main();
+
+        const QStringList texts = sbtest::MessageTexts();
+        QCOMPARE(texts.first(), QStringLiteral("error Module1 ProductNumber = 5\r\n is not valid"));
+        QCOMPARE(texts.count(texts.first()), 1);
+        QVERIFY(!frmMsg::instance()->isVisible());
+        QCOMPARE(frmMsg::instance()->txtMsg->toPlainText(), QStringLiteral(" "));
+        QCOMPARE(frmMsg::instance()->windowTitle(), QStringLiteral("Sensor Bench  Message"));
+
+        frmForm1* w = frmForm1::instance();
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quorvane         Sensor Bench"));
+        QCOMPARE(int(Module1::ProductNumber), 31473);
+
+        // The product chosen from the menu is what the exit stores.
+        w->mnu31470->trigger();
+        const int ends = sbtest::EndProgramCalls();
+        w->MnuExit->trigger();
+        QCOMPARE(sbtest::EndProgramCalls(), ends + 1);
+        QVERIFY(!w->isVisible());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray saved = f.readAll();
+        QVERIFY2(saved.endsWith("\r\nProductNumber =  31470 \r\n"), saved.constData());
+        QVERIFY(saved.startsWith("Interface = "));
+    }
+
+    void zeroIsANoOp()
+    {
+        const int32_t before = DelayState::DelayLoopCount;
+        DelayState::DelayCalibrated = VFalse;
+        float ms = 0.0f;
+        Delay(ms);
+        QCOMPARE(ms, 0.0f);
+        QCOMPARE(DelayState::DelayCalibrated, VFalse);
+        QCOMPARE(DelayState::DelayLoopCount, before);
+        DelayState::DelayCalibrated = VTrue;
+    }
+
+    void smallValuesRaisedInCallersVariable_data()
+    {
+        QTest::addColumn<float>("in");
+        QTest::addColumn<float>("out");
+        QTest::newRow("0.001") << 0.001f << 0.01f;
+        QTest::newRow("negative") << -3.0f << 0.01f;
+        QTest::newRow("0.01 kept") << 0.01f << 0.01f;
+        QTest::newRow("0.1 kept") << 0.1f << 0.1f;
+    }
+    void smallValuesRaisedInCallersVariable()
+    {
+        QFETCH(float, in);
+        Delay(in);
+        QTEST(in, "out");
+    }
+
+    void firstCallCalibrates()
+    {
+        DelayState::DelayCalibrated = VFalse;
+        DelayState::DelayLoopCount = 1;
+        Delay(0.1f);
+        QCOMPARE(DelayState::DelayCalibrated, VTrue);
+        // Calibration replaces the loop count with a measured one; one iteration per 10 us is far too few.
+        QVERIFY(DelayState::DelayLoopCount > 1);
+    }
 };
 
-SB_TEST_MAIN(TestSettings)
-#include "tst_settings.moc"
+SB_TEST_MAIN(TestShell)
+#include "tst_shell.moc"
