@@ -161,26 +161,7 @@ qsizetype NumericPrefix(const QString& t, qsizetype start, QChar decimal)
     return i - start;
 }
 
-double ParseNumber(QString text, QChar decimal)
-{
-    text.replace(decimal, QLatin1Char('.'));
-    bool ok = false;
-    const double v = QLocale::c().toDouble(text, &ok);
-    return ok ? v : 0.0;
-}
 } // namespace
-
-double LeadingNumber(const QString& text)
-{
-    const QChar decimal = QLocale().decimalPoint().at(0);
-    qsizetype start = 0;
-    while (start < text.size() && text[start].isSpace())
-        ++start;
-    const qsizetype len = NumericPrefix(text, start, decimal);
-    if (len == 0)
-        return 0.0;
-    return ParseNumber(text.mid(start, len), decimal);
-}
 
 bool IsNumericText(const QString& text)
 {
@@ -189,11 +170,6 @@ bool IsNumericText(const QString& text)
         return false;
     const QChar decimal = QLocale().decimalPoint().at(0);
     return NumericPrefix(t, 0, decimal) == t.size();
-}
-
-int64_t RoundHalfEven(double v)
-{
-    return static_cast<int64_t>(std::nearbyint(v)); // default rounding mode: to nearest, ties to even
 }
 
 QString StatusTitle(int bit)

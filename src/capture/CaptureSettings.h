@@ -2,6 +2,7 @@
 // Capture set-up registers (CAPT_CTRL, CAPT_PRD, AVG_CNT) and the status register as the main
 // window shows them: bit-field composition and decoding, capture durations, status row texts.
 // No widgets here, so every rule can be checked without a window.
+#include "shell/Numbers.h"
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -58,12 +59,8 @@ int AvgExponentForRead(double scaledValue);
 QString DurationLabelText(double seconds, bool extendedMode);
 
 // ---- user-typed numbers ----
-// The leading numeric part of a text (empty or non-numeric: 0).
-double LeadingNumber(const QString& text);
 // The whole text is a number (surrounding blanks allowed).
 bool IsNumericText(const QString& text);
-// Nearest integer, halves to even.
-int64_t RoundHalfEven(double v);
 
 // ---- STATUS ----
 constexpr int kStatusRows = 15;

@@ -1,6 +1,7 @@
 #include "capture/DataPlotWidget.h"
 #include "device/Spi_mod.h"
 #include "registers/m470Reg.h"
+#include "shell/Numbers.h"
 #include "ui/Ui.h"
 
 #include <QCheckBox>
@@ -358,8 +359,8 @@ void DataPlotWidget::RefreshEdgeLabels()
 
 void DataPlotWidget::SetSurfaceScale()
 {
-    picture1->SetScale(Plot.PlotStart, PlotModel::CaptionValue(lblpFS2->text()),
-                       Plot.PlotStart + Plot.PlotSpan, PlotModel::CaptionValue(lblnFS2->text()));
+    picture1->SetScale(Plot.PlotStart, LeadingNumber(lblpFS2->text(), QLocale::c()),
+                       Plot.PlotStart + Plot.PlotSpan, LeadingNumber(lblnFS2->text(), QLocale::c()));
 }
 
 void DataPlotWidget::SetTraceControls(int trace, bool on)

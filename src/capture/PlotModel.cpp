@@ -1,5 +1,6 @@
 #include "capture/PlotModel.h"
 #include "capture/CaptureRecord.h"
+#include "shell/Numbers.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -97,29 +98,6 @@ QString NextScaleCaption(const QString& caption)
 }
 
 QString NegatedCaption(const QString& caption) { return QLatin1Char('-') + caption; }
-
-double CaptionValue(const QString& caption)
-{
-    // Leading numeric part, like the text boxes' numeric reading; captions use '.' as written.
-    const QString t = caption.trimmed();
-    int end = 0;
-    if (end < t.size() && (t[end] == QLatin1Char('-') || t[end] == QLatin1Char('+')))
-        ++end;
-    bool dot = false;
-    while (end < t.size() && (t[end].isDigit() || (t[end] == QLatin1Char('.') && !dot))) {
-        if (t[end] == QLatin1Char('.'))
-            dot = true;
-        ++end;
-    }
-    bool ok = false;
-    const double v = t.left(end).toDouble(&ok);
-    return ok ? v : 0.0;
-}
-
-int32_t RoundHalfEven(double v)
-{
-    return static_cast<int32_t>(std::nearbyint(v)); // default rounding mode: halves to even
-}
 
 QString CursorXText(double x) { return QString::number(RoundHalfEven(x)); }
 

@@ -47,10 +47,7 @@ EdgeTexts EdgeLabels(const PlotWindow& w);
 // Vertical full scale: 120, 70, 30, 15, 7, 3, 1.5 and round again. A caption that is not a step stays.
 QString NextScaleCaption(const QString& caption);
 QString NegatedCaption(const QString& caption);
-// Leading numeric part of a caption ("1.5" -> 1.5, "-7" -> -7, "abc" -> 0).
-double CaptionValue(const QString& caption);
 
-int32_t RoundHalfEven(double v);
 // Cursor read-out: sample index rounded to an integer, value rounded to one decimal ("0.0").
 QString CursorXText(double x);
 QString CursorYText(double y);

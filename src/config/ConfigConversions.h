@@ -2,6 +2,7 @@
 // Number parsing, rounding, unit conversions and bit-field composition shared by the
 // configuration windows and the register window. No widgets here: the windows only
 // wire their controls to these functions.
+#include "shell/Numbers.h"
 #include <QLocale>
 #include <QString>
 #include <cstdint>
@@ -9,15 +10,6 @@
 namespace cfg {
 
 // ---- numbers ---------------------------------------------------------------------------
-
-// The leading numeric part of a typed text, as the classic Val() takes it: blanks are
-// skipped, "&H"/"&O" prefixes are hex/octal, an exponent may follow (E or D). An empty or
-// non-numeric text gives 0. "." is always a decimal point; so is the locale's own decimal
-// mark, so that a value the window displayed ("1,56" in German) reads back as itself.
-double LeadingNumber(const QString& text, const QLocale& locale = QLocale());
-
-// Nearest integer, a half going to the even neighbour; saturates at the 32-bit range.
-int32_t RoundHalfEven(double v);
 
 // Fixed-point display with `decimals` digits ("0.00", "0.0000") in the user's locale
 // (QLocale(), which is the system locale unless the program set another).

@@ -140,7 +140,7 @@ void fmCalibration::ReadCalRegisters()
 
 void fmCalibration::WriteNull(int16_t row, QLineEdit* box)
 {
-    const double v = cfg::LeadingNumber(box->text());
+    const double v = LeadingNumber(box->text());
     WriteRegister(row, cfg::NullCounts(v, RegisterTable[static_cast<size_t>(row)].RegScale));
     cfg::WaitMs(100);
     ReadCalRegisters();

@@ -182,7 +182,7 @@ void frmAlarms::WriteAlarmMag(int alarm)
     QCheckBox* checks[3] = {Check1, Check2, Check3};
     const int k = alarm - 1;
     const int16_t row = rows[k];
-    const double v = cfg::LeadingNumber(boxes[k]->text());
+    const double v = LeadingNumber(boxes[k]->text());
     WriteRegister(row, cfg::AlarmMagCounts(v, RegisterTable[static_cast<size_t>(row)].RegScale));
     ReadRegister(idxALM_CTRL);
     const int32_t c = cfg::AlmCtrlWithBit(Spi_mod::RegRaw, k, checks[k]->isChecked());
@@ -197,7 +197,7 @@ void frmAlarms::cmdA3_Click() { WriteAlarmMag(3); }
 
 void frmAlarms::cmdA4_Click()
 {
-    const double v = cfg::LeadingNumber(txtMag4->text());
+    const double v = LeadingNumber(txtMag4->text());
     const bool temp = OptionTemp->isChecked();
     const int32_t n = temp ? cfg::Alarm4CountsFromTemp(v) : cfg::Alarm4CountsFromVolts(v);
     WriteRegister(idxALM_MAG4, cfg::Alarm4Clamp(n));
@@ -213,7 +213,7 @@ void frmAlarms::cmdA4_Click()
 
 void frmAlarms::OptionSupply_Click()
 {
-    const int32_t n = cfg::Alarm4CountsFromTemp(cfg::LeadingNumber(txtMag4->text()));
+    const int32_t n = cfg::Alarm4CountsFromTemp(LeadingNumber(txtMag4->text()));
     txtMag4->setText(cfg::Alarm4Text(cfg::Alarm4VoltsFromCounts(n)));
     LbLMagUnits->setText(QStringLiteral("Magnitude (V)"));
     ui::PumpEvents();
@@ -221,7 +221,7 @@ void frmAlarms::OptionSupply_Click()
 
 void frmAlarms::OptionTemp_Click()
 {
-    const int32_t n = cfg::Alarm4CountsFromVolts(cfg::LeadingNumber(txtMag4->text()));
+    const int32_t n = cfg::Alarm4CountsFromVolts(LeadingNumber(txtMag4->text()));
     txtMag4->setText(cfg::Alarm4Text(cfg::Alarm4TempFromCounts(n)));
     LbLMagUnits->setText(QStringLiteral("Magnitude (degC)"));
     ui::PumpEvents();

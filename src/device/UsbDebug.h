@@ -6,11 +6,6 @@
 
 namespace UsbDebug {
 
-// The leading number of a text ("12abc" -> 12, "abc" -> 0, " -3.5" -> -3.5).
-double LeadingNumber(const QString& text);
-// Rounded to a whole number, halves to even, then brought into lo..hi.
-int RoundAndClamp(double value, int lo, int hi);
-
 // "# Words to Write": 1..16.
 uint8_t WordCountFromText(const QString& text);
 // Delay between words: 1..255.

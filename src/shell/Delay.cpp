@@ -1,5 +1,6 @@
 #include "shell/Delay.h"
 #include "shell/Messages.h"
+#include "shell/Numbers.h"
 #include <chrono>
 #include <cmath>
 
@@ -14,11 +15,6 @@ void SpinOuter(int32_t n)
         while (j <= DelayLoopCount)
             j = j + 1;
     }
-}
-
-int32_t ToInt32Even(double v)
-{
-    return static_cast<int32_t>(std::nearbyint(v)); // default rounding mode: halves to even
 }
 
 float Measure(float ms)
@@ -41,7 +37,7 @@ void Delay(float& ms)
         return;
     if (ms < 0.01f)
         ms = 0.01f;
-    const int32_t n = ToInt32Even(static_cast<double>(ms) * 100.0);
+    const int32_t n = RoundHalfEven(static_cast<double>(ms) * 100.0);
     if (DelayCalibrated == VFalse)
         CalibrateDelay();
     SpinOuter(n);
@@ -63,11 +59,11 @@ void CalibrateDelay()
     }
     if (e < 0.0005f)
         e = 0.0005f;
-    DelayLoopCount = ToInt32Even((0.5 / e) * DelayLoopCount);
+    DelayLoopCount = RoundHalfEven((0.5 / e) * DelayLoopCount);
     e = Measure(3000.0f);
     if (e < 0.1f)
         e = 0.1f;
-    DelayLoopCount = ToInt32Even((3.0 / e) * DelayLoopCount);
+    DelayLoopCount = RoundHalfEven((3.0 / e) * DelayLoopCount);
     if (DelayLoopCount < 1)
         DelayLoopCount = 1;
     BusyPointer(false);

@@ -56,12 +56,6 @@ private slots:
         QTEST(LeadingNumber(text), "leading");
     }
 
-    void roundsHalvesToEven()
-    {
-        QCOMPARE(RoundHalfEven(2.5), int64_t(2));
-        QCOMPARE(RoundHalfEven(3.5), int64_t(4));
-        QCOMPARE(RoundHalfEven(110.6), int64_t(111));
-    }
 };
 
 SB_TEST_MAIN(TestCaptureSettings)

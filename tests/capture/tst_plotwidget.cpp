@@ -1,5 +1,6 @@
 // The "Data Plot" frame on the virtual board: layouts, scale, offsets, press-and-hold, cursor.
 #include "CaptureTestBench.h"
+#include "shell/Numbers.h"
 #include <QFrame>
 #include <QScrollBar>
 #include <memory>
@@ -244,7 +245,7 @@ private slots:
         QVERIFY(plot->Plot.PlotSpan < 1023);
         QVERIFY(plot->Plot.PlotSpan >= 20);
         // At most the pass that was running when the release came.
-        QVERIFY(plot->Plot.PlotSpan >= PlotModel::RoundHalfEven(spanAtRelease * 0.97) - 1);
+        QVERIFY(plot->Plot.PlotSpan >= RoundHalfEven(spanAtRelease * 0.97) - 1);
         QCOMPARE(plot->picture1->Scale().right - plot->picture1->Scale().left, double(plot->Plot.PlotSpan));
     }
 
