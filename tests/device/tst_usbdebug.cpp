@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QElapsedTimer>
 #include <QTimer>
 
 using Bytes = std::vector<uint8_t>;
@@ -291,13 +292,23 @@ private slots:
         open();
         w->txtNumWords->setText(QStringLiteral("2"));
         clearWire();
+        // Stop once the loop has sent twice (or after 10 s, so a stuck loop fails instead of hanging).
         int seenWhileRunning = 0;
-        QTimer::singleShot(50, w, [&] {
+        QString captionWhileRunning;
+        QElapsedTimer started;
+        started.start();
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, w, [&] {
+            if (transfers() < 2 && started.elapsed() < 10000)
+                return;
+            poll.stop();
             seenWhileRunning = transfers();
-            QCOMPARE(w->cmdLoop->text(), QStringLiteral("Stop"));
+            captionWhileRunning = w->cmdLoop->text();
             w->cmdLoop->click();
         });
+        poll.start(5);
         w->cmdLoop->click();   // returns once the loop has ended
+        QCOMPARE(captionWhileRunning, QStringLiteral("Stop"));
         QVERIFY(seenWhileRunning >= 2);
         QCOMPARE(w->cmdLoop->text(), QStringLiteral("Loop"));
         QCOMPARE(Module1::SpiLoopStop, VTrue);
