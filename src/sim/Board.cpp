@@ -9,6 +9,36 @@ namespace sim {
 
 namespace {
 std::shared_ptr<Board> g_board;
+
+bool ParseFault(const std::string& text, VirtualCard::Fault* fault, int* messages)
+{
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos)
+        return false;
+    const std::string kind = text.substr(0, colon);
+    if (kind == "unplug")
+        *fault = VirtualCard::Fault::Unplug;
+    else if (kind == "silent")
+        *fault = VirtualCard::Fault::Silence;
+    else
+        return false;
+    const std::string count = text.substr(colon + 1);
+    char* end = nullptr;
+    const long n = std::strtol(count.c_str(), &end, 10);
+    if (count.empty() || *end != '\0' || n <= 0 || n > 100'000'000)
+        return false;
+    *messages = static_cast<int>(n);
+    return true;
+}
+
+void ApplyFaultFromEnvironment(VirtualCard& card)
+{
+    const char* value = std::getenv("SENSORBENCH_SIM_FAULT");
+    VirtualCard::Fault fault{};
+    int messages = 0;
+    if (value && ParseFault(value, &fault, &messages))
+        card.FaultAfter(messages, fault);
+}
 } // namespace
 
 Board::Board(int cards, int product) : parts_(std::make_shared<Parts>())
@@ -59,36 +89,6 @@ int EnvironmentCardCount()
     return static_cast<int>(std::min<long>(n, Board::kMaxCards));
 }
 
-bool ParseFault(const std::string& text, VirtualCard::Fault* fault, int* messages)
-{
-    const size_t colon = text.find(':');
-    if (colon == std::string::npos)
-        return false;
-    const std::string kind = text.substr(0, colon);
-    if (kind == "unplug")
-        *fault = VirtualCard::Fault::Unplug;
-    else if (kind == "silent")
-        *fault = VirtualCard::Fault::Silence;
-    else
-        return false;
-    const std::string count = text.substr(colon + 1);
-    char* end = nullptr;
-    const long n = std::strtol(count.c_str(), &end, 10);
-    if (count.empty() || *end != '\0' || n <= 0 || n > 100'000'000)
-        return false;
-    *messages = static_cast<int>(n);
-    return true;
-}
-
-void ApplyFaultFromEnvironment(VirtualCard& card)
-{
-    const char* value = std::getenv("SENSORBENCH_SIM_FAULT");
-    VirtualCard::Fault fault{};
-    int messages = 0;
-    if (value && ParseFault(value, &fault, &messages))
-        card.FaultAfter(messages, fault);
-}
-
 bool InstallFromEnvironment()
 {
     const int cards = EnvironmentCardCount();
@@ -99,6 +99,8 @@ bool InstallFromEnvironment()
     // enforced as on real hardware.
     for (int i = 0; i < std::max(board.CardCount(), 1); ++i) {
         board.Sensor(i).SetFrameLogLimit(100'000);
+        if (i < board.CardCount())
+            board.Card(i).SetMessageLogLimit(100'000);
         board.Sensor(i).SetMinFrameGap(kMinFrameGapSeconds);
     }
     for (int i = 0; i < board.CardCount(); ++i)

@@ -6,13 +6,14 @@
 #include "sim/VirtualSensor.h"
 #include <chrono>
 #include <memory>
-#include <string>
 #include <vector>
 
 class EzUsbDriver;
 class PortIo;
 
 namespace sim {
+
+constexpr std::chrono::milliseconds kSilentCardTimeout{1000};
 
 class Board {
 public:
@@ -55,9 +56,6 @@ Board& Install(int cards = 1, int product = 0);
 // message, to try the program's handling of a lost card; anything else is ignored.
 // A silent card's reads fail after kSilentCardTimeout, like a real card's.
 bool InstallFromEnvironment();
-constexpr std::chrono::milliseconds kSilentCardTimeout{1000};
-bool ParseFault(const std::string& text, VirtualCard::Fault* fault, int* messages);
-void ApplyFaultFromEnvironment(VirtualCard& card);
 // The card count SENSORBENCH_SIM asks for (0 when none).
 int EnvironmentCardCount();
 

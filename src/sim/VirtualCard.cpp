@@ -140,6 +140,8 @@ bool VirtualCard::Bulk(uint32_t pipe, void* buffer, uint32_t length, uint32_t* r
             }
             silent_ = true;
         }
+        if (messageLogLimit_ > 0 && messages_.size() >= messageLogLimit_)
+            messages_.erase(messages_.begin(), messages_.begin() + static_cast<std::ptrdiff_t>(messages_.size() / 2));
         messages_.emplace_back(msg, msg + length);
         answer_.clear();
         // The bytes always leave the host; a malformed message is simply ignored.

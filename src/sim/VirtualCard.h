@@ -50,8 +50,10 @@ public:
     // Time every bulk transfer takes (busy-waited), to model a real card's round trip.
     void SetTransferLatency(std::chrono::nanoseconds latency) { latency_ = latency; }
 
-    // Every message that reached pipe 0, oldest first.
+    // Every message that reached pipe 0, oldest first. With a limit, the older half is
+    // dropped when it is reached, so a long session does not pile up messages nobody reads.
     const std::vector<std::vector<uint8_t>>& Messages() const { return messages_; }
+    void SetMessageLogLimit(size_t limit) { messageLogLimit_ = limit; }
     void ClearMessages() { messages_.clear(); }
 
     uint8_t SpiDelay() const { return spiDelay_; }
@@ -97,6 +99,7 @@ private:
     double busFree_ = -1.0; // bus time at which the next word may start
     std::vector<uint8_t> answer_;
     std::vector<std::vector<uint8_t>> messages_;
+    size_t messageLogLimit_ = 0; // 0: no limit
 };
 
 // "Ezusb-0".."Ezusb-{n-1}" are the virtual cards in order. Handles are kHandleBase + slot,

@@ -192,6 +192,19 @@ private slots:
         }
     }
 
+    // A long session keeps a bounded message log, newest last.
+    void messageLogIsBounded()
+    {
+        sim::VirtualCard& card = sim::Install(1, 31473).Card(0);
+        card.SetMessageLogLimit(4);
+        const int32_t h = CurrentEzUsbDriver()->Open("Ezusb-0");
+        Bytes rx;
+        for (uint16_t n = 0; n < 10; ++n)
+            Transfer(h, 13, 1, {uint16_t(0x5600 + n)}, rx);
+        QVERIFY(card.Messages().size() <= 4);
+        QCOMPARE(card.Messages().back(), (Bytes{13, 1, 1, 0x56, 0x09}));
+    }
+
     void portDecodesFramesAndAnswers()
     {
         Module1::PortAddress = 0x378;
