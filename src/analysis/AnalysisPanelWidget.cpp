@@ -78,7 +78,9 @@ AnalysisPanelWidget::AnalysisPanelWidget(QWidget* parent) : QGroupBox(QStringLit
     tblStats->setHorizontalHeaderLabels(StatsHeaders(QStringLiteral("g")));
     tblStats->verticalHeader()->hide();
     tblStats->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tblStats->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // Every figure column as wide as its header; the channel column takes what is left.
+    tblStats->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tblStats->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     tblStats->setMaximumHeight(110);
 
     ckCounts = new QCheckBox(QStringLiteral("Counts (raw)"), this);
