@@ -119,6 +119,13 @@ QString DurationLabelText(double seconds, bool extendedMode)
     return loc.toString(loc.toDouble(shown) * 3, 'g', 15);
 }
 
+QString CapBusyText(double seconds)
+{
+    QLocale loc;
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    return QStringLiteral("Capture Busy  ") + loc.toString(seconds, 'f', 1);
+}
+
 namespace {
 // Length of the numeric prefix: optional sign, digits, one decimal separator, digits, exponent.
 qsizetype NumericPrefix(const QString& t, qsizetype start, QChar decimal)

@@ -57,6 +57,8 @@ int AvgExponentForRead(double scaledValue);
 // The duration label: "0.00" of the duration, or in an extended mode that shown value times three
 // in the general number format (both in the user's locale).
 QString DurationLabelText(double seconds, bool extendedMode);
+// The count-down box during a capture: "Capture Busy  " and the seconds left ("0.0").
+QString CapBusyText(double seconds);
 
 // ---- user-typed numbers ----
 // The whole text is a number (surrounding blanks allowed).

@@ -1,4 +1,5 @@
 #include "capture/DataPlotWidget.h"
+#include "capture/CaptureSettings.h"
 #include "device/Spi_mod.h"
 #include "registers/m470Reg.h"
 #include "shell/Numbers.h"
@@ -378,7 +379,8 @@ void DataPlotWidget::SetTraceControls(int trace, bool on)
 void DataPlotWidget::PlotCaptureData()
 {
     ReadRegister(m470Reg::idxCAPT_CTRL);
-    if ((Spi_mod::RegRaw & 0x0C) == 0x0C) {
+    // Mode field 3: an extended mode.
+    if (CaptureSettings::DecodeCaptCtrl(Spi_mod::RegRaw).mode == 3) {
         PlotCaptureDataExtendedMode();
         return;
     }
@@ -412,7 +414,7 @@ void DataPlotWidget::PlotCaptureDataExtendedMode()
         b->setChecked(false);
 
     ReadRegister(m470Reg::idxCAPT_CTRL);
-    const int axis = (Spi_mod::RegRaw & 0x300) / 256;
+    const int axis = CaptureSettings::DecodeCaptCtrl(Spi_mod::RegRaw).axis;
     QColor colour(0, 0, 0);
     double offset = 0;
     if (axis <= 2) {

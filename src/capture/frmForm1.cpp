@@ -3,6 +3,7 @@
 #include "capture/CaptureSettings.h"
 #include "capture/DataPlotWidget.h"
 #include "capture/FastReadout.h"
+#include "config/ConfigConversions.h"
 #include "device/EzUsb.h"
 #include "device/SetupGiveIO.h"
 #include "device/Spi_mod.h"
@@ -468,7 +469,7 @@ void frmForm1::SetProductNumber(int16_t number)
 void frmForm1::ReadMscCtrl()
 {
     ReadRegister(m470Reg::idxMSC_CTRL);
-    if ((Spi_mod::RegRaw & 0x100) == 0x100)
+    if (cfg::MscSelfTestOn(Spi_mod::RegRaw))
         optSTON->setChecked(true);
     else
         optSTOFF->setChecked(true);
@@ -477,7 +478,7 @@ void frmForm1::ReadMscCtrl()
 void frmForm1::optSTON_Click()
 {
     ReadRegister(m470Reg::idxMSC_CTRL);
-    WriteRegister(m470Reg::idxMSC_CTRL, Spi_mod::RegRaw | 0x100);
+    WriteRegister(m470Reg::idxMSC_CTRL, cfg::MscWithSelfTestOn(Spi_mod::RegRaw));
     Delay(100);
     ReadMscCtrl();
 }
@@ -493,14 +494,14 @@ void frmForm1::optSTOFF_Click()
 
 void frmForm1::cmdWriteFlash_Click()
 {
-    WriteRegister(m470Reg::idxCOMMAND, 0x1000);
+    WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdFlashBackup);
     ShowWorkingCapPrd(500);
     ui::PumpEvents();
 }
 
 void frmForm1::cmdRestoreFromFlash_Click()
 {
-    WriteRegister(m470Reg::idxCOMMAND, 0x2000);
+    WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdFlashRestore);
     ShowWorkingCapPrd(250);
     ReadCapCtrl();
 }

@@ -1,8 +1,10 @@
 // Capture button, capture count-down, busy-line poll and buffer read-out of the main window.
 #include "analysis/GuiAnalysis.h"
 #include "capture/BufferReadout.h"
+#include "capture/CaptureSettings.h"
 #include "capture/DataPlotWidget.h"
 #include "capture/frmForm1.h"
+#include "config/ConfigConversions.h"
 #include "datalog/frmFileDir.h"
 #include "device/PortIo.h"
 #include "device/Spi_mod.h"
@@ -26,32 +28,8 @@ const QString kStop = QStringLiteral("Stop");
 const QString kArm = QStringLiteral("Arm");
 const QString kDisArm = QStringLiteral("DisArm");
 const QString kAbort = QStringLiteral("Abort");
-constexpr int32_t kCaptureBit = 0x800;
+constexpr int32_t kCaptureBit = cfg::kCmdCaptureStartStop;
 
-// Seconds shown by the duration label; either decimal separator is taken, since the label is
-// written in the user's locale.
-double DurationSeconds(const QString& text)
-{
-    QString t = text.trimmed();
-    t.replace(QLocale().decimalPoint(), QStringLiteral("."));
-    t.replace(QLatin1Char(','), QLatin1Char('.'));
-    int end = 0;
-    bool dot = false;
-    while (end < t.size() && (t[end].isDigit() || (t[end] == QLatin1Char('.') && !dot))) {
-        dot = dot || t[end] == QLatin1Char('.');
-        ++end;
-    }
-    bool ok = false;
-    const double v = t.left(end).toDouble(&ok);
-    return ok ? v : 0.0;
-}
-
-QString CapBusyText(double seconds)
-{
-    QLocale loc;
-    loc.setNumberOptions(QLocale::OmitGroupSeparator);
-    return QStringLiteral("Capture Busy  ") + loc.toString(seconds, 'f', 1);
-}
 } // namespace
 
 void frmForm1::cmdONE_Click()
@@ -110,12 +88,12 @@ void frmForm1::DisplayCapInProgress(int16_t&)
     cmdONE->setText(kAbort);
     ui::PumpEvents();
 
-    double t = DurationSeconds(LbLCapDuration->text()) * 1.1;
-    txtCapBusy->setText(CapBusyText(t));
+    double t = LeadingNumber(LbLCapDuration->text()) * 1.1;
+    txtCapBusy->setText(CaptureSettings::CapBusyText(t));
     txtCapBusy->show();
     bool aborted = false;
     do {
-        txtCapBusy->setText(CapBusyText(t));
+        txtCapBusy->setText(CaptureSettings::CapBusyText(t));
         ui::PumpEvents();
         DelayA(100);
         t = t - 0.1;

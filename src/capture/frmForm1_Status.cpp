@@ -1,6 +1,7 @@
 #include "capture/frmForm1.h"
 #include "capture/CaptureRecord.h"
 #include "capture/CaptureSettings.h"
+#include "config/ConfigConversions.h"
 #include "device/Spi_mod.h"
 #include "registers/m470Reg.h"
 #include "shell/Delay.h"
@@ -36,7 +37,7 @@ void frmForm1::ReadStatus()
 
 void frmForm1::ClearStatus()
 {
-    WriteRegister(m470Reg::idxCOMMAND, 0x10);
+    WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdClearStatus);
     Delay(50);
     ReadStatus();
 }

@@ -4,6 +4,7 @@
 #include "capture/BufferReadout.h"
 #include "capture/CaptureRecord.h"
 #include "capture/CaptureSettings.h"
+#include "config/ConfigConversions.h"
 #include "capture/FastReadout.h"
 #include "datalog/DataFile.h"
 #include "device/DeviceSetup.h"
@@ -393,10 +394,10 @@ private:
         DataLog::FileExt.clear();
         DataLog::Format = a.format;
         for (int n = 0; n < a.count; ++n) {
-            WriteRegister(m470Reg::idxCOMMAND, 0x10);
+            WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdClearStatus);
             Delay(50.0f);
             ReadStatusBits();
-            WriteRegister(m470Reg::idxCOMMAND, 0x800);
+            WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdCaptureStartStop);
             QThread::msleep(static_cast<unsigned long>(std::ceil(wait * 1000.0)));
             ReadStatusBits();
             QElapsedTimer timer;

@@ -98,6 +98,7 @@ constexpr int32_t kCmdAutoNull = 0x0001;
 constexpr int32_t kCmdPowerDown = 0x0002;
 constexpr int32_t kCmdSelfTest = 0x0004;
 constexpr int32_t kCmdFactoryReset = 0x0008;
+constexpr int32_t kCmdClearStatus = 0x0010;
 constexpr int32_t kCmdFlashTest = 0x0020;
 constexpr int32_t kCmdSoftwareReset = 0x0080;
 constexpr int32_t kCmdClearBuffers = 0x0100;
