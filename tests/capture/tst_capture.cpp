@@ -70,63 +70,34 @@ private slots:
     void manualTriggerCountsDownThenReadsOut()
     {
         Select(0, 0);
-        QCOMPARE(w->cmdONE->text(), QStringLiteral("Trigger"));
-        QCOMPARE(w->LbLCapDuration->text(), QStringLiteral("0.23"));
-        QStringList texts, captions;
-        connect(w->txtCapBusy, &QLineEdit::textChanged, w, [&](const QString& t) {
-            texts << t;
-            captions << w->cmdONE->text();
-        });
+        QStringList texts;
+        connect(w->txtCapBusy, &QLineEdit::textChanged, w, [&](const QString& t) { texts << t + ' ' + w->cmdONE->text(); });
 
         w->cmdONE->click();
 
-        QCOMPARE(texts, kCountDown);
-        QCOMPARE(captions, (QStringList{"Abort", "Abort", "Abort"}));
+        QCOMPARE(texts, (QStringList{"Capture Busy  0.3 Abort", "Capture Busy  0.2 Abort", "Capture Busy  0.1 Abort"}));
         QVERIFY(w->txtCapBusy->isHidden());
         QCOMPARE(w->cmdONE->text(), QStringLiteral("Trigger"));
-        QVERIFY(w->cmdONE->isEnabled());
-        QVERIFY(w->FrameDataPLot->LbLReadingBuffer->isHidden());
         // One capture command, then the read-out and a plot.
         const long command = IndexOf(Wire(), kCaptureCommand);
         QCOMPARE(Count(Wire(), kCaptureCommand), 1);
         QVERIFY(IndexOf(Wire(), Rd(sim::reg::CAPT_SUPPLY), static_cast<size_t>(command)) > command);
         QCOMPARE(PointerWrites(Wire()), 1 + 3 * 1024);
         QCOMPARE(w->FrameDataPLot->picture1->StrokeCount(), 3);
-        // The virtual sensor felt its vibration during the capture.
-        double energy = 0;
-        for (double v : CaptureRecord::BufValue1)
-            energy += v * v;
-        QVERIFY(energy > 0);
         QCOMPARE(sbtest::MessageTexts(), QStringList{});
     }
 
-    // Abort, or a mode change, in the middle of a 1.1 s count-down ends it without a read-out.
-    void countDownEndedEarly_data()
+    // Abort in the middle of a 1.1 s count-down ends it without a read-out.
+    void abortEndsTheCountDown()
     {
-        QTest::addColumn<bool>("abort");
-        QTest::newRow("abort") << true;
-        QTest::newRow("mode change") << false;
-    }
-    void countDownEndedEarly()
-    {
-        QFETCH(bool, abort);
-        Select(0, 6);
-        QCOMPARE(w->LbLCapDuration->text(), QStringLiteral("1.10"));
+        Select(0, 6); // 1.1 s
         int ticksSeen = 0;
         connect(w->txtCapBusy, &QLineEdit::textChanged, w, [&] { ++ticksSeen; });
         size_t abortAt = 0;
         QTimer::singleShot(250, w, [&] {
             QCOMPARE(w->cmdONE->text(), QStringLiteral("Abort"));
             abortAt = Wire().size();
-            if (abort) {
-                w->cmdONE->click();
-                QVERIFY(w->txtCapBusy->isHidden());
-                QCOMPARE(w->cmdONE->text(), QStringLiteral("Trigger"));
-            } else {
-                w->ComboCapMode->setCurrentIndex(1);
-                w->WriteCapCtrl();
-                QCOMPARE(w->CaptureModeName, QStringLiteral("TIMER"));
-            }
+            w->cmdONE->click();
         });
 
         w->cmdONE->click();
@@ -135,14 +106,11 @@ private slots:
         QVERIFY(ticksSeen < 12);
         QCOMPARE(PointerWrites(Wire()), 0);
         QCOMPARE(Count(Wire(), Rd(sim::reg::CAPT_SUPPLY)), 0);
-        QVERIFY(w->txtCapBusy->isHidden());
         // The count-down puts back the caption it started with.
         QCOMPARE(w->cmdONE->text(), QStringLiteral("Trigger"));
-        QVERIFY(w->cmdONE->isEnabled());
-        if (abort) { // stops the sensor and reads the status once
-            QCOMPARE(Wire()[abortAt].mosi, Wr(sim::reg::COMMAND, 0x00));
-            QCOMPARE(Count(Wire(), Rd(sim::reg::STATUS), abortAt), 2);
-        }
+        // Stops the sensor and reads the status once.
+        QCOMPARE(Wire()[abortAt].mosi, Wr(sim::reg::COMMAND, 0x00));
+        QCOMPARE(Count(Wire(), Rd(sim::reg::STATUS), abortAt), 2);
     }
 
     void startStopAndArmDisarm_data()
@@ -165,7 +133,6 @@ private slots:
         QCOMPARE(Count(Wire(), kCaptureCommand), 1);
         QVERIFY(IndexOf(Wire(), Wr(sim::reg::COMMAND, 0x10)) < IndexOf(Wire(), kCaptureCommand));
         QVERIFY(!w->TimerPollBusy->isActive()); // no busy line on the USB card
-        QVERIFY(w->txtDIOBusy->isHidden());
 
         const size_t mark = Wire().size();
         w->cmdONE->click();
@@ -174,23 +141,6 @@ private slots:
         QCOMPARE(Count(Wire(), kCaptureCommand, mark), 1);
         QCOMPARE(Count(Wire(), Rd(sim::reg::STATUS), mark), 2); // the grid shows the state
         QCOMPARE(PointerWrites(Wire()), 0);
-        QVERIFY(w->txtCapBusy->isHidden());
-    }
-
-    void unknownCaptionOnlyShowsTheMessage_data()
-    {
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("no data") << "no data";
-        QTest::newRow("designer caption") << "cmdONE";
-    }
-    void unknownCaptionOnlyShowsTheMessage()
-    {
-        QFETCH(QString, caption);
-        w->cmdONE->setText(caption);
-        w->cmdONE->click();
-        QCOMPARE(sbtest::MessageTexts(), QStringList{"unknown cmdOne_click action"});
-        QCOMPARE(Wire().size(), size_t(0));
-        QCOMPARE(w->cmdONE->text(), caption);
     }
 
     void readOutFramesAndValues_data()
@@ -245,31 +195,9 @@ private slots:
         QCOMPARE(f[k].mosi, Rd(sim::reg::CAPT_CTRL));
         QVERIFY(IndexOf(f, Rd(sim::reg::STATUS), k) > long(k));
         QCOMPARE(BufValue2[1024], 0.0);
-        QCOMPARE(BufRaw3[1024], 0.0);
-
-        // Raw peaks in the record, scaled texts in the labels, plausible supply and temperature.
+        // Raw peak in the record, scaled text in the label.
         QCOMPARE(CaptPeakX, double(peakX));
         QCOMPARE(w->LbLXpk->text(), BufferReadout::FormatReading(double(float(peakX) * bufferScale)));
-        QVERIFY2(CaptSupply > 3.0 && CaptSupply < 3.6, qPrintable(QString::number(CaptSupply)));
-        QVERIFY2(CaptTemp > 10 && CaptTemp < 45, qPrintable(QString::number(CaptTemp)));
-        QCOMPARE(w->LbLSupply->text(), BufferReadout::FormatReading(CaptSupply));
-        QCOMPARE(w->LbLTemp->text(), BufferReadout::FormatReading(CaptTemp));
-    }
-
-    void dataFileOnlyWhileLogging()
-    {
-        QTemporaryDir dir;
-        DataLog::ResetState();
-        DataLog::FileDir = dir.path() + "/";
-        DataLog::FileBase = QStringLiteral("cap");
-        DataLog::FileExt = QStringLiteral(".csv");
-        const std::pair<bool, int> steps[] = {{false, 0}, {true, 1}, {true, 2}, {false, 2}};
-        for (auto [logging, files] : steps) {
-            w->ckDataLog->setChecked(logging);
-            w->ReadCaptureBuffer();
-            QCOMPARE(int(QDir(dir.path()).entryList(QDir::Files).size()), files);
-        }
-        DataLog::ResetState();
     }
 
     // Parallel port: the busy line is readable, so an event capture is read out by itself.
@@ -298,7 +226,6 @@ private slots:
 
         w->PollBusy(); // armed, idle: line high, nothing to do
         QVERIFY(w->txtDIOBusy->isHidden());
-        QVERIFY(w->LbLPollingDIO->isHidden());
 
         Sensor().Model().DriveInput(1, false); // the event
         Sensor().ClearFrames();
@@ -321,8 +248,7 @@ private slots:
         w->TimerPollBusy->stop();
     }
 
-    // A normal and an extended capture as the user sees them; with SB_SCREENSHOT_DIR set the
-    // window images are saved there (docs/capture-normal.png, docs/capture-extended.png).
+    // With SB_SCREENSHOT_DIR set, saves the README's docs/capture-normal.png and docs/capture-extended.png.
     void captureWindows_data()
     {
         tb::Columns<int, int, QString>({"mode", "lastIndex", "file"});
@@ -343,12 +269,10 @@ private slots:
         w->FrameDataPLot->cmdPlotScale->click(); // 3 g full scale
         w->cmdONE->click();
         QCOMPARE(w->FrameDataPLot->lblPlotX[3]->text(), QString::number(lastIndex));
-        // Cursor over the plot's middle.
         PlotSurface* s = w->FrameDataPLot->picture1;
         const QPointF mid(s->width() / 2.0, s->height() / 3.0);
         QMouseEvent move(QEvent::MouseMove, mid, s->mapToGlobal(mid), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(s, &move);
-        QVERIFY(std::abs(w->FrameDataPLot->lblCursorX->text().toInt() - lastIndex / 2) <= lastIndex / 200 + 1);
         ui::PumpEvents();
         const QString dir = qEnvironmentVariable("SB_SCREENSHOT_DIR");
         if (!dir.isEmpty())

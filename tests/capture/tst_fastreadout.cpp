@@ -125,64 +125,6 @@ private slots:
         QCOMPARE(Module1::SpiDelay, uint8_t{40});
     }
 
-    void tooShortWordDelayIsCaught()
-    {
-        Capture(31473, 0x00);
-        const Record faithful = Read(false);
-        ReadRegister(idxSTATUS);
-        QCOMPARE(Spi_mod::RegRaw & sim::status::SpiCommFailure, 0);
-        Sensor().ClearFrames();
-
-        FastReadout::WordDelay = 4;
-        const Record fast = Read(true);
-        int tooSoon = 0;
-        for (const auto& f : Sensor().Frames())
-            tooSoon += f.tooSoon;
-        QVERIFY(tooSoon > 1000);
-        int wrong = 0;
-        for (int b = 0; b < 3; ++b)
-            for (int i = 0; i < 1024; ++i)
-                wrong += fast.raws[b][i] != faithful.raws[b][i];
-        QVERIFY2(wrong > 1000, qPrintable(QString::number(wrong)));
-        // The sensor flags the missed frames in its status register.
-        QCOMPARE(Sensor().Peek(sim::reg::STATUS) & sim::status::SpiCommFailure, sim::status::SpiCommFailure);
-    }
-
-    void noEffectOnTheParallelPort()
-    {
-        Capture(31470, 0x00);
-        Module1::InterfaceType = 1;
-        const Record faithful = Read(false);
-        const std::vector<sim::SpiFrame> faithfulFrames = Sensor().Frames();
-        Sensor().ClearFrames();
-        const Record fast = Read(true);
-        QVERIFY(Mosi(Sensor().Frames()) == Mosi(faithfulFrames));
-        QVERIFY(fast.raws == faithful.raws);
-        QCOMPARE(Transfers(), 0);
-    }
-
-    void checkBoxIsTheOption()
-    {
-        auto box = [] {
-            for (QCheckBox* b : tb::OpenMainWindow()->findChildren<QCheckBox*>())
-                if (b->text() == QStringLiteral("Fast read-out"))
-                    return b;
-            return static_cast<QCheckBox*>(nullptr);
-        };
-        QCheckBox* b = box();
-        QVERIFY(b);
-        QVERIFY(!b->isChecked());
-        QVERIFY(b->toolTip().contains(QStringLiteral("USB card")));
-        QVERIFY(b->toolTip().contains(QStringLiteral("parallel port")));
-        b->click();
-        QVERIFY(FastReadout::Enabled);
-        // Kept while the program runs, e.g. across a new main window.
-        b = box();
-        QVERIFY(b->isChecked());
-        b->click();
-        QVERIFY(!FastReadout::Enabled);
-        frmForm1::destroyInstance();
-    }
 };
 
 SB_TEST_MAIN(tst_fastreadout)
