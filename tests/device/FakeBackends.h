@@ -1,6 +1,5 @@
 #pragma once
-// Scripted stand-ins for the card driver and the port, for protocol tests that need
-// exact control over every answer (failing requests, odd descriptors).
+// Scripted card driver and port, for tests that need failing requests or odd descriptors.
 #include "device/EzUsbDriver.h"
 #include "device/PortIo.h"
 #include <algorithm>
@@ -23,15 +22,12 @@ struct Card {
     uint8_t major = 2, minor = 3;
     uint16_t pipe3MaxPacket = 512;
     bool failStrings = false;
-    bool failPipeInfo = false;
     bool failWrites = false;
     bool failReads = false;
     bool shortReads = false;
     uint8_t spiDelay = 25, spiBits = 0xFF;
-    // Words the sensor returns during the next transfers (default 0).
-    std::deque<uint16_t> misoWords;
-    // Every message received on pipe 0, byte for byte.
-    std::vector<std::vector<uint8_t>> sent;
+    std::deque<uint16_t> misoWords;            // the sensor's next answers (then 0)
+    std::vector<std::vector<uint8_t>> sent;    // every message on pipe 0
     std::vector<uint8_t> pendingAnswer;
 };
 
@@ -81,7 +77,7 @@ public:
             return Copy(d.data(), d.size(), o, outLen, returned);
         }
         case ezusb::kIoctlGetPipeInfo: {
-            if (c.failPipeInfo || outLen < ezusb::kPipeInfoBufferSize)
+            if (outLen < ezusb::kPipeInfoBufferSize)
                 return false;
             std::memset(o, 0, ezusb::kPipeInfoBufferSize);
             const uint16_t sizes[4] = {64, 64, 0, c.pipe3MaxPacket};

@@ -1,7 +1,5 @@
-// The libusb card driver against scripted USB devices in a umockdev testbed: the kernel's
-// usbfs requests (URB submit, reap, discard) are answered by a small card model, so the
-// whole path from the card layer through libusb to the device is exercised without hardware.
-// Runs under umockdev-wrapper. glib and umockdev come before any Qt header.
+// The libusb card driver against scripted usbfs devices in a umockdev testbed (run under
+// umockdev-wrapper). glib and umockdev come before any Qt header.
 #include <umockdev.h>
 
 #include <cerrno>
@@ -28,11 +26,9 @@ namespace {
 constexpr uint8_t kEpOut = 0x02;
 constexpr uint8_t kEpIn = 0x86;
 
-// One scripted card: its firmware answers commands 0 and 13/14; a silent card takes
-// messages but never answers.
+// Answers commands 0 and 13/14; a silent card takes messages but never answers.
 struct UsbCard {
     std::mutex m;
-    uint16_t product = ezusb::kProductIdFifo4;
     bool silent = false;
     std::vector<std::vector<uint8_t>> received;   // bulk OUT messages
     std::deque<uint16_t> miso;                    // words the sensor answers
@@ -59,18 +55,17 @@ void Firmware(UsbCard& c, const std::vector<uint8_t>& msg)
         return;
     if (msg[0] == 0)
         c.answer = {3, 1};
-    if ((msg[0] == 13 || msg[0] == 14) && msg.size() >= 3) {
+    else if ((msg[0] == 13 || msg[0] == 14) && msg.size() >= 3) {
         for (int i = 0; i < msg[2]; ++i) {
-            const uint16_t w = c.miso.empty() ? 0 : c.miso.front();
+            uint16_t w = 0;
             if (!c.miso.empty())
-                c.miso.pop_front();
+                w = c.miso.front(), c.miso.pop_front();
             c.answer.push_back(static_cast<uint8_t>(w >> 8));
             c.answer.push_back(static_cast<uint8_t>(w & 0xFF));
         }
     }
 }
 
-// Fills an IN URB from the card's answer; false when there is none yet.
 bool AnswerIn(UsbCard& c, UMockdevIoctlData* urbData)
 {
     if (c.answer.empty())
@@ -185,7 +180,7 @@ QByteArray Descriptors(uint16_t product, uint16_t pipe3Packet)
          product >> 8, 0x00, 0x01, 1, 2, 0, 1});
     put({9, 2, 9 + 9 + 4 * 7, 0, 1, 1, 0, 0x80, 50});
     put({9, 4, 0, 0, 4, 0xFF, 0, 0, 0});
-    // Bulk OUT, bulk IN, then two more; only the fourth one's packet size differs.
+    // Pipe 3's packet size tells the USB version.
     put({7, 5, kEpOut, 2, 0x00, 0x02, 0});
     put({7, 5, kEpIn, 2, 0x00, 0x02, 0});
     put({7, 5, 0x04, 2, 0x00, 0x02, 0});
@@ -215,13 +210,11 @@ class LibusbCardTest : public QObject {
     std::deque<UsbCard> cards;
     std::shared_ptr<LibusbEzUsbDriver> driver;
 
-    // A card as device 1-<n> (bus 1, address n); attach=false leaves it without a handler.
+    // Device 1-<n>; attach=false leaves it without an ioctl handler.
     UsbCard& AddCard(int n, uint16_t product = ezusb::kProductIdFifo4, uint16_t pipe3Packet = 512,
                      bool attach = true)
     {
-        cards.emplace_back();
-        UsbCard& c = cards.back();
-        c.product = product;
+        UsbCard& c = cards.emplace_back();
         const QByteArray node = QByteArray("/dev/bus/usb/001/") + QByteArray::number(n).rightJustified(3, '0');
         if (attach) {
             UMockdevIoctlBase* h = umockdev_ioctl_base_new();
@@ -289,15 +282,6 @@ private slots:
 
     void cleanupTestCase() { g_clear_object(&testbed); }
 
-    void noCard()
-    {
-        StartDriver();
-        QCOMPARE(driver->DeviceCount(), 0);
-        SelectFirstUsbCard();
-        QCOMPARE(sbtest::MessageTexts(), QStringList{"No USB Buffers Found, Please Verify Setup and Restart"});
-        QCOMPARE(EzUsb::SelectedUsbCard.Valid, VFalse);
-    }
-
     void cardEnumeratesAndAnswers()
     {
         UsbCard& c = AddCard(2, ezusb::kProductIdMcp, 64);
@@ -305,37 +289,20 @@ private slots:
         SelectFirstUsbCard();
         QCOMPARE(sbtest::MessageTexts().join(" | "), QString());
         QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
-        QCOMPARE(EzUsb::SelectedUsbCard.Name, QStringLiteral("Ezusb-0"));
         QCOMPARE(EzUsb::SelectedUsbCard.CardType, QStringLiteral("MCP"));
         QCOMPARE(EzUsb::SelectedUsbCard.Manufacturer, QStringLiteral("Bench Maker"));
-        QCOMPARE(EzUsb::SelectedUsbCard.Product, QStringLiteral("SPI Card"));
         QCOMPARE(EzUsb::SelectedUsbCard.FirmwareVersion, 3.1f);
         QCOMPARE(EzUsb::SelectedUsbCard.UsbVersion, QStringLiteral("1.1"));   // pipe 3: 64 bytes
 
         // A register read: one 2-word transfer, the answer in the second word.
-        {
-            std::lock_guard<std::mutex> lock(c.m);
-            c.received.clear();
-            c.miso = {0xAAAA, 0x1234};
-        }
+        c.m.lock();
+        c.received.clear();
+        c.miso = {0xAAAA, 0x1234};
+        c.m.unlock();
         int16_t address = 0x02;
         QCOMPARE(ReadRegWord(address), 0x1234);
         std::lock_guard<std::mutex> lock(c.m);
         QCOMPARE(c.received, (std::vector<std::vector<uint8_t>>{{13, 1, 2, 0x02, 0x00, 0x02, 0x00}}));
-        QVERIFY(sbtest::MessageTexts().isEmpty());
-    }
-
-    void slotsFollowBusOrder()
-    {
-        AddCard(5, ezusb::kProductIdFifo4);
-        AddCard(3, ezusb::kProductIdMcp);
-        StartDriver();
-        SelectFirstUsbCard();
-        QCOMPARE(int(EzUsb::UsbCardCount), 2);
-        QCOMPARE(EzUsb::UsbCards[0].Valid, VTrue);
-        QCOMPARE(EzUsb::UsbCards[1].Valid, VTrue);
-        QCOMPARE(EzUsb::UsbCards[0].CardType, QStringLiteral("MCP"));     // 1-3 before 1-5
-        QCOMPARE(EzUsb::UsbCards[1].CardType, QStringLiteral("FIFO4"));
     }
 
     void permissionDeniedCountsAsAbsent()
@@ -348,11 +315,9 @@ private slots:
         SelectFirstUsbCard();
         SetDacOverride(true);
         QCOMPARE(int(EzUsb::UsbCardCount), 0);
-        const QStringList texts = sbtest::MessageTexts();
-        QCOMPARE(texts.size(), 2);
-        QCOMPARE(texts[0], QStringLiteral("No USB Buffers Found, Please Verify Setup and Restart"));
-        QCOMPARE(texts[1], QString::fromStdString(LibusbEzUsbDriver::AccessNoteText()));
-        QVERIFY(texts[1].contains("70-sensorbench-usbspi.rules"));
+        QCOMPARE(sbtest::MessageTexts(), (QStringList{"No USB Buffers Found, Please Verify Setup and Restart",
+                                                      QString::fromStdString(LibusbEzUsbDriver::AccessNoteText())}));
+        QVERIFY(sbtest::MessageTexts()[1].contains("70-sensorbench-usbspi.rules"));
     }
 
     void silentCardIsAnErrorNotAHang()
@@ -361,10 +326,9 @@ private slots:
         StartDriver();
         SelectFirstUsbCard();
         QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
-        {
-            std::lock_guard<std::mutex> lock(c.m);
-            c.silent = true;
-        }
+        c.m.lock();
+        c.silent = true;
+        c.m.unlock();
         UsbSpiDrivers::SpiRxWords[2] = 0x0777;
         int16_t address = 0x02;
         QCOMPARE(ReadRegWord(address), 0x0777);   // the old receive buffer
