@@ -1,7 +1,6 @@
-// Spectrum, statistics, sample rate and CSV export on synthetic records.
+// Spectrum, statistics, channel layout and CSV export on synthetic records.
 #include "../sim/SimTestBench.h"
 #include "analysis/Export.h"
-#include "analysis/SampleRate.h"
 #include "analysis/AmplitudeSpectrum.h"
 #include "analysis/Statistics.h"
 #include "capture/CaptureRecord.h"

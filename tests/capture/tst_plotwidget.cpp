@@ -1,4 +1,4 @@
-// The "Data Plot" frame on the virtual board: layouts, scale, offsets, press-and-hold, cursor.
+// The "Data Plot" frame on the virtual board: offsets, layouts, press-and-hold, reading texts.
 #include "CaptureTestBench.h"
 #include "capture/BufferReadout.h"
 #include <QFrame>

@@ -1,5 +1,4 @@
-// The data file on disk: whole files byte for byte, number text, separator,
-// naming and numbering, and files that cannot be written.
+// The data file on disk: whole files byte for byte, number text, and files that cannot be written.
 #include "TestSupport.h"
 #include "DataLogTestData.h"
 
