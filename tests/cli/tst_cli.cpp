@@ -40,25 +40,13 @@ class TestCli : public QObject {
 private slots:
     void initTestCase() { QVERIFY2(!qEnvironmentVariableIsEmpty("SB_CLI"), "SB_CLI not set"); }
 
-    void cards_data()
-    {
-        QTest::addColumn<QString>("sim");
-        QTest::addColumn<int>("lines");
-        QTest::newRow("none") << "--sim=0" << 0;
-        QTest::newRow("one") << "--sim" << 1;
-    }
     void cards()
     {
-        QFETCH(QString, sim);
-        QFETCH(int, lines);
-        const Result r = Cli({sim, "cards"});
+        QCOMPARE(Cli({"--sim=0", "cards"}).out, QStringLiteral("no cards found\n"));
+        const Result r = Cli({"--sim=2", "cards"});
         QCOMPARE(r.code, 0);
-        if (lines == 0)
-            QCOMPARE(r.out, QStringLiteral("no cards found\n"));
-        QCOMPARE(r.rows().size(), lines == 0 ? 1 : lines);
-        for (int i = 0; i < lines; ++i) {
-            QVERIFY2(r.rows()[i].startsWith(QString::number(i) + "\tFIFO4\t"), qPrintable(r.rows()[i]));
-        }
+        QCOMPARE(r.rows().size(), 2);
+        QVERIFY2(r.rows()[1].startsWith("1\tFIFO4\t"), qPrintable(r.out));
     }
 
     void writeThenReadSeesItsOwnWriteAtTheWire()
@@ -82,7 +70,6 @@ private slots:
         QTest::newRow("unknown register") << QStringList{"--sim", "read NOPE"} << 2 << "unknown register 'NOPE'";
         QTest::newRow("bad value") << QStringList{"--sim", "write X_NULL 12abc"} << 2 << "bad value '12abc'";
         QTest::newRow("unknown command") << QStringList{"--sim", "frobnicate"} << 2 << "unknown command";
-        QTest::newRow("bad product") << QStringList{"--product", "5", "cards"} << 2 << "--product takes 31470 or 31473";
         QTest::newRow("no card") << QStringList{"--sim=0", "read X_NULL"} << 1
                                  << "No USB Buffers Found, Please Verify Setup and Restart";
         QTest::newRow("empty slot") << QStringList{"--sim", "--card", "2", "read X_NULL"} << 1 << "no card in slot 2";
@@ -100,15 +87,9 @@ private slots:
         QVERIFY2(r.err.count(u'\n') <= 2, qPrintable(r.err));
     }
 
-    void dumpEqualsTheRegisterWindowListing_data()
-    {
-        QTest::addColumn<int>("product");
-        QTest::newRow("31470") << 31470;
-        QTest::newRow("31473") << 31473;
-    }
     void dumpEqualsTheRegisterWindowListing()
     {
-        QFETCH(int, product);
+        const int product = 31470;
         const Result r = Cli({"--sim", "--product", QString::number(product), "dump"});
         QCOMPARE(r.code, 0);
         // The same listing from a fresh virtual board in this process.

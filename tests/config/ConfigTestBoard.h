@@ -1,7 +1,6 @@
 #pragma once
-// Shared set-up of the configuration and register window tests: a virtual board reached
-// through a virtual USB-SPI card, the frames decoded, and the windows' waits recorded
-// (instead of spun) together with how many frames had crossed the bus by then.
+// The configuration and register window tests' board: a virtual card and sensor, the frames
+// decoded, and the windows' waits recorded (not spun) with the frame count at that moment.
 #include "config/ConfigConversions.h"
 #include "config/ConfigDelay.h"
 #include "device/EzUsb.h"
@@ -17,11 +16,9 @@
 namespace cfgtest {
 
 struct Write {
-    int addr;
-    int data;
+    int addr, data;
     bool operator==(const Write& o) const { return addr == o.addr && data == o.data; }
 };
-
 struct Wait {
     float ms;
     int framesBefore;

@@ -131,28 +131,6 @@ private slots:
         QCOMPARE(g_waits[0].framesBefore, 6);
         QTEST(Box(alarm)->text(), "shown");
     }
-
-    void flashButtons_data()
-    {
-        QTest::addColumn<bool>("restore");
-        QTest::addColumn<int>("data");
-        QTest::newRow("Read Flash") << true << 0x20;
-        QTest::newRow("Save To Flash") << false << 0x10;
-    }
-    void flashButtons()
-    {
-        QFETCH(bool, restore);
-        QFETCH(int, data);
-        Open(31473, 0);
-        Clear();
-        (restore ? w->cmdReadFlash : w->cmdWriteFlash)->click();
-        // One COMMAND write (high byte only), 400 ms, then the read-back.
-        QCOMPARE(Writes(), (QList<Write>{{0x3F, data}}));
-        QCOMPARE(g_waits.size(), 2);
-        QCOMPARE(g_waits[0].ms, 400.0f);
-        QCOMPARE(g_waits[0].framesBefore, 1);
-        QCOMPARE(Reads(), ReadBack());
-    }
 };
 
 SB_TEST_MAIN(AlarmsTest)

@@ -47,7 +47,6 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("counts");
         QTest::addColumn<QString>("hex");
-        QTest::newRow("0.0955 writes 5") << 31470 << 0 << "0.0955" << 5 << "5";
         QTest::newRow("negative") << 31470 << 0 << "-0.0955" << -5 << "FFFB";
         QTest::newRow("tri-axis Z") << 31473 << 2 << "1" << 210 << "D2";
         QTest::newRow("no range check") << 31470 << 0 << "1000" << 52356 << "CC84";
@@ -74,27 +73,24 @@ private slots:
     void commandButtons_data()
     {
         QTest::addColumn<bool>("calibration");
-        QTest::addColumn<int>("product");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<int>("addr");
         QTest::addColumn<int>("data");
         QTest::addColumn<float>("ms");
-        QTest::newRow("factory") << false << 31473 << "Reset Org. Factory" << 0x3E << 0x08 << 152.0f;
-        QTest::newRow("reset") << false << 31473 << "Software Reset" << 0x3E << 0x80 << 51.0f;
-        QTest::newRow("null") << false << 31473 << "Auto-Null" << 0x3E << 0x01 << 700.0f;
-        QTest::newRow("capture") << false << 31473 << "Capture start/stop" << 0x3F << 0x08 << 51.0f;
-        QTest::newRow("calibration Auto Null") << true << 31473 << "Auto Null" << 0x3E << 0x01 << 700.0f;
-        QTest::newRow("calibration Write to Flash") << true << 31473 << "Write to Flash" << 0x3F << 0x10 << 600.0f;
+        QTest::newRow("factory") << false << "Reset Org. Factory" << 0x3E << 0x08 << 152.0f;
+        QTest::newRow("reset") << false << "Software Reset" << 0x3E << 0x80 << 51.0f;
+        QTest::newRow("null") << false << "Auto-Null" << 0x3E << 0x01 << 700.0f;
+        QTest::newRow("capture") << false << "Capture start/stop" << 0x3F << 0x08 << 51.0f;
+        QTest::newRow("calibration Auto Null") << true << "Auto Null" << 0x3E << 0x01 << 700.0f;
+        QTest::newRow("calibration Write to Flash") << true << "Write to Flash" << 0x3F << 0x10 << 600.0f;
     }
     void commandButtons()
     {
         QFETCH(bool, calibration);
-        QFETCH(int, product);
         QFETCH(QString, caption);
         QFETCH(int, addr);
         QFETCH(int, data);
-        QWidget* w = calibration ? static_cast<QWidget*>(Open<fmCalibration>(static_cast<int16_t>(product)))
-                                 : Open<frmCommand>(static_cast<int16_t>(product));
+        QWidget* w = calibration ? static_cast<QWidget*>(Open<fmCalibration>(31473)) : Open<frmCommand>(31473);
         QPushButton* button = nullptr;
         for (QPushButton* b : w->findChildren<QPushButton*>())
             if (b->text() == caption)
@@ -119,49 +115,25 @@ private slots:
         QVERIFY(calibration ? w->cursor().shape() == Qt::ArrowCursor : !static_cast<frmCommand*>(w)->LbLBusy->isVisible());
     }
 
-    void miscOpeningNeverWrites_data()
+    // Opening reads MSC_CTRL and never writes; each choice writes it with only the self-test
+    // bit changed, waits and reads back.
+    void miscSelfTest()
     {
-        QTest::addColumn<int>("msc");
-        QTest::addColumn<bool>("on");
-        QTest::newRow("0x0104") << 0x0104 << true;
-    }
-    void miscOpeningNeverWrites()
-    {
-        QFETCH(int, msc);
-        QFETCH(bool, on);
-        auto* w = Open<frmMisc>(31473, {{0x34, msc}});
-        QCOMPARE(w->OpSTON->isChecked(), on);
-        QCOMPARE(w->OpSTOFF->isChecked(), !on);
+        auto* w = Open<frmMisc>(31473, {{0x34, 0x0007}});
+        QVERIFY(w->OpSTOFF->isChecked());
         QVERIFY(Writes().isEmpty());
         QCOMPARE(Reads(), QList<int>{0x34});
-    }
-
-    // Each choice reads MSC_CTRL, writes it with only the self-test bit changed, waits and reads back.
-    void miscSwitchSelfTest_data()
-    {
-        QTest::addColumn<int>("msc");
-        QTest::addColumn<QList<bool>>("choices"); // true = on
-        QTest::addColumn<QList<Write>>("writes");
-        QTest::addColumn<int>("after");
-        QTest::newRow("on then off from 0x0007") << 0x0007 << QList<bool>{true, false}
-                                                 << Word(0x34, 0x0107) + Word(0x34, 0x0003) << 0x0003;
-    }
-    void miscSwitchSelfTest()
-    {
-        QFETCH(int, msc);
-        QFETCH(QList<bool>, choices);
-        auto* w = Open<frmMisc>(31473, {{0x34, msc}});
         Clear();
-        for (bool on : choices) {
-            Choose(on ? w->OpSTON : w->OpSTOFF);
-            QCOMPARE(w->OpSTON->isChecked(), on);
-        }
-        QTEST(Writes(), "writes");
-        QCOMPARE(Reads(), QList<int>(2 * choices.size(), 0x34));
-        QCOMPARE(g_waits.size(), choices.size());
+        Choose(w->OpSTON);
+        QVERIFY(w->OpSTON->isChecked());
+        Choose(w->OpSTOFF);
+        QVERIFY(w->OpSTOFF->isChecked());
+        QCOMPARE(Writes(), Word(0x34, 0x0107) + Word(0x34, 0x0003));
+        QCOMPARE(Reads(), QList<int>(4, 0x34));
+        QCOMPARE(g_waits.size(), 2);
         QCOMPARE(g_waits[0].ms, 100.0f);
         QCOMPARE(g_waits[0].framesBefore, 4);
-        QTEST(int(Sensor().Peek(0x34)), "after");
+        QCOMPARE(int(Sensor().Peek(0x34)), 0x0003);
     }
 };
 

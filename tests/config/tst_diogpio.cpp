@@ -40,8 +40,6 @@ private slots:
         QTest::addColumn<int>("product");
         QTest::addColumn<QList<bool>>("activeHigh"); // pin 1, pin 2
         QTest::addColumn<QList<int>>("function");    // 0 GPIO, 1 alarm, 2 capture trigger, 3 busy
-        QTest::newRow("0x0000 both GPIO, active low") << 0x0000 << 0x0000 << 31473 << QList<bool>{false, false}
-                                                      << QList<int>{0, 0};
         QTest::newRow("0x003D both busy") << 0x003D << 0x0303 << 31473 << QList<bool>{true, false} << QList<int>{3, 3};
         QTest::newRow("pin 1 GPIO output high, pin 2 alarm") << 0x0013 << 0x0101 << 31470 << QList<bool>{true, true}
                                                              << QList<int>{0, 1};
@@ -82,39 +80,20 @@ private slots:
         QCOMPARE(Reads(), (QList<int>{0x36, 0x32}));
     }
 
-    void functionAndPolarityWrites_data()
+    // Pin 1 capture trigger, pin 2 alarm, both active high; pin 2 becomes GPIO.
+    void functionWrite()
     {
-        QTest::addColumn<int>("product");
-        QTest::addColumn<int>("dio");
-        QTest::addColumn<QString>("option");
-        QTest::addColumn<int>("written");
-        // Pin 1 capture trigger, pin 2 alarm, both active high; pin 2 becomes GPIO.
-        QTest::newRow("pin 2 to GPIO") << 31473 << 0x001B << "OpFuncGPIO2" << 0x000B;
-        QTest::newRow("pin 2 active high") << 31470 << 0x0000 << "OpActiveHigh2" << 0x0002;
-    }
-    void functionAndPolarityWrites()
-    {
-        QFETCH(int, product);
-        QFETCH(int, dio);
-        QFETCH(QString, option);
-        QFETCH(int, written);
-        Open(dio, 0x0000, static_cast<int16_t>(product));
-        QRadioButton* o = option == "OpFuncGPIO2" ? w->OpFuncGPIO2 : w->OpActiveHigh2;
-        const bool gpio2Before = w->fraGPIO2->isEnabled();
+        Open(0x001B, 0x0000);
+        QVERIFY(!w->fraGPIO2->isEnabled());
         Clear();
-        Choose(o);
-        QCOMPARE(Writes(), Word(0x36, written));
+        Choose(w->OpFuncGPIO2);
+        QCOMPARE(Writes(), Word(0x36, 0x000B));
         QCOMPARE(g_waits.size(), 1);
         QCOMPARE(g_waits[0].ms, 100.0f);
         QCOMPARE(g_waits[0].framesBefore, 2);
-        // The read-back shows the new state (pin 2's GPIO group enabled once it is GPIO).
+        // The read-back shows the new state.
         QCOMPARE(Reads(), (QList<int>{0x36, 0x32}));
-        QVERIFY(o->isChecked());
-        if (option == "OpFuncGPIO2") {
-            QVERIFY(!gpio2Before);
-            QVERIFY(w->fraGPIO2->isEnabled());
-            QVERIFY(w->opGInput2->isChecked());
-        }
+        QVERIFY(w->fraGPIO2->isEnabled() && w->opGInput2->isChecked());
     }
 
     void gpioWrite()

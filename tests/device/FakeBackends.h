@@ -25,7 +25,6 @@ struct Card {
     bool failWrites = false;
     bool failReads = false;
     bool shortReads = false;
-    uint8_t spiDelay = 25, spiBits = 0xFF;
     std::deque<uint16_t> misoWords;            // the sensor's next answers (then 0)
     std::vector<std::vector<uint8_t>> sent;    // every message on pipe 0
     std::vector<uint8_t> pendingAnswer;
@@ -124,9 +123,6 @@ private:
         switch (len ? msg[0] : 255) {
         case 0:
             c.pendingAnswer = {c.major, c.minor};
-            break;
-        case 1:
-            c.pendingAnswer = {c.spiDelay, c.spiBits};
             break;
         case 13:
         case 14:

@@ -76,26 +76,6 @@ private slots:
         QCOMPARE(drv->opens, drv->closes);
     }
 
-    void boardInfo_data()
-    {
-        QTest::addColumn<uint16_t>("maxPacket");
-        QTest::addColumn<QString>("usbVersion");
-        QTest::newRow("full speed") << uint16_t(64) << "1.1";
-        QTest::newRow("high speed") << uint16_t(65) << "2";
-    }
-    void boardInfo()
-    {
-        QFETCH(uint16_t, maxPacket);
-        drv->cards[0].pipe3MaxPacket = maxPacket;
-        drv->cards[0].product = ezusb::kProductIdMcp;
-        SelectFirstUsbCard();
-        QCOMPARE(SelectedUsbCard.CardType, QStringLiteral("MCP"));
-        QCOMPARE(SelectedUsbCard.Manufacturer, QStringLiteral("Fake Maker"));
-        QCOMPARE(SelectedUsbCard.FirmwareVersion, 2.3f);
-        QTEST(SelectedUsbCard.UsbVersion, "usbVersion");
-        QCOMPARE(drv->cards[0].sent, (std::vector<Bytes>{{0}}));
-    }
-
     void boardInfoFailure_data()
     {
         QTest::addColumn<int>("fault");
@@ -146,23 +126,6 @@ private slots:
         QTEST(int(Module1::SpiChannel), "sentChannel");
         QCOMPARE(UsbSpiDrivers::SpiRxWords[1], 0xBEEF);
         QVERIFY(sbtest::MessageTexts().isEmpty());
-    }
-
-    void setupCommands()
-    {
-        SelectCard0();
-        uint8_t delay = 0;
-        SetupSpi(delay);
-        QCOMPARE(int(delay), 1);
-        QCOMPARE(int(Module1::SpiDelay), 1);
-        SetSpiBits(uint8_t(0x48));
-        QCOMPARE(int(Module1::SpiStaticBits), 0x48);
-        drv->cards[0].spiDelay = 7;
-        drv->cards[0].spiBits = 0xFF;
-        ReadSpiConfig();
-        QCOMPARE(drv->cards[0].sent, (std::vector<Bytes>{{11, 1}, {12, 0x48}, {1}}));
-        QCOMPARE(int(Module1::SpiDelay), 7);
-        QCOMPARE(int(Module1::SpiStaticBits), 120);
     }
 
     void failures_data()

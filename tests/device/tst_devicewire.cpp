@@ -135,35 +135,6 @@ private slots:
         QTEST(RegEC, "ec");
     }
 
-    void nothingOnTheBus_data()
-    {
-        QTest::addColumn<int>("product");
-        QTest::addColumn<int>("interface");
-        QTest::addColumn<int>("index");
-        QTest::newRow("no interface") << 31470 << 0 << -1;
-        QTest::newRow("unreadable row port") << 31473 << 1 << 27;
-    }
-    void nothingOnTheBus()
-    {
-        QFETCH(int, product);
-        QFETCH(int, interface);
-        QFETCH(int, index);
-        Build(product);
-        Use(interface);
-        RegRaw = 77;
-        if (index < 0) {
-            WriteRegister(m470Reg::idxX_NULL, 0x1234);
-            ReadRegister(m470Reg::idxTEMP_OUT);
-            QCOMPARE(RegRaw, 0);
-            QCOMPARE(RegValue, 625.0f);
-        } else {
-            ReadRegister(static_cast<int16_t>(index));
-            QCOMPARE(RegRaw, 77);
-        }
-        QVERIFY(board->Sensor().Frames().empty());
-        QVERIFY(board->Port().DataWrites().empty());
-    }
-
     // A read with the data-out line stuck: the address frame, then 16 clocks with data high.
     void portReadStuckLine_data()
     {
@@ -192,19 +163,6 @@ private slots:
         expected.push_back(0);
         QCOMPARE(port->ValuesAt(0x378), expected);
         QCOMPARE(port->writes.size(), expected.size()); // nothing written elsewhere
-    }
-
-    void portCallsOnUsbTouchNoPort()
-    {
-        auto port = std::make_shared<fake::Port>();
-        SetPortIo(port);
-        Module1::InterfaceType = 2;
-        ParallelPulse();
-        ParallelWriteWord(0x1234);
-        int16_t address = 4;
-        QCOMPARE(ParallelReadWord(address), 0);
-        QVERIFY(port->writes.empty());
-        QCOMPARE(port->reads, 0);
     }
 
     void realCardsComeFirst()

@@ -94,7 +94,6 @@ private slots:
         QTest::addColumn<int>("action");
         QTest::addColumn<bool>("selectsNone");
         QTest::newRow("Write") << 0 << true;
-        QTest::newRow("Set Bits") << 1 << true;
         QTest::newRow("delay Enter") << 4 << false;
     }
     void actionsWithoutCardAskForOne()
@@ -107,7 +106,7 @@ private slots:
         if (action == 4)
             QTest::keyClick(w->txtLoopDelay, Qt::Key_Return);
         else
-            QList<QPushButton*>{w->cmdWriteSpi, w->cmdSetSpiBits, w->cmdReadDelay, w->cmdReadBits}[action]->click();
+            w->cmdWriteSpi->click();
         QCOMPARE(sbtest::MessageTexts(), QStringList{QStringLiteral("Please Select a Buffer first")});
         QVERIFY(sent().empty());
         QCOMPARE(w->optUsbPort[4]->isChecked(), selectsNone);
@@ -155,6 +154,7 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("sentDelay");
+        QTest::newRow("0") << "0" << 1;
         QTest::newRow("300") << "300" << 255;
         QTest::newRow("2.5 to even") << "2.5" << 2;
         QTest::newRow("40us") << "40us" << 40;
@@ -174,36 +174,6 @@ private slots:
         clearWire();
         QTest::keyClick(w->txtLoopDelay, Qt::Key_5);
         QVERIFY(sent().empty());
-    }
-
-    // The Read buttons show what the card holds (bits as CS2..CS5 ticks); Set Bits sends the ticks.
-    void staticBits_data()
-    {
-        QTest::addColumn<int>("bits");
-        QTest::addColumn<QList<bool>>("ticked");
-        QTest::newRow("0x50") << 0x50 << QList<bool>{false, true, false, true};
-        QTest::newRow("0x87 outside") << 0x87 << QList<bool>{false, false, false, false};
-    }
-    void staticBits()
-    {
-        QFETCH(int, bits);
-        QFETCH(QList<bool>, ticked);
-        open();
-        for (int cs = 2; cs <= 5; ++cs)
-            w->chkStaticBits[cs]->setChecked(!ticked[cs - 2]);
-        SetSpiBits(uint8_t(bits));
-        SetupSpi(uint8_t(42));
-        w->txtLoopDelay->setText(QStringLiteral("3"));
-        clearWire();
-        w->cmdReadDelay->click();
-        QCOMPARE(w->txtLoopDelay->text(), QStringLiteral("42"));
-        w->cmdReadBits->click();
-        QCOMPARE(sent(), (std::vector<Bytes>{{1}, {1}}));
-        for (int cs = 2; cs <= 5; ++cs)
-            QCOMPARE(w->chkStaticBits[cs]->isChecked(), ticked[cs - 2]);
-        clearWire();
-        w->cmdSetSpiBits->click();
-        QCOMPARE(sent(), (std::vector<Bytes>{{12, uint8_t(bits & 0x78)}}));
     }
 
     void loopRunsUntilStop()

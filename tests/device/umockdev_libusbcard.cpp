@@ -237,11 +237,7 @@ class LibusbCardTest : public QObject {
         return c;
     }
 
-    void StartDriver()
-    {
-        driver = std::make_shared<LibusbEzUsbDriver>();
-        SetEzUsbDriver(driver);
-    }
+    void StartDriver() { SetEzUsbDriver(driver = std::make_shared<LibusbEzUsbDriver>()); }
 
     QString NodePath(int n) const
     {
@@ -255,7 +251,7 @@ private slots:
         QVERIFY2(qEnvironmentVariable("LD_PRELOAD").contains("umockdev-preload"), "run this test under umockdev-wrapper");
         testbed = umockdev_testbed_new();
     }
-
+    void cleanupTestCase() { g_clear_object(&testbed); }
     void init()
     {
         Module1::InitialiseState();
@@ -279,8 +275,6 @@ private slots:
         handlers.clear();
         cards.clear();
     }
-
-    void cleanupTestCase() { g_clear_object(&testbed); }
 
     void cardEnumeratesAndAnswers()
     {

@@ -1,8 +1,7 @@
-// The shell: the settings file, start-up and exit, hex conversions, the delay's minimum.
+// The shell: the settings file, start-up and exit.
 #include "TestSupport.h"
 #include "capture/frmForm1.h"
 #include "registers/m470Reg.h"
-#include "shell/Delay.h"
 #include "shell/GuiMain.h"
 #include "shell/Module1.h"
 #include "shell/frmMsg.h"
@@ -143,25 +142,6 @@ private slots:
         QCOMPARE(state(), values);
     }
 
-    void hexConversions_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("asLong");
-        QTest::addColumn<int>("asInteger");
-        QTest::newRow("378") << "378" << 888 << 888;
-        QTest::newRow("FFFF") << "FFFF" << 65535 << -1;
-        QTest::newRow("empty") << "" << 0 << 0;
-        QTest::newRow("last four digits") << "1A2B5" << 0xA2B5 << int(int16_t(0xA2B5));
-        QTest::newRow("non-hex counts 0") << "1G2" << 0x102 << 0x102;
-        QTest::newRow("8000") << "8000" << 32768 << -32768;
-    }
-    void hexConversions()
-    {
-        QFETCH(QString, text);
-        QTEST(int(HexToLong(text)), "asLong");
-        QTEST(int(HexToInteger(text)), "asInteger");
-    }
-
     void mainWithInvalidProductThenExit()
     {
         QVERIFY(QDir::setCurrent(dir.path()));
@@ -191,21 +171,6 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray saved = f.readAll();
         QVERIFY2(saved.endsWith("\r\nProductNumber =  31470 \r\n"), saved.constData());
-    }
-
-    void smallValuesRaisedInCallersVariable_data()
-    {
-        QTest::addColumn<float>("in");
-        QTest::addColumn<float>("out");
-        QTest::newRow("0.001") << 0.001f << 0.01f;
-        QTest::newRow("negative") << -3.0f << 0.01f;
-        QTest::newRow("0.1 kept") << 0.1f << 0.1f;
-    }
-    void smallValuesRaisedInCallersVariable()
-    {
-        QFETCH(float, in);
-        Delay(in);
-        QTEST(in, "out");
     }
 };
 
