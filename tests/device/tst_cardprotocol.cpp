@@ -1,4 +1,5 @@
-// Card search, board information and the card command bytes, against a scripted driver.
+// Card search, failing board information, transfer bytes and failing card commands,
+// against a scripted driver.
 #include "FakeBackends.h"
 #include "TestSupport.h"
 #include "device/EzUsb.h"

@@ -25,8 +25,6 @@ private slots:
         QTest::newRow("70 GPIO_CTRL 8 bytes") << 31470 << 22 << " GPIO_CTRL " << 0x32 << 8 << 16 << "FTTFF";
         QTest::newRow("70 X_OUT") << 31470 << 32 << " X_OUT " << 0x46 << 2 << 14 << "TTFTT";
         QTest::newRow("70 DAY odd address") << 31470 << 38 << " DAY " << 0x53 << 2 << 8 << "FTTFF";
-        QTest::newRow("70 YEAR") << 31470 << 40 << " YEAR  " << 0x55 << 1 << 8 << "FTTFF";
-        QTest::newRow("73 CAPT_SUPPLY") << 31473 << 4 << " CAPT_SUPPLY " << 0x0A << 2 << 16 << "FTFFF";
         QTest::newRow("73 STATUS 15 bits") << 31473 << 25 << " STATUS  " << 0x3C << 2 << 15 << "FTTFF";
         QTest::newRow("73 COMMAND 14 bits") << 31473 << 26 << " COMMAND " << 0x3E << 2 << 14 << "FTTFF";
         QTest::newRow("73 RESERVED27 not readable") << 31473 << 27 << " RESERVED27  " << 0x50 << 2 << 16 << "FFTFF";
@@ -79,7 +77,6 @@ private slots:
         QTest::addColumn<int>("raw");
         QTest::addColumn<QString>("line");
         QTest::newRow("cut to eleven") << " CAPT_SUPPLY " << 0x0A << 0x0A91 << " CAPT_SUPPL     \tA\t0A91\r\n";
-        QTest::newRow("exactly eleven kept") << " CAPT_PEAK_X " << 0x0E << 0 << " CAPT_PEAK_     \tE\t0000\r\n";
         QTest::newRow("short gets six underscores") << " AB" << 0x58 << 26 << " AB______     \t58\t001A\r\n";
         QTest::newRow("short cut after padding") << "ABCD" << 0 << 0x12345 << "ABCD______     \t0\t2345\r\n";
         QTest::newRow("empty") << "" << 0 << 0 << "______     \t0\t0000\r\n";
