@@ -136,6 +136,7 @@ private slots:
         QTest::addColumn<QStringList>("messages");
         QTest::newRow("transfer write") << 0 << 0 << QStringList{"Error Writing SPI"};
         QTest::newRow("transfer read") << 0 << 1 << QStringList{"Error Reading SPI"};
+        QTest::newRow("transfer short read") << 0 << 2 << QStringList{"Error Reading SPI"};
         QTest::newRow("transfer unplugged") << 0 << 3 << QStringList{"Error Writing SPI"};
         QTest::newRow("delay write") << 1 << 0 << QStringList{"Error Setting up SPI"};
         QTest::newRow("bits write") << 2 << 0 << QStringList{"Error Setting SPI Bits"};
