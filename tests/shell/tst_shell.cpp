@@ -172,6 +172,26 @@ private slots:
         const QByteArray saved = f.readAll();
         QVERIFY2(saved.endsWith("\r\nProductNumber =  31470 \r\n"), saved.constData());
     }
+
+    // Hex text typed into the windows: the last four digits count, a non-hex digit counts 0.
+    void hexConversions_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("asLong");
+        QTest::addColumn<int>("asInteger");
+        QTest::newRow("378") << "378" << 888 << 888;
+        QTest::newRow("ffff lower case") << "ffff" << 65535 << -1;
+        QTest::newRow("empty") << "" << 0 << 0;
+        QTest::newRow("last four digits") << "1A2B5" << 0xA2B5 << int(int16_t(0xA2B5));
+        QTest::newRow("non-hex counts 0") << "1G2" << 0x102 << 0x102;
+        QTest::newRow("8000") << "8000" << 32768 << -32768;
+    }
+    void hexConversions()
+    {
+        QFETCH(QString, text);
+        QTEST(int(HexToLong(text)), "asLong");
+        QTEST(int(HexToInteger(text)), "asInteger");
+    }
 };
 
 SB_TEST_MAIN(TestShell)
