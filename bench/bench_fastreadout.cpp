@@ -26,7 +26,7 @@ double ReadOutSeconds(bool fast)
 {
     FastReadout::Enabled = fast;
     const double t0 = ClockSeconds();
-    BufferReadout::ReadCaptureRecord();
+    { CaptureRecord::Record r; BufferReadout::ReadCaptureRecord(r); }
     return ClockSeconds() - t0;
 }
 

@@ -2,7 +2,7 @@
 #include "analysis/AnalysisPanelWidget.h"
 #include "analysis/AmplitudeSpectrumWidget.h"
 #include "capture/DataPlotWidget.h"
-#include "capture/PlotModel.h"
+#include "capture/CaptureRecord.h"
 #include "capture/frmForm1.h"
 #include "shell/Module1.h"
 
@@ -20,17 +20,10 @@ namespace GuiAnalysis {
 
 namespace {
 
-// What the plot last drew: the extended layout shows one axis, the one whose box it ticked.
-analysis::RecordView ViewOf(frmForm1* w)
+// The capture on show, as its record says it was taken; only the counts/g choice is the user's now.
+analysis::RecordView ViewOf(frmForm1*)
 {
-    analysis::RecordView v;
-    v.product = Module1::ProductNumber == 31470 ? 31470 : 31473;
-    v.avgExponent = std::max(0, w->ComboAVG->currentIndex());
-    DataPlotWidget* plot = w->FrameDataPLot;
-    v.extended = plot->Plot.PlotMaxIndex == PlotModel::kExtendedMaxIndex;
-    if (v.extended)
-        v.extendedAxis = plot->ckADC1->isChecked() ? 2 : plot->ckADC0->isChecked() ? 1 : 0;
-    return v;
+    return analysis::ViewOfRecord(CaptureRecord::Last);
 }
 
 } // namespace

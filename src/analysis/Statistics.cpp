@@ -45,6 +45,16 @@ ChannelStats ComputeStats(const double* x, int n, double sampleRate, bool accele
     return st;
 }
 
+RecordView ViewOfRecord(const CaptureRecord::Record& record)
+{
+    RecordView v;
+    v.product = record.product == 31470 ? 31470 : 31473;
+    v.avgExponent = record.avgExponent;
+    v.extended = record.Extended();
+    v.extendedAxis = record.ExtendedAxis();
+    return v;
+}
+
 std::vector<Channel> RecordChannels(const RecordView& view)
 {
     using namespace CaptureRecord;

@@ -1,6 +1,7 @@
 #pragma once
 // Per-channel statistics of a capture record and the record's channels as the plot shows them.
 #include "analysis/AmplitudeSpectrum.h"
+#include "capture/CaptureRecord.h"
 
 #include <QString>
 #include <QStringList>
@@ -40,6 +41,9 @@ struct Channel {
     bool acceleration = true;
     std::vector<double> samples;
 };
+
+// How a capture record is to be read: product, averaging and layout as it was taken.
+RecordView ViewOfRecord(const CaptureRecord::Record& record);
 
 // The capture record's channels: three of 1024 samples, or one of 3072 in extended mode.
 std::vector<Channel> RecordChannels(const RecordView& view);

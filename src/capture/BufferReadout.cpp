@@ -1,5 +1,6 @@
 #include "capture/BufferReadout.h"
 #include "capture/CaptureRecord.h"
+#include "capture/CaptureWorkflow.h"
 #include "capture/FastReadout.h"
 #include "device/Spi_mod.h"
 #include "registers/m470Reg.h"
@@ -18,34 +19,40 @@ QString ReadScalar(int16_t index, double& store, bool raw)
     return FormatReading(static_cast<double>(Spi_mod::RegValue));
 }
 
-void ReadBuffer(int16_t bufferIndex, std::array<double, 1025>& values, std::array<double, 1025>& raws)
+// False as soon as the interface stops answering: the rest would only repeat stale words.
+bool ReadBuffer(int16_t bufferIndex, std::array<double, 1025>& values, std::array<double, 1025>& raws)
 {
     const int16_t pointer = m470Reg::idxCAPT_PNTR;
     for (int32_t i = 0; i <= 1023; ++i) {
         WriteRegister(pointer, i);
         ReadRegister(bufferIndex);
+        if (!capture::LinkUp())
+            return false;
         values[i] = static_cast<double>(Spi_mod::RegValue);
         raws[i] = static_cast<double>(Spi_mod::RegRaw);
     }
+    return true;
 }
 } // namespace
 
-ScalarTexts ReadCaptureRecord()
+ScalarTexts ReadCaptureRecord(CaptureRecord::Record& into)
 {
-    using namespace CaptureRecord;
     ScalarTexts t;
-    t.supply = ReadScalar(m470Reg::idxCAPT_SUPPLY, CaptSupply, false);
-    t.temp = ReadScalar(m470Reg::idxCAPT_TEMP, CaptTemp, false);
-    t.peakX = ReadScalar(m470Reg::idxCAPT_PEAK_X, CaptPeakX, true);
-    t.peakY = ReadScalar(m470Reg::idxCAPT_PEAK_Y, CaptPeakY, true);
-    t.peakZ = ReadScalar(m470Reg::idxCAPT_PEAK_Z, CaptPeakZ, true);
+    into.complete = false;
+    t.supply = ReadScalar(m470Reg::idxCAPT_SUPPLY, into.supply, false);
+    t.temp = ReadScalar(m470Reg::idxCAPT_TEMP, into.temp, false);
+    t.peakX = ReadScalar(m470Reg::idxCAPT_PEAK_X, into.peakX, true);
+    t.peakY = ReadScalar(m470Reg::idxCAPT_PEAK_Y, into.peakY, true);
+    t.peakZ = ReadScalar(m470Reg::idxCAPT_PEAK_Z, into.peakZ, true);
     WriteRegister(m470Reg::idxCAPT_PNTR, 0);
+    if (!capture::LinkUp())
+        return t;
     if (FastReadout::Applies()) {
-        FastReadout::ReadBuffers();
+        into.complete = FastReadout::ReadBuffers(into);
     } else {
-        ReadBuffer(m470Reg::idxCAPT_BUF1, BufValue1, BufRaw1);
-        ReadBuffer(m470Reg::idxCAPT_BUF2, BufValue2, BufRaw2);
-        ReadBuffer(m470Reg::idxCAPT_BUF3, BufValue3, BufRaw3);
+        into.complete = ReadBuffer(m470Reg::idxCAPT_BUF1, into.value[0], into.raw[0])
+                        && ReadBuffer(m470Reg::idxCAPT_BUF2, into.value[1], into.raw[1])
+                        && ReadBuffer(m470Reg::idxCAPT_BUF3, into.value[2], into.raw[2]);
     }
     return t;
 }

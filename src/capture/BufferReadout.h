@@ -1,5 +1,6 @@
 #pragma once
-// Reading a capture out of the sensor into the capture record (no widgets).
+// Reading a capture out of the sensor into a capture record (no widgets).
+#include "capture/CaptureRecord.h"
 #include <QString>
 
 namespace BufferReadout {
@@ -14,8 +15,9 @@ struct ScalarTexts {
 };
 
 // Supply, temperature and peaks, then 3 x 1024 samples, each addressed by writing its index to
-// CAPT_PNTR just before the buffer read. Blocks until done; index 1024 of the arrays is left alone.
-ScalarTexts ReadCaptureRecord();
+// CAPT_PNTR just before the buffer read, into `into`. Blocks until done; index 1024 of the arrays
+// is left alone. Stops early when the interface stops answering; `into.complete` tells which.
+ScalarTexts ReadCaptureRecord(CaptureRecord::Record& into);
 
 // Pattern "0.0###": at least one and at most four decimals, in the user's locale.
 QString FormatReading(double v);

@@ -1,17 +1,49 @@
 #pragma once
-// The capture record filled by the buffer read-out, and the decoded status bits.
+// The capture record: the samples of one read-out with everything needed to interpret them later
+// (product, mode, averaging, sample rate, time). Plot, analysis and data files read the record,
+// never the window's controls, so changing a control after a read-out cannot reinterpret it.
+#include <QDateTime>
 #include <QString>
 #include <array>
+#include <cstdint>
 
 namespace CaptureRecord {
-inline double CaptSupply = 0;
-inline double CaptTemp = 0;
-inline double CaptPeakX = 0;
-inline double CaptPeakY = 0;
-inline double CaptPeakZ = 0;
-// Index 0..1023 used; 1024 is never written.
-inline std::array<double, 1025> BufValue1{}, BufValue2{}, BufValue3{};
-inline std::array<double, 1025> BufRaw1{}, BufRaw2{}, BufRaw3{};
+
+struct Record {
+    // Context at the read-out.
+    int product = 31473;
+    int modeIndex = 0;        // capture-mode list index: 0 manual, 1 automatic, 2 event, 3..5 extended X/Y/Z
+    int avgExponent = 0;      // 2^avgExponent samples averaged
+    int32_t captCtrl = 0;     // CAPT_CTRL as read right after the buffers
+    double sampleRate = 0;    // samples per second in the buffers
+    QDateTime time;           // when the read-out ended (invalid: no read-out yet)
+    bool complete = false;    // every sample arrived
+    QString lossReason;       // why not, for the user
+
+    double supply = 0, temp = 0, peakX = 0, peakY = 0, peakZ = 0;
+    // Index 0..1023 used; 1024 is never written.
+    std::array<std::array<double, 1025>, 3> value{}, raw{};
+
+    bool Extended() const { return modeIndex >= 3 && modeIndex <= 5; }
+    int ExtendedAxis() const { return Extended() ? modeIndex - 3 : 0; }
+};
+
+// The last complete capture: what the plot, the analysis and the data files show. A read-out that
+// fails part way never replaces it.
+inline Record Last;
+
+// The record's fields under the names the rest of the program reads them by.
+inline double& CaptSupply = Last.supply;
+inline double& CaptTemp = Last.temp;
+inline double& CaptPeakX = Last.peakX;
+inline double& CaptPeakY = Last.peakY;
+inline double& CaptPeakZ = Last.peakZ;
+inline std::array<double, 1025>& BufValue1 = Last.value[0];
+inline std::array<double, 1025>& BufValue2 = Last.value[1];
+inline std::array<double, 1025>& BufValue3 = Last.value[2];
+inline std::array<double, 1025>& BufRaw1 = Last.raw[0];
+inline std::array<double, 1025>& BufRaw2 = Last.raw[1];
+inline std::array<double, 1025>& BufRaw3 = Last.raw[2];
 } // namespace CaptureRecord
 
 namespace StatusDisplay {

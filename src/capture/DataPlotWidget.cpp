@@ -1,7 +1,6 @@
 #include "capture/DataPlotWidget.h"
+#include "capture/CaptureRecord.h"
 #include "capture/CaptureSettings.h"
-#include "device/Spi_mod.h"
-#include "registers/m470Reg.h"
 #include "shell/Numbers.h"
 #include "ui/Ui.h"
 
@@ -34,6 +33,7 @@ void PlotSurface::SetScale(double left, double top, double right, double bottom)
 
 void PlotSurface::Cls()
 {
+    ++clears_;
     strokes_.clear();
     if (!image_.isNull())
         image_.fill(kBackground);
@@ -378,9 +378,8 @@ void DataPlotWidget::SetTraceControls(int trace, bool on)
 
 void DataPlotWidget::PlotCaptureData()
 {
-    ReadRegister(m470Reg::idxCAPT_CTRL);
-    // Mode field 3: an extended mode.
-    if (CaptureSettings::DecodeCaptCtrl(Spi_mod::RegRaw).mode == 3) {
+    // The mode the shown capture was taken in, as read with it: the sensor may be set otherwise now.
+    if (CaptureSettings::DecodeCaptCtrl(CaptureRecord::Last.captCtrl).mode == 3) {
         PlotCaptureDataExtendedMode();
         return;
     }
@@ -413,8 +412,7 @@ void DataPlotWidget::PlotCaptureDataExtendedMode()
     for (QCheckBox* b : {ckXacc, ckADC0, ckADC1})
         b->setChecked(false);
 
-    ReadRegister(m470Reg::idxCAPT_CTRL);
-    const int axis = CaptureSettings::DecodeCaptCtrl(Spi_mod::RegRaw).axis;
+    const int axis = CaptureSettings::DecodeCaptCtrl(CaptureRecord::Last.captCtrl).axis;
     QColor colour(0, 0, 0);
     double offset = 0;
     if (axis <= 2) {

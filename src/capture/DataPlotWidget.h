@@ -32,6 +32,8 @@ public:
     // Renders into an image of this size from now on (benchmarks and screenshots without a window).
     void ResizeImage(const QSize& size);
     int StrokeCount() const { return static_cast<int>(strokes_.size()); }
+    // How often the surface was cleared for a redraw.
+    int ClearCount() const { return clears_; }
 
     // Mouse position in user coordinates.
     std::function<void(double x, double y)> onMouseMove;
@@ -55,6 +57,7 @@ private:
     PlotModel::UserScale scale_;
     QImage image_;
     std::vector<Stroke> strokes_;
+    int clears_ = 0;
     std::vector<QPointF> points_;
 };
 

@@ -54,12 +54,11 @@ std::vector<int32_t> Exchange(const std::vector<int32_t>& mosi)
 
 bool Applies() { return Enabled && Module1::InterfaceType == kInterfaceUsb; }
 
-bool ReadBuffers()
+bool ReadBuffers(CaptureRecord::Record& into)
 {
-    using namespace CaptureRecord;
-    const std::array<Target, 3> targets{{{m470Reg::idxCAPT_BUF1, &BufValue1, &BufRaw1},
-                                         {m470Reg::idxCAPT_BUF2, &BufValue2, &BufRaw2},
-                                         {m470Reg::idxCAPT_BUF3, &BufValue3, &BufRaw3}}};
+    const std::array<Target, 3> targets{{{m470Reg::idxCAPT_BUF1, &into.value[0], &into.raw[0]},
+                                         {m470Reg::idxCAPT_BUF2, &into.value[1], &into.raw[1]},
+                                         {m470Reg::idxCAPT_BUF3, &into.value[2], &into.raw[2]}}};
     const int32_t pointer = m470Reg::RegisterTable[static_cast<size_t>(m470Reg::idxCAPT_PNTR)].BaseAddr;
 
     // Per sample: pointer high byte, low byte (as WriteRegister sends them), then the read.

@@ -1,5 +1,6 @@
 #pragma once
 // The capture buffers read out in batched USB card transfers (no widgets).
+#include "capture/CaptureRecord.h"
 #include <cstdint>
 
 namespace FastReadout {
@@ -16,11 +17,11 @@ inline uint8_t WordDelay = kWordDelayMicroseconds;
 // True when the read-out should go the fast way: option on and the USB card in use.
 bool Applies();
 
-// The three 1024-sample buffers into BufValue1..3 / BufRaw1..3 exactly as the
+// The three 1024-sample buffers into `into` exactly as the
 // WriteRegister(CAPT_PNTR, i) + ReadRegister(CAPT_BUFn) loop would leave them, but with
 // up to 16 frames per card transfer. The card's SPI delay is set to WordDelay for the
 // read-out and put back to the user's afterwards. False when the card failed (the
-// record is then left as it was).
-bool ReadBuffers();
+// buffers are then left as they were).
+bool ReadBuffers(CaptureRecord::Record& into);
 
 } // namespace FastReadout

@@ -4,12 +4,14 @@
 // frmForm1_Settings.cpp (CAPT_CTRL / CAPT_PRD / AVG_CNT controls), frmForm1_Status.cpp (status grid),
 // frmForm1_Capture.cpp (capture button, count-down, busy poll, buffer read-out),
 // frmForm1_Menus.cpp (menu actions).
+#include "capture/CaptureWorkflow.h"
 #include <QMainWindow>
 #include <QString>
 #include <array>
 #include <optional>
 
 class QAction;
+class QColor;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -50,9 +52,12 @@ public:
     void txtTimerValue_KeyUp();
     void ComboAVG_Click();
     void ReadAVG();
+    // "Capt. Duration" for the averaging last read, the capture mode and the write-to-flash box.
+    void ShowCapDuration();
 
-    // Status grid (frmForm1_Status.cpp)
-    void ReadStatus();
+    // Status grid (frmForm1_Status.cpp). The STATUS word, or nullopt (grid shows "unknown") when
+    // no interface answers.
+    std::optional<int32_t> ReadStatus();
     void ClearStatus();
 
     // Capture control and read-out (frmForm1_Capture.cpp)
@@ -62,6 +67,11 @@ public:
     void PollBusy();
     void ReadCaptureBuffer();
     void PlotCaptureData();
+    // How the count-down and the wait for a late capture show themselves in this window.
+    capture::WaitHooks CaptureWaitHooks();
+    void ShowDataFileResult(const DataLog::WriteResult& result);
+    void SetDataLogCountBackground(const QColor& colour);
+    void ShowCaptureLost(const QString& reason);
 
     // Menus (frmForm1_Menus.cpp)
     void mnuUsb_Click();
@@ -79,6 +89,7 @@ public:
     QString CaptureModeName;
     int16_t CapCtrlUpdating = 0;
     std::array<double, 12> CaptureDurations{};
+    int LastAvgExponent = 0;   // AVG_CNT as last read
     QString SavedButtonCaption;
     std::optional<int> PreviousBusyLevel;
 

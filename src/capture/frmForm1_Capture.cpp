@@ -2,6 +2,7 @@
 #include "analysis/GuiAnalysis.h"
 #include "capture/BufferReadout.h"
 #include "capture/CaptureSettings.h"
+#include "capture/CaptureWorkflow.h"
 #include "capture/DataPlotWidget.h"
 #include "capture/frmForm1.h"
 #include "config/ConfigConversions.h"
@@ -14,6 +15,7 @@
 #include "ui/Ui.h"
 
 #include <QCheckBox>
+#include <QColor>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -82,41 +84,56 @@ void frmForm1::cmdONE_Click()
     }
 }
 
+capture::WaitHooks frmForm1::CaptureWaitHooks()
+{
+    capture::WaitHooks hooks;
+    hooks.showCountDown = [this](double t) {
+        txtCapBusy->setText(CaptureSettings::CapBusyText(t));
+        txtCapBusy->show();
+        ui::PumpEvents();
+    };
+    hooks.pause = [this](int ms) { DelayA(ms); };
+    // Abort, or a register read that changed the mode, changes the caption.
+    hooks.aborted = [this] { return cmdONE->text() != kAbort; };
+    hooks.readStatus = [this]() -> std::optional<int32_t> { return ReadStatus(); };
+    return hooks;
+}
+
 void frmForm1::DisplayCapInProgress(int16_t&)
 {
     SavedButtonCaption = cmdONE->text();
     cmdONE->setText(kAbort);
     ui::PumpEvents();
 
-    double t = LeadingNumber(LbLCapDuration->text()) * 1.1;
-    txtCapBusy->setText(CaptureSettings::CapBusyText(t));
-    txtCapBusy->show();
-    bool aborted = false;
-    do {
-        txtCapBusy->setText(CaptureSettings::CapBusyText(t));
-        ui::PumpEvents();
-        DelayA(100);
-        t = t - 0.1;
-        // Abort, or a register read that changed the mode, changes the caption.
-        if (cmdONE->text() != kAbort) {
-            aborted = true;
-            break;
-        }
-    } while (t > 0);
+    const double seconds = LeadingNumber(LbLCapDuration->text());
+    const capture::WaitHooks hooks = CaptureWaitHooks();
+    const bool aborted = !capture::CountDown(seconds, hooks);
 
     TimerCapDuration->stop();
     Delay(100.0f);
+    if (aborted) {
+        txtCapBusy->hide();
+        cmdONE->setText(SavedButtonCaption);
+        return;
+    }
+    // A capture that is late (the count-down came from a stale duration, or the sensor is slow) is
+    // waited for on the status register, never read out half-done. The caption stays "Abort" meanwhile.
+    cmdONE->setEnabled(false);
+    const capture::WaitOutcome ready =
+        capture::AwaitDataReady(capture::LateCaptureBound(seconds), [&] {
+            capture::WaitHooks h = hooks;
+            h.aborted = [] { return false; };
+            return h;
+        }());
     txtCapBusy->hide();
     cmdONE->setText(SavedButtonCaption);
-
-    if (aborted)
-        return;
-    cmdONE->setEnabled(false);
-    ReadStatus();
     ui::PumpEvents();
-    ReadCaptureBuffer();
+    if (ready == capture::WaitOutcome::Finished)
+        ReadCaptureBuffer();
+    else
+        ShowCaptureLost(capture::RunResult{ready, {}, {}}.LossReason());
     cmdONE->setEnabled(true);
-    if (!ckAutoReArm->isHidden() && ckAutoReArm->isChecked()) {
+    if (ready == capture::WaitOutcome::Finished && !ckAutoReArm->isHidden() && ckAutoReArm->isChecked()) {
         cmdONE_Click();
         ui::PumpEvents();
     }
@@ -162,21 +179,53 @@ void frmForm1::ReadCaptureBuffer()
     ui::PumpEvents();
 
     // The read-out blocks: no events between the first and the last sample.
-    const BufferReadout::ScalarTexts texts = BufferReadout::ReadCaptureRecord();
-    LbLSupply->setText(texts.supply);
-    LbLTemp->setText(texts.temp);
-    LbLXpk->setText(texts.peakX);
-    LbLADC0->setText(texts.peakY);
-    LbLADC1->setText(texts.peakZ);
+    const int avg = ComboAVG->currentIndex() >= 0 ? ComboAVG->currentIndex() : LastAvgExponent;
+    const capture::ReadOutResult r = capture::ReadOut(avg);
+    if (r.complete) {
+        LbLSupply->setText(r.texts.supply);
+        LbLTemp->setText(r.texts.temp);
+        LbLXpk->setText(r.texts.peakX);
+        LbLADC0->setText(r.texts.peakY);
+        LbLADC1->setText(r.texts.peakZ);
+    }
 
     ui::SetHourglass(false);
     FrameDataPLot->LbLReadingBuffer->hide();
+    // A lost read-out puts the previous capture back on the plot: its samples are still the record.
     PlotCaptureData();
-    if (ckDataLog->isChecked())
-        frmFileDir::instance()->WriteDataFile();
+    if (r.complete && ckDataLog->isChecked()) {
+        SetDataLogCountBackground(QColor(255, 255, 0));
+        ShowDataFileResult(frmFileDir::instance()->WriteDataFile());
+    }
     ReadStatus();
-    GuiAnalysis::Refresh(this);
+    if (r.complete)
+        GuiAnalysis::Refresh(this);
+    else
+        ShowCaptureLost(r.reason);
     ui::PumpEvents();
+}
+
+void frmForm1::SetDataLogCountBackground(const QColor& colour)
+{
+    QPalette pal = LbLDataLogCount->palette();
+    pal.setColor(QPalette::Window, colour);
+    LbLDataLogCount->setPalette(pal);
+    LbLDataLogCount->setAutoFillBackground(true);
+    ui::PumpEvents();
+}
+
+void frmForm1::ShowDataFileResult(const DataLog::WriteResult& result)
+{
+    if (result.ok)
+        LbLDataLogCount->setText(QString::number(result.number));
+    SetDataLogCountBackground(QColor(255, 255, 255));
+    if (!result.ok)
+        ui::MessageBox(DataLog::WriteFailureMessage(result), MsgIcon::Exclamation);
+}
+
+void frmForm1::ShowCaptureLost(const QString& reason)
+{
+    ui::MessageBox(capture::LostCaptureMessage(reason), MsgIcon::Exclamation);
 }
 
 void frmForm1::PlotCaptureData() { FrameDataPLot->PlotCaptureData(); }

@@ -55,6 +55,9 @@ void frmForm1::ReadCapCtrl()
             ComboCapMode->setCurrentIndex(ModeIndexForRead(f, ComboCapMode->count()));
     }
 
+    // The count-down follows the mode (an extended capture takes three buffers' time) and the
+    // write-to-flash column, not only the averaging: a short count-down would read stale buffers.
+    ShowCapDuration();
     ui::PumpEvents();
     CapCtrlUpdating = 0;
 }
@@ -134,8 +137,15 @@ void frmForm1::ReadAVG()
     ComboAVG->setPlaceholderText(listed ? QString() : QString::number(1 << n));
     ComboAVG->setCurrentIndex(listed ? n : -1);
 
+    LastAvgExponent = n;
+    ShowCapDuration();
+}
+
+void frmForm1::ShowCapDuration()
+{
     if (const auto table = DurationTable(Module1::ProductNumber, ckWriteFlash->isChecked()))
         CaptureDurations = *table;
+    const int n = LastAvgExponent;
     const int durationIndex = n < kAvgListCount ? n : kAvgListCount - 1;
     LbLCapDuration->setText(DurationLabelText(CaptureDurations[durationIndex], ComboCapMode->currentIndex() > 2));
 }

@@ -8,6 +8,10 @@
 #include "ui/Ui.h"
 
 #include <QColor>
+
+namespace {
+constexpr uint32_t kStatusUnknownRgb = 0xC0C0C0;
+}
 #include <QLabel>
 
 void frmForm1::ShowStatusRow(int bit, const QString& text, uint32_t rgb)
@@ -21,18 +25,22 @@ void frmForm1::ShowStatusRow(int bit, const QString& text, uint32_t rgb)
     box->setPalette(p);
 }
 
-void frmForm1::ReadStatus()
+std::optional<int32_t> frmForm1::ReadStatus()
 {
     for (int i = 0; i < CaptureSettings::kStatusRows; ++i)
         LBLAtitle[i]->setText(CaptureSettings::StatusTitle(i));
-    ReadRegister(m470Reg::idxSTATUS);
-    const int32_t s = Spi_mod::RegRaw;
+    const std::optional<int32_t> s = capture::ReadStatusWord();
     for (int i = 0; i < CaptureSettings::kStatusRows; ++i) {
-        const CaptureSettings::StatusRow row = CaptureSettings::DecodeStatusRow(s, i);
+        // With no interface answering, the last word read says nothing about the sensor now.
+        if (!s) {
+            ShowStatusRow(i, QStringLiteral("unknown"), kStatusUnknownRgb);
+            continue;
+        }
+        const CaptureSettings::StatusRow row = CaptureSettings::DecodeStatusRow(*s, i);
         ShowStatusRow(i, row.text, row.rgb);
-        StatusDisplay::StatusBits[i] = row.set ? QStringLiteral("1") : QStringLiteral("0");
     }
     ui::PumpEvents();
+    return s;
 }
 
 void frmForm1::ClearStatus()

@@ -1,9 +1,9 @@
 #include "cli/Cli.h"
 
 #include "analysis/Statistics.h"
-#include "capture/BufferReadout.h"
 #include "capture/CaptureRecord.h"
 #include "capture/CaptureSettings.h"
+#include "capture/CaptureWorkflow.h"
 #include "config/ConfigConversions.h"
 #include "capture/FastReadout.h"
 #include "datalog/DataFile.h"
@@ -279,24 +279,14 @@ private:
         return std::nullopt;
     }
 
-    // Reads STATUS and keeps the bits for the data file, as the main window does.
-    int32_t ReadStatusBits()
-    {
-        ReadRegister(m470Reg::idxSTATUS);
-        const int32_t s = Spi_mod::RegRaw;
-        for (int i = 0; i < CaptureSettings::kStatusRows; ++i)
-            StatusDisplay::StatusBits[size_t(i)] = CaptureSettings::DecodeStatusRow(s, i).set ? QStringLiteral("1")
-                                                                                              : QStringLiteral("0");
-        return s;
-    }
-
     std::optional<Failure> Status()
     {
         if (auto f = EnsureInterface())
             return f;
-        const int32_t s = ReadStatusBits();
+        const std::optional<int32_t> word = capture::ReadStatusWord();
         if (auto f = CheckDevice())
             return f;
+        const int32_t s = word.value_or(0);
         QJsonArray rows;
         for (int i = 0; i < CaptureSettings::kStatusRows; ++i) {
             const auto row = CaptureSettings::DecodeStatusRow(s, i);
@@ -380,37 +370,30 @@ private:
         if (auto f = EnsureInterface())
             return f;
 
-        ReadRegister(m470Reg::idxCAPT_CTRL);
-        const auto old = CaptureSettings::DecodeCaptCtrl(Spi_mod::RegRaw);
-        const int32_t ctrl = CaptureSettings::ComposeCaptCtrl(old.powerDown, a.modeIndex, old.preTrigger,
-                                                              old.writeFlash, old.bpFilter);
-        WriteRegister(m470Reg::idxCAPT_CTRL, ctrl);
-        WriteRegister(m470Reg::idxAVG_CNT, a.avgExponent);
-        const auto table = CaptureSettings::DurationTable(o_.product, old.writeFlash);
-        double wait = (*table)[size_t(a.avgExponent)] * 1.1 * (a.modeIndex >= 3 ? 3.0 : 1.0);
-
         DataLog::FileDir = QDir(a.outDir).absolutePath() + QLatin1Char('/');
         DataLog::FileBase = a.name;
         DataLog::FileExt.clear();
         DataLog::Format = a.format;
         for (int n = 0; n < a.count; ++n) {
-            WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdClearStatus);
-            Delay(50.0f);
-            ReadStatusBits();
-            WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdCaptureStartStop);
-            QThread::msleep(static_cast<unsigned long>(std::ceil(wait * 1000.0)));
-            ReadStatusBits();
             QElapsedTimer timer;
-            timer.start();
-            BufferReadout::ReadCaptureRecord();
-            const qint64 ms = timer.elapsed();
+            const capture::RunResult r = capture::ConfigureAndCapture(
+                capture::Setup{a.modeIndex, a.avgExponent},
+                capture::WaitHooks{{}, {}, [&timer](int ms) {
+                                       QThread::msleep(static_cast<unsigned long>(ms));
+                                       timer.start(); // the read-out starts after the last wait
+                                   }, {}},
+                true);
+            const qint64 ms = timer.isValid() ? timer.elapsed() : 0;
             if (auto f = CheckDevice())
                 return f;
-            const DataLog::WriteResult w = DataLog::WriteNextDataFile(a.avgExponent);
+            if (!r.Complete())
+                return Failure{QStringLiteral("capture lost: %1").arg(r.LossReason()), kDeviceOrFileError};
+            const DataLog::WriteResult w = *r.file;
             if (!w.ok)
-                return Failure{DataLog::WriteFailureMessage(w).simplified(),
-                               kDeviceOrFileError};
-            ReadStatusBits();
+                return Failure{DataLog::WriteFailureMessage(w).simplified(), kDeviceOrFileError};
+            if (!w.backupPath.isEmpty())
+                err_ << "sensorbench-cli: kept the earlier " << QFileInfo(w.path).fileName() << " as "
+                     << QFileInfo(w.backupPath).fileName() << "\n";
             if (o_.json)
                 results_.append(QJsonObject{{QStringLiteral("file"), w.path},
                                             {QStringLiteral("samples"), 3072},
@@ -418,11 +401,7 @@ private:
             else
                 out_ << w.path << "\t" << 3072 << " samples\t" << ms << " ms\n";
             if (a.spectrum) {
-                analysis::RecordView view;
-                view.product = o_.product;
-                view.avgExponent = a.avgExponent;
-                view.extended = a.modeIndex >= 3;
-                view.extendedAxis = a.modeIndex >= 3 ? a.modeIndex - 3 : 0;
+                const analysis::RecordView view = analysis::ViewOfRecord(CaptureRecord::Last);
                 for (const QString& line :
                      analysis::PeakLines(analysis::DominantPeaks(view), analysis::UnitName(view)))
                     out_ << "  " << line << "\n";

@@ -3,6 +3,11 @@
 #include "shell/SaveFile.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
 #include <optional>
 
 namespace DataLog {
@@ -79,9 +84,21 @@ void FillDefaults()
     FilePath = ComposeFilePath();
 }
 
-QByteArray DataFileBytes(int averagingExponent, const QLocale& locale, const QDateTime& now)
+QString TimeWithSeconds(const QTime& time, const QLocale& locale)
 {
-    using namespace CaptureRecord;
+    QString pattern = locale.timeFormat(QLocale::ShortFormat);
+    if (!pattern.contains(QLatin1String("ss"))) {
+        const qsizetype minutes = pattern.indexOf(QLatin1String("mm"));
+        if (minutes >= 0)
+            pattern.insert(minutes + 2, QStringLiteral(":ss"));
+        else
+            pattern = QStringLiteral("HH:mm:ss");
+    }
+    return locale.toString(time, pattern);
+}
+
+QByteArray DataFileBytes(const CaptureRecord::Record& r, const QLocale& locale, const QDateTime& now)
+{
     const QString S = FieldSeparator(locale);
     const QString eol = QStringLiteral("\r\n");
     auto num = [&locale](double v) { return GeneralNumber(v, locale); };
@@ -90,14 +107,14 @@ QByteArray DataFileBytes(int averagingExponent, const QLocale& locale, const QDa
     out.reserve(64 * 1024);
     out += QStringLiteral("File Name,") + FileBase + FileExt + eol;
     out += QStringLiteral("Date") + S + locale.toString(now.date(), QLocale::ShortFormat) + eol;
-    out += QStringLiteral("Time") + S + locale.toString(now.time(), QLocale::ShortFormat) + eol;
-    const int exponent = averagingExponent < 0 ? 0 : averagingExponent;
+    out += QStringLiteral("Time") + S + TimeWithSeconds(now.time(), locale) + eol;
+    const int exponent = r.avgExponent < 0 ? 0 : r.avgExponent;
     out += QStringLiteral("AVG_Cnt") + S + QString::number(qint64(1) << exponent) + eol;
-    out += QStringLiteral("Capt_Supply") + S + num(CaptSupply) + eol;
-    out += QStringLiteral("Capt_Temp 'C") + S + num(CaptTemp) + eol;
-    out += QStringLiteral("Capt_Xpk") + S + num(CaptPeakX) + eol;
-    out += QStringLiteral("Capt_ADC0pk") + S + num(CaptPeakY) + eol;
-    out += QStringLiteral("Capt_ADC1pk") + S + num(CaptPeakZ) + eol;
+    out += QStringLiteral("Capt_Supply") + S + num(r.supply) + eol;
+    out += QStringLiteral("Capt_Temp 'C") + S + num(r.temp) + eol;
+    out += QStringLiteral("Capt_Xpk") + S + num(r.peakX) + eol;
+    out += QStringLiteral("Capt_ADC0pk") + S + num(r.peakY) + eol;
+    out += QStringLiteral("Capt_ADC1pk") + S + num(r.peakZ) + eol;
     out += QStringLiteral(" ") + eol;
     out += QStringLiteral("Staus  Register") + eol;
     for (int i = 0; i < 15; ++i)
@@ -111,15 +128,29 @@ QByteArray DataFileBytes(int averagingExponent, const QLocale& locale, const QDa
            + QStringLiteral("Aux_ADC_1") + S + eol;
     for (int i = 0; i < kSamples; ++i) {
         const bool scaled = Format == DataFormat::Scaled;
-        const auto& c1 = scaled ? BufValue1 : BufRaw1;
-        const auto& c2 = scaled ? BufValue2 : BufRaw2;
-        const auto& c3 = scaled ? BufValue3 : BufRaw3;
+        const auto& c1 = scaled ? r.value[0] : r.raw[0];
+        const auto& c2 = scaled ? r.value[1] : r.raw[1];
+        const auto& c3 = scaled ? r.value[2] : r.raw[2];
         out += QString::number(i) + S + num(c1[size_t(i)]) + S + num(c2[size_t(i)]) + S + num(c3[size_t(i)]) + eol;
     }
     return out.toUtf8();
 }
 
-WriteResult WriteNextDataFile(int averagingExponent)
+QString NextBackupPath(const QString& path)
+{
+    const QFileInfo info(path);
+    const QRegularExpression numbered(QStringLiteral("^") + QRegularExpression::escape(info.fileName())
+                                      + QStringLiteral("\\.~(\\d+)~$"));
+    int highest = 0;
+    for (const QString& name : info.dir().entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QRegularExpressionMatch m = numbered.match(name);
+        if (m.hasMatch())
+            highest = std::max(highest, m.captured(1).toInt());
+    }
+    return path + QStringLiteral(".~%1~").arg(highest + 1);
+}
+
+WriteResult WriteNextDataFile(const CaptureRecord::Record& record)
 {
     const QLocale locale = Locale();
     FillDefaults();
@@ -128,11 +159,25 @@ WriteResult WriteNextDataFile(int averagingExponent)
     result.path = FilePath;
 
     const QDateTime now = g_clock ? g_clock() : QDateTime::currentDateTime();
-    const QByteArray bytes = DataFileBytes(averagingExponent, locale, now);
+    const QByteArray bytes = DataFileBytes(record, locale, now);
 
+    // A file of this name from an earlier run (the numbering starts again at 1) is kept, not replaced.
+    if (QFileInfo::exists(FilePath)) {
+        const QString backup = NextBackupPath(FilePath);
+        if (!QFile::copy(FilePath, backup)) {
+            result.error = QStringLiteral("the existing file could not be kept as %1").arg(backup);
+            return result;
+        }
+        result.backupPath = backup;
+    }
     // A reader never sees half a file, and a failed write leaves nothing behind.
-    if (!SaveWholeFile(FilePath, bytes, &result.error))
+    if (!SaveWholeFile(FilePath, bytes, &result.error)) {
+        // The original is untouched, so its copy would only be clutter.
+        if (!result.backupPath.isEmpty())
+            QFile::remove(result.backupPath);
+        result.backupPath.clear();
         return result;
+    }
     result.ok = true;
     ++DataFileNumber;
     return result;

@@ -1,6 +1,7 @@
 #pragma once
 // The data file written after each capture read-out, and the data-log choices
 // that outlive the data-log window.
+#include "capture/CaptureRecord.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <QLocale>
@@ -50,20 +51,28 @@ QString ComposeFilePath();
 // Fills empty FileDir, FileBase, FileExt with their defaults and composes FilePath.
 void FillDefaults();
 
-// The whole file: header from the capture record and status bits, then 1024 sample lines.
-// averagingExponent: line 4 holds 2 to this power.
-QByteArray DataFileBytes(int averagingExponent, const QLocale& locale, const QDateTime& now);
+// The locale's time of day with seconds, as a clock shows it ("03:03:41", "3:13:41 AM").
+QString TimeWithSeconds(const QTime& time, const QLocale& locale);
+
+// The whole file: header from the capture record (line 4: 2 to its averaging exponent) and the
+// status bits, then 1024 sample lines.
+QByteArray DataFileBytes(const CaptureRecord::Record& record, const QLocale& locale, const QDateTime& now);
 
 struct WriteResult {
     bool ok = false;
     int16_t number = 0;   // number of the file written (or attempted)
     QString path;
     QString error;        // reason when !ok
+    QString backupPath;   // where an earlier file of the same name was kept (empty: there was none)
 };
 
 // Fills in defaults, writes the next numbered file atomically and, on success only,
-// advances DataFileNumber.
-WriteResult WriteNextDataFile(int averagingExponent);
+// advances DataFileNumber. An existing file of that name is first kept as a numbered backup
+// beside it (NAME.~1~, NAME.~2~, ...), so no earlier run's data is ever replaced.
+WriteResult WriteNextDataFile(const CaptureRecord::Record& record = CaptureRecord::Last);
+
+// The next free numbered backup name for `path`.
+QString NextBackupPath(const QString& path);
 
 // The user's message for a file that could not be written.
 QString WriteFailureMessage(const WriteResult& result);

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -27,14 +28,6 @@ QString WithoutTrailingSeparator(QString path)
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
         path.chop(1);
     return path;
-}
-
-void SetLabelBackground(QLabel* label, const QColor& color)
-{
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::Window, color);
-    label->setPalette(pal);
-    label->setAutoFillBackground(true);
 }
 } // namespace
 
@@ -105,6 +98,10 @@ void frmFileDir::BuildControls()
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
     right->addLayout(buttons, 6, 0, 1, 2);
+    lblBackupNote = new QLabel(this);
+    lblBackupNote->setObjectName(QStringLiteral("lblBackupNote"));
+    lblBackupNote->setWordWrap(true);
+    right->addWidget(lblBackupNote, 7, 0, 1, 2);
 
     auto* top = new QHBoxLayout(this);
     top->addLayout(left, 3);
@@ -289,23 +286,14 @@ void frmFileDir::ShowFileCount()
         frmForm1::instance()->LbLDataLogCount->setText(QString::number(DataLog::DataFileNumber - 1));
 }
 
-void frmFileDir::WriteDataFile()
+DataLog::WriteResult frmFileDir::WriteDataFile(const CaptureRecord::Record& record)
 {
     if (!loaded_)
         Form_Load();
-    frmForm1* main = frmForm1::instance();
-    QLabel* count = main->LbLDataLogCount;
-    SetLabelBackground(count, QColor(255, 255, 0));
-    ui::PumpEvents();
-
-    const int exponent = main->ComboAVG ? main->ComboAVG->currentIndex() : 0;
-    const DataLog::WriteResult result = DataLog::WriteNextDataFile(exponent < 0 ? 0 : exponent);
-
-    if (result.ok)
-        count->setText(QString::number(result.number));
+    const DataLog::WriteResult result = DataLog::WriteNextDataFile(record);
     txtFileNum->setText(QString::number(DataLog::DataFileNumber));
-    SetLabelBackground(count, QColor(255, 255, 255));
-    ui::PumpEvents();
-    if (!result.ok)
-        ui::MessageBox(DataLog::WriteFailureMessage(result), MsgIcon::Exclamation);
+    if (!result.backupPath.isEmpty())
+        lblBackupNote->setText(QStringLiteral("%1 existed and was kept as %2")
+                                   .arg(QFileInfo(result.path).fileName(), QFileInfo(result.backupPath).fileName()));
+    return result;
 }

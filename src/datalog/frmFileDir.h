@@ -1,6 +1,7 @@
 #pragma once
 // The data-log window: directory, name, extension, data format and file number of the
 // data files. Its choices live in DataLog (DataFile.h) so they outlive the window.
+#include "datalog/DataFile.h"
 #include <QWidget>
 
 class QComboBox;
@@ -16,8 +17,8 @@ class frmFileDir : public QWidget {
     Q_OBJECT
 public:
     static frmFileDir* instance();
-    // Writes the capture record to the next numbered data file.
-    void WriteDataFile();
+    // Writes the capture record to the next numbered data file; the caller shows the outcome.
+    DataLog::WriteResult WriteDataFile(const CaptureRecord::Record& record = CaptureRecord::Last);
 
     void Form_Load();
     void Form_Activate();
@@ -53,6 +54,8 @@ public:
     QLineEdit* txtFileName = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
+    // Says where an earlier file of the same name was kept.
+    QLabel* lblBackupNote = nullptr;
 
 protected:
     void showEvent(QShowEvent* e) override;

@@ -42,15 +42,19 @@ class tst_fastreadout : public QObject {
         board->Card(0).ClearMessages();
     }
 
-    Record Read(bool fast)
+    Record Read(bool fast, bool* complete = nullptr)
     {
-        using namespace CaptureRecord;
-        for (auto* a : {&BufValue1, &BufValue2, &BufValue3, &BufRaw1, &BufRaw2, &BufRaw3})
-            a->fill(-12345.0);
+        CaptureRecord::Record r;
+        for (int b = 0; b < 3; ++b) {
+            r.value[b].fill(-12345.0);
+            r.raw[b].fill(-12345.0);
+        }
         FastReadout::Enabled = fast;
-        BufferReadout::ReadCaptureRecord();
+        BufferReadout::ReadCaptureRecord(r);
         FastReadout::Enabled = false;
-        return {{BufValue1, BufValue2, BufValue3}, {BufRaw1, BufRaw2, BufRaw3}, Spi_mod::RegRaw, Spi_mod::RegValue};
+        if (complete)
+            *complete = r.complete;
+        return {r.value, r.raw, Spi_mod::RegRaw, Spi_mod::RegValue};
     }
 
     int Transfers() const
@@ -123,6 +127,27 @@ private slots:
         QVERIFY(Transfers() <= (3 * 3 * 1024 + 1 + 15) / 16 + 5 + 2);
         QCOMPARE(board->Card(0).SpiDelay(), uint8_t{40});
         QCOMPARE(Module1::SpiDelay, uint8_t{40});
+    }
+
+    // A card lost part way marks the read-out incomplete, the fast way and the faithful way alike.
+    void lostCardIsIncomplete_data()
+    {
+        tb::Columns<bool, int>({"fast", "after"});
+        QTest::newRow("faithful, buffer 2") << false << 2500;
+        QTest::newRow("fast, buffer 2") << true << 200;
+        QTest::newRow("faithful, scalars") << false << 2;
+    }
+    void lostCardIsIncomplete()
+    {
+        QFETCH(bool, fast);
+        QFETCH(int, after);
+        Capture(31473, 0);
+        bool complete = true;
+        board->Card(0).FaultAfter(after, sim::VirtualCard::Fault::Unplug);
+        sbtest::ClearMessages();
+        Read(fast, &complete);
+        QVERIFY(!complete);
+        QVERIFY(!sbtest::MessageTexts().isEmpty());
     }
 
 };

@@ -1,5 +1,4 @@
 #include "TestSupport.h"
-#include "shell/Delay.h"
 #include "ui/Ui.h"
 
 #include <QApplication>
@@ -26,8 +25,6 @@ void InitTestProcess()
             g_modalAction(w);
     });
     ui::SetEndProgramHandler([] { ++g_endCalls; });
-    if (DelayState::DelayCalibrated == VFalse)
-        CalibrateDelay();
 }
 
 QList<MessageRequest>& Messages() { return g_messages; }

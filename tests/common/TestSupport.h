@@ -1,5 +1,5 @@
 #pragma once
-// Shared test set-up: one delay calibration per test binary, message boxes and
+// Shared test set-up: message boxes and
 // modal windows intercepted and recorded, program end intercepted.
 #include "shell/Messages.h"
 #include <QList>

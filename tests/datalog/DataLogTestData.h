@@ -14,6 +14,7 @@ namespace dltest {
 inline void FillPattern()
 {
     using namespace CaptureRecord;
+    Last.avgExponent = 0;
     CaptSupply = double(3.3042f);
     CaptTemp = double(23.4567f);
     CaptPeakX = -35;

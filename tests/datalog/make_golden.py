@@ -67,8 +67,8 @@ FILES = {
     # name: (decimal comma, scaled, base, ext, AVG_Cnt, date, time) for 2026-03-07 09:05:04
     'c_lsb.csv': (False, False, 'Datalog', '.csv', 1, '7 Mar 2026', '09:05:04'),
     'c_scaled.csv': (False, True, 'Run', '.CSV', 8, '7 Mar 2026', '09:05:04'),
-    'de_lsb.txt': (True, False, 'Datalog', '.csv', 1, '07.03.26', '09:05'),
-    'de_scaled.txt': (True, True, 'Lauf', '.txt', 1024, '07.03.26', '09:05'),
+    'de_lsb.txt': (True, False, 'Datalog', '.csv', 1, '07.03.26', '09:05:04'),
+    'de_scaled.txt': (True, True, 'Lauf', '.txt', 1024, '07.03.26', '09:05:04'),
 }
 
 if __name__ == '__main__':

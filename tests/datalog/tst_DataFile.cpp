@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace dltest;
 Q_DECLARE_METATYPE(DataLog::DataFormat)
@@ -55,7 +57,8 @@ private slots:
         DataLog::Format = format;
         DataLog::FileBase = base;
         DataLog::FileExt = ext;
-        const DataLog::WriteResult r = DataLog::WriteNextDataFile(avgExponent);
+        CaptureRecord::Last.avgExponent = avgExponent;
+        const DataLog::WriteResult r = DataLog::WriteNextDataFile();
         QVERIFY2(r.ok, qPrintable(r.error));
         QCOMPARE(r.path, dir.filePath(fileName));
         QCOMPARE(r.number, int16_t(1));
@@ -114,7 +117,7 @@ private slots:
         }
         DataLog::FileDir = target + QLatin1Char('/');
         DataLog::DataFileNumber = 5;
-        const DataLog::WriteResult r = DataLog::WriteNextDataFile(0);
+        const DataLog::WriteResult r = DataLog::WriteNextDataFile();
         QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(!r.ok);
         QVERIFY(!r.error.isEmpty());
@@ -128,6 +131,71 @@ private slots:
         QCOMPARE(Files(dir.path()).size(), kind == "file" ? 1 : 0);
     }
 
+    void timeLineHasSeconds_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("C") << QLocale::c() << "09:05:04";
+        QTest::newRow("German") << German() << "09:05:04";
+        QTest::newRow("US English") << QLocale(QLocale::English, QLocale::UnitedStates) << "9:05:04\u202fAM";
+    }
+    void timeLineHasSeconds()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, text);
+        // Some Qt versions separate AM/PM with a plain blank.
+        QCOMPARE(DataLog::TimeWithSeconds(FixedTime().time(), locale).replace(QChar(' '), QChar(0x202f)), text);
+        // Captures seconds apart carry different times.
+        QVERIFY(DataLog::TimeWithSeconds(QTime(9, 5, 4), locale) != DataLog::TimeWithSeconds(QTime(9, 5, 7), locale));
+    }
+
+    // A name already on disk (numbering restarts after a restart or a reset) is kept as a numbered backup.
+    void existingFileKeptAsBackup()
+    {
+        QTemporaryDir dir;
+        FreshState(dir.path());
+        const QString path = dir.filePath(QStringLiteral("Datalog_1.csv"));
+        const QByteArray earliest("earlier run\r\n");
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(earliest);
+        }
+        DataLog::WriteResult r = DataLog::WriteNextDataFile();
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(r.backupPath, path + QStringLiteral(".~1~"));
+        QCOMPARE(ReadAll(path + QStringLiteral(".~1~")), earliest);
+        const QByteArray first = ReadAll(path);
+        QCOMPARE(Lines(first).first(), QStringLiteral("File Name,Datalog.csv"));
+
+        DataLog::DataFileNumber = 1;
+        r = DataLog::WriteNextDataFile();
+        QVERIFY(r.ok);
+        QCOMPARE(r.backupPath, path + QStringLiteral(".~2~"));
+        QCOMPARE(ReadAll(path + QStringLiteral(".~1~")), earliest);
+        QCOMPARE(ReadAll(path + QStringLiteral(".~2~")), first);
+        QCOMPARE(Files(dir.path()).size(), 3);
+    }
+
+    // A write cut short by the system names the system's reason, not a generic one.
+    void shortWriteGivesSystemReason()
+    {
+        QTemporaryDir dir;
+        FreshState(dir.path());
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 1000;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const DataLog::WriteResult r = DataLog::WriteNextDataFile();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QVERIFY(!r.ok);
+        QCOMPARE(r.error, QStringLiteral("File too large"));
+        QCOMPARE(DataLog::DataFileNumber, int16_t(1));
+        QVERIFY(Files(dir.path()).isEmpty());
+    }
+
     // Writes sample files for the csv-module check when CTest asks for them.
     void csvSample()
     {
@@ -137,12 +205,13 @@ private slots:
         QVERIFY(QDir().mkpath(out));
         FreshState(out);
         QFile::remove(out + QStringLiteral("/Datalog_1.csv"));
-        QVERIFY(DataLog::WriteNextDataFile(0).ok);
+        QFile::remove(out + QStringLiteral("/Lauf_1.txt"));
+        QVERIFY(DataLog::WriteNextDataFile().ok);
         FreshState(out, German());
         DataLog::Format = DataLog::DataFormat::Scaled;
         DataLog::FileBase = QStringLiteral("Lauf");
         DataLog::FileExt = QStringLiteral(".txt");
-        QVERIFY(DataLog::WriteNextDataFile(0).ok);
+        QVERIFY(DataLog::WriteNextDataFile().ok);
     }
 };
 

@@ -122,11 +122,12 @@ private slots:
         QVERIFY(DataLog::FileBase.isEmpty());
     }
 
-    void resetFileNumberOverwritesFileOne()
+    // After "ReSet File Number" the next file takes number 1 again; the earlier file 1 is kept.
+    void resetFileNumberKeepsFileOne()
     {
         for (int i = 0; i < 3; ++i)
             Dlg()->WriteDataFile();
-        QCOMPARE(CountLabel()->text(), QStringLiteral("3"));
+        const QByteArray earlier = ReadAll(app_ + "/Datalog_1.csv");
         OpenDialog([](frmFileDir* d) {
             QCOMPARE(d->txtFileNum->text(), QStringLiteral("4"));
             QTest::mouseClick(d->cmdReSetFileIndex, Qt::LeftButton);
@@ -137,7 +138,9 @@ private slots:
         CaptureRecord::CaptPeakZ = 9;
         Dlg()->WriteDataFile();
         QCOMPARE(FileLines(app_ + "/Datalog_1.csv").value(8), QStringLiteral("Capt_ADC1pk,9"));
-        QCOMPARE(QDir(app_).entryList(QDir::Files).size(), 3);
+        QCOMPARE(ReadAll(app_ + "/Datalog_1.csv.~1~"), earlier);
+        QCOMPARE(QDir(app_).entryList(QDir::Files).size(), 4);
+        QCOMPARE(Dlg()->lblBackupNote->text(), QStringLiteral("Datalog_1.csv existed and was kept as Datalog_1.csv.~1~"));
     }
 
     void oneFilePerReadOut()
@@ -205,8 +208,8 @@ private slots:
         const QStringList texts = sbtest::MessageTexts();
         QCOMPARE(texts.size(), 1);
         QVERIFY2(texts[0].contains(logDir + QStringLiteral("/Datalog_2.csv")), qPrintable(texts[0]));
-        if (cause == "removed")
-            QVERIFY2(texts[0].contains(QStringLiteral("No such file or directory")), qPrintable(texts[0]));
+        const QString reason = cause == "removed" ? QStringLiteral("No such file or directory") : QStringLiteral("File too large");
+        QVERIFY2(texts[0].contains(reason), qPrintable(texts[0]));
         QCOMPARE(DataLog::DataFileNumber, int16_t(2));
         QCOMPARE(w->LbLDataLogCount->text(), QStringLiteral("1"));
         if (cause == "full")

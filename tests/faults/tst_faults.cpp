@@ -1,8 +1,13 @@
 // Faults end to end on the virtual board: a card pulled or gone silent in the middle of a
-// capture read-out costs one message, no hang and no crash, and selecting the card again recovers.
+// capture read-out is reported, keeps the previous capture everywhere, hangs nothing, and
+// selecting the card again recovers.
 #include "../capture/CaptureTestBench.h"
+#include "capture/CaptureWorkflow.h"
+#include "datalog/DataFile.h"
 #include "device/FrameTrace.h"
+#include <QDir>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 
 class TestFaults : public QObject {
     Q_OBJECT
@@ -42,10 +47,21 @@ private slots:
     {
         QFETCH(bool, silent);
         QFETCH(QString, message);
+        QTemporaryDir logDir;
+        DataLog::ResetState();
+        DataLog::FileDir = logDir.path() + QLatin1Char('/');
+        w->ckDataLog->setChecked(true);
+        // A good capture first: it must survive the lost one.
+        w->cmdReadBuffer->click();
+        QCOMPARE(QDir(logDir.path()).entryList(QDir::Files).size(), 1);
+        const CaptureRecord::Record before = CaptureRecord::Last;
+        QVERIFY(before.complete);
+        const int clears = w->FrameDataPLot->picture1->ClearCount();
+
         // A silent card's read waits out the transfer timeout, as a real card's does.
         board->Card(0).SetSilentTimeout(sim::kSilentCardTimeout);
-        // Half-way through buffer 1.
-        FaultAfter(2000, [this, silent] {
+        // In buffer 1.
+        FaultAfter(2500, [this, silent] {
             silent ? board->Card(0).SetSilent(true) : board->Card(0).SetUnplugged(true);
         });
         QElapsedTimer t;
@@ -53,8 +69,16 @@ private slots:
         w->cmdReadBuffer->click();
         SetFrameTraceHook({});
 
-        QCOMPARE(sbtest::MessageTexts(), QStringList{message});
+        QCOMPARE(sbtest::MessageTexts(), (QStringList{message, capture::LostCaptureMessage(message)}));
         QCOMPARE(EzUsb::SelectedUsbCard.Valid, VFalse);
+        // The earlier capture stays on the plot and in the record; no file; the grid does not claim "OK".
+        QVERIFY(CaptureRecord::Last.value == before.value && CaptureRecord::Last.time == before.time);
+        QVERIFY(w->FrameDataPLot->picture1->ClearCount() > clears);
+        QVERIFY(w->FrameDataPLot->picture1->StrokeCount() > 0);
+        QCOMPARE(QDir(logDir.path()).entryList(QDir::Files).size(), 1);
+        QCOMPARE(DataLog::DataFileNumber, int16_t(2));
+        for (QLabel* row : w->LbLAbit)
+            QCOMPARE(row->text(), QStringLiteral("unknown"));
         QVERIFY(w->cmdReadBuffer->isEnabled());
         // One transfer timeout plus the skipped accesses' settling delays, not a hang.
         if (silent)
@@ -73,6 +97,9 @@ private slots:
         w->cmdReadBuffer->click();
         QVERIFY(sbtest::MessageTexts().isEmpty());
         QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
+        QVERIFY(CaptureRecord::Last.time > before.time);
+        QCOMPARE(QDir(logDir.path()).entryList(QDir::Files).size(), 2);
+        w->ckDataLog->setChecked(false);
     }
 };
 

@@ -1,0 +1,214 @@
+#include "capture/CaptureWorkflow.h"
+#include "analysis/SampleRate.h"
+#include "capture/CaptureSettings.h"
+#include "config/ConfigConversions.h"
+#include "device/EzUsb.h"
+#include "device/Spi_mod.h"
+#include "registers/m470Reg.h"
+#include "shell/Delay.h"
+#include "shell/Messages.h"
+#include "shell/Module1.h"
+
+#include <QThread>
+#include <cmath>
+
+namespace capture {
+
+namespace {
+constexpr double kStep = 0.1;
+
+std::optional<int32_t> StatusOf(const WaitHooks& hooks)
+{
+    return hooks.readStatus ? hooks.readStatus() : ReadStatusWord();
+}
+
+void Pause(const WaitHooks& hooks, int ms)
+{
+    if (hooks.pause)
+        hooks.pause(ms);
+    else
+        QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+// Records the messages the device layer shows while it runs, to name the cause of a loss.
+class MessageWitness {
+public:
+    MessageWitness() : previous_(CurrentMessageHandler())
+    {
+        SetMessageHandler([this](const MessageRequest& m) {
+            seen_ << m.text;
+            return previous_ ? previous_(m) : MsgResult::Ok;
+        });
+    }
+    ~MessageWitness() { SetMessageHandler(previous_); }
+    QString Seen() const { return seen_.join(QStringLiteral("; ")); }
+
+private:
+    MessageHandler previous_;
+    QStringList seen_;
+};
+
+int ModeIndexOf(int32_t captCtrl)
+{
+    const CaptureSettings::CaptCtrlFields f = CaptureSettings::DecodeCaptCtrl(captCtrl);
+    return f.mode == 3 ? 3 + std::min(f.axis, 2) : f.mode;
+}
+} // namespace
+
+bool LinkUp()
+{
+    switch (Module1::InterfaceType) {
+    case 2:
+        return EzUsb::SelectedUsbCard.Valid != VFalse;
+    case 1:
+        return true; // a bit-banged port cannot tell a missing sensor
+    default:
+        return false;
+    }
+}
+
+std::optional<int32_t> ReadStatusWord()
+{
+    if (!LinkUp())
+        return std::nullopt;
+    ReadRegister(m470Reg::idxSTATUS);
+    if (!LinkUp())
+        return std::nullopt;
+    const int32_t s = Spi_mod::RegRaw;
+    for (int i = 0; i < CaptureSettings::kStatusRows; ++i)
+        StatusDisplay::StatusBits[size_t(i)] =
+            CaptureSettings::DecodeStatusRow(s, i).set ? QStringLiteral("1") : QStringLiteral("0");
+    return s;
+}
+
+ReadOutResult ReadOut(int avgExponent)
+{
+    ReadOutResult result;
+    if (!LinkUp()) {
+        result.reason = QStringLiteral("no interface answers");
+        return result;
+    }
+    CaptureRecord::Record r;
+    {
+        MessageWitness witness;
+        result.texts = BufferReadout::ReadCaptureRecord(r);
+        if (r.complete) {
+            ReadRegister(m470Reg::idxCAPT_CTRL);
+            r.captCtrl = Spi_mod::RegRaw;
+            r.complete = LinkUp();
+        }
+        if (!r.complete)
+            result.reason = witness.Seen().isEmpty() ? QStringLiteral("the interface stopped answering")
+                                                     : witness.Seen();
+    }
+    result.complete = r.complete;
+    if (!r.complete)
+        return result;
+    r.product = Module1::ProductNumber == 31470 ? 31470 : 31473;
+    r.modeIndex = ModeIndexOf(r.captCtrl);
+    r.avgExponent = std::clamp(avgExponent, 0, 10);
+    r.sampleRate = analysis::SampleRate(r.product, r.avgExponent);
+    r.time = QDateTime::currentDateTime();
+    CaptureRecord::Last = r;
+    return result;
+}
+
+bool CountDown(double seconds, const WaitHooks& hooks)
+{
+    double t = seconds * 1.1;
+    do {
+        if (hooks.showCountDown)
+            hooks.showCountDown(t);
+        Pause(hooks, 100);
+        t -= kStep;
+        if (hooks.aborted && hooks.aborted())
+            return false;
+    } while (t > 0);
+    return true;
+}
+
+double LateCaptureBound(double captureSeconds) { return std::max(2.0, captureSeconds); }
+
+WaitOutcome AwaitDataReady(double boundSeconds, const WaitHooks& hooks)
+{
+    const int steps = static_cast<int>(std::ceil(boundSeconds / kStep));
+    for (int i = 0;; ++i) {
+        const std::optional<int32_t> status = StatusOf(hooks);
+        if (!status)
+            return WaitOutcome::NotFinished;
+        if (*status & kDataReadyBit)
+            return WaitOutcome::Finished;
+        if (i >= steps)
+            return WaitOutcome::NotFinished;
+        if (hooks.showCountDown)
+            hooks.showCountDown(0);
+        Pause(hooks, 100);
+        if (hooks.aborted && hooks.aborted())
+            return WaitOutcome::Aborted;
+    }
+}
+
+std::optional<double> CaptureSeconds(int product, bool writeFlash, int avgExponent, bool extended)
+{
+    const auto table = CaptureSettings::DurationTable(product, writeFlash);
+    if (!table)
+        return std::nullopt;
+    const double one = (*table)[size_t(std::clamp(avgExponent, 0, CaptureSettings::kAvgListCount - 1))];
+    // An extended capture fills all three buffers with one axis.
+    return extended ? std::round(one * 100.0) / 100.0 * 3 : one;
+}
+
+QString RunResult::LossReason() const
+{
+    switch (wait) {
+    case WaitOutcome::Aborted:
+        return QStringLiteral("the capture was aborted");
+    case WaitOutcome::NotFinished:
+        return LinkUp() ? QStringLiteral("the sensor did not report the capture finished (Data Ready)")
+                        : QStringLiteral("no interface answers");
+    case WaitOutcome::Finished:
+        break;
+    }
+    return readOut.reason;
+}
+
+RunResult ConfigureAndCapture(const Setup& setup, const WaitHooks& hooks, bool writeFile)
+{
+    RunResult result;
+    if (!LinkUp())
+        return result;
+    ReadRegister(m470Reg::idxCAPT_CTRL);
+    const auto old = CaptureSettings::DecodeCaptCtrl(Spi_mod::RegRaw);
+    WriteRegister(m470Reg::idxCAPT_CTRL, CaptureSettings::ComposeCaptCtrl(old.powerDown, setup.modeIndex,
+                                                                          old.preTrigger, old.writeFlash,
+                                                                          old.bpFilter));
+    WriteRegister(m470Reg::idxAVG_CNT, setup.avgExponent);
+    const double seconds =
+        CaptureSeconds(Module1::ProductNumber, old.writeFlash, setup.avgExponent, setup.modeIndex >= 3).value_or(0);
+
+    WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdClearStatus);
+    Delay(50.0f);
+    StatusOf(hooks);
+    WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdCaptureStartStop);
+    if (!CountDown(seconds, hooks)) {
+        result.wait = WaitOutcome::Aborted;
+        return result;
+    }
+    result.wait = AwaitDataReady(LateCaptureBound(seconds), hooks);
+    if (result.wait != WaitOutcome::Finished)
+        return result;
+    result.readOut = ReadOut(setup.avgExponent);
+    if (result.readOut.complete && writeFile)
+        result.file = DataLog::WriteNextDataFile(CaptureRecord::Last);
+    StatusOf(hooks);
+    return result;
+}
+
+QString LostCaptureMessage(const QString& reason)
+{
+    return QStringLiteral("The capture was lost: %1.\n\nThe plot, the analysis and the data log keep the "
+                          "previous capture.")
+        .arg(reason);
+}
+
+} // namespace capture

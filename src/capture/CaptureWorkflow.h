@@ -1,0 +1,77 @@
+#pragma once
+// One capture, start to end, for every front end (window, busy-line poll, command-line tool):
+// set-up -> trigger -> wait -> read-out -> capture record -> optional data file. No widgets: the
+// caller shows progress through the hooks and the outcome it gets back.
+#include "capture/BufferReadout.h"
+#include "capture/CaptureRecord.h"
+#include "datalog/DataFile.h"
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace capture {
+
+// STATUS bit the sensor sets when a capture has finished and its buffers hold it.
+constexpr int32_t kDataReadyBit = 0x0080;
+
+// True while the selected interface can answer (a USB card not yet lost, or a parallel port).
+bool LinkUp();
+
+// Reads STATUS and keeps its bits for the data file's status line; nullopt when no interface answers.
+std::optional<int32_t> ReadStatusWord();
+
+struct ReadOutResult {
+    bool complete = false;
+    QString reason;                    // why the capture was lost
+    BufferReadout::ScalarTexts texts;  // the five readings as the window shows them
+};
+
+// Supply, temperature, peaks and the three buffers, then CAPT_CTRL, into a new record stamped with
+// its context. Only a complete read-out replaces CaptureRecord::Last; a failed one leaves the
+// previous capture in place.
+ReadOutResult ReadOut(int avgExponent);
+
+// What the caller sees while waiting.
+struct WaitHooks {
+    std::function<void(double secondsLeft)> showCountDown; // once per 0.1 s step
+    std::function<bool()> aborted;                        // the user ended the wait
+    std::function<void(int ms)> pause;                    // one step (default: sleep)
+    std::function<std::optional<int32_t>()> readStatus;   // STATUS (default: ReadStatusWord)
+};
+
+enum class WaitOutcome { Finished, Aborted, NotFinished };
+
+// The count-down: 110 % of `seconds` in 0.1 s steps. False when aborted.
+bool CountDown(double seconds, const WaitHooks& hooks);
+// Reads STATUS until the sensor reports the capture finished (Data Ready), pausing 0.1 s between
+// reads for at most `boundSeconds`: a capture that is late is waited for, never read half-done.
+WaitOutcome AwaitDataReady(double boundSeconds, const WaitHooks& hooks);
+// How long to wait on past the count-down for a late capture.
+double LateCaptureBound(double captureSeconds);
+
+// Capture time in seconds of a product's averaging (three buffers' worth in an extended mode);
+// nullopt for an unknown product.
+std::optional<double> CaptureSeconds(int product, bool writeFlash, int avgExponent, bool extended);
+
+struct Setup {
+    int modeIndex = 0;    // 0 manual, 3..5 extended X/Y/Z
+    int avgExponent = 0;
+};
+
+struct RunResult {
+    WaitOutcome wait = WaitOutcome::NotFinished;
+    ReadOutResult readOut;
+    std::optional<DataLog::WriteResult> file;  // when a file was asked for and the capture is complete
+    bool Complete() const { return wait == WaitOutcome::Finished && readOut.complete; }
+    QString LossReason() const;
+};
+
+// Writes the mode (other CAPT_CTRL fields kept) and AVG_CNT, then for the capture: clear status,
+// trigger, count down, wait for Data Ready, read out, and write the data file when asked.
+RunResult ConfigureAndCapture(const Setup& setup, const WaitHooks& hooks, bool writeFile);
+
+// The window's message for a lost capture.
+QString LostCaptureMessage(const QString& reason);
+
+} // namespace capture
