@@ -1,4 +1,6 @@
 #include "analysis/AnalysisPanelWidget.h"
+#include "shell/SaveFile.h"
+#include <QBuffer>
 #include "analysis/Export.h"
 #include "analysis/SampleRate.h"
 #include "analysis/AmplitudeSpectrumWidget.h"
@@ -63,10 +65,10 @@ QString Cell(double v)
     return QString::number(v, 'g', 4);
 }
 
-bool ReportFailure(bool ok, const QString& path)
+bool ReportFailure(bool ok, const QString& path, const QString& error)
 {
     if (!ok)
-        ui::MessageBox(QStringLiteral("Could not write %1").arg(path), MsgIcon::Critical);
+        ui::MessageBox(QStringLiteral("Could not write %1: %2").arg(path, error), MsgIcon::Critical);
     return ok;
 }
 
@@ -107,11 +109,17 @@ AnalysisPanelWidget::AnalysisPanelWidget(QWidget* parent) : QGroupBox(QStringLit
     const auto plot = [this]() -> QWidget* { return currentPlot ? currentPlot() : nullptr; };
     connect(actExportPng, &QAction::triggered, this, [this, plot] {
         SaveWithDialog(QStringLiteral("Export Plot"), QStringLiteral("PNG image (*.png)"),
-                       [plot](const QString& p) { return ReportFailure(ExportPng(plot(), p), p); });
+                       [plot](const QString& p) {
+                           QString error;
+                           return ReportFailure(ExportPng(plot(), p, &error), p, error);
+                       });
     });
     connect(actExportSvg, &QAction::triggered, this, [this, plot] {
         SaveWithDialog(QStringLiteral("Export Plot"), QStringLiteral("SVG drawing (*.svg)"),
-                       [plot](const QString& p) { return ReportFailure(ExportSvg(plot(), p), p); });
+                       [plot](const QString& p) {
+                           QString error;
+                           return ReportFailure(ExportSvg(plot(), p, &error), p, error);
+                       });
     });
     connect(actExportCsv, &QAction::triggered, this, [this] {
         SaveWithDialog(QStringLiteral("Export Capture"), QStringLiteral("CSV file (*.csv)"),
@@ -223,21 +231,27 @@ void AnalysisPanelWidget::UpdateTimeMarkerText()
     lblTimeMarkers->setText(t);
 }
 
-bool AnalysisPanelWidget::ExportPng(QWidget* plot, const QString& path)
+// Images are made in memory and saved whole, so a failed save names the system's reason.
+bool AnalysisPanelWidget::ExportPng(QWidget* plot, const QString& path, QString* error)
 {
     if (!plot)
         return false;
-    return plot->grab().save(path, "PNG");
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    return plot->grab().save(&buffer, "PNG") && SaveWholeFile(path, bytes, error);
 }
 
-bool AnalysisPanelWidget::ExportSvg(QWidget* plot, const QString& path)
+bool AnalysisPanelWidget::ExportSvg(QWidget* plot, const QString& path, QString* error)
 {
     if (!plot)
         return false;
     auto* spectrum = qobject_cast<SpectrumWidget*>(plot);
     const QSize size = spectrum ? spectrum->canvas->size() : plot->size();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
     QSvgGenerator gen;
-    gen.setFileName(path);
+    gen.setOutputDevice(&buffer);
     gen.setSize(size);
     gen.setViewBox(QRect(QPoint(0, 0), size));
     gen.setTitle(spectrum ? QStringLiteral("Spectrum") : QStringLiteral("Data Plot"));
@@ -248,7 +262,7 @@ bool AnalysisPanelWidget::ExportSvg(QWidget* plot, const QString& path)
         spectrum->canvas->Render(p, size); // as vectors
     else
         plot->render(&p);
-    return p.end();
+    return p.end() && SaveWholeFile(path, bytes, error);
 }
 
 void AnalysisPanelWidget::CopyToClipboard(QWidget* plot)

@@ -41,8 +41,8 @@ public:
     std::optional<double> TimeMarker(int i) const { return timeMarkers_[static_cast<size_t>(i)]; }
 
     // Export of a plot widget (the spectrum as vectors, other widgets as drawn) and the record.
-    static bool ExportPng(QWidget* plot, const QString& path);
-    static bool ExportSvg(QWidget* plot, const QString& path);
+    static bool ExportPng(QWidget* plot, const QString& path, QString* error = nullptr);
+    static bool ExportSvg(QWidget* plot, const QString& path, QString* error = nullptr);
     static void CopyToClipboard(QWidget* plot);
     bool ExportCsv(const QString& path);
 

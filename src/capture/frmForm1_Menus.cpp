@@ -12,6 +12,8 @@
 #include "shell/Module1.h"
 #include "ui/Ui.h"
 
+#include <QFileInfo>
+
 namespace {
 // Configuration windows that stay open beside the main window.
 void ShowModeless(QWidget* w)
@@ -50,7 +52,11 @@ void frmForm1::mnuParallelPort_Click()
 void frmForm1::MnuExit_Click()
 {
     exiting_ = true;
-    Module1::WriteSettings();
+    QString error;
+    if (!Module1::WriteSettings(kSettingsFileName, &error))
+        ui::MessageBox(QStringLiteral("The settings could not be written:\n%1\n\n%2")
+                           .arg(QFileInfo(kSettingsFileName).absoluteFilePath(), error),
+                       MsgIcon::Exclamation);
     hide();
     ui::EndProgram();
 }

@@ -103,9 +103,9 @@ QByteArray SettingsFileBytes()
         + "\r\n" + "ProductNumber = " + ValueText(ProductNumber) + "\r\n";
 }
 
-bool WriteSettings(const QString& path)
+bool WriteSettings(const QString& path, QString* error)
 {
-    return SaveWholeFile(path, SettingsFileBytes());
+    return SaveWholeFile(path, SettingsFileBytes(), error);
 }
 
 int32_t HexToLong(const QString& text)

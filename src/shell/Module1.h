@@ -29,7 +29,8 @@ void InitialiseState();
 
 // Settings file in the current working directory (or `path` for tests).
 void ReadSettings(const QString& path = kSettingsFileName);
-bool WriteSettings(const QString& path = kSettingsFileName);
+// False with the system's reason in `error` when the file could not be written.
+bool WriteSettings(const QString& path = kSettingsFileName, QString* error = nullptr);
 // The reading rules applied to a settings file's contents.
 void ApplySettingsText(const QByteArray& data);
 // The three lines exactly as written to the file.

@@ -153,7 +153,7 @@ private slots:
         QVERIFY(QSvgRenderer(next).isValid());
         next = dir.filePath("no/such/dir/x.png");
         panel->actExportPng->trigger();
-        QCOMPARE(sbtest::MessageTexts(), QStringList{"Could not write " + next});
+        QCOMPARE(sbtest::MessageTexts(), QStringList{"Could not write " + next + ": No such file or directory"});
         next.clear(); // cancelled: nothing written, nothing said
         sbtest::ClearMessages();
         panel->actExportCsv->trigger();
@@ -182,6 +182,13 @@ private slots:
             QVERIFY2(std::abs(panel->Stats()[static_cast<size_t>(i)].dominantHz - expected[i]) <= 16000.0 / 1024,
                      qPrintable(panel->tblStats->item(i, 6)->text()));
         QCOMPARE(GuiAnalysis::Spectrum(w)->SampleRate(), 16000.0);
+
+        // Averaging changed after the read-out: the capture keeps the rate it was taken at.
+        w->ComboAVG->setCurrentIndex(5);
+        w->ComboAVG_Click();
+        GuiAnalysis::Refresh(w);
+        QCOMPARE(GuiAnalysis::Spectrum(w)->SampleRate(), 16000.0);
+        QVERIFY(std::abs(panel->Stats()[0].dominantHz - expected[0]) <= 16000.0 / 1024);
     }
 
 };

@@ -3,6 +3,7 @@
 #include "CaptureTestBench.h"
 #include "ui/Ui.h"
 #include "capture/BufferReadout.h"
+#include "capture/CaptureWorkflow.h"
 #include "datalog/DataFile.h"
 
 #include <QDir>
@@ -84,6 +85,42 @@ private slots:
         QVERIFY(IndexOf(Wire(), Rd(sim::reg::CAPT_SUPPLY), static_cast<size_t>(command)) > command);
         QCOMPARE(PointerWrites(Wire()), 1 + 3 * 1024);
         QCOMPARE(w->FrameDataPLot->picture1->StrokeCount(), 3);
+        QCOMPARE(sbtest::MessageTexts(), QStringList{});
+    }
+
+    // Averaging set in manual mode, then an extended mode: the duration follows the mode, and a
+    // count-down that is still too short is followed by waiting for Data Ready, never by a read
+    // of the previous capture's buffers.
+    void extendedCaptureReadOnlyWhenComplete()
+    {
+        Select(0, 4); // 0.28 s a buffer
+        QCOMPARE(w->LbLCapDuration->text(), QStringLiteral("0.28"));
+        w->ComboCapMode->setCurrentIndex(3);
+        w->WriteCapCtrl();
+        QCOMPARE(w->LbLCapDuration->text(), QStringLiteral("0.84"));
+        w->ckWriteFlash->setChecked(true);
+        w->WriteCapCtrl();
+        QCOMPARE(w->LbLCapDuration->text(), QStringLiteral("2.4"));
+        w->ckWriteFlash->setChecked(false);
+        w->WriteCapCtrl();
+
+        w->LbLCapDuration->setText(QStringLiteral("0.1")); // as stale as a duration can be
+        Sensor().ClearFrames();
+        w->cmdONE->click();
+
+        const Frames& f = Wire();
+        const long firstPointer = IndexOf(f, Wr(sim::reg::CAPT_PNTR + 1, 0));
+        QVERIFY(firstPointer > 0);
+        long lastStatus = -1;
+        int statusReads = 0;
+        for (long i = IndexOf(f, kCaptureCommand); i < firstPointer; ++i)
+            if (f[size_t(i)].mosi == Rd(sim::reg::STATUS)) {
+                lastStatus = i;
+                ++statusReads;
+            }
+        QVERIFY2(statusReads > 2, "waited on the status register");
+        QVERIFY(f[size_t(lastStatus + 1)].miso & capture::kDataReadyBit);
+        QCOMPARE(CaptureRecord::Last.modeIndex, 3);
         QCOMPARE(sbtest::MessageTexts(), QStringList{});
     }
 

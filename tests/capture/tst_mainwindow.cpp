@@ -93,6 +93,26 @@ private slots:
         QCOMPARE(int(Module1::InterfaceType), 0);
         QCOMPARE(w->cmdONE->text(), QStringLiteral("Trigger")); // reads give 0: manual mode
         QVERIFY(board().Card(0).Messages().empty());
+        // Nothing answers, so the grid cannot claim the sensor is fine.
+        w->CmdReadStatus->click();
+        for (QLabel* row : w->LbLAbit)
+            QCOMPARE(row->text(), QStringLiteral("unknown"));
+    }
+
+    // Leaving with a settings file that cannot be written says which file and why.
+    void exitWithUnwritableSettingsSaysWhy()
+    {
+        QTemporaryDir here;
+        QVERIFY(QDir::setCurrent(here.path()));
+        QVERIFY(QDir(here.path()).mkdir(kSettingsFileName)); // a directory in its place
+        w->MnuExit->trigger();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        const QStringList texts = sbtest::MessageTexts();
+        QCOMPARE(texts.size(), 1);
+        QVERIFY2(texts[0].startsWith(QStringLiteral("The settings could not be written:\n") + here.path()
+                                     + QLatin1Char('/') + kSettingsFileName + QStringLiteral("\n\n")),
+                 qPrintable(texts[0]));
+        QVERIFY(!texts[0].endsWith(QStringLiteral("\n\n")));
     }
 
     void parallelPortStartUp()

@@ -1,6 +1,7 @@
 #pragma once
-// Shared test set-up: message boxes and
-// modal windows intercepted and recorded, program end intercepted.
+// Shared test set-up: messages recorded; in window tests also modal windows intercepted and
+// program end intercepted. A test built as a core test (SB_CORE_TEST) gets a QCoreApplication
+// and links no window code.
 #include "shell/Messages.h"
 #include <QList>
 #include <QString>
@@ -12,6 +13,8 @@ class QWidget;
 namespace sbtest {
 
 void InitTestProcess();
+void InitCoreTestProcess();
+MsgResult RecordMessage(const MessageRequest& req);
 
 // Messages that would have been shown, oldest first.
 QList<MessageRequest>& Messages();
@@ -28,6 +31,16 @@ int EndProgramCalls();
 
 } // namespace sbtest
 
+#ifdef SB_CORE_TEST
+#define SB_TEST_MAIN(TestClass)                                                                    \
+    int main(int argc, char** argv)                                                                \
+    {                                                                                              \
+        QCoreApplication app(argc, argv);                                                          \
+        sbtest::InitCoreTestProcess();                                                             \
+        TestClass tc;                                                                              \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }
+#else
 #define SB_TEST_MAIN(TestClass)                                                                    \
     int main(int argc, char** argv)                                                                \
     {                                                                                              \
@@ -36,3 +49,4 @@ int EndProgramCalls();
         TestClass tc;                                                                              \
         return QTest::qExec(&tc, argc, argv);                                                      \
     }
+#endif
