@@ -146,7 +146,8 @@ private slots:
         auto port = std::make_shared<DeniedPort>();
         SetPortIo(port);
         AcceptPortAddress(0x378);
-        QCOMPARE(sbtest::MessageTexts(), QStringList{"The required I/O drivers could not be installed."});
+        // The program's message, then the reason the port refused.
+        QCOMPARE(sbtest::MessageTexts(), QStringList{"The required I/O drivers could not be installed.\n\ndenied"});
         // The program carries on as if the port were there.
         QCOMPARE(int(Module1::InterfaceType), 1);
         QCOMPARE(port->writes.size(), size_t(2));
