@@ -94,13 +94,6 @@ void LibusbEzUsbDriver::Shut(Device& dev)
     dev.claimed = false;
 }
 
-void LibusbEzUsbDriver::Drop(int slot)
-{
-    if (auto it = devices_.find(slot); it != devices_.end())
-        Shut(it->second);
-    ForgetCards();
-}
-
 void LibusbEzUsbDriver::Rescan()
 {
     for (auto& [slot, dev] : devices_)
@@ -200,13 +193,13 @@ bool LibusbEzUsbDriver::IoControl(int32_t handle, uint32_t code, const void* in,
     auto it = open_.find(handle);
     if (it == open_.end())
         return false;
-    const int slot = it->second;
-    Device& dev = devices_[slot];
+    Device& dev = devices_[it->second];
     if (!dev.handle)
         return false;   // dropped after an earlier failure
     const bool ok = Request(dev, code, in, inLen, static_cast<uint8_t*>(out), outLen, returned);
+    // The card may be gone, and with it the bus order the slots were numbered in.
     if (!ok)
-        Drop(slot);
+        Rescan();
     return ok;
 }
 

@@ -55,8 +55,6 @@ private:
     const std::vector<libusb_device*>& Cards();
     void ForgetCards();
     static void Shut(Device& dev);
-    // Drops a slot's device handle, and the device list with it (the device may be gone).
-    void Drop(int slot);
     bool Request(Device& dev, uint32_t code, const void* in, uint32_t inLen, uint8_t* out, uint32_t outLen,
                  uint32_t* returned);
     bool PipeInfo(Device& dev, uint8_t* out, uint32_t outLen, uint32_t* returned);
