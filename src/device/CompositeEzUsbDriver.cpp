@@ -5,6 +5,14 @@ CompositeEzUsbDriver::CompositeEzUsbDriver(std::shared_ptr<EzUsbDriver> first, s
 {
 }
 
+void CompositeEzUsbDriver::Rescan()
+{
+    if (first_)
+        first_->Rescan();
+    if (second_)
+        second_->Rescan();
+}
+
 int CompositeEzUsbDriver::DeviceCount()
 {
     return (first_ ? first_->DeviceCount() : 0) + (second_ ? second_->DeviceCount() : 0);
@@ -12,21 +20,16 @@ int CompositeEzUsbDriver::DeviceCount()
 
 int32_t CompositeEzUsbDriver::Open(const std::string& name)
 {
-    const std::string prefix = "Ezusb-";
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+    const std::optional<int> parsed = ezusb::SlotOfName(name);
+    if (!parsed)
         return -1;
-    int slot = 0;
-    for (char c : name.substr(prefix.size())) {
-        if (c < '0' || c > '9' || slot > 99)
-            return -1;
-        slot = slot * 10 + (c - '0');
-    }
+    const int slot = *parsed;
     const int firstCount = first_ ? first_->DeviceCount() : 0;
     EzUsbDriver* driver = slot < firstCount ? first_.get() : second_.get();
     if (!driver)
         return -1;
     const int inner = slot < firstCount ? slot : slot - firstCount;
-    const int32_t h = driver->Open(prefix + std::to_string(inner));
+    const int32_t h = driver->Open(ezusb::NameOfSlot(inner));
     if (h < 1)
         return h;
     const int32_t id = nextHandle_++;

@@ -13,6 +13,7 @@ public:
     bool IoControl(int32_t handle, uint32_t code, const void* in, uint32_t inLen, void* out, uint32_t outLen,
                    uint32_t* returned) override;
     int DeviceCount() override;
+    void Rescan() override;
     std::string TakeAccessNote() override;
 
 private:

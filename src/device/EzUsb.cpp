@@ -32,7 +32,7 @@ bool SendReceive(int32_t handle, int16_t pipe, uint8_t* buffer, int32_t length)
     return BulkTransfer(handle, pipe, buffer, moved) == 1 && moved == length;
 }
 
-QString SlotName(int i) { return QStringLiteral("Ezusb-") + QString::number(i); }
+QString SlotName(int i) { return QString::fromStdString(ezusb::NameOfSlot(i)); }
 } // namespace
 
 int32_t OpenUsbDriver(const QString& name)
@@ -107,6 +107,8 @@ int32_t BulkTransfer(int32_t handle, int16_t pipe, uint8_t* buffer, int32_t& len
 
 void FindUsbCards()
 {
+    if (EzUsbDriver* driver = CurrentEzUsbDriver())
+        driver->Rescan();
     UsbCardCount = 0;
     for (int i = 0; i < kSlots; ++i) {
         UsbCards[i].Name.clear();

@@ -3,7 +3,9 @@
 // backend and the virtual cards are interchangeable.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace ezusb {
 constexpr uint32_t kIoctlGetPipeInfo = 0x222000;
@@ -19,6 +21,25 @@ constexpr uint32_t kDeviceDescriptorBufferSize = 147;
 constexpr uint16_t kCardVendorId = 0x1209;
 constexpr uint16_t kProductIdFifo4 = 0xED03;
 constexpr uint16_t kProductIdMcp = 0xEF00;
+
+// The slot of a device name "Ezusb-N", N being one or two decimal digits; nullopt otherwise.
+inline std::optional<int> SlotOfName(std::string_view name)
+{
+    constexpr std::string_view prefix = "Ezusb-";
+    if (!name.starts_with(prefix))
+        return std::nullopt;
+    const std::string_view digits = name.substr(prefix.size());
+    if (digits.empty() || digits.size() > 2)
+        return std::nullopt;
+    int slot = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        slot = slot * 10 + (c - '0');
+    }
+    return slot;
+}
+inline std::string NameOfSlot(int slot) { return "Ezusb-" + std::to_string(slot); }
 } // namespace ezusb
 
 class EzUsbDriver {
@@ -34,6 +55,8 @@ public:
                            uint32_t outLen, uint32_t* returned) = 0;
     // Number of devices this driver currently offers ("Ezusb-0".."Ezusb-{n-1}").
     virtual int DeviceCount() = 0;
+    // A card search begins: look at the bus again rather than at what the last search found.
+    virtual void Rescan() {}
     // Devices seen but not usable since the last call (e.g. no permission to open them):
     // a note telling the user how to fix that, empty when there were none.
     virtual std::string TakeAccessNote() { return {}; }

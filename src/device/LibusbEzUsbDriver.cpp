@@ -29,7 +29,7 @@ std::vector<uint8_t> Location(libusb_device* dev)
 }
 } // namespace
 
-LibusbEzUsbDriver::LibusbEzUsbDriver()
+LibusbEzUsbDriver::LibusbEzUsbDriver(bool keepOpen) : keepOpen_(keepOpen)
 {
     if (libusb_init(&ctx_) != 0)
         ctx_ = nullptr;   // no USB at all: every device counts as absent
@@ -37,11 +37,10 @@ LibusbEzUsbDriver::LibusbEzUsbDriver()
 
 LibusbEzUsbDriver::~LibusbEzUsbDriver()
 {
-    for (auto& [id, dev] : open_) {
-        if (dev.claimed)
-            libusb_release_interface(dev.handle, dev.interfaceNumber);
-        libusb_close(dev.handle);
-    }
+    for (auto& [slot, dev] : devices_)
+        Shut(dev);
+    devices_.clear();
+    ForgetCards();
     if (ctx_)
         libusb_exit(ctx_);
 }
@@ -56,39 +55,53 @@ std::string LibusbEzUsbDriver::AccessNoteText()
            "then unplug the card, plug it in again and search again.";
 }
 
-std::vector<libusb_device*> LibusbEzUsbDriver::Cards()
+const std::vector<libusb_device*>& LibusbEzUsbDriver::Cards()
 {
-    std::vector<libusb_device*> cards;
-    if (!ctx_)
-        return cards;
+    if ((scanned_ && keepOpen_) || !ctx_)
+        return cards_;
+    ForgetCards();
     libusb_device** list = nullptr;
     const ssize_t n = libusb_get_device_list(ctx_, &list);
     for (ssize_t i = 0; i < n; ++i) {
         libusb_device_descriptor d{};
         if (libusb_get_device_descriptor(list[i], &d) == 0 && d.idVendor == ezusb::kCardVendorId)
-            cards.push_back(libusb_ref_device(list[i]));
+            cards_.push_back(libusb_ref_device(list[i]));
     }
     if (list)
         libusb_free_device_list(list, 1);
-    std::stable_sort(cards.begin(), cards.end(),
+    std::stable_sort(cards_.begin(), cards_.end(),
                      [](libusb_device* a, libusb_device* b) { return Location(a) < Location(b); });
-    return cards;
+    scanned_ = true;
+    return cards_;
 }
 
-void LibusbEzUsbDriver::FreeCards(std::vector<libusb_device*>& cards)
+void LibusbEzUsbDriver::ForgetCards()
 {
-    for (auto* d : cards)
+    for (auto* d : cards_)
         libusb_unref_device(d);
-    cards.clear();
+    cards_.clear();
+    scanned_ = false;
 }
 
-int LibusbEzUsbDriver::DeviceCount()
+void LibusbEzUsbDriver::Shut(Device& dev)
 {
-    auto cards = Cards();
-    const int n = static_cast<int>(cards.size());
-    FreeCards(cards);
-    return n;
+    if (!dev.handle)
+        return;
+    if (dev.claimed)
+        libusb_release_interface(dev.handle, dev.interfaceNumber);
+    libusb_close(dev.handle);
+    dev.handle = nullptr;
+    dev.claimed = false;
 }
+
+void LibusbEzUsbDriver::Rescan()
+{
+    for (auto& [slot, dev] : devices_)
+        Shut(dev);
+    ForgetCards();
+}
+
+int LibusbEzUsbDriver::DeviceCount() { return static_cast<int>(Cards().size()); }
 
 std::string LibusbEzUsbDriver::TakeAccessNote()
 {
@@ -99,58 +112,60 @@ std::string LibusbEzUsbDriver::TakeAccessNote()
 
 int32_t LibusbEzUsbDriver::Open(const std::string& name)
 {
-    const std::string prefix = "Ezusb-";
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+    const std::optional<int> parsed = ezusb::SlotOfName(name);
+    if (!parsed)
         return -1;
-    const std::string digits = name.substr(prefix.size());
-    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-        digits.size() > 2)
-        return -1;
-    const size_t slot = static_cast<size_t>(std::stoi(digits));
+    const int slot = *parsed;
 
-    auto cards = Cards();
-    if (slot >= cards.size()) {
-        FreeCards(cards);
-        return -1;
-    }
-    libusb_device* dev = cards[slot];
-    Open_ o;
-    const int rc = libusb_open(dev, &o.handle);
-    if (rc != 0) {
-        if (rc == LIBUSB_ERROR_ACCESS)
-            accessDenied_ = true;
-        FreeCards(cards);
-        return -1;
-    }
-
-    // The pipe table of interface 0, first alternate setting.
-    libusb_config_descriptor* config = nullptr;
-    if (libusb_get_active_config_descriptor(dev, &config) == 0 && config) {
-        if (config->bNumInterfaces > 0 && config->interface[0].num_altsetting > 0) {
-            const libusb_interface_descriptor& alt = config->interface[0].altsetting[0];
-            o.interfaceNumber = alt.bInterfaceNumber;
-            std::vector<Endpoint> eps;
-            for (int i = 0; i < alt.bNumEndpoints; ++i) {
-                const auto& e = alt.endpoint[i];
-                eps.push_back({e.bEndpointAddress, e.bmAttributes, e.wMaxPacketSize, e.bInterval});
-            }
-            o.pipes.assign(std::min<size_t>(std::max<size_t>(eps.size(), 2), kMaxPipes), Endpoint{});
-            auto firstBulk = [&eps](bool in) {
-                for (const auto& e : eps)
-                    if ((e.attributes & 3) == LIBUSB_TRANSFER_TYPE_BULK && ((e.address & 0x80) != 0) == in)
-                        return e;
-                return Endpoint{};
-            };
-            o.pipes[0] = firstBulk(false);
-            o.pipes[1] = firstBulk(true);
-            for (size_t k = 2; k < o.pipes.size(); ++k)
-                o.pipes[k] = eps[k];
+    // A card pulled out since the last use fails its next request, which drops the handle.
+    Device& kept = devices_[slot];
+    if (!kept.handle) {
+        const auto& cards = Cards();
+        if (static_cast<size_t>(slot) >= cards.size())
+            return -1;
+        libusb_device* dev = cards[static_cast<size_t>(slot)];
+        Device o;
+        const int rc = libusb_open(dev, &o.handle);
+        if (rc != 0) {
+            if (rc == LIBUSB_ERROR_ACCESS)
+                accessDenied_ = true;
+            if (!keepOpen_)
+                ForgetCards();
+            return -1;
         }
-        libusb_free_config_descriptor(config);
+        // The pipe table of interface 0, first alternate setting.
+        libusb_config_descriptor* config = nullptr;
+        if (libusb_get_active_config_descriptor(dev, &config) == 0 && config) {
+            if (config->bNumInterfaces > 0 && config->interface[0].num_altsetting > 0) {
+                const libusb_interface_descriptor& alt = config->interface[0].altsetting[0];
+                o.interfaceNumber = alt.bInterfaceNumber;
+                std::vector<Endpoint> eps;
+                for (int i = 0; i < alt.bNumEndpoints; ++i) {
+                    const auto& e = alt.endpoint[i];
+                    eps.push_back({e.bEndpointAddress, e.bmAttributes, e.wMaxPacketSize, e.bInterval});
+                }
+                o.pipes.assign(std::min<size_t>(std::max<size_t>(eps.size(), 2), kMaxPipes), Endpoint{});
+                auto firstBulk = [&eps](bool in) {
+                    for (const auto& e : eps)
+                        if ((e.attributes & 3) == LIBUSB_TRANSFER_TYPE_BULK && ((e.address & 0x80) != 0) == in)
+                            return e;
+                    return Endpoint{};
+                };
+                o.pipes[0] = firstBulk(false);
+                o.pipes[1] = firstBulk(true);
+                for (size_t k = 2; k < o.pipes.size(); ++k)
+                    o.pipes[k] = eps[k];
+            }
+            libusb_free_config_descriptor(config);
+        }
+        o.users = kept.users;
+        kept = o;
+        if (!keepOpen_)
+            ForgetCards();
     }
-    FreeCards(cards);
+    ++kept.users;
     const int32_t id = nextHandle_++;
-    open_[id] = o;
+    open_[id] = slot;
     return id;
 }
 
@@ -159,10 +174,13 @@ void LibusbEzUsbDriver::Close(int32_t handle)
     auto it = open_.find(handle);
     if (it == open_.end())
         return;
-    if (it->second.claimed)
-        libusb_release_interface(it->second.handle, it->second.interfaceNumber);
-    libusb_close(it->second.handle);
+    Device& dev = devices_[it->second];
     open_.erase(it);
+    if (--dev.users <= 0) {
+        dev.users = 0;
+        if (!keepOpen_)
+            Shut(dev);
+    }
 }
 
 bool LibusbEzUsbDriver::IoControl(int32_t handle, uint32_t code, const void* in, uint32_t inLen, void* out,
@@ -175,8 +193,19 @@ bool LibusbEzUsbDriver::IoControl(int32_t handle, uint32_t code, const void* in,
     auto it = open_.find(handle);
     if (it == open_.end())
         return false;
-    Open_& dev = it->second;
-    auto* o = static_cast<uint8_t*>(out);
+    Device& dev = devices_[it->second];
+    if (!dev.handle)
+        return false;   // dropped after an earlier failure
+    const bool ok = Request(dev, code, in, inLen, static_cast<uint8_t*>(out), outLen, returned);
+    // The card may be gone, and with it the bus order the slots were numbered in.
+    if (!ok)
+        Rescan();
+    return ok;
+}
+
+bool LibusbEzUsbDriver::Request(Device& dev, uint32_t code, const void* in, uint32_t inLen, uint8_t* o,
+                                uint32_t outLen, uint32_t* returned)
+{
     switch (code) {
     case ezusb::kIoctlGetDeviceDescriptor: {
         libusb_device_descriptor d{};
@@ -207,7 +236,7 @@ bool LibusbEzUsbDriver::IoControl(int32_t handle, uint32_t code, const void* in,
     }
 }
 
-bool LibusbEzUsbDriver::StringDescriptor(Open_& dev, const uint8_t* in, uint32_t inLen, uint8_t* out,
+bool LibusbEzUsbDriver::StringDescriptor(Device& dev, const uint8_t* in, uint32_t inLen, uint8_t* out,
                                          uint32_t outLen, uint32_t* returned)
 {
     if (inLen < 1)
@@ -232,7 +261,7 @@ bool LibusbEzUsbDriver::StringDescriptor(Open_& dev, const uint8_t* in, uint32_t
     return true;
 }
 
-bool LibusbEzUsbDriver::PipeInfo(Open_& dev, uint8_t* out, uint32_t outLen, uint32_t* returned)
+bool LibusbEzUsbDriver::PipeInfo(Device& dev, uint8_t* out, uint32_t outLen, uint32_t* returned)
 {
     if (outLen < ezusb::kPipeInfoBufferSize)
         return false;
@@ -251,7 +280,7 @@ bool LibusbEzUsbDriver::PipeInfo(Open_& dev, uint8_t* out, uint32_t outLen, uint
     return true;
 }
 
-bool LibusbEzUsbDriver::Bulk(Open_& dev, const uint8_t* in, uint32_t inLen, uint8_t* out, uint32_t outLen,
+bool LibusbEzUsbDriver::Bulk(Device& dev, const uint8_t* in, uint32_t inLen, uint8_t* out, uint32_t outLen,
                              uint32_t* returned)
 {
     if (inLen < 4)

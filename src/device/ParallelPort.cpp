@@ -1,36 +1,32 @@
 #include "device/ParallelPort.h"
 #include "device/FrameTrace.h"
 #include "device/PortIo.h"
-#include "device/Spi_mod.h"
 #include "shell/Delay.h"
 #include "shell/Module1.h"
-
-using ParallelPort::PortReadAccumulator;
+#include <algorithm>
 
 namespace {
 // Data register lines: bit 0 chip select (active from the opening 5 to the closing 0),
 // bit 1 clock, bit 2 inverted data out. Status bit 6 is the inverted data in.
 constexpr uint8_t kStatusDataIn = 64;
 
-bool PortSelected() { return Module1::InterfaceType == 1 && CurrentPortIo() != nullptr; }
+bool PortSelected() { return Module1::InterfaceType == kInterfaceParallel && CurrentPortIo() != nullptr; }
 uint16_t DataPort() { return static_cast<uint16_t>(Module1::PortAddress); }
 uint16_t StatusPort() { return static_cast<uint16_t>(Module1::PortAddress + 1); }
 void Out(uint8_t value) { CurrentPortIo()->Out(DataPort(), value); }
-} // namespace
+uint8_t DataOut(uint16_t word, int bit) { return (word & (1 << bit)) ? 0 : 4; }
 
-void ParallelWriteWord(int32_t& word)
+// A frame that only sends: the clock pulse sits inside a data-out set-up of its own.
+void SendFrame(uint16_t word)
 {
-    if (!PortSelected())
-        return;
     Out(4);
     Delay(0.0f);
     Out(5);
     Delay(0.0f);
-    PortReadAccumulator = 0;
     for (int bit = 15; bit >= 0; --bit) {
         Out(7);
         Delay(0.0f);
-        const uint8_t d = (word & (1 << bit)) ? 0 : 4;
+        const uint8_t d = DataOut(word, bit);
         Out(static_cast<uint8_t>(d + 3));
         Delay(0.0f);
         Out(static_cast<uint8_t>(d + 1));
@@ -38,33 +34,80 @@ void ParallelWriteWord(int32_t& word)
         Out(5);
     }
     Out(0);
-    TraceFrame(static_cast<uint16_t>(word), std::nullopt);
+    TraceFrame(word, std::nullopt);
     Delay(0.1f);
+}
+
+// A frame that listens: data in is sampled while the clock is high.
+uint16_t ListenFrame(uint16_t word)
+{
+    Out(4);
+    Out(5);
+    Delay(0.0f);
+    uint16_t received = 0;
+    for (int bit = 15; bit >= 0; --bit) {
+        const uint8_t d = DataOut(word, bit);
+        Out(static_cast<uint8_t>(d + 3));
+        Delay(0.0f);
+        if ((CurrentPortIo()->In(StatusPort()) & kStatusDataIn) == 0)
+            received = static_cast<uint16_t>(received | (1 << bit));
+        Out(static_cast<uint8_t>(d + 1));
+        Delay(0.0f);
+    }
+    Out(0);
+    TraceFrame(word, received);
+    Delay(0.1f);
+    return received;
+}
+
+class ParallelPortTransport : public SpiTransport {
+public:
+    // Frames whose answer is wanted are clocked as listening frames, the others as sending ones.
+    bool Transfer(std::span<const uint16_t> mosi, std::span<uint16_t> miso) override
+    {
+        if (!PortSelected()) {
+            std::fill(miso.begin(), miso.end(), uint16_t{0});
+            return false;
+        }
+        for (size_t i = 0; i < mosi.size(); ++i) {
+            if (miso.empty())
+                SendFrame(mosi[i]);
+            else
+                miso[i] = ListenFrame(mosi[i]);
+        }
+        return true;
+    }
+
+    // The port cannot listen while it sends: the read frame goes out, then a frame of zeros
+    // clocks the answer in.
+    uint16_t ReadWord(uint16_t readFrame) override
+    {
+        if (!Transfer({&readFrame, 1}, {}))
+            return 0;
+        const uint16_t zero = 0;
+        uint16_t answer = 0;
+        Transfer({&zero, 1}, {&answer, 1});
+        return answer;
+    }
+};
+} // namespace
+
+SpiTransport& ParallelPortSpiTransport()
+{
+    static ParallelPortTransport transport;
+    return transport;
+}
+
+void ParallelWriteWord(int32_t& word)
+{
+    const uint16_t frame = static_cast<uint16_t>(word);
+    ParallelPortSpiTransport().Transfer({&frame, 1}, {});
 }
 
 int32_t ParallelReadWord(int16_t& address)
 {
-    if (!PortSelected())
-        return 0;
-    PortReadAccumulator = 0;
     address = static_cast<int16_t>(address & 0x7F);
-    ParallelWriteWord(address * 256);
-    Out(4);
-    Out(5);
-    Delay(0.0f);
-    for (int bit = 15; bit >= 0; --bit) {
-        Out(7);
-        Delay(0.0f);
-        if ((CurrentPortIo()->In(StatusPort()) & kStatusDataIn) == 0)
-            PortReadAccumulator += 1 << bit;
-        Out(5);
-        Delay(0.0f);
-    }
-    Out(0);
-    TraceFrame(0, static_cast<uint16_t>(PortReadAccumulator));
-    Delay(0.1f);
-    Spi_mod::SpiReadWord = PortReadAccumulator;
-    return PortReadAccumulator;
+    return ParallelPortSpiTransport().ReadWord(SpiReadFrame(address));
 }
 
 void ParallelPulse()

@@ -1,12 +1,13 @@
 #pragma once
 // Bit-banged SPI on the parallel port's data and status registers.
+#include "device/SpiTransport.h"
 #include <cstdint>
-
-namespace ParallelPort {
-inline int32_t PortReadAccumulator = 0;
-}
 
 void ParallelWriteWord(int32_t& word);
 inline void ParallelWriteWord(int32_t&& word) { ParallelWriteWord(word); }
+// Sends the read frame of `address` (masked to 7 bits in place) and returns the answer.
 int32_t ParallelReadWord(int16_t& address);
 void ParallelPulse();
+
+// The register layer's road to the sensor over the port at Module1::PortAddress.
+SpiTransport& ParallelPortSpiTransport();

@@ -3,7 +3,6 @@
 #include "device/PortIo.h"
 #include "shell/Messages.h"
 #include "shell/Module1.h"
-#include <cstdio>
 
 void InstallGiveio()
 {
@@ -11,10 +10,11 @@ void InstallGiveio()
     PortIo* io = CurrentPortIo();
     if (io && io->Acquire(static_cast<uint16_t>(Module1::PortAddress), &reason))
         return;
+    // The program's message first, then why the port could not be had.
+    QString text = QStringLiteral("The required I/O drivers could not be installed.");
     if (!reason.isEmpty())
-        std::fprintf(stderr, "parallel port: %s\n", qPrintable(reason));
-    MsgBox(QStringLiteral("The required I/O drivers could not be installed."), MsgIcon::Critical, MsgButtons::Ok,
-           QStringLiteral("Error"));
+        text += QStringLiteral("\n\n") + reason;
+    MsgBox(text, MsgIcon::Critical, MsgButtons::Ok, QStringLiteral("Error"));
 }
 
 int giveio() { return 1; }
@@ -30,7 +30,7 @@ void StartParallelPortAccess()
 void AcceptPortAddress(int16_t address)
 {
     Module1::PortAddress = address;
-    Module1::InterfaceType = 1;
+    Module1::InterfaceType = kInterfaceParallel;
     const bool ntClass = Module1::OsName == QLatin1String("WinNT") || Module1::OsName == QLatin1String("WinXP");
     if (ntClass && Module1::GiveioInstalled == VFalse)
         StartParallelPortAccess();

@@ -1,6 +1,5 @@
 #include "device/Spi_mod.h"
-#include "device/ParallelPort.h"
-#include "device/UsbSpiDrivers.h"
+#include "device/SpiTransport.h"
 #include "registers/m470Reg.h"
 #include "shell/Delay.h"
 #include "shell/Module1.h"
@@ -9,8 +8,13 @@
 using namespace Spi_mod;
 
 namespace {
-constexpr int16_t kInterfaceParallel = 1;
-constexpr int16_t kInterfaceUsb = 2;
+// The transport of the selected interface; the sensor sits on the card's chip-select channel 1.
+SpiTransport* SensorLink()
+{
+    if (Module1::InterfaceType == kInterfaceUsb)
+        Module1::SpiChannel = 1;
+    return SpiTransportFor(Module1::InterfaceType);
+}
 
 // Powers of two are formed in floating point and rounded, as the register rows expect.
 int32_t Pow2(int exponent) { return static_cast<int32_t>(std::nearbyint(std::pow(2.0, exponent))); }
@@ -67,25 +71,12 @@ void WriteRegister(int16_t index, int32_t value)
 
 int32_t ReadRegWord(int16_t& address)
 {
-    ParallelPort::PortReadAccumulator = 0;
     address = static_cast<int16_t>(address & 0x7F);
-    const int32_t frame = address * 256;
-    switch (Module1::InterfaceType) {
-    case kInterfaceUsb: {
-        // The answer to a read frame arrives during the following frame.
-        UsbSpiDrivers::SpiTxWords[1] = frame;
-        UsbSpiDrivers::SpiTxWords[2] = frame;
-        Module1::SpiChannel = 1;
-        UsbSpiDrivers::SpiWordCount = 2;
-        SpiTransfer(UsbSpiDrivers::SpiWordCount);
-        SpiReadWord = UsbSpiDrivers::SpiRxWords[2];
-        return SpiReadWord;
-    }
-    case kInterfaceParallel:
-        return ParallelReadWord(address);
-    default:
+    SpiTransport* link = SensorLink();
+    if (!link)
         return 0;
-    }
+    SpiReadWord = link->ReadWord(SpiReadFrame(address));
+    return SpiReadWord;
 }
 
 void WriteRegWord(int16_t& addressA, int16_t& dataA, int16_t& addressB, int16_t& dataB)
@@ -94,39 +85,14 @@ void WriteRegWord(int16_t& addressA, int16_t& dataA, int16_t& addressB, int16_t&
     dataA = static_cast<int16_t>(dataA & 0xFF);
     addressB = static_cast<int16_t>(addressB & 0x7F);
     dataB = static_cast<int16_t>(dataB & 0xFF);
-    int32_t frameA = 0x8000 + addressA * 256 + dataA;
-    int32_t frameB = 0x8000 + addressB * 256 + dataB;
-    switch (Module1::InterfaceType) {
-    case kInterfaceUsb:
-        UsbSpiDrivers::SpiTxWords[1] = frameA;
-        UsbSpiDrivers::SpiTxWords[2] = frameB;
-        Module1::SpiChannel = 1;
-        UsbSpiDrivers::SpiWordCount = 2;
-        SpiTransfer(UsbSpiDrivers::SpiWordCount);
-        break;
-    case kInterfaceParallel:
-        ParallelWriteWord(frameA);
-        ParallelWriteWord(frameB);
-        break;
-    default:
-        break;
-    }
+    const uint16_t frames[2] = {SpiWriteFrame(addressA, dataA), SpiWriteFrame(addressB, dataB)};
+    if (SpiTransport* link = SensorLink())
+        link->Transfer(frames, {});
 }
 
 void WriteRegByte(int32_t address, uint8_t data)
 {
-    int32_t frame = 0x8000 + (address & 0x7F) * 256 + data;
-    switch (Module1::InterfaceType) {
-    case kInterfaceUsb:
-        UsbSpiDrivers::SpiTxWords[1] = frame;
-        Module1::SpiChannel = 1;
-        UsbSpiDrivers::SpiWordCount = 1;
-        SpiTransfer(UsbSpiDrivers::SpiWordCount);
-        break;
-    case kInterfaceParallel:
-        ParallelWriteWord(frame);
-        break;
-    default:
-        break;
-    }
+    const uint16_t frame = SpiWriteFrame(address, data);
+    if (SpiTransport* link = SensorLink())
+        link->Transfer({&frame, 1}, {});
 }

@@ -3,6 +3,7 @@
 #include "device/EzUsb.h"
 #include "shell/Messages.h"
 #include "shell/Module1.h"
+#include <algorithm>
 #include <array>
 
 using namespace UsbSpiDrivers;
@@ -35,7 +36,7 @@ void Fail(int32_t handle, const char* message)
     SelectedUsbCard.Valid = VFalse;
 }
 
-// Sends a two-byte set-up command; false after reporting `message`.
+// Sends a two-byte set-up command; a failure is reported as `message` and leaves the card not ready.
 void SendSetting(uint8_t command, uint8_t value, const char* message)
 {
     const int32_t handle = OpenUsbDriver(SelectedUsbCard.Name);
@@ -87,38 +88,81 @@ void SetSpiBits(uint8_t& bits)
     SendSetting(kCmdSetBits, bits, "Error Setting SPI Bits");
 }
 
+namespace {
+// Word transfers on the selected card, at most 16 words per message. The card's transmit and
+// receive buffers (SpiTxWords, SpiRxWords) stay the ones the debug window shows.
+class UsbCardTransport : public SpiTransport {
+public:
+    bool Transfer(std::span<const uint16_t> mosi, std::span<uint16_t> miso) override
+    {
+        // An empty exchange still sends the transfer command (with a count of 0).
+        for (size_t at = 0; at == 0 || at < mosi.size(); at += kMaxWords) {
+            const size_t n = std::min<size_t>(kMaxWords, mosi.size() - at);
+            for (size_t i = 0; i < n; ++i)
+                SpiTxWords[i + 1] = mosi[at + i];
+            const bool ok = Exchange(static_cast<int>(n));
+            // A failed transfer leaves the previous answers in the receive buffer.
+            for (size_t i = 0; i < n && !miso.empty(); ++i)
+                miso[at + i] = static_cast<uint16_t>(SpiRxWords[i + 1]);
+            if (!ok)
+                return false;
+        }
+        return true;
+    }
+
+private:
+    static bool Exchange(int n)
+    {
+        if (!CardReady())
+            return false;
+        if (Module1::SpiChannel == 0)
+            Module1::SpiChannel = 1;
+        if (Module1::SpiChannel > 5)
+            Module1::SpiChannel = 5;
+        SpiWordCount = static_cast<uint8_t>(n);
+
+        std::array<uint8_t, 3 + 2 * kMaxWords> msg{};
+        msg[0] = Module1::SpiPolarityPositive == VTrue ? kCmdTransferPositive : kCmdTransferNegative;
+        msg[1] = Module1::SpiChannel;
+        msg[2] = static_cast<uint8_t>(n);
+        for (int i = 1; i <= n; ++i) {
+            msg[static_cast<size_t>(1 + 2 * i)] = static_cast<uint8_t>((SpiTxWords[i] >> 8) & 0xFF);
+            msg[static_cast<size_t>(2 + 2 * i)] = static_cast<uint8_t>(SpiTxWords[i] & 0xFF);
+        }
+        const int32_t handle = OpenUsbDriver(SelectedUsbCard.Name);
+        if (!Bulk(handle, kPipeOut, msg.data(), 3 + 2 * n)) {
+            Fail(handle, "Error Writing SPI");
+            return false;
+        }
+        std::array<uint8_t, 2 * kMaxWords> answer{};
+        if (!Bulk(handle, kPipeIn, answer.data(), 2 * n)) {
+            Fail(handle, "Error Reading SPI");
+            return false;
+        }
+        for (int i = 1; i <= n; ++i) {
+            SpiRxWords[i] = answer[static_cast<size_t>(2 * (i - 1))] * 256 + answer[static_cast<size_t>(2 * (i - 1) + 1)];
+            TraceFrame(static_cast<uint16_t>(SpiTxWords[i]), static_cast<uint16_t>(SpiRxWords[i]));
+        }
+        CloseUsbDriver(handle);
+        return true;
+    }
+};
+} // namespace
+
+SpiTransport& UsbCardSpiTransport()
+{
+    static UsbCardTransport transport;
+    return transport;
+}
+
 void SpiTransfer(uint8_t& count)
 {
     if (!CardReady())
         return;
-    if (Module1::SpiChannel == 0)
-        Module1::SpiChannel = 1;
-    if (Module1::SpiChannel > 5)
-        Module1::SpiChannel = 5;
-    SpiWordCount = count;
     const int n = count > kMaxWords ? kMaxWords : count;
-
-    std::array<uint8_t, 3 + 2 * kMaxWords> msg{};
-    msg[0] = Module1::SpiPolarityPositive == VTrue ? kCmdTransferPositive : kCmdTransferNegative;
-    msg[1] = Module1::SpiChannel;
-    msg[2] = static_cast<uint8_t>(n);
-    for (int i = 1; i <= n; ++i) {
-        msg[static_cast<size_t>(1 + 2 * i)] = static_cast<uint8_t>((SpiTxWords[i] >> 8) & 0xFF);
-        msg[static_cast<size_t>(2 + 2 * i)] = static_cast<uint8_t>(SpiTxWords[i] & 0xFF);
-    }
-    const int32_t handle = OpenUsbDriver(SelectedUsbCard.Name);
-    if (!Bulk(handle, kPipeOut, msg.data(), 3 + 2 * n)) {
-        Fail(handle, "Error Writing SPI");
-        return;
-    }
-    std::array<uint8_t, 2 * kMaxWords> answer{};
-    if (!Bulk(handle, kPipeIn, answer.data(), 2 * n)) {
-        Fail(handle, "Error Reading SPI");
-        return;
-    }
-    for (int i = 1; i <= n; ++i) {
-        SpiRxWords[i] = answer[static_cast<size_t>(2 * (i - 1))] * 256 + answer[static_cast<size_t>(2 * (i - 1) + 1)];
-        TraceFrame(static_cast<uint16_t>(SpiTxWords[i]), static_cast<uint16_t>(SpiRxWords[i]));
-    }
-    CloseUsbDriver(handle);
+    std::array<uint16_t, kMaxWords> mosi{};
+    for (int i = 0; i < n; ++i)
+        mosi[static_cast<size_t>(i)] = static_cast<uint16_t>(SpiTxWords[static_cast<size_t>(i + 1)]);
+    UsbCardSpiTransport().Transfer(std::span(mosi.data(), static_cast<size_t>(n)), {});
+    SpiWordCount = count;
 }

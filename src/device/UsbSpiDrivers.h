@@ -1,5 +1,6 @@
 #pragma once
 // SPI set-up and word transfers on the selected USB-SPI card.
+#include "device/SpiTransport.h"
 #include <array>
 #include <cstdint>
 
@@ -16,3 +17,6 @@ void SetSpiBits(uint8_t& bits);
 inline void SetSpiBits(uint8_t&& bits) { SetSpiBits(bits); }
 void SpiTransfer(uint8_t& count);
 inline void SpiTransfer(uint8_t&& count) { SpiTransfer(count); }
+
+// The register layer's road to the sensor over the selected card.
+SpiTransport& UsbCardSpiTransport();

@@ -42,7 +42,7 @@ bool frmPort::SelectPort()
     ui::ShowModal(instance());
     if (Module1::PortAddress == 0)
         return false;
-    Module1::InterfaceType = 1;
+    Module1::InterfaceType = kInterfaceParallel;
     return true;
 }
 

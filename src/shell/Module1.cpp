@@ -16,7 +16,7 @@ void InitialiseState()
     SpiChannel = 1;
     SpiStaticBits = 120;
     SpiDelay = 25;
-    InterfaceType = 0;
+    InterfaceType = kInterfaceNone;
 }
 
 namespace {

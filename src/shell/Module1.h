@@ -12,8 +12,11 @@ inline const QString kAppTitle = QStringLiteral("Sensor Bench");
 inline const QString kCompanyName = QStringLiteral("Quorvane");
 inline const QString kSettingsFileName = QStringLiteral("CommPort.cfg");
 
+// How the sensor is reached. The settings file stores the number.
+enum InterfaceKind : int16_t { kInterfaceNone = 0, kInterfaceParallel = 1, kInterfaceUsb = 2 };
+
 namespace Module1 {
-inline int16_t InterfaceType = 0;     // 0 none, 1 parallel port, 2 USB card
+inline int16_t InterfaceType = kInterfaceNone;   // an InterfaceKind, or what the settings file held
 inline int16_t PortAddress = 0;
 inline int16_t ProductNumber = 0;     // 31470 or 31473
 inline VBool GiveioInstalled = VFalse;
@@ -41,7 +44,7 @@ int32_t HexToLong(const QString& text);
 int16_t HexToInteger(const QString& text);
 
 // Start-up steps after calibration: state, settings, product check and table build.
-// Returns the error text shown for an invalid stored product (empty when none).
+// An invalid stored product is reported in a message box and builds no table.
 void LoadStateAndTables(const QString& settingsPath = kSettingsFileName);
 
 // The window caption: company, nine blanks, title.

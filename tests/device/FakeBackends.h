@@ -2,6 +2,7 @@
 // Scripted card driver and port, for tests that need failing requests or odd descriptors.
 #include "device/EzUsbDriver.h"
 #include "device/PortIo.h"
+#include "device/SpiTransport.h"
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -21,7 +22,9 @@ struct Card {
     std::string product_text = "Fake Card";
     uint8_t major = 2, minor = 3;
     uint16_t pipe3MaxPacket = 512;
-    bool failStrings = false;
+    int failString = 0;                        // string descriptor index that fails (0: none)
+    bool failPipeInfo = false;
+    uint8_t configDelay = 0, configBits = 0;   // command 1's answer
     bool failWrites = false;
     bool failReads = false;
     bool shortReads = false;
@@ -66,9 +69,9 @@ public:
             return Copy(d, 18, o, outLen, returned);
         }
         case ezusb::kIoctlGetStringDescriptor: {
-            if (c.failStrings || inLen < 5)
+            const int index = inLen < 5 ? 0 : static_cast<const uint8_t*>(in)[0];
+            if (index == 0 || index == c.failString)
                 return false;
-            const int index = static_cast<const uint8_t*>(in)[0];
             const std::string& s = index == 1 ? c.manufacturer : c.product_text;
             std::vector<uint8_t> d{static_cast<uint8_t>(2 + 2 * s.size()), 3};
             for (char ch : s)
@@ -76,7 +79,7 @@ public:
             return Copy(d.data(), d.size(), o, outLen, returned);
         }
         case ezusb::kIoctlGetPipeInfo: {
-            if (outLen < ezusb::kPipeInfoBufferSize)
+            if (c.failPipeInfo || outLen < ezusb::kPipeInfoBufferSize)
                 return false;
             std::memset(o, 0, ezusb::kPipeInfoBufferSize);
             const uint16_t sizes[4] = {64, 64, 0, c.pipe3MaxPacket};
@@ -124,6 +127,9 @@ private:
         case 0:
             c.pendingAnswer = {c.major, c.minor};
             break;
+        case 1:
+            c.pendingAnswer = {c.configDelay, c.configBits};
+            break;
         case 13:
         case 14:
             for (int i = 0; i < msg[2]; ++i) {
@@ -157,6 +163,25 @@ public:
             if (p == port)
                 v.push_back(x);
         return v;
+    }
+};
+
+// Records each exchange; answers each word with the next of `miso` (then 0).
+class Transport : public SpiTransport {
+public:
+    std::vector<std::vector<uint16_t>> exchanges;
+    std::deque<uint16_t> miso;
+    bool Transfer(std::span<const uint16_t> out, std::span<uint16_t> in) override
+    {
+        exchanges.emplace_back(out.begin(), out.end());
+        for (size_t i = 0; i < out.size(); ++i) {
+            const uint16_t w = miso.empty() ? 0 : miso.front();
+            if (!miso.empty())
+                miso.pop_front();
+            if (!in.empty())
+                in[i] = w;
+        }
+        return true;
     }
 };
 

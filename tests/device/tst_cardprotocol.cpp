@@ -77,25 +77,86 @@ private slots:
         QCOMPARE(drv->opens, drv->closes);
     }
 
+    // Any missing piece of the board information makes the card unusable, with one message.
     void boardInfoFailure_data()
     {
         QTest::addColumn<int>("fault");
-        QTest::newRow("strings") << 0;
-        QTest::newRow("command 0 write") << 1;
-        QTest::newRow("short answer") << 2;
+        QTest::newRow("manufacturer string") << 0;
+        QTest::newRow("product string") << 1;
+        QTest::newRow("command 0 write") << 2;
+        QTest::newRow("command 0 answer") << 3;
+        QTest::newRow("command 0 answer short") << 4;
+        QTest::newRow("pipe query") << 5;
+        QTest::newRow("pipe 3 packet size 0") << 6;
     }
     void boardInfoFailure()
     {
         QFETCH(int, fault);
         fake::Card& c = drv->cards[0];
-        (fault == 0 ? c.failStrings : fault == 1 ? c.failWrites : c.shortReads) = true;
+        switch (fault) {
+        case 0: c.failString = 1; break;
+        case 1: c.failString = 2; break;
+        case 2: c.failWrites = true; break;
+        case 3: c.failReads = true; break;
+        case 4: c.shortReads = true; break;
+        case 5: c.failPipeInfo = true; break;
+        default: c.pipe3MaxPacket = 0; break;
+        }
         SelectFirstUsbCard();
         // Counted as found, but not usable.
         QCOMPARE(int(UsbCardCount), 1);
+        QCOMPARE(UsbCards[0].Valid, VFalse);
+        QCOMPARE(UsbCards[0].UsbVersion, QString());
         QCOMPARE(SelectedUsbCard.Valid, VFalse);
         QCOMPARE(sbtest::MessageTexts(),
                  (QStringList{"Error getting Board Info",
                               "No Valid USB Buffers Found, Please Verify Setup and Restart"}));
+    }
+
+    // Pipe 3's packet size tells the USB version: up to 64 bytes is a full-speed card.
+    void boardInfo_data()
+    {
+        QTest::addColumn<int>("packet");
+        QTest::addColumn<QString>("usb");
+        QTest::newRow("64") << 64 << "1.1";
+        QTest::newRow("65") << 65 << "2";
+    }
+    void boardInfo()
+    {
+        QFETCH(int, packet);
+        drv->cards[0].pipe3MaxPacket = static_cast<uint16_t>(packet);
+        SelectFirstUsbCard();
+        QTEST(SelectedUsbCard.UsbVersion, "usb");
+        QCOMPARE(SelectedUsbCard.Manufacturer, QStringLiteral("Fake Maker"));
+        QCOMPARE(SelectedUsbCard.Product, QStringLiteral("Fake Card"));
+        QCOMPARE(SelectedUsbCard.FirmwareVersion, 2.3f);
+    }
+
+    // The delay comes back whole; of the bits only the chip selects 2..5 (bits 3..6) are kept.
+    void spiConfig_data()
+    {
+        QTest::addColumn<int>("delay");
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("keptBits");
+        QTest::newRow("all set") << 0xFF << 0xFF << 0x78;
+        QTest::newRow("bits outside 3..6 only") << 0x01 << 0x87 << 0x00;
+        QTest::newRow("bit 3") << 0x80 << 0x08 << 0x08;
+        QTest::newRow("bit 6") << 0x7F << 0x40 << 0x40;
+        QTest::newRow("nothing") << 0x00 << 0x00 << 0x00;
+    }
+    void spiConfig()
+    {
+        QFETCH(int, delay);
+        QFETCH(int, bits);
+        SelectCard0();
+        drv->cards[0].configDelay = static_cast<uint8_t>(delay);
+        drv->cards[0].configBits = static_cast<uint8_t>(bits);
+        ReadSpiConfig();
+        QCOMPARE(drv->cards[0].sent, std::vector<Bytes>{Bytes{1}});
+        QCOMPARE(int(Module1::SpiDelay), delay);
+        QTEST(int(Module1::SpiStaticBits), "keptBits");
+        QCOMPARE(SelectedUsbCard.Valid, VTrue);
+        QVERIFY(sbtest::MessageTexts().isEmpty());
     }
 
     void transferBytes_data()

@@ -5,6 +5,7 @@
 #include "device/EzUsb.h"
 #include "device/ParallelPort.h"
 #include "device/Spi_mod.h"
+#include "device/SpiTransport.h"
 #include "registers/m470Reg.h"
 #include "shell/Module1.h"
 #include "sim/Board.h"
@@ -163,6 +164,27 @@ private slots:
         expected.push_back(0);
         QCOMPARE(port->ValuesAt(0x378), expected);
         QCOMPARE(port->writes.size(), expected.size()); // nothing written elsewhere
+    }
+
+    // The register layer against a bare transport: masking, one exchange per access, and the
+    // read's answer taken from the frame after the read frame.
+    void throughAnyTransport()
+    {
+        auto t = std::make_shared<fake::Transport>();
+        SetSpiTransport(kInterfaceUsb, t);
+        Module1::InterfaceType = kInterfaceUsb;
+        t->miso = {0x1111, 0xBEEF};
+        int16_t address = 0xC2;
+        QCOMPARE(ReadRegWord(address), 0xBEEF);
+        QCOMPARE(int(address), 0x42);
+        WriteRegByte(0x1BE, 0x01);
+        int16_t a = 0x183, d = 0x112, b = 0x02, e = 0x34;
+        WriteRegWord(a, d, b, e);
+        SetSpiTransport(kInterfaceUsb, nullptr);
+        using W = std::vector<uint16_t>;
+        QCOMPARE(t->exchanges, (std::vector<W>{W{0x4200, 0x4200}, W{0xBE01}, W{0x8312, 0x8234}}));
+        QCOMPARE(int(a), 0x03);
+        QCOMPARE(int(d), 0x12);
     }
 
     void realCardsComeFirst()

@@ -108,7 +108,7 @@ private slots:
         });
         QVERIFY(frmPort::SelectPort());
         QTEST(int(Module1::PortAddress), "address");
-        QCOMPARE(int(Module1::InterfaceType), 1);
+        QCOMPARE(int(Module1::InterfaceType), int(kInterfaceParallel));
         // The start pulse: 64 on the status register, then 0 on the data register.
         QCOMPARE(board->Port().OtherWrites(), accessStep ? std::vector<uint8_t>{64} : std::vector<uint8_t>{});
         QCOMPARE(board->Port().DataWrites(), accessStep ? std::vector<uint8_t>{0} : std::vector<uint8_t>{});
@@ -138,7 +138,7 @@ private slots:
         });
         QVERIFY(!frmPort::SelectPort());
         QCOMPARE(int(Module1::PortAddress), 0);
-        QCOMPARE(int(Module1::InterfaceType), 0);
+        QCOMPARE(int(Module1::InterfaceType), int(kInterfaceNone));
     }
 
     void failedAccessStepIsReported()
@@ -146,9 +146,10 @@ private slots:
         auto port = std::make_shared<DeniedPort>();
         SetPortIo(port);
         AcceptPortAddress(0x378);
-        QCOMPARE(sbtest::MessageTexts(), QStringList{"The required I/O drivers could not be installed."});
+        // The program's message, then the reason the port refused.
+        QCOMPARE(sbtest::MessageTexts(), QStringList{"The required I/O drivers could not be installed.\n\ndenied"});
         // The program carries on as if the port were there.
-        QCOMPARE(int(Module1::InterfaceType), 1);
+        QCOMPARE(int(Module1::InterfaceType), int(kInterfaceParallel));
         QCOMPARE(port->writes.size(), size_t(2));
     }
 
