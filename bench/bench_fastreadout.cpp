@@ -58,7 +58,7 @@ int main(int argc, char** argv)
         std::printf("virtual card not selected\n");
         return 1;
     }
-    Module1::InterfaceType = 2;
+    Module1::InterfaceType = kInterfaceUsb;
     board.SetTransferLatency(std::chrono::microseconds(125));
 
     const double faithful = Median(runs, false);

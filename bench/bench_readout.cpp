@@ -33,7 +33,7 @@ int main(int argc, char** argv)
         else
             BuildTable31473();
         SelectFirstUsbCard();
-        Module1::InterfaceType = 2;
+        Module1::InterfaceType = kInterfaceUsb;
         SetSpiBits(Module1::SpiStaticBits);
         SetupSpi(Module1::SpiDelay);
         if (EzUsb::SelectedUsbCard.Valid != VTrue) {

@@ -64,7 +64,7 @@ int main()
     Module1::InitialiseState();
     Module1::ProductNumber = 31473;
     BuildTable31473();
-    Module1::InterfaceType = 2;
+    Module1::InterfaceType = kInterfaceUsb;
     std::printf("%d register reads, floor %.1f ms (0.1 ms each)\n", kAccesses, kFloorSeconds * 1000.0);
     Report("virtual card, no latency", std::chrono::nanoseconds(0), 7);
     Report("virtual card, 125 us per transfer", std::chrono::microseconds(125), 3);

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QuietAndFast();
     FuzzInput in(data, size);
     SetEzUsbDriver(std::make_shared<FuzzCardDriver>(in, true));
-    Module1::InterfaceType = 2;
+    Module1::InterfaceType = kInterfaceUsb;
     MarkCardSelected();
     (in.Byte() & 1) ? BuildTable31470() : BuildTable31473();
     while (!in.Empty()) {

@@ -58,9 +58,9 @@ int ModeIndexOf(int32_t captCtrl)
 bool LinkUp()
 {
     switch (Module1::InterfaceType) {
-    case 2:
+    case kInterfaceUsb:
         return EzUsb::SelectedUsbCard.Valid != VFalse;
-    case 1:
+    case kInterfaceParallel:
         return true; // a bit-banged port cannot tell a missing sensor
     default:
         return false;

@@ -2,6 +2,7 @@
 #include "capture/CaptureRecord.h"
 #include "device/EzUsb.h"
 #include "device/Spi_mod.h"
+#include "device/SpiTransport.h"
 #include "device/UsbSpiDrivers.h"
 #include "registers/m470Reg.h"
 #include "shell/Module1.h"
@@ -12,7 +13,6 @@
 namespace FastReadout {
 
 namespace {
-constexpr int16_t kInterfaceUsb = 2;
 constexpr int kMaxWords = 16;
 constexpr int kSamples = 1024;
 
@@ -22,12 +22,7 @@ struct Target {
     std::array<double, 1025>* raws;
 };
 
-int32_t WriteFrame(int32_t byteAddr, int32_t data) { return 0x8000 + (byteAddr & 0x7F) * 256 + (data & 0xFF); }
-
-int32_t ReadFrame(int16_t index)
-{
-    return (m470Reg::RegisterTable[static_cast<size_t>(index)].BaseAddr & 0x7F) * 256;
-}
+int32_t ReadFrame(int16_t index) { return SpiReadFrame(m470Reg::RegisterTable[static_cast<size_t>(index)].BaseAddr); }
 
 bool CardOk() { return EzUsb::SelectedUsbCard.Valid != VFalse; }
 
@@ -69,8 +64,8 @@ bool ReadBuffers(CaptureRecord::Record& into)
     for (const Target& t : targets) {
         const int32_t read = ReadFrame(t.index);
         for (int32_t i = 0; i < kSamples; ++i) {
-            mosi.push_back(WriteFrame(pointer + 1, i >> 8));
-            mosi.push_back(WriteFrame(pointer, i));
+            mosi.push_back(SpiWriteFrame(pointer + 1, i >> 8));
+            mosi.push_back(SpiWriteFrame(pointer, i));
             mosi.push_back(read);
         }
     }

@@ -396,15 +396,15 @@ void frmForm1::Form_Load()
 void frmForm1::InterfaceStartUp()
 {
     switch (Module1::InterfaceType) {
-    case 1:
+    case kInterfaceParallel:
         if (Module1::OsName == QLatin1String("WinXP") || Module1::OsName == QLatin1String("WinNT")) {
             StartParallelPortAccess();
         }
         break;
-    case 2:
+    case kInterfaceUsb:
         if (Module1::OsName == QLatin1String("Win95")) {
             ui::MessageBox(QStringLiteral("USB not available for Windows95"));
-            Module1::InterfaceType = 0;
+            Module1::InterfaceType = kInterfaceNone;
             mnuUsb->setChecked(false);
             mnuUsb->setVisible(false);
             break;
@@ -421,7 +421,7 @@ void frmForm1::InterfaceStartUp()
         break;
     default:
         ui::MessageBox(QStringLiteral("Please select an interface before taking data"));
-        Module1::InterfaceType = 0;
+        Module1::InterfaceType = kInterfaceNone;
         break;
     }
 }

@@ -75,7 +75,7 @@ void frmForm1::cmdONE_Click()
         cmdONE->setText(kDisArm);
         txtDIOBusy->hide();
         // Only the parallel port carries the busy line; with the USB card the user presses "Read".
-        if (Module1::InterfaceType == 1) {
+        if (Module1::InterfaceType == kInterfaceParallel) {
             PreviousBusyLevel.reset();
             TimerPollBusy->start();
         }

@@ -28,10 +28,10 @@ void frmForm1::mnuUsb_Click()
 {
     ui::ShowModal(frmUSBselect::instance());
     if (EzUsb::SelectedUsbCard.Valid == VTrue) {
-        Module1::InterfaceType = 2;
+        Module1::InterfaceType = kInterfaceUsb;
         mnuUsb->setChecked(true);
     } else {
-        Module1::InterfaceType = 0;
+        Module1::InterfaceType = kInterfaceNone;
         mnuUsb->setChecked(false);
     }
 }

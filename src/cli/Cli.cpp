@@ -106,12 +106,12 @@ private:
         messages_.clear();
         if (o_.portAddress >= 0) {
             Module1::PortAddress = static_cast<int16_t>(o_.portAddress);
-            Module1::InterfaceType = 1;
+            Module1::InterfaceType = kInterfaceParallel;
             StartParallelPortAccess();
             if (!messages_.isEmpty())
                 return Failure{DeviceError(), kDeviceOrFileError};
         } else {
-            Module1::InterfaceType = 2;
+            Module1::InterfaceType = kInterfaceUsb;
             if (o_.card >= 0) {
                 FindUsbCards();
                 if (o_.card > 3 || EzUsb::UsbCards[size_t(o_.card)].Valid == VFalse)
@@ -132,7 +132,7 @@ private:
 
     std::optional<Failure> CheckDevice()
     {
-        if (Module1::InterfaceType == 2 && EzUsb::SelectedUsbCard.Valid == VFalse)
+        if (Module1::InterfaceType == kInterfaceUsb && EzUsb::SelectedUsbCard.Valid == VFalse)
             return Failure{DeviceError(), kDeviceOrFileError};
         return std::nullopt;
     }

@@ -142,7 +142,7 @@ private slots:
             SetPortIo(std::make_shared<DeniedPort>());
             Module1::PortAddress = 0x278;
         });
-        QCOMPARE(sbtest::MessageTexts(), QStringList{QStringLiteral("The required I/O drivers could not be installed.")});
+        QCOMPARE(sbtest::MessageTexts(), QStringList{QStringLiteral("The required I/O drivers could not be installed.\n\nPermission denied")});
         QCOMPARE(w->lblProduct->text(), QStringLiteral("31473"));
     }
 

@@ -192,7 +192,8 @@ private slots:
         c.claims = 0;
         c.m.unlock();
         FastReadout::Enabled = true;
-        BufferReadout::ReadCaptureRecord();
+        CaptureRecord::Record record;
+        BufferReadout::ReadCaptureRecord(record);
         FastReadout::Enabled = false;
         QCOMPARE(sbtest::MessageTexts(), QStringList());
         std::lock_guard<std::mutex> lock(c.m);
