@@ -5,7 +5,8 @@ PACKAGES=(build-essential cmake ninja-build pkg-config ccache
           qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
           libusb-1.0-0-dev umockdev libumockdev-dev libkissfft-dev
           python3 fonts-dejavu-core appstream dpkg-dev file
-          clang libclang-rt-14-dev valgrind udev)
+          clang libclang-rt-14-dev valgrind udev
+          help2man bash-completion)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -38,7 +38,6 @@ struct Failure {
     int code;
 };
 
-QStringList Tokens(const QString& command) { return command.split(QLatin1Char(' '), Qt::SkipEmptyParts); }
 
 std::optional<int> ParseInt(const QString& text, int base = 10)
 {
@@ -63,18 +62,25 @@ public:
                      << "\n";
                 err_.flush();
             });
-        // A calibration done by the caller (e.g. a test harness) may be handed over.
-        if (const int loops = qEnvironmentVariableIntValue("SENSORBENCH_DELAY_LOOPS"); loops > 0) {
-            DelayState::DelayLoopCount = loops;
-            DelayState::DelayCalibrated = VTrue;
-        }
-        InstallBackends();
-        FastReadout::Enabled = o_.fast;
         Module1::InitialiseState();
         Module1::ProductNumber = static_cast<int16_t>(o_.product);
         o_.product == 31470 ? BuildTable31470() : BuildTable31473();
-        for (const QString& command : o_.commands) {
-            std::optional<Failure> f = RunOne(command);
+        // The whole command line is checked before anything runs: a usage error touches nothing.
+        std::vector<Command> commands;
+        for (const QStringList& tokens : o_.commands) {
+            Command c;
+            if (std::optional<Failure> f = Prepare(tokens, &c)) {
+                err_ << "sensorbench-cli: " << f->message << "\n";
+                return f->code;
+            }
+            commands.push_back(std::move(c));
+        }
+        if (o_.simCards >= 0)
+            qputenv("SENSORBENCH_SIM", QByteArray::number(o_.simCards));
+        InstallDeviceBackends();
+        FastReadout::Enabled = o_.fast;
+        for (const Command& command : commands) {
+            std::optional<Failure> f = Execute(command);
             if (f) {
                 err_ << "sensorbench-cli: " << f->message << "\n";
                 return f->code;
@@ -86,13 +92,6 @@ public:
     }
 
 private:
-    void InstallBackends()
-    {
-        if (o_.simCards >= 0)
-            qputenv("SENSORBENCH_SIM", QByteArray::number(o_.simCards));
-        InstallDeviceBackends();
-    }
-
     QString DeviceError() const
     {
         return messages_.isEmpty() ? QStringLiteral("device error") : messages_.join(QStringLiteral("; "));
@@ -140,9 +139,10 @@ private:
     // A label (spaces trimmed, any case) or a row number of the active table.
     std::optional<int16_t> FindRegister(const QString& name) const
     {
-        if (auto row = ParseInt(name); row && *row >= 0 && *row <= m470Reg::LastRegisterIndex)
+        const int16_t last = RegisterListing::LastTableRow();
+        if (auto row = ParseInt(name); row && *row >= 0 && *row <= last)
             return static_cast<int16_t>(*row);
-        for (int r = 0; r <= m470Reg::LastRegisterIndex; ++r)
+        for (int r = 0; r <= last; ++r)
             if (m470Reg::RegisterTable[size_t(r)].Label.trimmed().compare(name.trimmed(), Qt::CaseInsensitive) == 0)
                 return static_cast<int16_t>(r);
         return std::nullopt;
@@ -168,25 +168,90 @@ private:
 
     static QString Hex4(int32_t v) { return QStringLiteral("%1").arg(v & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper(); }
 
-    std::optional<Failure> RunOne(const QString& command)
+    struct CaptureArgs {
+        int modeIndex = 0;   // 0 manual, 3..5 extended X/Y/Z
+        int avgExponent = 0;
+        int count = 1;
+        QString outDir = QStringLiteral(".");
+        QString name = QStringLiteral("Datalog");
+        DataLog::DataFormat format = DataLog::DataFormat::LSB;
+        bool spectrum = false;
+    };
+
+    enum class Verb { Cards, Read, Write, Dump, Status, Capture };
+    struct Command {
+        Verb verb = Verb::Cards;
+        int16_t row = 0;
+        int32_t value = 0;
+        bool all = false;
+        CaptureArgs capture;
+    };
+
+    // Checks one command and fills in what it needs to run.
+    std::optional<Failure> Prepare(const QStringList& t, Command* c) const
     {
-        const QStringList t = Tokens(command);
+        const QString text = t.join(QLatin1Char(' '));
         if (t.isEmpty())
             return Failure{QStringLiteral("empty command"), kUsageError};
         const QString verb = t.first();
-        if (verb == QLatin1String("cards") && t.size() == 1)
+        auto row = [&](const QString& name) -> std::optional<Failure> {
+            const auto r = FindRegister(name);
+            if (!r)
+                return Failure{QStringLiteral("unknown register '%1'").arg(name), kUsageError};
+            c->row = *r;
+            return std::nullopt;
+        };
+        if (verb == QLatin1String("cards") && t.size() == 1) {
+            c->verb = Verb::Cards;
+        } else if (verb == QLatin1String("status") && t.size() == 1) {
+            c->verb = Verb::Status;
+        } else if (verb == QLatin1String("dump") && (t.size() == 1 || (t.size() == 2 && t[1] == QLatin1String("--all")))) {
+            c->verb = Verb::Dump;
+            c->all = t.size() == 2;
+        } else if (verb == QLatin1String("read") && t.size() == 2) {
+            c->verb = Verb::Read;
+            return row(t[1]);
+        } else if (verb == QLatin1String("write") && t.size() == 3) {
+            c->verb = Verb::Write;
+            if (auto f = row(t[1]))
+                return f;
+            const auto value = ParseValue(t[2]);
+            if (!value)
+                return Failure{QStringLiteral("bad value '%1' (decimal, 0x hex or negative, 16 bits)").arg(t[2]),
+                               kUsageError};
+            c->value = *value;
+        } else if (verb == QLatin1String("capture")) {
+            c->verb = Verb::Capture;
+            if (auto e = ParseCaptureArgs(t.mid(1), &c->capture))
+                return Failure{*e, kUsageError};
+            if (c->capture.modeIndex >= 3 && o_.product == 31470)
+                return Failure{QStringLiteral("capture: the extended modes need product 31473"), kUsageError};
+            if (!QFileInfo(c->capture.outDir).isDir())
+                return Failure{QStringLiteral("capture: output directory '%1' does not exist").arg(c->capture.outDir),
+                               kDeviceOrFileError};
+        } else {
+            return Failure{QStringLiteral("unknown command or wrong arguments: '%1'").arg(text), kUsageError};
+        }
+        return std::nullopt;
+    }
+
+    std::optional<Failure> Execute(const Command& c)
+    {
+        switch (c.verb) {
+        case Verb::Cards:
             return Cards();
-        if (verb == QLatin1String("read") && t.size() == 2)
-            return Read(t[1]);
-        if (verb == QLatin1String("write") && t.size() == 3)
-            return Write(t[1], t[2]);
-        if (verb == QLatin1String("dump") && t.size() == 1)
-            return Dump();
-        if (verb == QLatin1String("status") && t.size() == 1)
+        case Verb::Read:
+            return Read(c.row);
+        case Verb::Write:
+            return Write(c.row, c.value);
+        case Verb::Dump:
+            return Dump(c.all);
+        case Verb::Status:
             return Status();
-        if (verb == QLatin1String("capture"))
-            return Capture(t.mid(1));
-        return Failure{QStringLiteral("unknown command or wrong arguments: '%1'").arg(command), kUsageError};
+        case Verb::Capture:
+            return Capture(c.capture);
+        }
+        return std::nullopt;
     }
 
     std::optional<Failure> Cards()
@@ -217,11 +282,9 @@ private:
         return std::nullopt;
     }
 
-    std::optional<Failure> Read(const QString& name)
+    std::optional<Failure> Read(int16_t r)
     {
-        const auto row = FindRegister(name);
-        if (!row)
-            return Failure{QStringLiteral("unknown register '%1'").arg(name), kUsageError};
+        const std::optional<int16_t> row = r;
         if (auto f = EnsureInterface())
             return f;
         ReadRegister(*row);
@@ -240,15 +303,10 @@ private:
         return std::nullopt;
     }
 
-    std::optional<Failure> Write(const QString& name, const QString& valueText)
+    std::optional<Failure> Write(int16_t r, int32_t v)
     {
-        const auto row = FindRegister(name);
-        if (!row)
-            return Failure{QStringLiteral("unknown register '%1'").arg(name), kUsageError};
-        const auto value = ParseValue(valueText);
-        if (!value)
-            return Failure{QStringLiteral("bad value '%1' (decimal, 0x hex or negative, 16 bits)").arg(valueText),
-                           kUsageError};
+        const std::optional<int16_t> row = r;
+        const std::optional<int32_t> value = v;
         if (auto f = EnsureInterface())
             return f;
         WriteRegister(*row, *value);
@@ -265,11 +323,11 @@ private:
         return std::nullopt;
     }
 
-    std::optional<Failure> Dump()
+    std::optional<Failure> Dump(bool all)
     {
         if (auto f = EnsureInterface())
             return f;
-        const QString listing = RegisterListing::ReadAll();
+        const QString listing = RegisterListing::ReadAll(all);
         if (auto f = CheckDevice())
             return f;
         if (o_.json)
@@ -301,16 +359,6 @@ private:
             results_.append(QJsonObject{{QStringLiteral("status"), rows}});
         return std::nullopt;
     }
-
-    struct CaptureArgs {
-        int modeIndex = 0;   // 0 manual, 3..5 extended X/Y/Z
-        int avgExponent = 0;
-        int count = 1;
-        QString outDir = QStringLiteral(".");
-        QString name = QStringLiteral("Datalog");
-        DataLog::DataFormat format = DataLog::DataFormat::LSB;
-        bool spectrum = false;
-    };
 
     static std::optional<QString> ParseCaptureArgs(const QStringList& t, CaptureArgs* a)
     {
@@ -357,16 +405,8 @@ private:
 
     // Sets up the mode and averaging, then per capture: clear status, trigger, wait 110 % of the
     // capture duration, read out and write the data file exactly as the program does.
-    std::optional<Failure> Capture(const QStringList& t)
+    std::optional<Failure> Capture(const CaptureArgs& a)
     {
-        CaptureArgs a;
-        if (auto e = ParseCaptureArgs(t, &a))
-            return Failure{*e, kUsageError};
-        if (a.modeIndex >= 3 && o_.product == 31470)
-            return Failure{QStringLiteral("capture: the extended modes need product 31473"), kUsageError};
-        if (!QFileInfo(a.outDir).isDir())
-            return Failure{QStringLiteral("capture: output directory '%1' does not exist").arg(a.outDir),
-                           kDeviceOrFileError};
         if (auto f = EnsureInterface())
             return f;
 
@@ -421,6 +461,60 @@ private:
 
 } // namespace
 
+namespace {
+const QStringList kVerbs{QStringLiteral("cards"), QStringLiteral("read"), QStringLiteral("write"),
+                         QStringLiteral("dump"), QStringLiteral("status"), QStringLiteral("capture")};
+const QStringList kCaptureFlags{QStringLiteral("--spectrum")};
+
+// The arguments after the options as commands. A quoted command ("write X_NULL -5") is one
+// argument holding a verb and blanks; otherwise each verb takes what its grammar allows and
+// "+" may separate commands.
+std::optional<QList<QStringList>> SplitCommands(const QStringList& rest, QString* error)
+{
+    QStringList tokens;
+    for (const QString& a : rest) {
+        const QStringList words = a.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (words.size() > 1 && kVerbs.contains(words.first()))
+            tokens << words << QStringLiteral("+");
+        else
+            tokens << a.trimmed();
+    }
+    QList<QStringList> commands;
+    for (int i = 0; i < tokens.size();) {
+        if (tokens[i] == QLatin1String("+")) {
+            ++i;
+            continue;
+        }
+        QStringList c{tokens[i++]};
+        const QString verb = c.first();
+        auto take = [&](int n) {
+            for (int k = 0; k < n && i < tokens.size() && tokens[i] != QLatin1String("+"); ++k)
+                c << tokens[i++];
+        };
+        if (verb == QLatin1String("read")) {
+            take(1);
+        } else if (verb == QLatin1String("write")) {
+            take(2);
+        } else if (verb == QLatin1String("dump")) {
+            if (i < tokens.size() && tokens[i] == QLatin1String("--all"))
+                take(1);
+        } else if (verb == QLatin1String("capture")) {
+            while (i < tokens.size() && tokens[i].startsWith(QLatin1String("--")))
+                take(kCaptureFlags.contains(tokens[i]) ? 1 : 2);
+        } else if (!kVerbs.contains(verb)) {
+            *error = QStringLiteral("unknown command '%1'").arg(verb);
+            return std::nullopt;
+        }
+        if (i < tokens.size() && tokens[i] != QLatin1String("+") && !kVerbs.contains(tokens[i])) {
+            *error = QStringLiteral("unexpected '%1' after '%2'").arg(tokens[i], c.join(QLatin1Char(' ')));
+            return std::nullopt;
+        }
+        commands << c;
+    }
+    return commands;
+}
+} // namespace
+
 bool ParseOptions(const QStringList& args, Options* out, QString* error)
 {
     Options o;
@@ -439,10 +533,16 @@ bool ParseOptions(const QStringList& args, Options* out, QString* error)
         };
         const QString key = a.section(QLatin1Char('='), 0, 0);
         QString v;
-        if (!o.commands.isEmpty() || !a.startsWith(QLatin1String("-"))) {
-            o.commands << a;
+        if (!a.startsWith(QLatin1String("-"))) {
+            const auto commands = SplitCommands(args.mid(i), error);
+            if (!commands)
+                return false;
+            o.commands = *commands;
+            break;
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             o.help = true;
+        } else if (a == QLatin1String("--version")) {
+            o.version = true;
         } else if (a == QLatin1String("--sim")) {
             o.simCards = 1;
         } else if (key == QLatin1String("--sim")) {
@@ -483,7 +583,7 @@ bool ParseOptions(const QStringList& args, Options* out, QString* error)
             return false;
         }
     }
-    if (!o.help && o.commands.isEmpty()) {
+    if (!o.help && !o.version && o.commands.isEmpty()) {
         *error = QStringLiteral("no command given");
         return false;
     }
@@ -494,8 +594,11 @@ bool ParseOptions(const QStringList& args, Options* out, QString* error)
 QString HelpText()
 {
     return QStringLiteral(
-        "Usage: sensorbench-cli [options] COMMAND...\n"
-        "Each COMMAND is one argument (quote it); commands run in order in one process.\n"
+        "Usage: sensorbench-cli [options] COMMAND [ARGS...] [+ COMMAND [ARGS...]]...\n"
+        "Drives a vibration sensor over a USB-SPI card, a parallel port or the virtual board.\n"
+        "Commands run in order in one process; '+' separates them. The whole command line is\n"
+        "checked before anything runs. A command may also be given as one quoted argument\n"
+        "('write X_NULL -5' 'read X_NULL').\n"
         "\n"
         "Options:\n"
         "  --sim[=N]              use N virtual USB-SPI cards (default 1), as SENSORBENCH_SIM=N\n"
@@ -506,12 +609,15 @@ QString HelpText()
         "  --json                 print results as JSON\n"
         "  --fast                 batched card transfers for capture read-outs\n"
         "  -h, --help             this text\n"
+        "  --version              the program's version\n"
         "\n"
         "Commands:\n"
         "  cards                  list the USB-SPI cards found\n"
-        "  read REG               read a register (label or row number): raw hex and scaled value\n"
+        "  read REG               read a register (label or row number of the product's table):\n"
+        "                         raw hex and scaled value\n"
         "  write REG VALUE        write VALUE (decimal, 0x hex or negative)\n"
-        "  dump                   list every register as the register window's Read All does\n"
+        "  dump [--all]           list the registers as the register window's Read All does\n"
+        "                         (--all: every row of the product's table)\n"
         "  status                 the fifteen status rows\n"
         "  capture [--mode manual|extended-x|extended-y|extended-z] [--avg N] [--count N]\n"
         "          [--out DIR] [--name BASE] [--format lsb|g] [--spectrum]\n"
@@ -520,8 +626,15 @@ QString HelpText()
         "                         file, samples read, read-out time in milliseconds;\n"
         "                         --spectrum adds each channel's dominant frequency and amplitude\n"
         "\n"
+        "\n"
+        "Examples:\n"
+        "  sensorbench-cli --sim capture --count 3 --out run/\n"
+        "  sensorbench-cli --sim write X_NULL -5 + read X_NULL\n"
+        "\n"
         "Exit codes: 0 success, 1 device or file error, 2 usage error.\n");
 }
+
+QString VersionText() { return QStringLiteral("sensorbench-cli " SB_VERSION "\n"); }
 
 int Run(const Options& options, QTextStream& out, QTextStream& err)
 {

@@ -17,12 +17,14 @@ struct Options {
     bool json = false;
     bool fast = false;
     bool help = false;
-    QStringList commands;
+    bool version = false;
+    QList<QStringList> commands;  // each: verb and its arguments
 };
 
 // Parses argv (without the program name). On error returns false with a message.
 bool ParseOptions(const QStringList& args, Options* out, QString* error);
 QString HelpText();
+QString VersionText();
 
 // Runs every command in order; output to `out`, errors to `err`. Returns the exit code.
 int Run(const Options& options, QTextStream& out, QTextStream& err);

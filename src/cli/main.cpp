@@ -16,8 +16,8 @@ int main(int argc, char* argv[])
         err << "sensorbench-cli: " << error << "\n" << "Try 'sensorbench-cli --help'.\n";
         return cli::kUsageError;
     }
-    if (options.help) {
-        out << cli::HelpText();
+    if (options.help || options.version) {
+        out << (options.help ? cli::HelpText() : cli::VersionText());
         return cli::kOk;
     }
     const int rc = cli::Run(options, out, err);

@@ -45,10 +45,20 @@ QString Line(const QString& label, int32_t baseAddr, int32_t raw)
            QString::number(static_cast<uint32_t>(baseAddr), 16).toUpper() + kTab + ListedValue(raw) + kCrLf;
 }
 
-QString ReadAll()
+int16_t LastTableRow()
+{
+    int16_t last = m470Reg::LastRegisterIndex;
+    for (int16_t i = last; i < kRegisterTableRows; ++i)
+        if (!m470Reg::RegisterTable[static_cast<size_t>(i)].Label.trimmed().isEmpty())
+            last = i;
+    return last;
+}
+
+QString ReadAll(bool everyRow)
 {
     QString text = HeaderLines();
-    for (int16_t i = 0; i <= m470Reg::LastRegisterIndex; ++i) {
+    const int16_t last = everyRow ? LastTableRow() : m470Reg::LastRegisterIndex;
+    for (int16_t i = 0; i <= last; ++i) {
         ReadRegister(i);
         const RegisterEntry& e = m470Reg::RegisterTable[static_cast<size_t>(i)];
         text += Line(e.Label, e.BaseAddr, Spi_mod::RegRaw);

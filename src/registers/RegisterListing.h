@@ -14,8 +14,11 @@ QString ListedValue(int32_t raw);
 // One register line, CR LF included.
 QString Line(const QString& label, int32_t baseAddr, int32_t raw);
 
-// Reads rows 0..LastRegisterIndex in order and returns the whole listing. A row that is
-// not readable repeats the value of the read before it, as RegRaw keeps it.
-QString ReadAll();
+// Reads rows 0..LastRegisterIndex (with `everyRow`, every row of the table) in order and returns
+// the whole listing. A row that is not readable repeats the value of the read before it, as
+// RegRaw keeps it.
+QString ReadAll(bool everyRow = false);
+// The last row of the active table that holds a register.
+int16_t LastTableRow();
 
 } // namespace RegisterListing

@@ -268,18 +268,6 @@ private slots:
         QCOMPARE(ByteWrites(sensor()).size(), 1);
         QCOMPARE(frames[1].mosi, tb::Rd(Base(idxSTATUS)));
     }
-
-    // README: SB_SCREENSHOT=$PWD/docs/mainwindow.png ... tst_mainwindow screenshot
-    void screenshot()
-    {
-        w->resize(1280, 760);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w));
-        w->cmdONE->click(); // a manual capture, so the picture shows data
-        const QString path = qEnvironmentVariable("SB_SCREENSHOT");
-        if (!path.isEmpty())
-            QVERIFY(w->grab().save(path));
-    }
 };
 
 SB_TEST_MAIN(TestMainWindow)

@@ -2,7 +2,6 @@
 #include "device/EzUsb.h"
 #include "registers/RegisterListing.h"
 #include "registers/m470Reg.h"
-#include "shell/Delay.h"
 #include "shell/Module1.h"
 #include "sim/Board.h"
 
@@ -17,8 +16,7 @@ struct Result {
     QStringList rows() const { return out.split(u'\n', Qt::SkipEmptyParts); }
 };
 
-// Runs the CLI with the test binary's delay calibration handed over.
-Result Cli(const QStringList& args, const QString& simFault = {})
+Result Cli(const QStringList& args, const QString& simFault = {}, const QString& workDir = {})
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -26,8 +24,9 @@ Result Cli(const QStringList& args, const QString& simFault = {})
     env.remove(QStringLiteral("SENSORBENCH_SIM_FAULT"));
     if (!simFault.isEmpty())
         env.insert(QStringLiteral("SENSORBENCH_SIM_FAULT"), simFault);
-    env.insert(QStringLiteral("SENSORBENCH_DELAY_LOOPS"), QString::number(DelayState::DelayLoopCount));
     p.setProcessEnvironment(env);
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
     p.start(qEnvironmentVariable("SB_CLI"), args);
     if (!p.waitForFinished(120000))
         return {};
@@ -87,6 +86,68 @@ private slots:
         QVERIFY2(r.err.count(u'\n') <= 2, qPrintable(r.err));
     }
 
+    // The conventional form, with '+' between commands, runs what the quoted form runs.
+    void conventionalCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("quoted") << QStringList{"--sim", "write X_NULL -5", "read X_NULL"}
+                                << "X_NULL\t<- 0xFFFB\nX_NULL\t0xFFFB\t-0.02384186\n";
+        QTest::newRow("plus") << QStringList{"--sim", "write", "X_NULL", "-5", "+", "read", "X_NULL"}
+                              << "X_NULL\t<- 0xFFFB\nX_NULL\t0xFFFB\t-0.02384186\n";
+        QTest::newRow("without plus") << QStringList{"--sim", "write", "X_NULL", "-5", "read", "X_NULL"}
+                                      << "X_NULL\t<- 0xFFFB\nX_NULL\t0xFFFB\t-0.02384186\n";
+        QTest::newRow("output row beyond the window's list")
+            << QStringList{"--sim", "--product", "31470", "read", "SUPPLY_OUT"} << "SUPPLY_OUT\t0x";
+        QTest::newRow("version") << QStringList{"--version"} << "sensorbench-cli 0.1.0\n";
+    }
+    void conventionalCommandLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, out);
+        const Result r = Cli(args);
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.startsWith(out), qPrintable(r.out + r.err));
+    }
+
+    // A command line with any fault anywhere runs nothing: no frame on the bus, no file.
+    void malformedRunsNothing_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("bad option after a capture")
+            << QStringList{"--sim", "--trace", "capture", "--count", "3", "--bogus", "1"} << "unknown option '--bogus'";
+        QTest::newRow("unknown register after a write")
+            << QStringList{"--sim", "--trace", "write", "X_NULL", "-5", "+", "read", "NOPE"} << "unknown register 'NOPE'";
+        QTest::newRow("missing value") << QStringList{"--sim", "--trace", "capture", "--count"} << "--count needs a value";
+        QTest::newRow("stray word") << QStringList{"--sim", "--trace", "read", "X_NULL", "now"} << "unexpected 'now'";
+        QTest::newRow("read without register") << QStringList{"--sim", "--trace", "read", "+", "status"}
+                                               << "wrong arguments: 'read'";
+        QTest::newRow("bad quoted command last")
+            << QStringList{"--sim", "--trace", "capture --count 2", "write X_NULL"} << "wrong arguments";
+    }
+    void malformedRunsNothing()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const Result r = Cli(args, {}, dir.path());
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY2(!r.err.contains("spi sent"), qPrintable(r.err));
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+    void dumpAllListsEveryRow()
+    {
+        const Result window = Cli({"--sim", "--product", "31470", "dump"});
+        const Result all = Cli({"--sim", "--product", "31470", "dump", "--all"});
+        QCOMPARE(all.code, 0);
+        QVERIFY(all.out.startsWith(window.out));
+        QVERIFY2(all.out.contains(" X_OUT "), qPrintable(all.out));
+        QVERIFY(!window.out.contains(" X_OUT "));
+    }
+
     void dumpEqualsTheRegisterWindowListing()
     {
         const int product = 31470;
@@ -96,7 +157,7 @@ private slots:
         sim::Install(1, product);
         Module1::ProductNumber = int16_t(product);
         product == 31470 ? BuildTable31470() : BuildTable31473();
-        Module1::InterfaceType = 2;
+        Module1::InterfaceType = kInterfaceUsb;
         SelectFirstUsbCard();
         QCOMPARE(r.out, RegisterListing::ReadAll());
     }
