@@ -55,12 +55,10 @@ RecordView ViewOfRecord(const CaptureRecord::Record& record)
     return v;
 }
 
-std::vector<Channel> RecordChannels(const RecordView& view)
+std::vector<Channel> RecordChannels(const RecordView& view, const CaptureRecord::Record& record)
 {
-    using namespace CaptureRecord;
-    const std::array<const std::array<double, 1025>*, 3> buffers = view.raw
-        ? std::array<const std::array<double, 1025>*, 3>{&BufRaw1, &BufRaw2, &BufRaw3}
-        : std::array<const std::array<double, 1025>*, 3>{&BufValue1, &BufValue2, &BufValue3};
+    const auto& source = view.raw ? record.raw : record.value;
+    const std::array<const std::array<double, 1025>*, 3> buffers{&source[0], &source[1], &source[2]};
     const bool single = view.product == 31470;
     static const char* const kTri[3] = {"X acc", "Y acc", "Z acc"};
     static const char* const kSingle[3] = {"X acc", "ADC 0", "ADC 1"};

@@ -46,7 +46,7 @@ struct Channel {
 RecordView ViewOfRecord(const CaptureRecord::Record& record);
 
 // The capture record's channels: three of 1024 samples, or one of 3072 in extended mode.
-std::vector<Channel> RecordChannels(const RecordView& view);
+std::vector<Channel> RecordChannels(const RecordView& view, const CaptureRecord::Record& record = CaptureRecord::Last);
 // "g" or "counts".
 QString UnitName(const RecordView& view);
 

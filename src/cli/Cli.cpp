@@ -4,6 +4,8 @@
 #include "capture/CaptureRecord.h"
 #include "capture/CaptureSettings.h"
 #include "capture/CaptureWorkflow.h"
+#include "monitor/MonitorStore.h"
+#include "monitor/Severity.h"
 #include "config/ConfigConversions.h"
 #include "capture/FastReadout.h"
 #include "datalog/DataFile.h"
@@ -25,7 +27,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
+#include <csignal>
 #include <cmath>
 #include <optional>
 
@@ -178,13 +183,26 @@ private:
         bool spectrum = false;
     };
 
-    enum class Verb { Cards, Read, Write, Dump, Status, Capture };
+    struct MonitorArgs {
+        qint64 intervalMs = 10000;
+        std::optional<qint64> durationMs;
+        std::optional<int> count;
+        QString db;
+        capture::Setup setup;
+        monitor::MachineClass machine = monitor::MachineClasses().front();
+        std::optional<int> keepWaveforms;
+        std::optional<QChar> alarmZone;
+        QStringList onAlarm;   // program and its arguments, run without a shell
+    };
+
+    enum class Verb { Cards, Read, Write, Dump, Status, Capture, Monitor };
     struct Command {
         Verb verb = Verb::Cards;
         int16_t row = 0;
         int32_t value = 0;
         bool all = false;
         CaptureArgs capture;
+        MonitorArgs monitor;
     };
 
     // Checks one command and fills in what it needs to run.
@@ -229,6 +247,12 @@ private:
             if (!QFileInfo(c->capture.outDir).isDir())
                 return Failure{QStringLiteral("capture: output directory '%1' does not exist").arg(c->capture.outDir),
                                kDeviceOrFileError};
+        } else if (verb == QLatin1String("monitor")) {
+            c->verb = Verb::Monitor;
+            if (auto e = ParseMonitorArgs(t.mid(1), &c->monitor))
+                return Failure{QStringLiteral("monitor: ") + *e, kUsageError};
+            if (c->monitor.setup.modeIndex >= 3 && o_.product == 31470)
+                return Failure{QStringLiteral("monitor: the extended modes need product 31473"), kUsageError};
         } else {
             return Failure{QStringLiteral("unknown command or wrong arguments: '%1'").arg(text), kUsageError};
         }
@@ -250,6 +274,8 @@ private:
             return Status();
         case Verb::Capture:
             return Capture(c.capture);
+        case Verb::Monitor:
+            return Monitor(c.monitor);
         }
         return std::nullopt;
     }
@@ -360,6 +386,87 @@ private:
         return std::nullopt;
     }
 
+    static std::optional<int> ParseMode(const QString& v)
+    {
+        static const QStringList modes = {QStringLiteral("manual"), QString(), QString(), QStringLiteral("extended-x"),
+                                          QStringLiteral("extended-y"), QStringLiteral("extended-z")};
+        const int i = v.isEmpty() ? -1 : int(modes.indexOf(v));
+        return i < 0 ? std::nullopt : std::optional<int>(i);
+    }
+
+    static std::optional<int> ParseAvg(const QString& v)
+    {
+        const auto n = ParseInt(v);
+        if (!n || *n < 1 || *n > 1024 || (*n & (*n - 1)) != 0)
+            return std::nullopt;
+        return int(std::log2(*n));
+    }
+
+    // "10s", "5m", "1h" or plain seconds.
+    static std::optional<qint64> ParseDuration(const QString& v)
+    {
+        static const QRegularExpression re(QStringLiteral("^(\\d+)([smh]?)$"));
+        const QRegularExpressionMatch m = re.match(v);
+        if (!m.hasMatch())
+            return std::nullopt;
+        const qint64 unit = m.captured(2) == QLatin1String("h") ? 3600000 : m.captured(2) == QLatin1String("m") ? 60000 : 1000;
+        const qint64 n = m.captured(1).toLongLong();
+        return n > 0 ? std::optional<qint64>(n * unit) : std::nullopt;
+    }
+
+    static std::optional<QString> ParseMonitorArgs(const QStringList& t, MonitorArgs* a)
+    {
+        for (int i = 0; i < t.size(); ++i) {
+            const QString key = t[i];
+            if (i + 1 >= t.size())
+                return QStringLiteral("%1 needs a value").arg(key);
+            if (key == QLatin1String("--on-alarm")) {
+                a->onAlarm = t.mid(i + 1);
+                break;
+            }
+            const QString v = t[++i];
+            if (key == QLatin1String("--interval") || key == QLatin1String("--duration")) {
+                const auto ms = ParseDuration(v);
+                if (!ms)
+                    return QStringLiteral("%1 takes a time such as 10s, 5m or 1h").arg(key);
+                (key == QLatin1String("--interval") ? a->intervalMs : a->durationMs.emplace()) = *ms;
+            } else if (key == QLatin1String("--count") || key == QLatin1String("--keep-waveforms")) {
+                const auto n = ParseInt(v);
+                if (!n || *n < 1)
+                    return QStringLiteral("%1 takes a positive number").arg(key);
+                (key == QLatin1String("--count") ? a->count : a->keepWaveforms) = *n;
+            } else if (key == QLatin1String("--db")) {
+                a->db = v;
+            } else if (key == QLatin1String("--mode")) {
+                const auto m = ParseMode(v);
+                if (!m)
+                    return QStringLiteral("--mode takes manual, extended-x, extended-y or extended-z");
+                a->setup.modeIndex = *m;
+            } else if (key == QLatin1String("--avg")) {
+                const auto e = ParseAvg(v);
+                if (!e)
+                    return QStringLiteral("--avg takes 1, 2, 4, ... 1024");
+                a->setup.avgExponent = *e;
+            } else if (key == QLatin1String("--machine-class")) {
+                const auto m = monitor::FindMachineClass(v);
+                if (!m)
+                    return QStringLiteral("--machine-class takes %1").arg(monitor::MachineClassNames().join(QStringLiteral(", ")));
+                a->machine = *m;
+            } else if (key == QLatin1String("--alarm-zone")) {
+                if (v.size() != 1 || v[0] < QLatin1Char('B') || v[0] > QLatin1Char('D'))
+                    return QStringLiteral("--alarm-zone takes B, C or D");
+                a->alarmZone = v[0];
+            } else {
+                return QStringLiteral("unknown option '%1'").arg(key);
+            }
+        }
+        if (a->db.isEmpty())
+            return QStringLiteral("--db FILE is needed");
+        if (!a->onAlarm.isEmpty() && !a->alarmZone)
+            return QStringLiteral("--on-alarm needs --alarm-zone");
+        return std::nullopt;
+    }
+
     static std::optional<QString> ParseCaptureArgs(const QStringList& t, CaptureArgs* a)
     {
         for (int i = 0; i < t.size(); ++i) {
@@ -372,17 +479,15 @@ private:
                 return QStringLiteral("capture: %1 needs a value").arg(key);
             const QString v = t[++i];
             if (key == QLatin1String("--mode")) {
-                static const QStringList modes = {QStringLiteral("manual"), QString(), QString(),
-                                                  QStringLiteral("extended-x"), QStringLiteral("extended-y"),
-                                                  QStringLiteral("extended-z")};
-                a->modeIndex = v.isEmpty() ? -1 : int(modes.indexOf(v));
-                if (a->modeIndex < 0)
+                const auto m = ParseMode(v);
+                if (!m)
                     return QStringLiteral("capture: --mode takes manual, extended-x, extended-y or extended-z");
+                a->modeIndex = *m;
             } else if (key == QLatin1String("--avg")) {
-                const auto n = ParseInt(v);
-                if (!n || *n < 1 || *n > 1024 || (*n & (*n - 1)) != 0)
+                const auto e = ParseAvg(v);
+                if (!e)
                     return QStringLiteral("capture: --avg takes 1, 2, 4, ... 1024");
-                a->avgExponent = int(std::log2(*n));
+                a->avgExponent = *e;
             } else if (key == QLatin1String("--count")) {
                 const auto n = ParseInt(v);
                 if (!n || *n < 1)
@@ -451,6 +556,97 @@ private:
         return std::nullopt;
     }
 
+    // Repeated captures into the monitoring database until the count, the duration or a signal
+    // ends the run. A lost capture is stored as lost and the next one selects the card again.
+    std::optional<Failure> Monitor(const MonitorArgs& a)
+    {
+        monitor::Store store;
+        QString error;
+        if (!store.Open(a.db, &error))
+            return Failure{QStringLiteral("monitor: %1").arg(error), kDeviceOrFileError};
+        g_stop = 0;
+        std::signal(SIGINT, StopOnSignal);
+        std::signal(SIGTERM, StopOnSignal);
+        QElapsedTimer run;
+        run.start();
+        for (int n = 1; g_stop == 0; ++n) {
+            if ((a.count && n > *a.count) || (a.durationMs && run.elapsed() >= *a.durationMs))
+                break;
+            const qint64 started = run.elapsed();
+            messages_.clear();
+            QString reason;
+            bool complete = false;
+            int32_t status = 0;
+            if (std::optional<Failure> f = EnsureInterface()) {
+                reason = f->message;
+            } else {
+                const capture::RunResult r = capture::ConfigureAndCapture(a.setup, {}, false);
+                complete = r.Complete();
+                reason = complete ? QString() : messages_.isEmpty() ? r.LossReason() : messages_.join(QStringLiteral("; "));
+                if (complete)
+                    status = capture::ReadStatusWord().value_or(0);
+            }
+            // A lost card is searched for again at the next capture.
+            if (!complete)
+                interfaceUp_ = false;
+            CaptureRecord::Record record = complete ? CaptureRecord::Last : CaptureRecord::Record{};
+            if (!complete) {
+                record.product = o_.product;
+                record.modeIndex = a.setup.modeIndex;
+                record.avgExponent = a.setup.avgExponent;
+                record.time = QDateTime::currentDateTime();
+            }
+            const std::vector<monitor::ChannelFigures> figures =
+                complete ? monitor::Figures(record, a.machine) : std::vector<monitor::ChannelFigures>{};
+            if (!store.Add(record, complete, reason, status, figures, a.machine.name, &error))
+                return Failure{QStringLiteral("monitor: %1: %2").arg(a.db, error), kDeviceOrFileError};
+            if (a.keepWaveforms && !store.KeepWaveforms(*a.keepWaveforms, &error))
+                return Failure{QStringLiteral("monitor: %1: %2").arg(a.db, error), kDeviceOrFileError};
+            ReportCapture(n, record, complete, reason, figures, a);
+            if (a.count && n >= *a.count)
+                break;
+            // Sleeping, not spinning: the process is idle between captures.
+            while (g_stop == 0 && run.elapsed() < started + a.intervalMs)
+                QThread::msleep(static_cast<unsigned long>(std::min<qint64>(200, started + a.intervalMs - run.elapsed())));
+        }
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        return std::nullopt;
+    }
+
+    void ReportCapture(int n, const CaptureRecord::Record& r, bool complete, const QString& reason,
+                       const std::vector<monitor::ChannelFigures>& figures, const MonitorArgs& a)
+    {
+        const QString when = r.time.toUTC().toString(Qt::ISODate);
+        out_ << when << " #" << n;
+        if (!complete) {
+            out_ << " lost: " << reason << "\n";
+            out_.flush();
+            return;
+        }
+        const QString unit = analysis::UnitName(analysis::ViewOfRecord(r));
+        for (const monitor::ChannelFigures& f : figures) {
+            out_ << " | " << f.name << " rms " << QString::number(f.stats.acRms, 'g', 4) << " " << unit << " pp "
+                 << QString::number(f.stats.peakToPeak, 'g', 4) << " " << QString::number(f.stats.dominantHz, 'f', 1)
+                 << " Hz";
+            if (!std::isnan(f.stats.velocityRms))
+                out_ << " v " << QString::number(f.stats.velocityRms, 'f', 2) << " mm/s zone " << f.zone;
+        }
+        out_ << "\n";
+        for (const monitor::ChannelFigures& f : figures) {
+            if (!a.alarmZone || f.zone == QLatin1Char('-') || f.zone < *a.alarmZone)
+                continue;
+            out_ << when << " ALARM " << f.name << " zone " << f.zone << " ("
+                 << QString::number(f.stats.velocityRms, 'f', 2) << " mm/s)\n";
+            if (!a.onAlarm.isEmpty())
+                QProcess::startDetached(a.onAlarm.first(), a.onAlarm.mid(1));
+        }
+        out_.flush();
+    }
+
+    static void StopOnSignal(int) { g_stop = 1; }
+    static inline volatile std::sig_atomic_t g_stop = 0;
+
     const Options& o_;
     QTextStream& out_;
     QTextStream& err_;
@@ -462,8 +658,9 @@ private:
 } // namespace
 
 namespace {
-const QStringList kVerbs{QStringLiteral("cards"), QStringLiteral("read"), QStringLiteral("write"),
-                         QStringLiteral("dump"), QStringLiteral("status"), QStringLiteral("capture")};
+const QStringList kVerbs{QStringLiteral("cards"), QStringLiteral("read"),    QStringLiteral("write"),
+                         QStringLiteral("dump"),  QStringLiteral("status"),  QStringLiteral("capture"),
+                         QStringLiteral("monitor")};
 const QStringList kCaptureFlags{QStringLiteral("--spectrum")};
 
 // The arguments after the options as commands. A quoted command ("write X_NULL -5") is one
@@ -501,6 +698,9 @@ std::optional<QList<QStringList>> SplitCommands(const QStringList& rest, QString
         } else if (verb == QLatin1String("capture")) {
             while (i < tokens.size() && tokens[i].startsWith(QLatin1String("--")))
                 take(kCaptureFlags.contains(tokens[i]) ? 1 : 2);
+        } else if (verb == QLatin1String("monitor")) {
+            while (i < tokens.size() && tokens[i].startsWith(QLatin1String("--")))
+                take(tokens[i] == QLatin1String("--on-alarm") ? int(tokens.size()) : 2); // the alarm command: the rest
         } else if (!kVerbs.contains(verb)) {
             *error = QStringLiteral("unknown command '%1'").arg(verb);
             return std::nullopt;
@@ -619,6 +819,15 @@ QString HelpText()
         "  dump [--all]           list the registers as the register window's Read All does\n"
         "                         (--all: every row of the product's table)\n"
         "  status                 the fifteen status rows\n"
+        "  monitor --db FILE [--interval 10s|5m|1h] [--duration 8h] [--count N]\n"
+        "          [--mode M] [--avg N] [--machine-class CLASS] [--keep-waveforms N]\n"
+        "          [--alarm-zone B|C|D [--on-alarm PROGRAM ARGS...]]\n"
+        "                         repeated captures into a SQLite database (appended): figures per\n"
+        "                         channel, severity zone A-D, raw samples; one line per capture;\n"
+        "                         runs until the count, the duration, Ctrl+C or SIGTERM; CLASS is\n"
+        "                         group1-rigid, group1-flexible, group2-rigid (default) or\n"
+        "                         group2-flexible; --on-alarm runs PROGRAM (no shell) when a\n"
+        "                         channel reaches the alarm zone\n"
         "  capture [--mode manual|extended-x|extended-y|extended-z] [--avg N] [--count N]\n"
         "          [--out DIR] [--name BASE] [--format lsb|g] [--spectrum]\n"
         "                         trigger, wait, read out and write each capture as a data file\n"

@@ -1,0 +1,243 @@
+#include "monitor/MonitorStore.h"
+#include "monitor/Severity.h"
+
+#include <QAtomicInt>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <QtEndian>
+#include <cmath>
+
+namespace monitor {
+
+namespace {
+QAtomicInt g_connections;
+
+// Schema steps: step n brings version n-1 to n.
+const char* const kSteps[] = {
+    // 1: captures, figures per channel, samples apart so they can be dropped alone.
+    "CREATE TABLE captures (id INTEGER PRIMARY KEY, time_utc TEXT NOT NULL, product INTEGER, mode INTEGER,"
+    " avg_exponent INTEGER, sample_rate REAL, supply REAL, temperature REAL, peak_x REAL, peak_y REAL,"
+    " peak_z REAL, status INTEGER, complete INTEGER NOT NULL, loss_reason TEXT);"
+    "CREATE INDEX captures_time ON captures(time_utc);"
+    "CREATE TABLE figures (capture_id INTEGER NOT NULL REFERENCES captures(id), channel INTEGER NOT NULL,"
+    " name TEXT, mean REAL, ac_rms REAL, peak_to_peak REAL, crest_factor REAL, kurtosis REAL,"
+    " dominant_hz REAL, dominant_amplitude REAL, velocity_rms REAL, zone TEXT, PRIMARY KEY (capture_id, channel));"
+    "CREATE TABLE waveforms (capture_id INTEGER PRIMARY KEY REFERENCES captures(id), samples BLOB NOT NULL)",
+    // 2: the machine class the zones were judged against.
+    "ALTER TABLE captures ADD COLUMN machine_class TEXT",
+};
+
+bool Exec(QSqlDatabase& db, const QString& sql, QString* error)
+{
+    QSqlQuery q(db);
+    if (q.exec(sql))
+        return true;
+    if (error)
+        *error = q.lastError().text();
+    return false;
+}
+
+QVariant Real(double v) { return std::isnan(v) ? QVariant() : QVariant(v); }
+double RealOf(const QVariant& v) { return v.isNull() ? std::nan("") : v.toDouble(); }
+} // namespace
+
+std::vector<ChannelFigures> Figures(const CaptureRecord::Record& record, const MachineClass& machine)
+{
+    std::vector<ChannelFigures> out;
+    const analysis::RecordView view = analysis::ViewOfRecord(record);
+    for (const analysis::Channel& c : analysis::RecordChannels(view, record)) {
+        ChannelFigures f;
+        f.name = c.name;
+        f.stats = analysis::ComputeStats(c.samples.data(), static_cast<int>(c.samples.size()), record.sampleRate,
+                                         c.acceleration);
+        f.zone = Zone(f.stats.velocityRms, machine);
+        out.push_back(f);
+    }
+    return out;
+}
+
+Store::Store() : connection_(QStringLiteral("sensorbench-monitor-%1").arg(g_connections.fetchAndAddRelaxed(1))) {}
+
+Store::~Store()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+bool Store::Open(const QString& path, QString* error)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(path, db.lastError().text());
+        return false;
+    }
+    // WAL: readers (the window) go on while the logger writes; a crash loses at most the open transaction.
+    if (!Exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), error) || !Exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), error))
+        return false;
+    for (int version = SchemaVersion(); version < kSchemaVersion; ++version) {
+        if (!db.transaction())
+            return false;
+        for (const QString& sql : QString::fromLatin1(kSteps[version]).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            if (!Exec(db, sql, error)) {
+                db.rollback();
+                return false;
+            }
+        if (!Exec(db, QStringLiteral("PRAGMA user_version=%1").arg(version + 1), error) || !db.commit()) {
+            db.rollback();
+            return false;
+        }
+    }
+    return true;
+}
+
+int Store::SchemaVersion() const
+{
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    return q.exec(QStringLiteral("PRAGMA user_version")) && q.next() ? q.value(0).toInt() : -1;
+}
+
+std::optional<qint64> Store::Add(const CaptureRecord::Record& r, bool complete, const QString& lossReason,
+                                 int32_t status, const std::vector<ChannelFigures>& figures,
+                                 const QString& machineClass, QString* error)
+{
+    QSqlDatabase db = QSqlDatabase::database(connection_);
+    if (!db.transaction()) {
+        if (error)
+            *error = db.lastError().text();
+        return std::nullopt;
+    }
+    auto fail = [&](const QSqlQuery& q) -> std::optional<qint64> {
+        if (error)
+            *error = q.lastError().text();
+        db.rollback();
+        return std::nullopt;
+    };
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT INTO captures (time_utc, product, mode, avg_exponent, sample_rate, supply,"
+                             " temperature, peak_x, peak_y, peak_z, status, complete, loss_reason, machine_class)"
+                             " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    const QDateTime when = r.time.isValid() ? r.time : QDateTime::currentDateTime();
+    for (const QVariant& v : {QVariant(when.toUTC().toString(Qt::ISODateWithMs)), QVariant(r.product),
+                              QVariant(r.modeIndex), QVariant(r.avgExponent), QVariant(r.sampleRate),
+                              QVariant(r.supply), QVariant(r.temp), QVariant(r.peakX), QVariant(r.peakY),
+                              QVariant(r.peakZ), QVariant(status), QVariant(complete ? 1 : 0),
+                              lossReason.isEmpty() ? QVariant() : QVariant(lossReason), QVariant(machineClass)})
+        q.addBindValue(v);
+    if (!q.exec())
+        return fail(q);
+    const qint64 id = q.lastInsertId().toLongLong();
+    for (size_t c = 0; c < figures.size(); ++c) {
+        const ChannelFigures& f = figures[c];
+        QSqlQuery fq(db);
+        fq.prepare(QStringLiteral("INSERT INTO figures VALUES (?,?,?,?,?,?,?,?,?,?,?,?)"));
+        for (const QVariant& v : {QVariant(id), QVariant(int(c)), QVariant(f.name), Real(f.stats.mean),
+                                  Real(f.stats.acRms), Real(f.stats.peakToPeak), Real(f.stats.crestFactor),
+                                  Real(f.stats.kurtosis), Real(f.stats.dominantHz), Real(f.stats.dominantAmplitude),
+                                  Real(f.stats.velocityRms), QVariant(QString(f.zone))})
+            fq.addBindValue(v);
+        if (!fq.exec())
+            return fail(fq);
+    }
+    if (complete) {
+        QByteArray blob(3 * 1024 * 2, Qt::Uninitialized);
+        for (int b = 0; b < 3; ++b)
+            for (int i = 0; i < 1024; ++i)
+                qToLittleEndian<int16_t>(static_cast<int16_t>(r.raw[size_t(b)][size_t(i)]),
+                                         blob.data() + 2 * (b * 1024 + i));
+        QSqlQuery wq(db);
+        wq.prepare(QStringLiteral("INSERT INTO waveforms VALUES (?, ?)"));
+        wq.addBindValue(id);
+        wq.addBindValue(blob);
+        if (!wq.exec())
+            return fail(wq);
+    }
+    if (!db.commit()) {
+        if (error)
+            *error = db.lastError().text();
+        db.rollback();
+        return std::nullopt;
+    }
+    return id;
+}
+
+bool Store::KeepWaveforms(int newest, QString* error)
+{
+    QSqlDatabase db = QSqlDatabase::database(connection_);
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("DELETE FROM waveforms WHERE capture_id NOT IN"
+                             " (SELECT capture_id FROM waveforms ORDER BY capture_id DESC LIMIT ?)"));
+    q.addBindValue(newest);
+    if (q.exec())
+        return true;
+    if (error)
+        *error = q.lastError().text();
+    return false;
+}
+
+std::vector<StoredCapture> Store::Captures(bool withSamples) const
+{
+    QSqlDatabase db = QSqlDatabase::database(connection_);
+    std::vector<StoredCapture> out;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT id, time_utc, complete, loss_reason, product, mode, avg_exponent, sample_rate,"
+                               " status FROM captures ORDER BY id")))
+        return out;
+    while (q.next()) {
+        StoredCapture c;
+        c.id = q.value(0).toLongLong();
+        c.timeUtc = QDateTime::fromString(q.value(1).toString(), Qt::ISODateWithMs);
+        c.complete = q.value(2).toInt() != 0;
+        c.lossReason = q.value(3).toString();
+        c.product = q.value(4).toInt();
+        c.modeIndex = q.value(5).toInt();
+        c.avgExponent = q.value(6).toInt();
+        c.sampleRate = q.value(7).toDouble();
+        c.status = q.value(8).toInt();
+        out.push_back(c);
+    }
+    for (StoredCapture& c : out) {
+        QSqlQuery f(db);
+        f.prepare(QStringLiteral("SELECT name, mean, ac_rms, peak_to_peak, crest_factor, kurtosis, dominant_hz,"
+                                 " dominant_amplitude, velocity_rms, zone FROM figures WHERE capture_id = ? ORDER BY channel"));
+        f.addBindValue(c.id);
+        if (f.exec())
+            while (f.next()) {
+                ChannelFigures cf;
+                cf.name = f.value(0).toString();
+                cf.stats.mean = RealOf(f.value(1));
+                cf.stats.acRms = RealOf(f.value(2));
+                cf.stats.peakToPeak = RealOf(f.value(3));
+                cf.stats.crestFactor = RealOf(f.value(4));
+                cf.stats.kurtosis = RealOf(f.value(5));
+                cf.stats.dominantHz = RealOf(f.value(6));
+                cf.stats.dominantAmplitude = RealOf(f.value(7));
+                cf.stats.velocityRms = RealOf(f.value(8));
+                const QString zone = f.value(9).toString();
+                cf.zone = zone.isEmpty() ? QLatin1Char('-') : zone.at(0);
+                c.figures.push_back(cf);
+            }
+        if (!withSamples)
+            continue;
+        QSqlQuery w(db);
+        w.prepare(QStringLiteral("SELECT samples FROM waveforms WHERE capture_id = ?"));
+        w.addBindValue(c.id);
+        if (w.exec() && w.next()) {
+            const QByteArray blob = w.value(0).toByteArray();
+            c.samples.resize(static_cast<size_t>(blob.size() / 2));
+            for (size_t i = 0; i < c.samples.size(); ++i)
+                c.samples[i] = qFromLittleEndian<int16_t>(blob.constData() + 2 * i);
+        }
+    }
+    return out;
+}
+
+} // namespace monitor

@@ -1,0 +1,66 @@
+#pragma once
+// The monitoring database (SQLite, WAL journal): one row per capture with its context, its
+// figures per channel and its raw samples, each capture written in one transaction so a crash at
+// any moment leaves every committed capture readable.
+#include "analysis/Statistics.h"
+#include "capture/CaptureRecord.h"
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace monitor {
+
+struct ChannelFigures {
+    QString name;
+    analysis::ChannelStats stats;
+    QChar zone = QLatin1Char('-');
+};
+
+struct MachineClass;
+
+// The figures of a complete capture, per channel, with the zone for `machine`.
+std::vector<ChannelFigures> Figures(const CaptureRecord::Record& record, const MachineClass& machine);
+
+struct StoredCapture {
+    qint64 id = 0;
+    QDateTime timeUtc;
+    bool complete = false;
+    QString lossReason;
+    int product = 0;
+    int modeIndex = 0;
+    int avgExponent = 0;
+    double sampleRate = 0;
+    int32_t status = 0;
+    std::vector<ChannelFigures> figures;
+    std::vector<int16_t> samples;   // raw counts, buffer 1, 2, 3 one after another; empty once dropped
+};
+
+class Store {
+public:
+    static constexpr int kSchemaVersion = 2;
+
+    Store();
+    ~Store();
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+
+    // Opens or creates the database and brings its schema to kSchemaVersion.
+    bool Open(const QString& path, QString* error);
+    int SchemaVersion() const;
+
+    // One capture: its record (complete or lost), the status word, its figures and samples.
+    std::optional<qint64> Add(const CaptureRecord::Record& record, bool complete, const QString& lossReason,
+                              int32_t status, const std::vector<ChannelFigures>& figures, const QString& machineClass,
+                              QString* error);
+    // Drops the samples of all but the newest `newest` captures (figures stay).
+    bool KeepWaveforms(int newest, QString* error);
+
+    std::vector<StoredCapture> Captures(bool withSamples = false) const;
+
+private:
+    QString connection_;
+};
+
+} // namespace monitor

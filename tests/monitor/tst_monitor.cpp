@@ -1,0 +1,240 @@
+// Monitoring: severity zones at their boundaries, the database's schema steps, captures stored
+// in-process sample for sample, and the real `monitor` process: counts, lost cards, bounded
+// waveforms, a SIGKILL in the middle.
+#include "../sim/SimTestBench.h"
+#include "capture/CaptureWorkflow.h"
+#include "monitor/MonitorStore.h"
+#include "monitor/Severity.h"
+
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cmath>
+
+namespace {
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+void Prepare(QProcess& p, const QString& fault = {})
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("SENSORBENCH_SIM"));
+    env.remove(QStringLiteral("SENSORBENCH_SIM_FAULT"));
+    if (!fault.isEmpty())
+        env.insert(QStringLiteral("SENSORBENCH_SIM_FAULT"), fault);
+    p.setProcessEnvironment(env);
+}
+
+Run Monitor(const QStringList& args, const QString& fault = {})
+{
+    QProcess p;
+    Prepare(p, fault);
+    p.start(qEnvironmentVariable("SB_CLI"), QStringList{"--sim", "monitor"} + args);
+    if (!p.waitForFinished(120000))
+        return {};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+std::vector<monitor::StoredCapture> Stored(const QString& db, bool samples = false)
+{
+    monitor::Store store;
+    QString error;
+    if (!store.Open(db, &error))
+        return {};
+    return store.Captures(samples);
+}
+} // namespace
+
+class tst_monitor : public QObject {
+    Q_OBJECT
+private slots:
+    void zones_data()
+    {
+        QTest::addColumn<QString>("machine");
+        QTest::addColumn<double>("v");
+        QTest::addColumn<QString>("zone");
+        const double e = 1e-9;
+        for (const monitor::MachineClass& c : monitor::MachineClasses()) {
+            for (int b = 0; b < 3; ++b) {
+                const double at = c.bounds[size_t(b)];
+                const QString below(QChar(u'A' + b)), from(QChar(u'A' + b + 1));
+                QTest::addRow("%s %.1f below", qPrintable(c.name), at) << c.name << at - e << below;
+                QTest::addRow("%s %.1f at", qPrintable(c.name), at) << c.name << at << from;
+            }
+            QTest::addRow("%s zero", qPrintable(c.name)) << c.name << 0.0 << "A";
+            QTest::addRow("%s no velocity", qPrintable(c.name)) << c.name << std::nan("") << "-";
+        }
+    }
+    void zones()
+    {
+        QFETCH(QString, machine);
+        QFETCH(double, v);
+        const auto c = monitor::FindMachineClass(machine);
+        QVERIFY(c);
+        QTEST(QString(monitor::Zone(v, *c)), "zone");
+    }
+
+    void boundariesOfEachClass()
+    {
+        const std::map<QString, std::array<double, 3>> expected{{"group1-rigid", {2.3, 4.5, 7.1}},
+                                                                {"group1-flexible", {3.5, 7.1, 11.0}},
+                                                                {"group2-rigid", {1.4, 2.8, 4.5}},
+                                                                {"group2-flexible", {2.3, 4.5, 7.1}}};
+        for (const auto& [name, bounds] : expected)
+            QCOMPARE(monitor::FindMachineClass(name)->bounds, bounds);
+        QVERIFY(!monitor::FindMachineClass("group3-rigid"));
+    }
+
+    // A database of the first schema is brought up to date and keeps its captures.
+    void schemaStepKeepsOldCaptures()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("old.sqlite");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "old");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec("CREATE TABLE captures (id INTEGER PRIMARY KEY, time_utc TEXT NOT NULL, product INTEGER,"
+                           " mode INTEGER, avg_exponent INTEGER, sample_rate REAL, supply REAL, temperature REAL,"
+                           " peak_x REAL, peak_y REAL, peak_z REAL, status INTEGER, complete INTEGER NOT NULL,"
+                           " loss_reason TEXT)"));
+            QVERIFY(q.exec("CREATE TABLE figures (capture_id INTEGER, channel INTEGER, name TEXT, mean REAL,"
+                           " ac_rms REAL, peak_to_peak REAL, crest_factor REAL, kurtosis REAL, dominant_hz REAL,"
+                           " dominant_amplitude REAL, velocity_rms REAL, zone TEXT)"));
+            QVERIFY(q.exec("CREATE TABLE waveforms (capture_id INTEGER PRIMARY KEY, samples BLOB NOT NULL)"));
+            QVERIFY(q.exec("INSERT INTO captures (time_utc, complete) VALUES ('2026-01-02T03:04:05Z', 0)"));
+            QVERIFY(q.exec("PRAGMA user_version=1"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("old");
+        monitor::Store store;
+        QString error;
+        QVERIFY2(store.Open(path, &error), qPrintable(error));
+        QCOMPARE(store.SchemaVersion(), monitor::Store::kSchemaVersion);
+        CaptureRecord::Record lost;
+        QVERIFY(store.Add(lost, false, "card lost", 0, {}, "group1-rigid", &error));
+        const auto all = store.Captures();
+        QCOMPARE(all.size(), size_t(2));
+        QCOMPARE(all[0].timeUtc, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC));
+        QCOMPARE(all[1].lossReason, QStringLiteral("card lost"));
+    }
+
+    // Captures on the virtual board, stored and read back: the same samples, the same figures.
+    void storedCapturesReproduceTheirSamples()
+    {
+        tb::UseUsbCard(31473);
+        QTemporaryDir dir;
+        monitor::Store store;
+        QString error;
+        QVERIFY(store.Open(dir.filePath("m.sqlite"), &error));
+        const monitor::MachineClass machine = *monitor::FindMachineClass("group1-rigid");
+        std::vector<CaptureRecord::Record> taken;
+        for (int avg : {0, 3}) {
+            const capture::RunResult r = capture::ConfigureAndCapture({0, avg}, {}, false);
+            QVERIFY(r.Complete());
+            taken.push_back(CaptureRecord::Last);
+            QVERIFY(store.Add(CaptureRecord::Last, true, {}, 0x80, monitor::Figures(CaptureRecord::Last, machine),
+                              machine.name, &error));
+        }
+        const auto back = store.Captures(true);
+        QCOMPARE(back.size(), size_t(2));
+        for (size_t k = 0; k < 2; ++k) {
+            QCOMPARE(back[k].samples.size(), size_t(3072));
+            for (int b = 0; b < 3; ++b)
+                for (int i = 0; i < 1024; ++i)
+                    QCOMPARE(double(back[k].samples[size_t(b * 1024 + i)]), taken[k].raw[size_t(b)][size_t(i)]);
+            QCOMPARE(back[k].avgExponent, taken[k].avgExponent);
+            QCOMPARE(back[k].sampleRate, taken[k].sampleRate);
+            QCOMPARE(back[k].figures.size(), size_t(3));
+            const auto again = monitor::Figures(taken[k], machine);
+            QCOMPARE(back[k].figures[1].stats.velocityRms, again[1].stats.velocityRms);
+            QCOMPARE(back[k].figures[1].zone, again[1].zone);
+        }
+    }
+
+    void processRunsAppendsAndLosesOneCapture()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.filePath("night.sqlite");
+        Run r = Monitor({"--count", "5", "--interval", "1s", "--db", db, "--keep-waveforms", "2"}, "unplug:13000");
+        QCOMPARE(r.code, 0);
+        const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        QVERIFY2(lines[2].contains("#3 lost: Error Writing SPI"), qPrintable(lines[2]));
+        QVERIFY2(lines[0].contains(" zone "), qPrintable(lines[0]));
+        auto stored = Stored(db, true);
+        QCOMPARE(stored.size(), size_t(5));
+        QCOMPARE(stored[2].complete, false);
+        QCOMPARE(stored[0].complete && stored[1].complete, true);
+        QCOMPARE(stored[0].figures.size(), size_t(3));
+        // Only the two newest waveforms are kept; every figure stays.
+        int blobs = 0;
+        for (const auto& c : stored)
+            blobs += !c.samples.empty();
+        QCOMPARE(blobs, 2);
+
+        r = Monitor({"--count", "2", "--interval", "1s", "--db", db});
+        QCOMPARE(r.code, 0);
+        stored = Stored(db, true);
+        QCOMPARE(stored.size(), size_t(7));
+        QVERIFY(stored[5].complete && stored[6].complete && stored[6].samples.size() == 3072);
+    }
+
+    // A run killed outright leaves a database that opens and holds every committed capture whole.
+    void sigkillLeavesCommittedCaptures()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.filePath("killed.sqlite");
+        QProcess p;
+        Prepare(p);
+        p.start(qEnvironmentVariable("SB_CLI"), {"--sim", "monitor", "--interval", "1s", "--db", db});
+        QVERIFY(p.waitForStarted());
+        for (int i = 0; i < 300 && Stored(db).size() < 2; ++i)
+            QThread::msleep(100);
+        p.kill();
+        p.waitForFinished();
+        const auto stored = Stored(db, true);
+        QVERIFY2(stored.size() >= 2, p.readAllStandardError().constData());
+        for (const auto& c : stored) {
+            QVERIFY(c.complete);
+            QCOMPARE(c.figures.size(), size_t(3));
+            QCOMPARE(c.samples.size(), size_t(3072));
+        }
+        QSqlDatabase check = QSqlDatabase::addDatabase("QSQLITE", "check");
+        check.setDatabaseName(db);
+        QVERIFY(check.open());
+        QSqlQuery q(check);
+        QVERIFY(q.exec("PRAGMA integrity_check") && q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("ok"));
+    }
+
+    void badCommandLinesRunNothing_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no database") << QStringList{"--count", "1"};
+        QTest::newRow("bad interval") << QStringList{"--db", "x.sqlite", "--interval", "10x"};
+        QTest::newRow("bad class") << QStringList{"--db", "x.sqlite", "--machine-class", "group3"};
+        QTest::newRow("alarm command without zone") << QStringList{"--db", "x.sqlite", "--on-alarm", "true"};
+        QTest::newRow("zone A") << QStringList{"--db", "x.sqlite", "--alarm-zone", "A"};
+    }
+    void badCommandLinesRunNothing()
+    {
+        QFETCH(QStringList, args);
+        QTemporaryDir dir;
+        QProcess p;
+        Prepare(p);
+        p.setWorkingDirectory(dir.path());
+        p.start(qEnvironmentVariable("SB_CLI"), QStringList{"--sim", "monitor"} + args);
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 2);
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+    }
+};
+
+SB_TEST_MAIN(tst_monitor)
+#include "tst_monitor.moc"
