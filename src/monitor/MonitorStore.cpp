@@ -1,5 +1,7 @@
 #include "monitor/MonitorStore.h"
 #include "monitor/Severity.h"
+#include "device/Spi_mod.h"
+#include "registers/m470Reg.h"
 
 #include <QAtomicInt>
 #include <QSqlDatabase>
@@ -83,18 +85,24 @@ bool Store::Open(const QString& path, QString* error)
     // WAL: readers (the window) go on while the logger writes; a crash loses at most the open transaction.
     if (!Exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), error) || !Exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), error))
         return false;
-    for (int version = SchemaVersion(); version < kSchemaVersion; ++version) {
-        if (!db.transaction())
+    // The schema steps run under the write lock, so a second process opening the same new file
+    // waits and then finds the schema made.
+    if (SchemaVersion() < kSchemaVersion) {
+        if (!Exec(db, QStringLiteral("BEGIN IMMEDIATE"), error))
             return false;
-        for (const QString& sql : QString::fromLatin1(kSteps[version]).split(QLatin1Char(';'), Qt::SkipEmptyParts))
-            if (!Exec(db, sql, error)) {
-                db.rollback();
+        for (int version = SchemaVersion(); version < kSchemaVersion; ++version) {
+            for (const QString& sql : QString::fromLatin1(kSteps[version]).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+                if (!Exec(db, sql, error)) {
+                    Exec(db, QStringLiteral("ROLLBACK"), nullptr);
+                    return false;
+                }
+            if (!Exec(db, QStringLiteral("PRAGMA user_version=%1").arg(version + 1), error)) {
+                Exec(db, QStringLiteral("ROLLBACK"), nullptr);
                 return false;
             }
-        if (!Exec(db, QStringLiteral("PRAGMA user_version=%1").arg(version + 1), error) || !db.commit()) {
-            db.rollback();
-            return false;
         }
+        if (!Exec(db, QStringLiteral("COMMIT"), error))
+            return false;
     }
     return true;
 }
@@ -183,13 +191,42 @@ bool Store::KeepWaveforms(int newest, QString* error)
     return false;
 }
 
-std::vector<StoredCapture> Store::Captures(bool withSamples) const
+CaptureRecord::Record RecordOf(const StoredCapture& c)
+{
+    CaptureRecord::Record r;
+    r.product = c.product;
+    r.modeIndex = c.modeIndex;
+    r.avgExponent = c.avgExponent;
+    r.captCtrl = r.Extended() ? (3 << 2) | ((c.modeIndex - 3) << 8) : c.modeIndex << 2;
+    r.sampleRate = c.sampleRate;
+    r.time = c.timeUtc.toLocalTime();
+    r.complete = c.complete && c.samples.size() == 3072;
+    const std::array<int16_t, 3> rows{m470Reg::idxCAPT_BUF1, m470Reg::idxCAPT_BUF2, m470Reg::idxCAPT_BUF3};
+    for (size_t k = 0; k < c.samples.size() && k < 3072; ++k) {
+        const size_t b = k / 1024, i = k % 1024;
+        ConvertRegisterWord(rows[b], c.samples[k] & 0xFFFF);
+        r.raw[b][i] = Spi_mod::RegRaw;
+        r.value[b][i] = Spi_mod::RegValue;
+    }
+    return r;
+}
+
+std::optional<StoredCapture> Store::Capture(qint64 id) const
+{
+    for (StoredCapture& c : Select(QStringLiteral(" WHERE id = %1").arg(id), true))
+        return c;
+    return std::nullopt;
+}
+
+std::vector<StoredCapture> Store::Captures(bool withSamples) const { return Select(QString(), withSamples); }
+
+std::vector<StoredCapture> Store::Select(const QString& where, bool withSamples) const
 {
     QSqlDatabase db = QSqlDatabase::database(connection_);
     std::vector<StoredCapture> out;
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT id, time_utc, complete, loss_reason, product, mode, avg_exponent, sample_rate,"
-                               " status FROM captures ORDER BY id")))
+                               " status FROM captures") + where + QStringLiteral(" ORDER BY id")))
         return out;
     while (q.next()) {
         StoredCapture c;

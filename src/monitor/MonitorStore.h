@@ -37,6 +37,10 @@ struct StoredCapture {
     std::vector<int16_t> samples;   // raw counts, buffer 1, 2, 3 one after another; empty once dropped
 };
 
+// A stored capture as a capture record (scaled values from the active register table), for the
+// plot, spectrum and statistics.
+CaptureRecord::Record RecordOf(const StoredCapture& stored);
+
 class Store {
 public:
     static constexpr int kSchemaVersion = 2;
@@ -58,8 +62,11 @@ public:
     bool KeepWaveforms(int newest, QString* error);
 
     std::vector<StoredCapture> Captures(bool withSamples = false) const;
+    // One capture with its samples.
+    std::optional<StoredCapture> Capture(qint64 id) const;
 
 private:
+    std::vector<StoredCapture> Select(const QString& where, bool withSamples) const;
     QString connection_;
 };
 

@@ -1,0 +1,51 @@
+#pragma once
+// The Trend tab: one figure per channel over the captures of a monitoring database, with the
+// severity zones behind velocity; hovering shows a point's value, a click loads that capture.
+#include "monitor/MonitorStore.h"
+#include "monitor/Severity.h"
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+class TrendWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit TrendWidget(QWidget* parent = nullptr);
+    ~TrendWidget() override;
+
+    // Reads every capture's figures; false with the reason when the database cannot be opened.
+    bool OpenDatabase(const QString& path, QString* error = nullptr);
+    // Loads the capture with this id into the capture record and tells `onCaptureLoaded`.
+    bool LoadCapture(qint64 id);
+    // Capture shown at a point of the canvas (nearest in time), if any.
+    std::optional<qint64> CaptureAt(const QPoint& canvasPos) const;
+    // Where a capture's point of `channel` is drawn on the canvas.
+    QPointF PointOf(size_t captureIndex, int channel) const;
+
+    const std::vector<monitor::StoredCapture>& Captures() const { return captures_; }
+
+    std::function<void()> onCaptureLoaded;
+    std::function<QString()> askDatabasePath;
+
+    QPushButton* cmdOpen = nullptr;
+    QComboBox* comboFigure = nullptr;
+    QComboBox* comboClass = nullptr;
+    QLabel* lblInfo = nullptr;
+    QWidget* canvas = nullptr;
+
+private:
+    class Canvas;
+    double Figure(const monitor::ChannelFigures& f) const;
+    void Paint(QPainter& p, const QSize& size) const;
+    void Hover(const QPoint& pos);
+    QRectF PlotArea(const QSize& size) const;
+    std::pair<double, double> Range() const;
+
+    std::unique_ptr<monitor::Store> store_;
+    std::vector<monitor::StoredCapture> captures_;
+};
