@@ -11,10 +11,11 @@ for f in ./usr/bin/sensorbench ./usr/bin/sensorbench-cli \
          ./usr/share/applications/org.sensorbench.SensorBench.desktop \
          ./usr/share/metainfo/org.sensorbench.SensorBench.metainfo.xml \
          ./usr/share/icons/hicolor/scalable/apps/org.sensorbench.SensorBench.svg \
-         ./lib/udev/rules.d/70-sensorbench-usbspi.rules; do
+         ./lib/udev/rules.d/70-sensorbench-usbspi.rules \
+         ./usr/share/man/man1/sensorbench-cli.1.gz ./usr/share/bash-completion/completions/sensorbench-cli; do
   if ! grep -qxF "$f" <<<"$listing"; then
     echo "package check: $f missing from $(basename "$deb")" >&2
     exit 1
   fi
 done
-echo "package check: $(basename "$deb") holds the programs, desktop file, metainfo, icon and udev rule"
+echo "package check: $(basename "$deb") holds the programs, desktop file, metainfo, icon, udev rule, man page and completion"
