@@ -1,5 +1,11 @@
 // The `sensorbench` Python module: the bench's interface, registers, captures and data files
 // for scripts and notebooks, over the same core as the window and the command-line tool.
+// Python's headers first: Qt's `slots` keyword would break them.
+#include <pybind11/chrono.h>
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
 #include "DataFileReader.h"
 
 #include "analysis/AmplitudeSpectrum.h"
@@ -23,11 +29,6 @@
 #include "shell/Messages.h"
 #include "shell/Module1.h"
 #include "shell/SaveFile.h"
-
-#include <pybind11/chrono.h>
-#include <pybind11/numpy.h>
-#include <pybind11/pybind11.h>
-#include <pybind11/stl.h>
 
 #include <QDir>
 #include <QFileInfo>
