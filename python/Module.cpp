@@ -88,11 +88,18 @@ void ReleaseBackends()
     SetPortIo(nullptr);
 }
 
+// sim=N is read by the installation only; the caller's environment is put back afterwards.
 void InstallBackends(std::optional<int> sim)
 {
-    if (sim)
-        qputenv("SENSORBENCH_SIM", QByteArray::number(*sim));
+    if (!sim) {
+        InstallDeviceBackends();
+        return;
+    }
+    const bool wasSet = qEnvironmentVariableIsSet("SENSORBENCH_SIM");
+    const QByteArray previous = qgetenv("SENSORBENCH_SIM");
+    qputenv("SENSORBENCH_SIM", QByteArray::number(*sim));
     InstallDeviceBackends();
+    wasSet ? qputenv("SENSORBENCH_SIM", previous) : qunsetenv("SENSORBENCH_SIM");
 }
 
 const QStringList kModes = {QStringLiteral("manual"), QString(), QString(), QStringLiteral("extended-x"),
@@ -240,7 +247,7 @@ public:
         }
         if (!ok) {
             const int e = !info.absoluteDir().exists() ? ENOENT : EACCES;
-            throw FileFailure(e, DataLog::WriteFailureMessage({false, 0, target, error, {}}).simplified(), target);
+            throw FileFailure(e, QStringLiteral("The data file could not be written: %1: %2").arg(target, error), target);
         }
     }
 
@@ -321,11 +328,11 @@ public:
             throw py::value_error("port takes an I/O address 0x1 to 0xFFFF");
         if (card && port)
             throw py::value_error("give either card or port, not both");
-        if (g_benchOpen)
-            throw std::runtime_error("another Bench is open in this process; close it first");
         std::optional<QString> failure;
         {
             CoreCall call;
+            if (g_benchOpen)
+                throw std::runtime_error("another Bench is open in this process; close it first");
             previousHandler_ = CurrentMessageHandler();
             SetMessageHandler([](const MessageRequest& m) {
                 g_messages << m.text;
@@ -345,12 +352,13 @@ public:
             if (failure) {
                 ReleaseBackends();
                 SetMessageHandler(previousHandler_);
+            } else {
+                open_ = true;
+                g_benchOpen = true;
             }
         }
         if (failure)
             throw DeviceFailure(Std(*failure));
-        open_ = true;
-        g_benchOpen = true;
     }
 
     ~Bench()
@@ -375,14 +383,18 @@ public:
     py::object Read(const py::object& name)
     {
         const int16_t row = FindRegister(name);
+        int32_t raw = 0;
+        double value = 0;
         {
             CoreCall call;
             Begin();
             ReadRegister(row);
             CheckDevice();
+            raw = Spi_mod::RegRaw;
+            value = double(Spi_mod::RegValue);
         }
         const QString label = m470Reg::RegisterTable[size_t(row)].Label.trimmed();
-        return g_readingType(Std(label), row, Spi_mod::RegRaw, Std(Hex4(Spi_mod::RegRaw)), double(Spi_mod::RegValue));
+        return g_readingType(Std(label), row, raw, Std(Hex4(raw)), value);
     }
 
     void Write(const py::object& name, const py::object& value)
@@ -559,10 +571,10 @@ py::list Cards(std::optional<int> sim)
         // An open bench keeps its interface; the search then runs over its cards.
         if (g_benchOpen && sim)
             throw py::value_error("cards(sim=...) would replace the open Bench's interface");
-        if (!g_benchOpen)
-            InstallBackends(sim);
         const MessageHandler previous = CurrentMessageHandler();
         SetMessageHandler([](const MessageRequest&) { return MsgResult::Ok; });
+        if (!g_benchOpen)
+            InstallBackends(sim);
         FindUsbCards();
         SetMessageHandler(previous);
         found = EzUsb::UsbCards;
