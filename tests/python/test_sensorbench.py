@@ -99,6 +99,8 @@ class ModuleTest(unittest.TestCase):
         self.assertEqual(c.sample_rate, FS_AVG16)
         np.testing.assert_allclose(c.g, c.lsb * G_PER_COUNT, rtol=1e-6)
         self.assertEqual(c.peaks, tuple(np.abs(c.lsb).max(axis=1)))  # counts, as the sensor keeps them
+        self.assertAlmostEqual(c.supply, 3.3, delta=0.05)  # the virtual board's supply and temperature
+        self.assertAlmostEqual(c.temperature, 25.0, delta=1.0)
         c.save(self.path("py.csv"))
 
         cli, py = read_lines(cli_file), read_lines(self.path("py.csv"))
@@ -150,6 +152,16 @@ class ModuleTest(unittest.TestCase):
         self.assertEqual(list(stats), ["Y acc"])
         self.assertAlmostEqual(stats["Y acc"]["dominant_hz"], 790.0, delta=1.0)
         self.assertAlmostEqual(stats["Y acc"]["mean"], -0.04, delta=0.02)
+
+    def test_single_axis_product_has_two_auxiliary_inputs(self):
+        with Bench(sim=1, product=31470) as b:
+            c = b.capture(avg=4)
+        self.assertEqual(c.sample_rate, 88000.0 / 4)
+        stats = c.stats()
+        self.assertEqual(list(stats), ["X acc", "ADC 0", "ADC 1"])
+        self.assertFalse(np.isnan(stats["X acc"]["velocity_rms"]))
+        self.assertTrue(np.isnan(stats["ADC 0"]["velocity_rms"]))
+        self.assertAlmostEqual(stats["ADC 0"]["dominant_hz"], 520.0, delta=1.0)
 
     def test_load_reads_back_what_save_wrote(self):
         with Bench(sim=1) as b:
