@@ -36,11 +36,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
-#include <variant>
 
 namespace py = pybind11;
 
