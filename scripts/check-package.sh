@@ -18,4 +18,10 @@ for f in ./usr/bin/sensorbench ./usr/bin/sensorbench-cli \
     exit 1
   fi
 done
-echo "package check: $(basename "$deb") holds the programs, desktop file, metainfo, icon, udev rule, man page and completion"
+# The Python module, when the build has it (its file name carries the interpreter's ABI tag).
+if [ -n "$(find "$build/python" -maxdepth 1 -name 'sensorbench.*.so' 2>/dev/null)" ] &&
+   ! grep -qE '^\./usr/lib/python3/dist-packages/sensorbench\.[^/]*\.so$' <<<"$listing"; then
+  echo "package check: the Python module is missing from $(basename "$deb")" >&2
+  exit 1
+fi
+echo "package check: $(basename "$deb") holds the programs, desktop file, metainfo, icon, udev rule, man page, completion and Python module"

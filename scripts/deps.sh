@@ -4,7 +4,7 @@ set -euo pipefail
 PACKAGES=(build-essential cmake ninja-build pkg-config ccache
           qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
           libusb-1.0-0-dev umockdev libumockdev-dev libkissfft-dev
-          python3 fonts-dejavu-core appstream dpkg-dev file
+          python3 python3-dev python3-numpy pybind11-dev fonts-dejavu-core appstream dpkg-dev file
           clang libclang-rt-14-dev valgrind udev
           help2man bash-completion libqt6sql6-sqlite sqlite3)
 missing=()
