@@ -87,6 +87,9 @@ private slots:
         QFETCH(int, addr);
         QFETCH(int, raw);
         QTEST(RegisterListing::Line(label, addr, raw), "line");
+    }
+    void listingHeader()
+    {
         QCOMPARE(RegisterListing::HeaderLines(),
                  QStringLiteral("Name\t\tAddr\tHex\r\n--------------------\t---------\t---------\r\n"));
     }

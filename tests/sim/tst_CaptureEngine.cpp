@@ -68,7 +68,7 @@ private slots:
     void extendedModeIsContinuous()
     {
         Setup(31473);
-        const double fs = sim::kSampleRate31473;
+        const double fs = m470Reg::kSampleRate31473;
         const int bin = 101; // of 3072
         Signal().axis[1].tones = {{bin * fs / 3072, 2.0, 0.0}};
         Signal().axis[0].tones = {{40 * fs / 1024, 3.0, 0.0}};
