@@ -78,6 +78,7 @@ class TestStatusGrid : public QObject {
     Q_OBJECT
     frmForm1* w = nullptr;
     QTemporaryDir dir;
+    sim::ManualClock clock;
 
     sim::VirtualSensor& sensor() { return sim::CurrentBoard()->Sensor(0); }
     int readGrid()
@@ -149,9 +150,12 @@ private slots:
         QTEST(int(sensor().Peek(Base(idxSTATUS))), "afterClear");
         CheckGrid(w, sensor().Peek(Base(idxSTATUS)));
 
-        if (then == "capture")
-            w->cmdONE->click();
-        else if (then == "write flash")
+        if (then == "capture") {
+            // The capture button's command; the sensor's clock then runs past the capture.
+            sim::CurrentBoard()->SetClock(clock.AsClock());
+            WriteRegister(idxCOMMAND, 0x0800);
+            clock.Advance(1.0);
+        } else if (then == "write flash")
             w->cmdWriteFlash->click();
         else
             WriteRegister(idxCOMMAND, then == "self-test" ? 0x0004 : 0x0020);
