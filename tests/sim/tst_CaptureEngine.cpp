@@ -89,6 +89,34 @@ private slots:
         QVERIFY(BinAmplitude(first, 40) * Scale(idxCAPT_BUF1) < 0.1);
     }
 
+    // Automatic captures repeat at CAPT_PRD: bits 0-7 the count, bits 8-9 seconds, minutes or
+    // hours; a period shorter than the capture is a period violation.
+    void automaticModeRepeatsAtThePeriod_data()
+    {
+        tb::Columns<int, double, int>({"captPrd", "period", "violation"});
+        QTest::newRow("2 seconds") << 0x0002 << 2.0 << 0;
+        QTest::newRow("1 minute") << 0x0101 << 60.0 << 0;
+        QTest::newRow("1 hour") << 0x0201 << 3600.0 << 0;
+        QTest::newRow("0: shorter than the capture") << 0x0000 << 0.23 << 0x10;
+    }
+    void automaticModeRepeatsAtThePeriod()
+    {
+        QFETCH(int, captPrd);
+        QFETCH(double, period);
+        QFETCH(int, violation);
+        Setup(31473);
+        WriteRegister(idxCAPT_PRD, captPrd);
+        WriteRegister(idxCAPT_CTRL, 0x04);
+        Start();
+        clock.Advance(0.231);
+        QCOMPARE(Status(), 0x80 | violation);
+        Command(0x10);
+        clock.Advance(period - 0.002); // the next capture, started at `period`, has not ended yet
+        QCOMPARE(Status() & 0x80, 0);
+        clock.Advance(0.002);
+        QCOMPARE(Status() & 0x80, 0x80);
+    }
+
     void eventModeWaitsForTheThreshold()
     {
         Setup(31473);
