@@ -134,6 +134,7 @@ private slots:
         QTest::addColumn<int>("raw");
         QTest::addColumn<QString>("line");
         QTest::newRow("cut to eleven") << " CAPT_SUPPLY " << 0x0A << 0x0A91 << " CAPT_SUPPL     \tA\t0A91\r\n";
+        QTest::newRow("five characters get none") << " DAY " << 0x53 << 14 << " DAY     \t53\t000E\r\n";
         QTest::newRow("short gets six underscores") << " AB" << 0x58 << 26 << " AB______     \t58\t001A\r\n";
         QTest::newRow("short cut after padding") << "ABCD" << 0 << 0x12345 << "ABCD______     \t0\t2345\r\n";
         QTest::newRow("empty") << "" << 0 << 0 << "______     \t0\t0000\r\n";
