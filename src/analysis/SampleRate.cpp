@@ -1,5 +1,5 @@
 #include "analysis/SampleRate.h"
-#include "sim/SensorModel.h"
+#include "registers/m470Reg.h"
 
 #include <algorithm>
 
@@ -7,8 +7,7 @@ namespace analysis {
 
 double InternalSampleRate(int product)
 {
-    // The virtual sensor is built to the sensors' data sheet rates; one table for both.
-    return product == 31470 ? sim::kSampleRate31470 : sim::kSampleRate31473;
+    return product == 31470 ? m470Reg::kSampleRate31470 : m470Reg::kSampleRate31473;
 }
 
 double SampleRate(int product, int avgExponent)

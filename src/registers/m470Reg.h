@@ -26,6 +26,16 @@ struct RegisterEntry {
 constexpr int kRegisterTableRows = 86;
 
 namespace m470Reg {
+// Data-sheet figures of the two products, for the analysis and the virtual sensor alike.
+// Internal sample rates, before averaging (AVG_CNT = n averages 2^n samples).
+constexpr double kSampleRate31470 = 88000.0;
+constexpr double kSampleRate31473 = 64000.0;
+// Capture time in seconds by averaging exponent 0..10; on the 31473 an event capture that also
+// writes to flash takes the longer times.
+inline constexpr std::array<double, 11> kCaptureSeconds31470{0.2, 0.2, 0.2, 0.2, 0.39, 0.46, 0.91, 1.6, 3.0, 6.0, 12.13};
+inline constexpr std::array<double, 11> kCaptureSeconds31473{0.23, 0.23, 0.23, 0.23, 0.28, 0.6, 1.1, 2.2, 4.3, 8.5, 16.9};
+inline constexpr std::array<double, 11> kCaptureSeconds31473Flash{0.6, 0.6, 0.7, 0.7, 0.8, 1.1, 1.6, 2.7, 4.8, 9.0, 17.4};
+
 inline std::array<RegisterEntry, kRegisterTableRows> RegisterTable{};
 inline int16_t LastRegisterIndex = 0;
 inline int16_t idxENDURANCE = 0;

@@ -5,6 +5,7 @@
 #include "sim/VirtualParallelPort.h"
 #include "sim/VirtualSensor.h"
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -15,11 +16,20 @@ namespace sim {
 
 constexpr std::chrono::milliseconds kSilentCardTimeout{1000};
 
+// What the board asks of the program that drives it, at every access.
+struct Host {
+    std::function<int()> product;     // the product the sensors installed as product 0 answer as
+    std::function<int()> portAddress; // the parallel port's base until the program acquires it
+};
+// The host of boards installed without one (none set: product 31473, port 0x378).
+void SetDefaultHost(Host host);
+const Host& DefaultHost();
+
 class Board {
 public:
     static constexpr int kMaxCards = 4;
 
-    Board(int cards, int product);
+    Board(int cards, int product, const Host& host = DefaultHost());
     Board(const Board&) = delete;
     Board& operator=(const Board&) = delete;
 
@@ -47,15 +57,21 @@ private:
 };
 
 // A fresh board with `cards` virtual cards (0..4), installed as the current card driver
-// and port I/O. product 0: the sensors follow Module1::ProductNumber; 31470 or 31473 fixes it.
-Board& Install(int cards = 1, int product = 0);
+// and port I/O. product 0: the sensors follow the host's product; 31470 or 31473 fixes it.
+Board& Install(int cards = 1, int product = 0, const Host& host = DefaultHost());
 
-// SENSORBENCH_SIM=N (1..4; more counts as 4): installs a board with N cards and returns
-// true; unset, empty, 0 or not a number: installs nothing and returns false.
-// SENSORBENCH_SIM_FAULT=unplug:N or silent:N pulls card 0 (or silences it) at its N-th
-// message, to try the program's handling of a lost card; anything else is ignored.
-// A silent card's reads fail after kSilentCardTimeout, like a real card's.
-bool InstallFromEnvironment();
+// A board with `cards` virtual cards (1..4) as the program runs one: bounded frame logs, the
+// sensor's frame gap and a silent card's kSilentCardTimeout enforced like real hardware's, and
+// the faults SENSORBENCH_SIM_FAULT asks for: a comma-separated list of
+//   unplug:N, silent:N   card 0 is pulled (or stops answering) at its N-th message;
+//   supply-low, supply-high, flash-update, flash-memory, spi, period, selftest
+//                        the sensors' faults (SensorModel.h says when each shows in STATUS).
+// Unknown items are ignored.
+Board& InstallVirtualCards(int cards, const Host& host = DefaultHost());
+
+// SENSORBENCH_SIM=N (1..4; more counts as 4): InstallVirtualCards(N) and true; unset, empty,
+// 0 or not a number: installs nothing and returns false.
+bool InstallFromEnvironment(const Host& host = DefaultHost());
 // The card count SENSORBENCH_SIM asks for (0 when none).
 int EnvironmentCardCount();
 

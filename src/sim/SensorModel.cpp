@@ -1,4 +1,5 @@
 #include "sim/SensorModel.h"
+#include "registers/m470Reg.h"
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -36,10 +37,6 @@ constexpr uint16_t kDefaultNullCnt = 0x0006;
 // Longest stretch of signal an armed sensor looks back over when the clock jumps.
 constexpr double kMaxScanSeconds = 2.0;
 
-constexpr double k31470Seconds[11] = {0.2, 0.2, 0.2, 0.2, 0.39, 0.46, 0.91, 1.6, 3.0, 6.0, 12.13};
-constexpr double k31473Seconds[11] = {0.23, 0.23, 0.23, 0.23, 0.28, 0.6, 1.1, 2.2, 4.3, 8.5, 16.9};
-constexpr double k31473FlashSeconds[11] = {0.6, 0.6, 0.7, 0.7, 0.8, 1.1, 1.6, 2.7, 4.8, 9.0, 17.4};
-
 // Settings registers: what a flash backup keeps and a reset restores.
 bool IsSetting(int addr)
 {
@@ -69,20 +66,21 @@ int BufferIndex(int addr)
 
 double CaptureSeconds(int product, int avgExponent, bool flashOnEvent)
 {
-    const int n = std::clamp(avgExponent, 0, 10);
-    const double flashExtra = flashOnEvent ? k31473FlashSeconds[n] - k31473Seconds[n] : 0.0;
-    return (product == kProduct31470 ? k31470Seconds[n] : k31473Seconds[n]) + flashExtra;
+    using namespace m470Reg;
+    const auto n = static_cast<size_t>(std::clamp(avgExponent, 0, 10));
+    const double flashExtra = flashOnEvent ? kCaptureSeconds31473Flash[n] - kCaptureSeconds31473[n] : 0.0;
+    return (product == kProduct31470 ? kCaptureSeconds31470[n] : kCaptureSeconds31473[n]) + flashExtra;
 }
 
-SensorModel::SensorModel(int product, const Clock& clock)
-    : product_(product), clock_(clock), signal_(SignalModel::Default(product))
+SensorModel::SensorModel(int product, const Clock& clock, uint16_t faults)
+    : product_(product), clock_(clock), signal_(SignalModel::Default(product)), faults_(faults & kSensorFaultBits)
 {
     PowerOn();
 }
 
 double SensorModel::SampleRate() const
 {
-    return product_ == kProduct31470 ? kSampleRate31470 : kSampleRate31473;
+    return product_ == kProduct31470 ? m470Reg::kSampleRate31470 : m470Reg::kSampleRate31473;
 }
 
 uint16_t SensorModel::Word(int addr) const
@@ -112,10 +110,10 @@ void SensorModel::PowerOn()
 
     const double now = clock_();
     const bool single = product_ == kProduct31470;
-    const uint16_t supply = SupplyCounts(signal_.supplyVolts);
+    const double volts = (faults_ & (status::SupplyLow | status::SupplyHigh)) ? SupplyVolts(now) : signal_.supplyVolts;
+    const uint16_t supply = SupplyCounts(volts);
     SetWord(reg::CAPT_SUPPLY, single ? static_cast<uint16_t>(kNewData | supply) : supply);
     SetWord(reg::CAPT_TEMP, TemperatureCounts(signal_.temperatureC));
-    (void)now;
     mem_[reg::REV] = kRevision;
     mem_[reg::DAY] = kBuildDay;
     mem_[reg::MONTH] = kBuildMonth;
@@ -136,6 +134,9 @@ void SensorModel::PowerOn()
     LoadFactoryDefaults();
     if (flash_.settingsValid)
         CopySettings(flash_.settings);
+    // What the power-up checks find.
+    CheckSupply(volts);
+    SetStatus(faults_ & (status::SpiCommFailure | status::SelfTestFailure | status::FlashMemoryFailure));
 }
 
 void SensorModel::LoadFactoryDefaults()
@@ -308,7 +309,7 @@ uint16_t SensorModel::TemperatureCounts(double celsius) const
 uint16_t SensorModel::LiveOutput(int addr)
 {
     const double now = clock_();
-    const double volts = signal_.Supply(now);
+    const double volts = SupplyVolts(now);
     const uint16_t ec = (volts < kSupplyMin || volts > kSupplyMax) ? kErrorCondition : 0;
     uint16_t value = 0;
     if (addr == reg::SUPPLY_OUT)
@@ -318,6 +319,15 @@ uint16_t SensorModel::LiveOutput(int addr)
     else
         value = static_cast<uint16_t>(SampleCounts((addr - reg::X_OUT) / 2, now, 0) & 0x3FFF);
     return static_cast<uint16_t>(kNewData | ec | value);
+}
+
+double SensorModel::SupplyVolts(double t) const
+{
+    if (faults_ & status::SupplyLow)
+        return kFaultSupplyLow;
+    if (faults_ & status::SupplyHigh)
+        return kFaultSupplyHigh;
+    return signal_.Supply(t);
 }
 
 void SensorModel::CheckSupply(double volts)
@@ -402,8 +412,11 @@ void SensorModel::Command(uint16_t bits)
     }
     if (bits & command::SoftwareReset)
         PowerOn();
-    if (bits & command::ClearStatus)
+    if (bits & command::ClearStatus) {
         SetWord(reg::STATUS, 0);
+        // The supply monitor runs all the time: an out-of-range supply sets its bit again at once.
+        CheckSupply(SupplyVolts(clock_()));
+    }
     if (bits & command::AutoNull) {
         const bool selfTest = Word(reg::MSC_CTRL) & 0x0100;
         for (int axis = 0; axis < 3; ++axis) {
@@ -415,19 +428,18 @@ void SensorModel::Command(uint16_t bits)
         }
     }
     if (bits & command::SelfTest) {
-        if (selfTestFails_)
+        const bool fails = faults_ & status::SelfTestFailure;
+        if (fails)
             SetStatus(status::SelfTestFailure);
         if (product_ == kProduct31470) {
-            const long delta = selfTestFails_ ? 0 : std::lround(signal_.selfTestDeflection / AxisScale(0));
+            const long delta = fails ? 0 : std::lround(signal_.selfTestDeflection / AxisScale(0));
             SetWord(reg::ST_DELTA, static_cast<uint16_t>(delta));
         }
     }
     if (bits & command::PowerDown)
         capturing_ = autoRunning_ = armed_ = false;
-    if (bits & command::FlashTest) {
-        if (flashFails_)
-            SetStatus(status::FlashMemoryFailure);
-    }
+    if (bits & command::FlashTest)
+        SetStatus(faults_ & status::FlashMemoryFailure);
     if (bits & command::ClearBuffers) {
         for (auto& b : buffers_)
             b.fill(0);
@@ -448,7 +460,7 @@ void SensorModel::Command(uint16_t bits)
 
 void SensorModel::BackupToFlash(bool withSettings)
 {
-    if (flashFails_) {
+    if (faults_ & status::FlashUpdateFailure) {
         SetStatus(status::FlashUpdateFailure);
         return;
     }
@@ -531,7 +543,7 @@ void SensorModel::CompleteCapture()
         if (AlarmAxisTripped(axis, static_cast<int16_t>(peak)))
             alarms |= static_cast<uint16_t>(status::AlarmX << axis);
     }
-    const double volts = signal_.Supply(captureEnd_);
+    const double volts = SupplyVolts(captureEnd_);
     const double celsius = signal_.Temperature(captureEnd_);
     const uint16_t supply = SupplyCounts(volts);
     if (product_ == kProduct31470) {
@@ -544,7 +556,8 @@ void SensorModel::CompleteCapture()
     CheckSupply(volts);
     if (SystemAlarmTripped(volts, celsius))
         alarms |= status::SystemAlarm;
-    SetStatus(static_cast<uint16_t>(status::DataReady | alarms | eventBits_));
+    SetStatus(static_cast<uint16_t>(status::DataReady | alarms | eventBits_ |
+                                    (faults_ & (status::SpiCommFailure | status::PeriodViolation))));
     eventBits_ = 0;
     if (captureFlash_)
         BackupToFlash(false);
@@ -568,7 +581,7 @@ bool SensorModel::ScanForTrigger(double until)
         for (int axis = 0; axis < 3; ++axis)
             if ((enabled & (1 << axis)) && AlarmAxisTripped(axis, SampleCounts(axis, t, avg)))
                 bits |= static_cast<uint16_t>((status::AlarmX | status::AlarmXEvent) << axis);
-        if ((enabled & 0x08) && SystemAlarmTripped(signal_.Supply(t), signal_.Temperature(t)))
+        if ((enabled & 0x08) && SystemAlarmTripped(SupplyVolts(t), signal_.Temperature(t)))
             bits |= status::SystemAlarm;
         if (bits) {
             armed_ = false;

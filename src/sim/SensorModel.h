@@ -90,19 +90,28 @@ constexpr uint16_t Restore = 0x2000;
 
 constexpr int kBufferSamples = 1024;
 
-// Internal sample rates (samples per second before averaging). AVG_CNT = n averages
-// 2^n consecutive samples, so the buffers hold fs / 2^n samples per second; at the
-// largest averaging a capture's 1024 samples still fit in its capture time.
-constexpr double kSampleRate31470 = 88000.0;
-constexpr double kSampleRate31473 = 64000.0;
-
-// Capture time in seconds by product and averaging exponent (0..10); an event capture
-// that also writes to flash takes longer. Extended captures take three times as long.
+// Capture time in seconds by product and averaging exponent (0..10, the data-sheet times); an
+// event capture that also writes to flash takes longer. Extended captures take three times as long.
 double CaptureSeconds(int product, int avgExponent, bool flashOnEvent);
+
+// Sensor faults on demand, named by the STATUS bit each one sets:
+// SupplyLow / SupplyHigh   the supply sits below / above its range (low wins when both are given):
+//                          seen at power-up, at the end of every capture and right after a clear
+//                          status, so the bit stays while the supply is out of range;
+// FlashUpdateFailure       every flash write fails (backup, factory reset, event write to flash);
+// SpiCommFailure           a glitch on the bus at power-up and during every capture;
+// PeriodViolation          every capture overruns its period;
+// SelfTestFailure          the self-test fails, at power-up and at every self-test command;
+// FlashMemoryFailure       the flash check fails, at power-up and at every flash test command.
+// All but the supply bits are latched: a clear status removes them until the next occurrence.
+constexpr uint16_t kSensorFaultBits = 0x007F;
+// The supply a supply fault holds the sensor at.
+constexpr double kFaultSupplyLow = 3.05;
+constexpr double kFaultSupplyHigh = 3.70;
 
 class SensorModel {
 public:
-    SensorModel(int product, const Clock& clock);
+    SensorModel(int product, const Clock& clock, uint16_t faults = 0);
 
     int Product() const { return product_; }
     double SampleRate() const;
@@ -141,9 +150,9 @@ public:
     // a trigger input starts a capture on its falling edge.
     void DriveInput(int pin, bool high);
 
-    // Fault injection.
-    void SetSelfTestFails(bool on) { selfTestFails_ = on; }
-    void SetFlashFails(bool on) { flashFails_ = on; }
+    // Fault injection: STATUS fault bits (kSensorFaultBits) whose faults the sensor has from now on.
+    void SetFaults(uint16_t bits) { faults_ = bits & kSensorFaultBits; }
+    uint16_t Faults() const { return faults_; }
 
 private:
     enum class CaptureKind { Buffers, Extended, Event };
@@ -175,6 +184,7 @@ private:
     uint16_t TemperatureCounts(double celsius) const;
     uint16_t LiveOutput(int addr);
     void CheckSupply(double volts);
+    double SupplyVolts(double t) const;
 
     int product_;
     const Clock& clock_;
@@ -205,8 +215,7 @@ private:
     double scanFrom_ = 0.0;
     std::array<bool, 2> drivenHigh_{true, true};
     std::array<bool, 2> driven_{false, false};
-    bool selfTestFails_ = false;
-    bool flashFails_ = false;
+    uint16_t faults_ = 0;
     uint16_t endurance_ = 0; // flash writes, kept over resets
 };
 

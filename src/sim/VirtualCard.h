@@ -102,8 +102,10 @@ private:
     size_t messageLogLimit_ = 0; // 0: no limit
 };
 
-// "Ezusb-0".."Ezusb-{n-1}" are the virtual cards in order. Handles are kHandleBase + slot,
-// so a driver combining real and virtual cards can tell them apart.
+// "Ezusb-0".."Ezusb-{n-1}" are the virtual cards in order. Handles are kHandleBase + slot: never
+// below 1 (which the program takes for a failed open) and far from small numbers, so a stray
+// handle is refused rather than taken for card 0. A driver that combines real and virtual cards
+// hands out handles of its own and keeps which driver each belongs to.
 class VirtualEzUsbDriver : public EzUsbDriver {
 public:
     static constexpr int32_t kHandleBase = 0x5100;

@@ -1,5 +1,4 @@
 #include "sim/VirtualParallelPort.h"
-#include "shell/Module1.h"
 
 namespace sim {
 
@@ -12,8 +11,9 @@ constexpr uint8_t kStatusIdle = 0x18;
 constexpr size_t kWriteLogLimit = 1'000'000;
 } // namespace
 
-VirtualParallelPort::VirtualParallelPort(VirtualSensor& sensor, std::shared_ptr<void> owner)
-    : sensor_(sensor), owner_(std::move(owner))
+VirtualParallelPort::VirtualParallelPort(VirtualSensor& sensor, std::shared_ptr<void> owner,
+                                         std::function<int()> baseAddress)
+    : sensor_(sensor), owner_(std::move(owner)), baseAddress_(std::move(baseAddress))
 {
 }
 
@@ -26,7 +26,11 @@ bool VirtualParallelPort::Acquire(uint16_t base, QString*)
 
 bool VirtualParallelPort::IsDataRegister(uint16_t port) const
 {
-    const uint16_t base = acquired_ ? base_ : static_cast<uint16_t>(Module1::PortAddress);
+    uint16_t base = 0x378;
+    if (acquired_)
+        base = base_;
+    else if (baseAddress_)
+        base = static_cast<uint16_t>(baseAddress_());
     return port != static_cast<uint16_t>(base + 1) && port != static_cast<uint16_t>(base + 2);
 }
 

@@ -6,6 +6,7 @@
 #include "device/PortIo.h"
 #include "sim/VirtualSensor.h"
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -13,7 +14,10 @@ namespace sim {
 
 class VirtualParallelPort : public PortIo {
 public:
-    explicit VirtualParallelPort(VirtualSensor& sensor, std::shared_ptr<void> owner = {});
+    // Until a program acquires the port, its base address is what `baseAddress` says (none:
+    // every address but 0x379 and 0x37A is the data register).
+    explicit VirtualParallelPort(VirtualSensor& sensor, std::shared_ptr<void> owner = {},
+                                 std::function<int()> baseAddress = {});
 
     void Out(uint16_t port, uint8_t value) override;
     uint8_t In(uint16_t port) override;
@@ -41,6 +45,7 @@ private:
 
     VirtualSensor& sensor_;
     std::shared_ptr<void> owner_;
+    std::function<int()> baseAddress_;
     bool acquired_ = false;
     uint16_t base_ = 0;
     uint8_t last_ = 0;

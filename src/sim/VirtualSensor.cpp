@@ -1,5 +1,4 @@
 #include "sim/VirtualSensor.h"
-#include "shell/Module1.h"
 #include "sim/SensorModel.h"
 #include <chrono>
 
@@ -21,7 +20,10 @@ double BusNow()
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-VirtualSensor::VirtualSensor(int product) : fixedProduct_(product), clock_(SteadyClock()) {}
+VirtualSensor::VirtualSensor(int product, std::function<int()> productSource)
+    : fixedProduct_(product), productSource_(std::move(productSource)), clock_(SteadyClock())
+{
+}
 
 VirtualSensor::~VirtualSensor() = default;
 
@@ -29,14 +31,14 @@ int VirtualSensor::Product() const
 {
     if (fixedProduct_ == kProduct31470 || fixedProduct_ == kProduct31473)
         return fixedProduct_;
-    return Module1::ProductNumber == kProduct31470 ? kProduct31470 : kProduct31473;
+    return productSource_ && productSource_() == kProduct31470 ? kProduct31470 : kProduct31473;
 }
 
 SensorModel& VirtualSensor::ModelFor(int product)
 {
     auto& slot = models_[product == kProduct31470 ? 0 : 1];
     if (!slot)
-        slot = std::make_unique<SensorModel>(product, clock_);
+        slot = std::make_unique<SensorModel>(product, clock_, faults_);
     return *slot;
 }
 
@@ -93,6 +95,14 @@ uint16_t VirtualSensor::Peek(int byteAddr)
 }
 
 void VirtualSensor::Poke(int byteAddr, uint16_t value) { Model().Poke(byteAddr, value); }
+
+void VirtualSensor::SetFaults(uint16_t statusBits)
+{
+    faults_ = statusBits;
+    for (auto& model : models_)
+        if (model)
+            model->SetFaults(statusBits);
+}
 
 SignalModel& VirtualSensor::Signal() { return Model().Signal(); }
 

@@ -52,9 +52,9 @@ class SignalModel;
 
 class VirtualSensor {
 public:
-    // product 0 follows Module1::ProductNumber at every access (anything but 31470
-    // counts as 31473); 31470 or 31473 fixes it.
-    explicit VirtualSensor(int product = 0);
+    // 31470 or 31473 fixes the product; 0 asks `productSource` at every access (anything
+    // but 31470 counts as 31473; no source: 31473).
+    explicit VirtualSensor(int product = 0, std::function<int()> productSource = {});
     ~VirtualSensor();
     VirtualSensor(const VirtualSensor&) = delete;
     VirtualSensor& operator=(const VirtualSensor&) = delete;
@@ -95,6 +95,10 @@ public:
     // while a capture runs).
     bool BusyLineHigh();
 
+    // Sensor faults (STATUS fault bits, see SensorModel.h) of both products' models from now on;
+    // a model that powers up later finds them at its power-up.
+    void SetFaults(uint16_t statusBits);
+
     // What the current product's axes feel (set-up for tests and demos).
     SignalModel& Signal();
 
@@ -105,6 +109,8 @@ private:
     SensorModel& ModelFor(int product);
 
     int fixedProduct_ = 0;
+    std::function<int()> productSource_;
+    uint16_t faults_ = 0;
     std::array<std::unique_ptr<SensorModel>, 2> models_;
     std::vector<SpiFrame> frames_;
     size_t frameLogLimit_ = 4'000'000;

@@ -40,28 +40,33 @@ class tst_spectrum : public QObject {
     Q_OBJECT
 
 private slots:
+    // Hann and rectangular peaks are interpolated between bins, which is exact for one sine but
+    // for the leakage of its mirror image; flat-top reads the peak bin, with under 0.01 dB
+    // (0.12 %) scalloping loss and at most half a bin off.
     void sineFoundAtItsFrequencyAndAmplitude_data()
     {
-        tb::Columns<int, int, double, double>({"window", "n", "hz", "tolerance"});
-        // Off-bin frequencies are the hard case for the amplitude (scalloping).
-        QTest::newRow("flat-top half bin") << int(Window::FlatTop) << 1024 << 62.5 * 19.5 << 0.02;
-        QTest::newRow("flat-top 3072 odd freq") << int(Window::FlatTop) << 3072 << 2450.0 << 0.02;
-        QTest::newRow("hann half bin") << int(Window::Hann) << 1024 << 62.5 * 40.5 << 0.15;
-        QTest::newRow("rectangular on bin") << int(Window::Rectangular) << 1024 << 62.5 * 7 << 0.01;
+        tb::Columns<int, int, double, double, double>({"window", "n", "hz", "amplitudeTolerance", "binTolerance"});
+        QTest::newRow("flat-top half bin") << int(Window::FlatTop) << 1024 << 62.5 * 19.5 << 0.0012 << 0.5;
+        QTest::newRow("flat-top 3072 odd freq") << int(Window::FlatTop) << 3072 << 2450.0 << 0.0012 << 0.5;
+        QTest::newRow("hann half bin") << int(Window::Hann) << 1024 << 62.5 * 40.5 << 0.001 << 0.01;
+        QTest::newRow("hann 3072, below the peak bin") << int(Window::Hann) << 3072 << 62.5 * 200.8 << 0.001 << 0.01;
+        QTest::newRow("rectangular on bin") << int(Window::Rectangular) << 1024 << 62.5 * 7 << 0.001 << 0.01;
+        QTest::newRow("rectangular off bin") << int(Window::Rectangular) << 1024 << 62.5 * 100.3 << 0.001 << 0.01;
     }
     void sineFoundAtItsFrequencyAndAmplitude()
     {
         QFETCH(int, window);
         QFETCH(int, n);
         QFETCH(double, hz);
-        QFETCH(double, tolerance);
+        QFETCH(double, amplitudeTolerance);
+        QFETCH(double, binTolerance);
         const double fs = n == 1024 ? 64000.0 : 64000.0 * 3; // 62.5 Hz bins either way
         const double amplitude = 1.7;
         const Spectrum s = ComputeSpectrum(Sine(n, fs, hz, amplitude, 0.3, 1.0), fs, Window(window));
         QCOMPARE(int(s.amplitude.size()), n / 2 + 1);
-        QVERIFY2(std::abs(s.PeakFrequency() - hz) <= s.resolution,
+        QVERIFY2(std::abs(s.PeakFrequency() - hz) <= binTolerance * s.resolution + 1e-9,
                  qPrintable(QString("peak at %1 Hz").arg(s.PeakFrequency())));
-        QVERIFY2(std::abs(s.PeakAmplitude() - amplitude) <= tolerance * amplitude,
+        QVERIFY2(std::abs(s.PeakAmplitude() - amplitude) <= amplitudeTolerance * amplitude,
                  qPrintable(QString("amplitude %1").arg(s.PeakAmplitude())));
         // The offset of 1 is removed before the transform (what is left is the sine's own leakage).
         QVERIFY2(s.amplitude[0] < 0.05, qPrintable(QString::number(s.amplitude[0])));
@@ -84,7 +89,8 @@ private slots:
         const double inBand = g * kStandardGravity / (2 * std::numbers::pi * hz) / std::sqrt(2.0) * 1000.0;
         const double expected = hz <= 1000 ? inBand : 0.0;
         const double v = VelocityRms(s);
-        QVERIFY2(std::abs(v - expected) < 0.03 * inBand, qPrintable(QString("%1 vs %2 mm/s").arg(v).arg(expected)));
+        // A sine's power is spread over a few bins of slightly different frequency: 0.5 %.
+        QVERIFY2(std::abs(v - expected) < 0.005 * inBand, qPrintable(QString("%1 vs %2 mm/s").arg(v).arg(expected)));
     }
 
     void statisticsOfKnownShapes_data()

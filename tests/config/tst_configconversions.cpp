@@ -26,6 +26,7 @@ private slots:
         QTest::newRow("D exponent") << "2.5D-1" << kEn << 0.25;
         QTest::newRow("hex") << "&H1F" << kEn << 31.0;
         QTest::newRow("hex 16-bit negative") << "&HFFFF" << kEn << -1.0;
+        QTest::newRow("octal ends at 8") << "&O178" << kEn << 15.0;
         QTest::newRow("comma ends it in English") << "1,56" << kEn << 1.0;
         QTest::newRow("German comma") << "1,56" << kDe << 1.56;
     }

@@ -1,7 +1,8 @@
-// The register tables of both products and the listing's line format.
-#include "TestSupport.h"
+// The register tables of both products, what they make of the sensor's measurements, and the
+// listing's line format.
+#include "../sim/SimTestBench.h"
 #include "registers/RegisterListing.h"
-#include "registers/m470Reg.h"
+#include <map>
 
 using namespace m470Reg;
 
@@ -68,6 +69,62 @@ private slots:
         }
     }
 
+    // The virtual sensor measures 3.3 V, 25 degC and 10, -5 and 2.5 g on its three channels;
+    // each register reads that back in engineering units (the live outputs only on 31470).
+    void scaledReadings_data()
+    {
+        tb::Columns<int, QString, double>({"product", "reg", "value"});
+        for (int product : {31470, 31473}) {
+            const auto row = [product](const char* reg, double value) {
+                QTest::addRow("%d %s", product, reg) << product << QString(reg) << value;
+            };
+            row("CAPT_SUPPLY", 3.3);
+            row("CAPT_TEMP", 25.0);
+            row("CAPT_PEAK_X", 10.0);
+            row("CAPT_PEAK_Y", 5.0);
+            row("CAPT_PEAK_Z", 2.5);
+            row("CAPT_BUF1", 10.0);
+            row("CAPT_BUF2", -5.0);
+            row("CAPT_BUF3", 2.5);
+            if (product == 31470) {
+                row("SUPPLY_OUT", 3.3);
+                row("TEMP_OUT", 25.0);
+                row("X_OUT", 10.0);
+                row("AUX0_OUT", -5.0);
+                row("AUX1_OUT", 2.5);
+            }
+        }
+    }
+    void scaledReadings()
+    {
+        QFETCH(int, product);
+        QFETCH(QString, reg);
+        QFETCH(double, value);
+        sim::ManualClock clock;
+        sim::SignalModel& signal = tb::UseUsbCard(product, &clock).Sensor().Signal();
+        signal = sim::SignalModel::Quiet();
+        signal.supplyVolts = 3.3;
+        signal.temperatureC = 25.0;
+        for (int axis = 0; axis < 3; ++axis)
+            signal.axis[static_cast<size_t>(axis)].offset = std::array{10.0, -5.0, 2.5}[static_cast<size_t>(axis)];
+        WriteRegister(idxCOMMAND, 0x0800);
+        clock.Advance(0.5);
+        WriteRegister(idxCAPT_PNTR, 0);
+        const std::map<QString, int16_t> index{
+            {"CAPT_SUPPLY", idxCAPT_SUPPLY}, {"CAPT_TEMP", idxCAPT_TEMP},   {"CAPT_PEAK_X", idxCAPT_PEAK_X},
+            {"CAPT_PEAK_Y", idxCAPT_PEAK_Y}, {"CAPT_PEAK_Z", idxCAPT_PEAK_Z}, {"CAPT_BUF1", idxCAPT_BUF1},
+            {"CAPT_BUF2", idxCAPT_BUF2},     {"CAPT_BUF3", idxCAPT_BUF3},   {"SUPPLY_OUT", idxSUPPLY_OUT},
+            {"TEMP_OUT", idxTEMP_OUT},       {"X_OUT", idxX_OUT},           {"AUX0_OUT", idxAUX0_OUT},
+            {"AUX1_OUT", idxAUX1_OUT}};
+        ReadRegister(index.at(reg));
+        // Within the sensor's resolution: 1.22 mV, 0.47 degC, one count of acceleration.
+        const double resolution = reg.contains("SUPPLY") ? 0.00122
+                                  : reg.contains("TEMP") ? 0.47
+                                  : product == 31470     ? 0.0191
+                                                         : 0.004768372;
+        QVERIFY2(std::abs(Spi_mod::RegValue - value) <= 0.6 * resolution, qPrintable(QString::number(Spi_mod::RegValue)));
+    }
+
     // A listing line: name cut to eleven and right-trimmed (short ones padded), hex address,
     // the low four hex digits of the value.
     void listingLines_data()
@@ -77,6 +134,7 @@ private slots:
         QTest::addColumn<int>("raw");
         QTest::addColumn<QString>("line");
         QTest::newRow("cut to eleven") << " CAPT_SUPPLY " << 0x0A << 0x0A91 << " CAPT_SUPPL     \tA\t0A91\r\n";
+        QTest::newRow("five characters get none") << " DAY " << 0x53 << 14 << " DAY     \t53\t000E\r\n";
         QTest::newRow("short gets six underscores") << " AB" << 0x58 << 26 << " AB______     \t58\t001A\r\n";
         QTest::newRow("short cut after padding") << "ABCD" << 0 << 0x12345 << "ABCD______     \t0\t2345\r\n";
         QTest::newRow("empty") << "" << 0 << 0 << "______     \t0\t0000\r\n";
@@ -87,6 +145,9 @@ private slots:
         QFETCH(int, addr);
         QFETCH(int, raw);
         QTEST(RegisterListing::Line(label, addr, raw), "line");
+    }
+    void listingHeader()
+    {
         QCOMPARE(RegisterListing::HeaderLines(),
                  QStringLiteral("Name\t\tAddr\tHex\r\n--------------------\t---------\t---------\r\n"));
     }

@@ -68,7 +68,7 @@ private slots:
     void extendedModeIsContinuous()
     {
         Setup(31473);
-        const double fs = sim::kSampleRate31473;
+        const double fs = m470Reg::kSampleRate31473;
         const int bin = 101; // of 3072
         Signal().axis[1].tones = {{bin * fs / 3072, 2.0, 0.0}};
         Signal().axis[0].tones = {{40 * fs / 1024, 3.0, 0.0}};
@@ -87,6 +87,34 @@ private slots:
         // Nothing of the X axis.
         Samples first(all.begin(), all.begin() + 1024);
         QVERIFY(BinAmplitude(first, 40) * Scale(idxCAPT_BUF1) < 0.1);
+    }
+
+    // Automatic captures repeat at CAPT_PRD: bits 0-7 the count, bits 8-9 seconds, minutes or
+    // hours; a period shorter than the capture is a period violation.
+    void automaticModeRepeatsAtThePeriod_data()
+    {
+        tb::Columns<int, double, int>({"captPrd", "period", "violation"});
+        QTest::newRow("2 seconds") << 0x0002 << 2.0 << 0;
+        QTest::newRow("1 minute") << 0x0101 << 60.0 << 0;
+        QTest::newRow("1 hour") << 0x0201 << 3600.0 << 0;
+        QTest::newRow("0: shorter than the capture") << 0x0000 << 0.23 << 0x10;
+    }
+    void automaticModeRepeatsAtThePeriod()
+    {
+        QFETCH(int, captPrd);
+        QFETCH(double, period);
+        QFETCH(int, violation);
+        Setup(31473);
+        WriteRegister(idxCAPT_PRD, captPrd);
+        WriteRegister(idxCAPT_CTRL, 0x04);
+        Start();
+        clock.Advance(0.231);
+        QCOMPARE(Status(), 0x80 | violation);
+        Command(0x10);
+        clock.Advance(period - 0.002); // the next capture, started at `period`, has not ended yet
+        QCOMPARE(Status() & 0x80, 0);
+        clock.Advance(0.002);
+        QCOMPARE(Status() & 0x80, 0x80);
     }
 
     void eventModeWaitsForTheThreshold()

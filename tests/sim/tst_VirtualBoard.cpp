@@ -41,6 +41,7 @@ private slots:
         QTest::newRow("unplug at 3") << QByteArray("unplug:3") << 3 << false;
         QTest::newRow("silent at 1") << QByteArray("silent:1") << 1 << true;
         QTest::newRow("unknown fault") << QByteArray("melt:2") << 0 << false;
+        QTest::newRow("beside sensor faults") << QByteArray("selftest,unplug:2,melt") << 2 << false;
     }
     void environmentFault()
     {
