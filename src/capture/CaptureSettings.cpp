@@ -1,4 +1,5 @@
 #include "capture/CaptureSettings.h"
+#include "registers/m470Reg.h"
 
 #include <QLocale>
 #include <cmath>
@@ -92,14 +93,15 @@ QString TimeUnitsErrorText(int units)
 
 std::optional<std::array<double, 12>> DurationTable(int product, bool writeFlash)
 {
-    static constexpr std::array<double, 12> k31470{0.2, 0.2, 0.2, 0.2, 0.39, 0.46, 0.91, 1.6, 3.0, 6.0, 12.13, 0};
-    static constexpr std::array<double, 12> k31473{0.23, 0.23, 0.23, 0.23, 0.28, 0.6, 1.1, 2.2, 4.3, 8.5, 16.9, 0};
-    static constexpr std::array<double, 12> k31473Flash{0.6, 0.6, 0.7, 0.7, 0.8, 1.1, 1.6, 2.7, 4.8, 9, 17.4, 0};
-    if (product == 31470)
-        return k31470;
-    if (product == 31473)
-        return writeFlash ? k31473Flash : k31473;
-    return std::nullopt;
+    using namespace m470Reg;
+    const std::array<double, 11>* seconds = product == 31470 ? &kCaptureSeconds31470
+                                            : product == 31473 ? (writeFlash ? &kCaptureSeconds31473Flash : &kCaptureSeconds31473)
+                                                               : nullptr;
+    if (!seconds)
+        return std::nullopt;
+    std::array<double, 12> table{}; // index 11 unused
+    std::copy(seconds->begin(), seconds->end(), table.begin());
+    return table;
 }
 
 int AvgExponentForRead(double scaledValue)

@@ -80,9 +80,7 @@ public:
             }
             commands.push_back(std::move(c));
         }
-        if (o_.simCards >= 0)
-            qputenv("SENSORBENCH_SIM", QByteArray::number(o_.simCards));
-        InstallDeviceBackends();
+        InstallDeviceBackends(o_.simCards);
         FastReadout::Enabled = o_.fast;
         for (const Command& command : commands) {
             std::optional<Failure> f = Execute(command);

@@ -4,10 +4,12 @@
 #include "device/LinuxPortIo.h"
 #include "sim/Board.h"
 
-void InstallDeviceBackends()
+void InstallDeviceBackends(int virtualCards)
 {
     auto real = std::make_shared<LibusbEzUsbDriver>();
-    if (sim::InstallFromEnvironment()) {
+    const bool simulated = virtualCards < 0 ? sim::InstallFromEnvironment()
+                                            : virtualCards > 0 && (sim::InstallVirtualCards(virtualCards), true);
+    if (simulated) {
         SetEzUsbDriver(std::make_shared<CompositeEzUsbDriver>(real, sim::VirtualDriver()));
         SetPortIo(sim::VirtualPortIo());
         return;

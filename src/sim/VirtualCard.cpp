@@ -225,13 +225,10 @@ VirtualEzUsbDriver::VirtualEzUsbDriver(std::vector<VirtualCard*> cards, std::sha
 
 int32_t VirtualEzUsbDriver::Open(const std::string& name)
 {
-    const std::string prefix = "Ezusb-";
-    if (name.size() != prefix.size() + 1 || name.compare(0, prefix.size(), prefix) != 0)
+    const std::optional<int> slot = ezusb::SlotOfName(name);
+    if (!slot || *slot >= static_cast<int>(cards_.size()) || cards_[size_t(*slot)]->Unplugged())
         return -1;
-    const int slot = name.back() - '0';
-    if (slot < 0 || slot >= static_cast<int>(cards_.size()) || cards_[slot]->Unplugged())
-        return -1;
-    return kHandleBase + slot;
+    return kHandleBase + *slot;
 }
 
 void VirtualEzUsbDriver::Close(int32_t) {}

@@ -235,30 +235,6 @@ private slots:
         QCOMPARE(sensor().Frames().back().mosi, tb::Rd(Base(idxCAPT_CTRL)));
     }
 
-    void statusGrid_data()
-    {
-        // texts: one letter per row: O ok, F fail, S set
-        tb::Columns<int, QString>({"status", "texts"});
-        QTest::newRow("data ready") << 0x0080 << "OOOOOOOSOOOOOOO";
-        QTest::newRow("bits 0, 4 and 15") << 0x8011 << "FOOOFOOOOOOOOOO";
-    }
-    void statusGrid()
-    {
-        QFETCH(int, status);
-        QFETCH(QString, texts);
-        StatusDisplay::StatusBits[15] = QStringLiteral("untouched");
-        sensor().Poke(Base(idxSTATUS), uint16_t(status));
-        w->CmdReadStatus->click();
-        for (int i = 0; i < 15; ++i) {
-            const QChar c = texts[i];
-            QCOMPARE(w->LbLAbit[i]->text(), QString(c == 'O' ? "OK" : c == 'F' ? "FAIL" : "SET"));
-            QCOMPARE(w->LbLAbit[i]->palette().color(QPalette::Window),
-                     c == 'O' ? QColor(0, 255, 0) : c == 'F' ? QColor(255, 0, 0) : QColor(255, 255, 0));
-            QCOMPARE(StatusDisplay::StatusBits[i], c == 'O' ? QStringLiteral("0") : QStringLiteral("1"));
-        }
-        QCOMPARE(StatusDisplay::StatusBits[15], QStringLiteral("untouched"));
-    }
-
     void clearSendsOneCommandByteThenReads()
     {
         w->cmdClearStatus->click();

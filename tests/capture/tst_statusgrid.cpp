@@ -49,7 +49,7 @@ void CheckGrid(frmForm1* w, int status)
         QCOMPARE(w->LbLAbit[i]->text(), RowText(status, i));
         QCOMPARE(w->LbLAbit[i]->palette().color(QPalette::Window), RowColour(status, i));
     }
-    const QList<QByteArray> lines = DataLog::DataFileBytes(0, QLocale::c(), QDateTime()).split('\n');
+    const QList<QByteArray> lines = DataLog::DataFileBytes(CaptureRecord::Last, QLocale::c(), QDateTime()).split('\n');
     QVERIFY(lines.size() > 13);
     QCOMPARE(QString::fromLatin1(lines[12].trimmed()), FileStatusLine(status));
 }
