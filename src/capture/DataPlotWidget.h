@@ -35,8 +35,20 @@ public:
     // How often the surface was cleared for a redraw.
     int ClearCount() const { return clears_; }
 
+    // Light grid lines drawn under the traces, in user coordinates.
+    void SetGrid(std::vector<double> xs, std::vector<double> ys);
+
     // Mouse position in user coordinates.
     std::function<void(double x, double y)> onMouseMove;
+    // Navigation: wheel steps (positive: away from the user) at user x; a drag that pans by
+    // `dx` user units since the press; a rubber band from x1 to x2; fit to the record.
+    std::function<void(double x, double steps)> onWheel;
+    std::function<void()> onPanStart;
+    std::function<void(double dx)> onPan;
+    std::function<void(double x1, double x2)> onBand;
+    std::function<void()> onFit;
+
+    static constexpr QRgb kGrid = 0xFFE6E6E6;
 
     static constexpr QRgb kBackground = 0xFFFFFFFF;
 
@@ -44,6 +56,10 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void mouseMoveEvent(QMouseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     struct Stroke {
@@ -52,7 +68,14 @@ private:
         int count, first, last;
     };
     void RenderAll();
+    void RenderBackground();
     void RenderStroke(const Stroke& s);
+    double UserX(double px) const;
+
+    enum class Drag { None, Pan, Band };
+    Drag drag_ = Drag::None;
+    double pressX_ = 0, bandX_ = 0; // pixels
+    std::vector<double> gridX_, gridY_;
 
     PlotModel::UserScale scale_;
     QImage image_;
@@ -83,6 +106,12 @@ public:
     void cmdHscale_MouseUp();
     void picture1_MouseMove(double x, double y);
     void RefreshEdgeLabels();
+    // Mouse and keyboard navigation; each redraws.
+    void ZoomAt(double x, double factor);
+    void ShowRange(double a, double b);
+    void FitToRecord();
+    // The value of trace `trace` (0..2) at sample `index` of the shown layout, without its offset.
+    double TraceValue(int trace, int index) const;
 
     // Trace colours of the normal and extended layouts.
     static const std::array<QColor, 3> kNormalColours;
@@ -125,6 +154,7 @@ public:
     QLabel* lblCursorX = nullptr;
     QLabel* lblCursorY = nullptr;
     QLabel* LbLReadingBuffer = nullptr;
+    QPushButton* cmdFit = nullptr;
 
 private:
     void BuildControls();
@@ -132,4 +162,8 @@ private:
     void HScaleLoop();
     void SetSurfaceScale();
     void SetTraceControls(int trace, bool on);
+    void UpdateTicks();
+    QWidget* xStrip_ = nullptr;
+    QWidget* yAxis_ = nullptr;
+    int panStart_ = 0;
 };
