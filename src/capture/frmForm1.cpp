@@ -124,9 +124,11 @@ QWidget* frmForm1::BuildCaptureFrame()
     cmdONE->setFont(big);
     ckAutoReArm = new QCheckBox(QStringLiteral("Automatic Re-arm"));
     txtCapBusy = new QLineEdit(QStringLiteral("txtCapBusy"));
-    txtCapBusy->setReadOnly(true);
+    ui::DisplayOnly(txtCapBusy);
+    ui::FitText(txtCapBusy, QStringLiteral("Capture Busy  0000.0"), false);
     txtDIOBusy = new QLineEdit(QStringLiteral("DIOBusy"));
     txtDIOBusy->setReadOnly(true);
+    txtDIOBusy->setFocusPolicy(Qt::ClickFocus);
     QPalette white = txtDIOBusy->palette();
     white.setColor(QPalette::Base, Qt::white);
     white.setColor(QPalette::Text, Qt::black);

@@ -18,6 +18,7 @@ namespace {
 // Configuration windows that stay open beside the main window.
 void ShowModeless(QWidget* w)
 {
+    ui::CloseOnEscape(w);
     w->show();
     w->raise();
     w->activateWindow();

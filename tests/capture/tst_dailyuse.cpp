@@ -1,0 +1,143 @@
+// The windows as an all-day user meets them: sizes, whole numbers in their boxes, read-only
+// fields, keys, the system's number format, remembered settings.
+#include "CaptureTestBench.h"
+#include "config/fmCalibration.h"
+#include "config/frmAlarms.h"
+#include "config/frmCommand.h"
+#include "config/frmDIOGPIO.h"
+#include "config/frmMisc.h"
+#include "device/frmUSBdebug.h"
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTemporaryDir>
+
+namespace {
+// Whether `box` shows its whole text: the text fits inside the frame and inner margins.
+bool ShowsWhole(const QLineEdit* box)
+{
+    const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
+    const QMargins m = box->textMargins();
+    const int room = box->width() - 2 * frame - m.left() - m.right() - 4; // 4: the box's own padding
+    return box->fontMetrics().horizontalAdvance(box->text()) <= room;
+}
+
+// The box's column centre lies under the heading.
+bool Under(const QWidget* heading, const QWidget* box)
+{
+    const QPoint c = box->mapTo(box->window(), box->rect().center());
+    const QRect h(heading->mapTo(heading->window(), QPoint()), heading->size());
+    return c.x() >= h.left() && c.x() <= h.right();
+}
+} // namespace
+
+class TestDailyUse : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    frmForm1* w = nullptr;
+
+    sim::VirtualSensor& sensor() { return sim::CurrentBoard()->Sensor(0); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QLocale::setDefault(QLocale::c());
+    }
+    void init() { w = tb::OpenMainWindow(); }
+    void cleanupTestCase() { frmForm1::destroyInstance(); }
+
+    void alarmsOpensAtLeastAtItsMinimum()
+    {
+        frmAlarms* a = nullptr;
+        QSize size, min;
+        sbtest::SetModalAction([&](QWidget* m) {
+            a = qobject_cast<frmAlarms*>(m);
+            QVERIFY(QTest::qWaitForWindowExposed(m));
+            size = m->size();
+            min = m->minimumSizeHint();
+        });
+        w->show();
+        w->mnuAlarms_Click();
+        sbtest::SetModalAction({});
+        QVERIFY(a);
+        QVERIFY2(size.width() >= min.width() && size.height() >= min.height(),
+                 qPrintable(QStringLiteral("%1x%2 < %3x%4").arg(size.width()).arg(size.height()).arg(min.width()).arg(min.height())));
+        // Alarm 4's source and polarity groups have room for their options.
+        QVERIFY(a->OptionSupply->height() >= a->OptionSupply->minimumSizeHint().height());
+        a->hide();
+    }
+
+    void valueBoxesShowTheirWholeText_data()
+    {
+        tb::Columns<int, QString>({"which", "text"});
+        QTest::newRow("calibration null, negative") << 0 << "-0.0477";
+        QTest::newRow("calibration null, widest") << 0 << "-99.9999";
+        QTest::newRow("count-down") << 1 << "Capture Busy  3.5";
+        QTest::newRow("count-down, long capture") << 1 << "Capture Busy  999.9";
+    }
+    void valueBoxesShowTheirWholeText()
+    {
+        QFETCH(int, which);
+        QFETCH(QString, text);
+        QLineEdit* box = nullptr;
+        if (which == 0) {
+            fmCalibration* c = fmCalibration::instance();
+            c->show();
+            QVERIFY(QTest::qWaitForWindowExposed(c));
+            box = c->txtXnull;
+        } else {
+            w->show();
+            QVERIFY(QTest::qWaitForWindowExposed(w));
+            w->txtCapBusy->show();
+            box = w->txtCapBusy;
+        }
+        box->setText(text);
+        QVERIFY2(ShowsWhole(box), qPrintable(QString::number(box->width())));
+        box->window()->hide();
+    }
+
+    void usbSetupHeadingsOverTheirColumns()
+    {
+        frmUSBdebug* d = frmUSBdebug::instance();
+        d->show();
+        QVERIFY(QTest::qWaitForWindowExposed(d));
+        QVERIFY(Under(d->Label1, d->txtWriteSpi[1]));
+        QVERIFY(Under(d->lblRead, d->txtReadSpi[1]));
+        QVERIFY(!Under(d->lblRead, d->txtWriteSpi[1]) && !Under(d->lblRead, d->txtWriteSpi[9]));
+        // Received words are shown, not typed: they look so and Tab passes them by.
+        QVERIFY(d->txtReadSpi[1]->isReadOnly());
+        QVERIFY(!(d->txtReadSpi[1]->focusPolicy() & Qt::TabFocus));
+        QCOMPARE(d->txtReadSpi[1]->palette().color(QPalette::Base), d->palette().color(QPalette::Window));
+        QVERIFY(!(w->txtCapBusy->focusPolicy() & Qt::TabFocus));
+        d->hide();
+    }
+
+    void escapeClosesTheSideWindows_data()
+    {
+        tb::Columns<int>({"which"});
+        QTest::newRow("COMMAND") << 0;
+        QTest::newRow("DIO_CTRL / GPIO_CTRL") << 1;
+        QTest::newRow("MSC_CTRL") << 2;
+    }
+    void escapeClosesTheSideWindows()
+    {
+        QFETCH(int, which);
+        const std::array<void (frmForm1::*)(), 3> open{&frmForm1::mnuCommand_Click, &frmForm1::mnuDIOGPIO_Click,
+                                                        &frmForm1::mnumsc_Click};
+        (w->*open[static_cast<size_t>(which)])();
+        QWidget* side = nullptr;
+        for (QWidget* t : QApplication::topLevelWidgets())
+            if (t != w && t->isVisible() && t->isWindow() && t->windowType() == Qt::Window)
+                side = t;
+        QVERIFY(side);
+        QVERIFY(QTest::qWaitForWindowExposed(side));
+        QTest::keyClick(side, Qt::Key_Escape);
+        QVERIFY(!side->isVisible());
+    }
+};
+
+SB_TEST_MAIN(TestDailyUse)
+#include "tst_dailyuse.moc"
