@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <QLocale>
 #include <cmath>
 
 using analysis::Spectrum;
@@ -20,15 +21,17 @@ namespace {
 
 constexpr double kLogFloorDb = -100.0; // shown range below the top of the log scale
 
-QString Num(double v, int digits = 4)
+// Numbers on screen in the system's format, without grouping.
+QString Loc(double v, char format, int precision)
 {
-    return QString::number(v, 'g', digits);
+    QLocale loc;
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    return loc.toString(v, format, precision);
 }
 
-QString HzText(double hz)
-{
-    return QString::number(hz, 'f', hz < 100 ? 2 : 1) + QStringLiteral(" Hz");
-}
+QString Num(double v, int digits = 4) { return Loc(v, 'g', digits); }
+
+QString HzText(double hz) { return Loc(hz, 'f', hz < 100 ? 2 : 1) + QStringLiteral(" Hz"); }
 
 double Db(double a)
 {
@@ -326,7 +329,7 @@ void SpectrumWidget::CursorAt(double hz)
     const QString unit = analysis::UnitName(view_);
     for (const auto& s : shown_) {
         const double a = s.spectrum.amplitude.empty() ? 0.0 : s.spectrum.amplitude[static_cast<size_t>(bin)];
-        parts << (log ? QStringLiteral("%1 %2 dB").arg(s.channel.name, QString::number(std::round(Db(a) * 10) / 10 + 0.0, 'f', 1))
+        parts << (log ? QStringLiteral("%1 %2 dB").arg(s.channel.name, Loc(std::round(Db(a) * 10) / 10 + 0.0, 'f', 1))
                       : QStringLiteral("%1 %2 %3").arg(s.channel.name, Num(a), unit));
     }
     lblCursor->setText(QStringLiteral("Cursor: %1  %2").arg(HzText(shown_.front().spectrum.Frequency(bin)),

@@ -23,6 +23,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <QLocale>
 #include <cmath>
 
 namespace {
@@ -58,11 +59,19 @@ private:
     const std::array<std::optional<double>, 2>* markers_;
 };
 
+// Numbers on screen in the system's format, without grouping.
+QString Loc(double v, char format, int precision)
+{
+    QLocale loc;
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    return loc.toString(v, format, precision);
+}
+
 QString Cell(double v)
 {
     if (std::isnan(v))
         return QStringLiteral("-");
-    return QString::number(v, 'g', 4);
+    return Loc(v, 'g', 4);
 }
 
 bool ReportFailure(bool ok, const QString& path, const QString& error)
@@ -171,7 +180,7 @@ void AnalysisPanelWidget::FillTable(const std::vector<analysis::Channel>& channe
         const auto& s = stats_[static_cast<size_t>(r)];
         const QStringList cells = {channels[static_cast<size_t>(r)].name, Cell(s.mean), Cell(s.acRms),
                                    Cell(s.peakToPeak), Cell(s.crestFactor), Cell(s.kurtosis),
-                                   QString::number(s.dominantHz, 'f', 1), Cell(s.velocityRms)};
+                                   Loc(s.dominantHz, 'f', 1), Cell(s.velocityRms)};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
@@ -220,13 +229,13 @@ void AnalysisPanelWidget::UpdateTimeMarkerText()
     const auto& a = timeMarkers_[0];
     const auto& b = timeMarkers_[1];
     QString t = QStringLiteral("Time markers (left/right click on the plot): A %1  B %2")
-                    .arg(a ? QString::number(*a) : QStringLiteral("-"), b ? QString::number(*b) : QStringLiteral("-"));
+                    .arg(a ? Loc(*a, 'f', 0) : QStringLiteral("-"), b ? Loc(*b, 'f', 0) : QStringLiteral("-"));
     if (a && b) {
         const analysis::RecordView view = CurrentView();
         const auto d = analysis::TimeMarkerDelta(*a, *b, analysis::SampleRate(view.product, view.avgExponent));
         t += QStringLiteral("  \u0394 %1 samples, %2 s, %3 Hz")
-                 .arg(QString::number(d.samples), QString::number(d.seconds, 'g', 4),
-                      d.hz > 0 ? QString::number(d.hz, 'g', 5) : QStringLiteral("-"));
+                 .arg(QString::number(d.samples), Loc(d.seconds, 'g', 4),
+                      d.hz > 0 ? Loc(d.hz, 'g', 5) : QStringLiteral("-"));
     }
     lblTimeMarkers->setText(t);
 }

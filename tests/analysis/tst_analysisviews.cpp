@@ -136,6 +136,31 @@ private slots:
         QVERIFY(spectrum.Record().raw);
     }
 
+    // Every number of the views in the system's format, as the rest of the window writes them.
+    void numbersInTheSystemLocale_data()
+    {
+        tb::Columns<QString, QString, QString, QString>({"locale", "rms", "hz", "resolution"});
+        QTest::newRow("English") << "en_US" << "1.414" << "1375.0" << "fs 88000 Hz, N 1024, \u0394f 85.94 Hz";
+        QTest::newRow("German") << "de_DE" << "1,414" << "1375,0" << "fs 88000 Hz, N 1024, \u0394f 85,94 Hz";
+    }
+    void numbersInTheSystemLocale()
+    {
+        QFETCH(QString, locale);
+        QLocale::setDefault(QLocale(locale));
+        view.product = 31470;
+        FillSines(88000, {1375, 2750, 687.5}, {2.0, 1.0, 0.5});
+        SpectrumWidget spectrum;
+        auto panel = MakePanel(&spectrum);
+        panel->Refresh();
+        const QString rms = panel->tblStats->item(0, 2)->text();
+        const QString hz = panel->tblStats->item(0, 6)->text();
+        const QString resolution = spectrum.lblResolution->text();
+        QLocale::setDefault(QLocale::c());
+        QTEST(rms, "rms");
+        QTEST(hz, "hz");
+        QTEST(resolution, "resolution");
+    }
+
     void exportsOpen()
     {
         ThreeTones();

@@ -187,16 +187,19 @@ private slots:
 
     void cursorReadsTheTraces_data()
     {
-        tb::Columns<int, double, QString, QString>({"captCtrl", "x", "sample", "value"});
-        QTest::newRow("normal: each ticked trace at the sample") << 0 << 100.4 << "100"
+        tb::Columns<QString, int, double, QString, QString>({"locale", "captCtrl", "x", "sample", "value"});
+        QTest::newRow("normal: each ticked trace at the sample") << "C" << 0 << 100.4 << "100"
                                                                << "X acc: 0.100\nY acc: -0.100\nZ acc: 1.050";
-        QTest::newRow("extended Y: the second buffer's sample") << 0x10C << 2000.0 << "2000"
+        QTest::newRow("extended Y: the second buffer's sample") << "C" << 0x10C << 2000.0 << "2000"
                                                                 << "Y acc: 0.976";
+        QTest::newRow("German") << "de_DE" << 0 << 1000.0 << "1000" << "X acc: 1,000\nY acc: -1,000\nZ acc: 1,050";
     }
     void cursorReadsTheTraces()
     {
+        QFETCH(QString, locale);
         QFETCH(int, captCtrl);
         QFETCH(double, x);
+        QLocale::setDefault(QLocale(locale));
         for (int i = 0; i < 1024; ++i) {
             CaptureRecord::BufValue1[i] = i / 1000.0;
             CaptureRecord::BufValue2[i] = -i / 1000.0 + (captCtrl ? 2 * i / 1000.0 : 0);
@@ -206,6 +209,7 @@ private slots:
         plot->VSosX->setValue(3); // the offset moves the trace, not its reading
         plot->PlotCaptureData();
         plot->picture1_MouseMove(x, 6.5);
+        QLocale::setDefault(QLocale::c());
         QTEST(plot->lblCursorX->text(), "sample");
         QTEST(plot->lblCursorY->text(), "value");
     }
