@@ -653,6 +653,15 @@ void DataPlotWidget::cmdPlotScale_Click()
     PlotCaptureData();
 }
 
+void DataPlotWidget::SetScaleCaption(const QString& caption)
+{
+    if (PlotModel::NextScaleCaption(caption) == caption)
+        return;
+    cmdPlotScale->setText(caption);
+    lblpFS2->setText(caption);
+    lblnFS2->setText(PlotModel::NegatedCaption(caption));
+}
+
 void DataPlotWidget::VSos_Change(int trace)
 {
     const std::array<QLabel*, 3> labels{LblosX, LblosY, LblosZ};

@@ -106,6 +106,8 @@ public:
     void cmdHscale_MouseUp();
     void picture1_MouseMove(double x, double y);
     void RefreshEdgeLabels();
+    // Sets the vertical full scale to one of the button's steps (others are ignored).
+    void SetScaleCaption(const QString& caption);
     // Mouse and keyboard navigation; each redraws.
     void ZoomAt(double x, double factor);
     void ShowRange(double a, double b);

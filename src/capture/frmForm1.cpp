@@ -11,9 +11,13 @@
 #include "registers/m470Reg.h"
 #include "shell/Delay.h"
 #include "shell/Module1.h"
+#include "ui/Settings.h"
 #include "ui/Ui.h"
+#include "analysis/AmplitudeSpectrumWidget.h"
+#include "datalog/DataFile.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
@@ -393,6 +397,56 @@ void frmForm1::Form_Load()
         l->setText(QStringLiteral("noData"));
 
     FrameDataPLot->SetStartValues();
+    RestoreRememberedSettings();
+}
+
+void frmForm1::SaveRememberedSettings() const
+{
+    const auto s = ui::Settings();
+    s->setValue(QStringLiteral("mainWindow/geometry"), saveGeometry());
+    s->setValue(QStringLiteral("mainWindow/state"), saveState());
+    s->setValue(QStringLiteral("datalog/folder"), DataLog::FileDir);
+    s->setValue(QStringLiteral("datalog/name"), DataLog::SavedFileBase);
+    s->setValue(QStringLiteral("datalog/base"), DataLog::FileBase);
+    s->setValue(QStringLiteral("datalog/extension"), DataLog::FileExt);
+    s->setValue(QStringLiteral("datalog/extensionIndex"), int(DataLog::SavedExtIndex));
+    s->setValue(QStringLiteral("datalog/scaled"), DataLog::Format == DataLog::DataFormat::Scaled);
+    s->setValue(QStringLiteral("plot/scale"), FrameDataPLot->cmdPlotScale->text());
+    if (const SpectrumWidget* sp = GuiAnalysis::Spectrum(const_cast<frmForm1*>(this))) {
+        s->setValue(QStringLiteral("spectrum/window"), sp->cboWindow->currentIndex());
+        s->setValue(QStringLiteral("spectrum/magnitude"), sp->cboScale->currentIndex());
+    }
+}
+
+void frmForm1::RestoreRememberedSettings()
+{
+    const auto s = ui::Settings();
+    if (s->contains(QStringLiteral("mainWindow/geometry")))
+        restoreGeometry(s->value(QStringLiteral("mainWindow/geometry")).toByteArray());
+    if (s->contains(QStringLiteral("mainWindow/state")))
+        restoreState(s->value(QStringLiteral("mainWindow/state")).toByteArray());
+    // Only into a fresh data-log state: choices already made in this run win.
+    if (DataLog::FileDir.isEmpty() && DataLog::SavedFileBase.isEmpty() && s->contains(QStringLiteral("datalog/name"))) {
+        const QString dir = s->value(QStringLiteral("datalog/folder")).toString();
+        if (dir.isEmpty() || QFileInfo(dir).isDir())
+            DataLog::FileDir = dir;
+        DataLog::SavedFileBase = s->value(QStringLiteral("datalog/name")).toString();
+        DataLog::FileBase = s->value(QStringLiteral("datalog/base")).toString();
+        DataLog::FileExt = s->value(QStringLiteral("datalog/extension")).toString();
+        DataLog::SavedExtIndex = int16_t(s->value(QStringLiteral("datalog/extensionIndex")).toInt() == 1 ? 1 : 0);
+        DataLog::Format = s->value(QStringLiteral("datalog/scaled")).toBool() ? DataLog::DataFormat::Scaled
+                                                                             : DataLog::DataFormat::LSB;
+    }
+    if (s->contains(QStringLiteral("plot/scale")))
+        FrameDataPLot->SetScaleCaption(s->value(QStringLiteral("plot/scale")).toString());
+    if (SpectrumWidget* sp = GuiAnalysis::Spectrum(this)) {
+        const int win = s->value(QStringLiteral("spectrum/window"), -1).toInt();
+        const int mag = s->value(QStringLiteral("spectrum/magnitude"), -1).toInt();
+        if (win >= 0 && win < sp->cboWindow->count())
+            sp->cboWindow->setCurrentIndex(win);
+        if (mag >= 0 && mag < sp->cboScale->count())
+            sp->cboScale->setCurrentIndex(mag);
+    }
 }
 
 void frmForm1::InterfaceStartUp()

@@ -171,6 +171,10 @@ public:
     QRadioButton* optSTOFF = nullptr;
     QLabel* lblProduct = nullptr;
 
+    // Remembered between runs (window place, data-log choices, plot scale, spectrum options).
+    void SaveRememberedSettings() const;
+    void RestoreRememberedSettings();
+
 protected:
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

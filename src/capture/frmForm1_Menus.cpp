@@ -53,6 +53,7 @@ void frmForm1::mnuParallelPort_Click()
 void frmForm1::MnuExit_Click()
 {
     exiting_ = true;
+    SaveRememberedSettings();
     QString error;
     if (!Module1::WriteSettings(kSettingsFileName, &error))
         ui::MessageBox(QStringLiteral("The settings could not be written:\n%1\n\n%2")

@@ -1,4 +1,5 @@
 #include "ui/Ui.h"
+#include "ui/Settings.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -8,6 +9,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
@@ -84,7 +86,15 @@ void ShowModal(QWidget* w)
         guard->setWindowModality(Qt::NonModal);
 }
 
-void SetModalInterceptor(std::function<void(QWidget*)> handler) { g_modalInterceptor = std::move(handler); }
+void SetModalInterceptor(std::function<void(QWidget*)> handler)
+{
+    // Only a test intercepts modal windows: what it remembers goes to a store of its own,
+    // which lives as long as the process.
+    static QTemporaryDir testStore;
+    if (handler && testStore.isValid())
+        SetSettingsDirectory(testStore.path());
+    g_modalInterceptor = std::move(handler);
+}
 
 void EndProgram()
 {

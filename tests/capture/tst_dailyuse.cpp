@@ -1,7 +1,11 @@
 // The windows as an all-day user meets them: sizes, whole numbers in their boxes, read-only
 // fields, keys, the system's number format, remembered settings.
 #include "CaptureTestBench.h"
+#include "analysis/AmplitudeSpectrumWidget.h"
+#include "analysis/GuiAnalysis.h"
 #include "config/fmCalibration.h"
+#include "datalog/DataFile.h"
+#include "ui/Settings.h"
 #include "config/frmAlarms.h"
 #include "config/frmCommand.h"
 #include "config/frmDIOGPIO.h"
@@ -35,7 +39,7 @@ bool Under(const QWidget* heading, const QWidget* box)
 
 class TestDailyUse : public QObject {
     Q_OBJECT
-    QTemporaryDir dir;
+    QTemporaryDir dir, store;
     frmForm1* w = nullptr;
 
     sim::VirtualSensor& sensor() { return sim::CurrentBoard()->Sensor(0); }
@@ -136,6 +140,45 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(side));
         QTest::keyClick(side, Qt::Key_Escape);
         QVERIFY(!side->isVisible());
+    }
+
+    // What the user chose comes back at the next start; the settings file keeps its three lines.
+    void settingsSurviveARestart()
+    {
+        ui::SetSettingsDirectory(store.path());
+        DataLog::ResetState();
+        w = tb::OpenMainWindow();
+        QFile::remove(kSettingsFileName);
+        w->setGeometry(120, 80, 1100, 720);
+        DataLog::FileDir = dir.path() + QLatin1Char('/');
+        DataLog::FileBase = DataLog::SavedFileBase = QStringLiteral("Shaker");
+        DataLog::FileExt = QStringLiteral(".txt");
+        DataLog::SavedExtIndex = 1;
+        DataLog::Format = DataLog::DataFormat::Scaled;
+        w->FrameDataPLot->cmdPlotScale_Click(); // 7 -> 3
+        SpectrumWidget* sp = GuiAnalysis::Spectrum(w);
+        sp->cboWindow->setCurrentIndex(1);
+        sp->cboScale->setCurrentIndex(1);
+        w->MnuExit_Click();
+        QFile cfg(kSettingsFileName);
+        QVERIFY(cfg.open(QIODevice::ReadOnly));
+        QCOMPARE(cfg.readAll().count('\n'), 3);
+
+        DataLog::ResetState();
+        w = tb::OpenMainWindow();
+        QCOMPARE(w->geometry().size(), QSize(1100, 720));
+        QCOMPARE(DataLog::FileDir, dir.path() + QLatin1Char('/'));
+        QCOMPARE(DataLog::SavedFileBase, QStringLiteral("Shaker"));
+        QCOMPARE(DataLog::ComposeFilePath(), dir.path() + QStringLiteral("/Shaker_1.txt"));
+        QCOMPARE(int(DataLog::SavedExtIndex), 1);
+        QVERIFY(DataLog::Format == DataLog::DataFormat::Scaled);
+        QCOMPARE(w->FrameDataPLot->cmdPlotScale->text(), QStringLiteral("3"));
+        QCOMPARE(w->FrameDataPLot->lblnFS2->text(), QStringLiteral("-3"));
+        sp = GuiAnalysis::Spectrum(w);
+        QCOMPARE(sp->cboWindow->currentIndex(), 1);
+        QCOMPARE(sp->cboScale->currentIndex(), 1);
+        DataLog::ResetState();
+        w->MnuExit_Click();
     }
 };
 
