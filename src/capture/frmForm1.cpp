@@ -16,6 +16,7 @@
 #include "analysis/AmplitudeSpectrumWidget.h"
 #include "datalog/DataFile.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QCloseEvent>
@@ -29,6 +30,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -69,7 +71,106 @@ frmForm1::frmForm1()
     BuildControls();
     ConnectControls();
     GuiAnalysis::Attach(this);
+    BuildStatusBar();
+    BuildShortcuts();
     resize(1200, 760);
+}
+
+void frmForm1::BuildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    sbInterface = new QLabel;
+    sbProduct = new QLabel;
+    sbMode = new QLabel;
+    sbCapture = new QLabel;
+    sbNextFile = new QLabel;
+    for (QLabel* l : {sbInterface, sbProduct, sbMode, sbCapture})
+        bar->addPermanentWidget(l);
+    bar->addPermanentWidget(sbNextFile, 1);
+    // State changes come from many places (timers, menus, read-outs); a light poll of the
+    // program's own variables catches them all.
+    TimerStatusBar = new QTimer(this);
+    TimerStatusBar->setInterval(500);
+    connect(TimerStatusBar, &QTimer::timeout, this, &frmForm1::UpdateStatusBar);
+    TimerStatusBar->start();
+}
+
+void frmForm1::UpdateStatusBar()
+{
+    using CaptureRecord::Last;
+    switch (Module1::InterfaceType) {
+    case kInterfaceUsb:
+        sbInterface->setText(EzUsb::SelectedUsbCard.Valid == VTrue
+                                 ? QStringLiteral("USB card %1").arg(EzUsb::SelectedUsbCard.Name)
+                                 : QStringLiteral("USB card: none selected"));
+        break;
+    case kInterfaceParallel:
+        sbInterface->setText(QStringLiteral("Parallel port 0x%1").arg(Module1::PortAddress, 0, 16));
+        break;
+    default:
+        sbInterface->setText(QStringLiteral("no interface"));
+        break;
+    }
+    sbProduct->setText(QStringLiteral("Product %1").arg(Module1::ProductNumber));
+    QString activity = QStringLiteral("idle");
+    if (TimerCapDuration->isActive())
+        activity = QStringLiteral("capture running");
+    else if (TimerPollBusy->isActive())
+        activity = QStringLiteral("armed");
+    sbMode->setText(QStringLiteral("%1, %2").arg(ComboCapMode->currentText(), activity));
+
+    if (!openedFile_.isEmpty() && Last.time == openedTime_) {
+        sbCapture->setText(QStringLiteral("Showing %1 (read-only)").arg(openedFile_));
+    } else if (Last.time.isValid()) {
+        openedFile_.clear();
+        QLocale loc;
+        sbCapture->setText(QStringLiteral("Last read-out %1, %2")
+                               .arg(loc.toString(Last.time.time(), QLocale::LongFormat),
+                                    Last.complete ? QStringLiteral("complete") : QStringLiteral("incomplete")));
+    } else {
+        sbCapture->setText(QStringLiteral("No capture read yet"));
+    }
+    if (ckDataLog->isChecked()) {
+        // The name the writer will use, its defaults filled in without changing its state.
+        const QString base = DataLog::FileBase.isEmpty() ? QStringLiteral("Datalog") : DataLog::FileBase;
+        const QString ext = DataLog::FileExt.isEmpty() ? QStringLiteral(".csv") : DataLog::FileExt;
+        sbNextFile->setText(QStringLiteral("Next data file %1_%2%3").arg(base).arg(DataLog::DataFileNumber).arg(ext));
+    } else {
+        sbNextFile->clear();
+    }
+}
+
+QString frmForm1::StatusBarText() const
+{
+    QStringList parts;
+    for (const QLabel* l : {sbInterface, sbProduct, sbMode, sbCapture, sbNextFile})
+        if (!l->text().isEmpty())
+            parts << l->text();
+    return parts.join(QStringLiteral(" | "));
+}
+
+void frmForm1::ShowNote(const QString& text) { statusBar()->showMessage(text, 4000); }
+
+void frmForm1::BuildShortcuts()
+{
+    auto add = [this](const QKeySequence& keys, auto slot) {
+        auto* a = new QAction(this);
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, slot);
+        addAction(a);
+        return a;
+    };
+    // Trigger / Start / Arm and Read act as their buttons do, only when those are usable.
+    add(QKeySequence(Qt::Key_F5), [this] {
+        if (cmdONE->isVisible() && cmdONE->isEnabled())
+            cmdONE->click();
+    });
+    add(QKeySequence(Qt::Key_F6), [this] {
+        if (cmdReadBuffer->isEnabled())
+            cmdReadBuffer->click();
+    });
+    add(QKeySequence(Qt::Key_Home), [this] { FrameDataPLot->FitToRecord(); });
 }
 
 void frmForm1::BuildMenus()
@@ -95,7 +196,11 @@ void frmForm1::BuildMenus()
     mnuDIOGPIO = mnuDeviceConfiguration->addAction(QStringLiteral("&DIO_CTRL / GPIO_CTRL"));
     mnumsc = mnuDeviceConfiguration->addAction(QStringLiteral("&MSC_CTRL"));
 
-    mnuDatalog = bar->addAction(QStringLiteral("&Datalog"));
+    // The data-log set-up keeps its place; opening an earlier file sits beside it.
+    mnuDatalogMenu = bar->addMenu(QStringLiteral("&Datalog"));
+    mnuDatalog = mnuDatalogMenu->addAction(QStringLiteral("&Datalog..."));
+    mnuOpenDataFile = mnuDatalogMenu->addAction(QStringLiteral("&Open Data File..."));
+    mnuOpenDataFile->setShortcut(QKeySequence::Open);
     mnuRegisters = bar->addAction(QStringLiteral("&Registers"));
     MnuExit = bar->addAction(QStringLiteral("E&xit"));
     connect(mnuUsb, &QAction::triggered, this, &frmForm1::mnuUsb_Click);
@@ -106,6 +211,7 @@ void frmForm1::BuildMenus()
     connect(mnuDIOGPIO, &QAction::triggered, this, &frmForm1::mnuDIOGPIO_Click);
     connect(mnumsc, &QAction::triggered, this, &frmForm1::mnumsc_Click);
     connect(mnuDatalog, &QAction::triggered, this, &frmForm1::mnuDatalog_Click);
+    connect(mnuOpenDataFile, &QAction::triggered, this, &frmForm1::mnuOpenDataFile_Click);
     connect(mnuRegisters, &QAction::triggered, this, &frmForm1::mnuRegisters_Click);
     connect(MnuExit, &QAction::triggered, this, &frmForm1::MnuExit_Click);
 }

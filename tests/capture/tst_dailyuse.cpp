@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLayout>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTemporaryDir>
 
@@ -140,6 +141,57 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(side));
         QTest::keyClick(side, Qt::Key_Escape);
         QVERIFY(!side->isVisible());
+    }
+
+    void statusBarSaysWhatIsInUse_data()
+    {
+        tb::Columns<int, bool, bool, QStringList>({"interface", "readOut", "logging", "parts"});
+        QTest::newRow("USB card, nothing read yet")
+            << 2 << false << false << QStringList{"USB card Ezusb-0", "Product 31473", "idle", "No capture read yet"};
+        QTest::newRow("no interface") << 0 << false << false << QStringList{"no interface"};
+        QTest::newRow("after a read-out, logging")
+            << 2 << true << true << QStringList{"Last read-out 10:11:12", "complete", "Next data file Datalog_1.csv"};
+    }
+    void statusBarSaysWhatIsInUse()
+    {
+        QFETCH(int, interface);
+        QFETCH(bool, readOut);
+        QFETCH(bool, logging);
+        QFETCH(QStringList, parts);
+        QLocale::setDefault(QLocale(QLocale::German)); // a 24-hour clock
+        DataLog::ResetState();
+        w = tb::OpenMainWindow(static_cast<int16_t>(interface));
+        CaptureRecord::Last = {};
+        if (readOut) {
+            CaptureRecord::Last.time = QDateTime(QDate(2026, 1, 2), QTime(10, 11, 12));
+            CaptureRecord::Last.complete = true;
+        }
+        w->ckDataLog->setChecked(logging);
+        w->UpdateStatusBar();
+        const QString text = w->StatusBarText();
+        QLocale::setDefault(QLocale::c());
+        for (const QString& part : parts)
+            QVERIFY2(text.contains(part), qPrintable(text));
+        QVERIFY(logging || !text.contains(QStringLiteral("Next data file")));
+    }
+
+    void keysReachTheirActions()
+    {
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        // F6 reads the capture buffers out.
+        sensor().ClearFrames();
+        QTest::keyClick(w, Qt::Key_F6);
+        QVERIFY(tb::Count(sensor().Frames(), tb::Rd(m470Reg::RegisterTable[m470Reg::idxCAPT_BUF1].BaseAddr)) >= 1024);
+        // Home shows the whole capture again.
+        w->FrameDataPLot->ShowRange(100, 200);
+        QTest::keyClick(w, Qt::Key_Home);
+        QCOMPARE(int(w->FrameDataPLot->Plot.PlotSpan), 1023);
+        // Ctrl+Shift+C copies the plot and says so.
+        QTest::keyClick(w, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("copied")));
+        w->hide();
     }
 
     // What the user chose comes back at the next start; the settings file keeps its three lines.
