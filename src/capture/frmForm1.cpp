@@ -123,9 +123,8 @@ void frmForm1::UpdateStatusBar()
         sbCapture->setText(QStringLiteral("Showing %1 (read-only)").arg(openedFile_));
     } else if (Last.time.isValid()) {
         openedFile_.clear();
-        QLocale loc;
         sbCapture->setText(QStringLiteral("Last read-out %1, %2")
-                               .arg(loc.toString(Last.time.time(), QLocale::LongFormat),
+                               .arg(DataLog::TimeWithSeconds(Last.time.time(), QLocale()),
                                     Last.complete ? QStringLiteral("complete") : QStringLiteral("incomplete")));
     } else {
         sbCapture->setText(QStringLiteral("No capture read yet"));
