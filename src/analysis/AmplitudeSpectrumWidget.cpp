@@ -209,17 +209,19 @@ SpectrumWidget::SpectrumWidget(QWidget* parent) : QWidget(parent)
         top->addWidget(ckChannel[static_cast<size_t>(i)]);
         connect(ckChannel[static_cast<size_t>(i)], &QCheckBox::toggled, this, [this] { Recompute(); });
     }
-    top->addSpacing(12);
-    top->addWidget(new QLabel(QStringLiteral("Window"), this));
+    top->addStretch(1);
+    // The options on a row of their own, so the view stays narrow beside the side panels.
+    auto* options = new QHBoxLayout;
+    options->addWidget(new QLabel(QStringLiteral("Window"), this));
     cboWindow = new QComboBox(this);
     for (auto w : {analysis::Window::Hann, analysis::Window::FlatTop, analysis::Window::Rectangular})
         cboWindow->addItem(analysis::WindowName(w));
-    top->addWidget(cboWindow);
-    top->addWidget(new QLabel(QStringLiteral("Magnitude"), this));
+    options->addWidget(cboWindow);
+    options->addWidget(new QLabel(QStringLiteral("Magnitude"), this));
     cboScale = new QComboBox(this);
     cboScale->addItems({QStringLiteral("Linear"), QStringLiteral("Log (dB)")});
-    top->addWidget(cboScale);
-    top->addStretch(1);
+    options->addWidget(cboScale);
+    options->addStretch(1);
     lblResolution = new QLabel(this);
     top->addWidget(lblResolution);
     connect(cboWindow, &QComboBox::currentIndexChanged, this, [this] { Recompute(); });
@@ -234,7 +236,7 @@ SpectrumWidget::SpectrumWidget(QWidget* parent) : QWidget(parent)
     cmdClearMarkers = new QPushButton(QStringLiteral("Clear markers"), this);
     connect(cmdClearMarkers, &QPushButton::clicked, this, &SpectrumWidget::ClearMarkers);
     // Long read-outs are cut off rather than widening the window.
-    for (QLabel* l : {lblCursor, lblPeak, lblMarkers})
+    for (QLabel* l : {lblCursor, lblPeak, lblMarkers, lblResolution})
         l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bottom->addWidget(lblMarkers, 1);
     bottom->addWidget(cmdClearMarkers);
@@ -242,6 +244,7 @@ SpectrumWidget::SpectrumWidget(QWidget* parent) : QWidget(parent)
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(4, 4, 4, 4);
     v->addLayout(top);
+    v->addLayout(options);
     v->addWidget(canvas, 1);
     v->addWidget(lblPeak);
     v->addWidget(lblCursor);

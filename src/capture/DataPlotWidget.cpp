@@ -384,7 +384,7 @@ void DataPlotWidget::BuildControls()
         bars[i]->setRange(-50, 50);
         bars[i]->setValue(0);
         bars[i]->setInvertedAppearance(true); // up raises the trace
-        bars[i]->setMinimumHeight(130);
+        bars[i]->setMinimumHeight(70);
         barLabels[i] = new QLabel(side);
         barLabels[i]->setAlignment(Qt::AlignCenter);
         barLabels[i]->setMinimumWidth(28);

@@ -30,6 +30,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -409,6 +411,24 @@ QWidget* frmForm1::BuildBufferDataFrame()
     return frameDataReg;
 }
 
+namespace {
+// A side column that scrolls when the window is shorter than the column; never narrower than it.
+QScrollArea* SideColumn(QLayout* content)
+{
+    auto* inner = new QWidget;
+    inner->setLayout(content);
+    content->setContentsMargins(0, 0, 0, 0);
+    auto* area = new QScrollArea;
+    area->setWidget(inner);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setMinimumWidth(inner->sizeHint().width() + area->verticalScrollBar()->sizeHint().width());
+    area->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    return area;
+}
+} // namespace
+
 void frmForm1::BuildControls()
 {
     auto* central = new QWidget(this);
@@ -439,9 +459,9 @@ void frmForm1::BuildControls()
     right->addWidget(BuildBufferDataFrame());
     right->addStretch(1);
 
-    columns->addLayout(left, 0);
+    columns->addWidget(SideColumn(left), 0);
     columns->addWidget(FrameDataPLot, 1);
-    columns->addLayout(right, 0);
+    columns->addWidget(SideColumn(right), 0);
     setCentralWidget(central);
 }
 

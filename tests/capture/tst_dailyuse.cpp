@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLayout>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -35,6 +36,14 @@ bool Under(const QWidget* heading, const QWidget* box)
     const QPoint c = box->mapTo(box->window(), box->rect().center());
     const QRect h(heading->mapTo(heading->window(), QPoint()), heading->size());
     return c.x() >= h.left() && c.x() <= h.right();
+}
+// Inside a scroll area a control may lie outside the window: it is reached by scrolling.
+bool InScrollArea(const QWidget* c)
+{
+    for (const QWidget* p = c->parentWidget(); p; p = p->parentWidget())
+        if (qobject_cast<const QScrollArea*>(p))
+            return true;
+    return false;
 }
 } // namespace
 
@@ -141,6 +150,30 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(side));
         QTest::keyClick(side, Qt::Key_Escape);
         QVERIFY(!side->isVisible());
+    }
+
+    // At scale 1.5 a 1600x1000 screen gives the window 1066x666 device-independent pixels.
+    void mainWindowFitsASmallScreen()
+    {
+        const QSize screen(1600 * 2 / 3, 1000 * 2 / 3);
+        w->resize(screen);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QVERIFY(w->width() <= screen.width() && w->height() <= screen.height());
+        // Every control lies inside the window or in a side column that scrolls.
+        const QRect inside = w->rect();
+        for (QWidget* c : w->findChildren<QWidget*>()) {
+            if (!c->isVisibleTo(w) || c->isWindow())
+                continue;
+            if (!qobject_cast<QAbstractButton*>(c) && !qobject_cast<QLabel*>(c) && !qobject_cast<QLineEdit*>(c) &&
+                !qobject_cast<QComboBox*>(c))
+                continue;
+            const QRect r(c->mapTo(w, QPoint()), c->size());
+            QVERIFY2(inside.contains(r) || InScrollArea(c),
+                     qPrintable(QStringLiteral("%1 \"%2\" at %3,%4 %5x%6").arg(c->metaObject()->className(), c->objectName())
+                                    .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height())));
+        }
+        w->hide();
     }
 
     void statusBarSaysWhatIsInUse_data()
