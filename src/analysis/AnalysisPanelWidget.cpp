@@ -23,6 +23,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <QFileInfo>
 #include <QLocale>
 #include <cmath>
 
@@ -240,6 +241,44 @@ void AnalysisPanelWidget::UpdateTimeMarkerText()
     lblTimeMarkers->setText(t);
 }
 
+namespace {
+// The size a plot is drawn at: what its drawing surface shows on screen (with room for axes).
+QSize PlotSize(QWidget* plot)
+{
+    if (auto* spectrum = qobject_cast<SpectrumWidget*>(plot))
+        return spectrum->canvas->size().expandedTo(QSize(320, 200));
+    if (auto* time = qobject_cast<DataPlotWidget*>(plot))
+        return (time->picture1->size() + QSize(60, 40)).expandedTo(QSize(320, 200));
+    return plot->size();
+}
+
+// Draws the plot alone with its own painter: no buttons, boxes or scroll bars.
+bool DrawPlot(QWidget* plot, QPainter& p, const QSize& size)
+{
+    if (auto* spectrum = qobject_cast<SpectrumWidget*>(plot))
+        spectrum->canvas->Render(p, size);
+    else if (auto* time = qobject_cast<DataPlotWidget*>(plot))
+        time->Render(p, size);
+    else
+        plot->render(&p);
+    return true;
+}
+} // namespace
+
+QImage AnalysisPanelWidget::PlotImage(QWidget* plot)
+{
+    if (!plot)
+        return {};
+    const QSize size = PlotSize(plot);
+    const qreal dpr = plot->devicePixelRatioF();
+    QImage img(size * dpr, QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(dpr);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    DrawPlot(plot, p, size);
+    return img;
+}
+
 // Images are made in memory and saved whole, so a failed save names the system's reason.
 bool AnalysisPanelWidget::ExportPng(QWidget* plot, const QString& path, QString* error)
 {
@@ -248,7 +287,7 @@ bool AnalysisPanelWidget::ExportPng(QWidget* plot, const QString& path, QString*
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    return plot->grab().save(&buffer, "PNG") && SaveWholeFile(path, bytes, error);
+    return PlotImage(plot).save(&buffer, "PNG") && SaveWholeFile(path, bytes, error);
 }
 
 bool AnalysisPanelWidget::ExportSvg(QWidget* plot, const QString& path, QString* error)
@@ -256,7 +295,7 @@ bool AnalysisPanelWidget::ExportSvg(QWidget* plot, const QString& path, QString*
     if (!plot)
         return false;
     auto* spectrum = qobject_cast<SpectrumWidget*>(plot);
-    const QSize size = spectrum ? spectrum->canvas->size() : plot->size();
+    const QSize size = PlotSize(plot);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     QSvgGenerator gen;
@@ -267,17 +306,14 @@ bool AnalysisPanelWidget::ExportSvg(QWidget* plot, const QString& path, QString*
     QPainter p;
     if (!p.begin(&gen))
         return false;
-    if (spectrum)
-        spectrum->canvas->Render(p, size); // as vectors
-    else
-        plot->render(&p);
+    DrawPlot(plot, p, size); // as vectors
     return p.end() && SaveWholeFile(path, bytes, error);
 }
 
 void AnalysisPanelWidget::CopyToClipboard(QWidget* plot)
 {
     if (plot)
-        QApplication::clipboard()->setPixmap(plot->grab());
+        QApplication::clipboard()->setImage(PlotImage(plot));
 }
 
 bool AnalysisPanelWidget::ExportCsv(const QString& path)
@@ -292,8 +328,12 @@ bool AnalysisPanelWidget::ExportCsv(const QString& path)
 void AnalysisPanelWidget::SaveWithDialog(const QString& caption, const QString& filter,
                                          const std::function<bool(const QString&)>& save)
 {
-    const QString path = askSavePath ? askSavePath(caption, filter) : QString();
+    QString path = askSavePath ? askSavePath(caption, filter) : QString();
     if (path.isEmpty())
         return;
+    // A name typed without an extension gets the one of the chosen format.
+    const qsizetype star = filter.indexOf(QLatin1String("*."));
+    if (QFileInfo(path).suffix().isEmpty() && star >= 0)
+        path += filter.mid(star + 1, filter.indexOf(QLatin1Char(')'), star) - star - 1);
     save(path);
 }

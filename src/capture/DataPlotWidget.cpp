@@ -115,6 +115,38 @@ void PlotSurface::RenderStroke(const Stroke& s)
     p.drawPolyline(points_.data(), static_cast<int>(points_.size()));
 }
 
+void PlotSurface::RenderTo(QPainter& p, const QRectF& area) const
+{
+    p.save();
+    p.translate(area.topLeft());
+    p.setClipRect(QRectF(QPointF(0, 0), area.size()));
+    const int w = qRound(area.width());
+    const int h = qRound(area.height());
+    QPen gridPen{QColor::fromRgb(kGrid)};
+    gridPen.setCosmetic(true);
+    p.setPen(gridPen);
+    for (double x : gridX_) {
+        const double px = PlotModel::UserToPixel(scale_, x, 0, w, h).x();
+        p.drawLine(QPointF(px, 0), QPointF(px, h));
+    }
+    for (double y : gridY_) {
+        const double py = PlotModel::UserToPixel(scale_, 0, y, w, h).y();
+        p.drawLine(QPointF(0, py), QPointF(w, py));
+    }
+    p.setRenderHint(QPainter::Antialiasing, true);
+    std::vector<QPointF> points;
+    for (const Stroke& s : strokes_) {
+        PlotModel::MapTrace(s.values, s.count, s.first, s.last, scale_, w, h, points);
+        if (points.size() < 2)
+            continue;
+        QPen pen(s.colour);
+        pen.setCosmetic(true);
+        p.setPen(pen);
+        p.drawPolyline(points.data(), static_cast<int>(points.size()));
+    }
+    p.restore();
+}
+
 void PlotSurface::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
@@ -544,6 +576,61 @@ void DataPlotWidget::UpdateTicks()
     }
     yAxis->update();
     picture1->SetGrid(xt.values, yt.values);
+}
+
+void DataPlotWidget::Render(QPainter& p, const QSize& size) const
+{
+    const QFontMetrics fm(p.font());
+    const double left = fm.horizontalAdvance(QStringLiteral("-000.0")) + 10;
+    const double bottom = fm.height() * 2 + 8;
+    const QRectF area(left, 8, std::max(1.0, size.width() - left - 12), std::max(1.0, size.height() - bottom - 8));
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    picture1->RenderTo(p, area);
+
+    const PlotModel::UserScale& sc = picture1->Scale();
+    p.setPen(Qt::black);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(area);
+    const PlotModel::Ticks xt = PlotModel::NiceTicks(sc.left, sc.right, std::max(2, int(area.width() / 90)));
+    for (double v : xt.values) {
+        const double x = area.left() + (v - sc.left) / (sc.right - sc.left) * area.width();
+        p.drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 4));
+        p.drawText(QRectF(x - 40, area.bottom() + 5, 80, fm.height()), Qt::AlignHCenter | Qt::AlignTop,
+                   PlotModel::TickText(v, xt.step));
+    }
+    const PlotModel::Ticks yt = PlotModel::NiceTicks(sc.bottom, sc.top, std::max(2, int(area.height() / 50)));
+    for (double v : yt.values) {
+        const double y = area.top() + (sc.top - v) / (sc.top - sc.bottom) * area.height();
+        p.drawLine(QPointF(area.left() - 4, y), QPointF(area.left(), y));
+        p.drawText(QRectF(0, y - fm.height() / 2.0, left - 6, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
+                   PlotModel::TickText(v, yt.step));
+    }
+    p.drawText(QRectF(area.left(), area.bottom() + 5 + fm.height(), area.width(), fm.height()), Qt::AlignHCenter,
+               QStringLiteral("Sample"));
+
+    // Legend of the traces drawn, top right inside the plot.
+    const bool extended = Plot.PlotMaxIndex == PlotModel::kExtendedMaxIndex;
+    const std::array<QCheckBox*, 3> boxes{ckXacc, ckADC0, ckADC1};
+    double y = area.top() + 6;
+    for (int t = 0; t < 3; ++t) {
+        if (!boxes[static_cast<size_t>(t)]->isChecked())
+            continue;
+        const QString name = boxes[static_cast<size_t>(t)]->text();
+        const double x = area.right() - fm.horizontalAdvance(name) - 34;
+        p.setPen(QPen(extended ? kExtendedColours[static_cast<size_t>(t)] : kNormalColours[static_cast<size_t>(t)], 2));
+        p.drawLine(QPointF(x, y + fm.height() / 2.0), QPointF(x + 20, y + fm.height() / 2.0));
+        p.setPen(Qt::black);
+        p.drawText(QPointF(x + 26, y + fm.ascent()), name);
+        y += fm.height() + 2;
+    }
+}
+
+QImage DataPlotWidget::RenderImage(const QSize& size) const
+{
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&img);
+    Render(p, size);
+    return img;
 }
 
 void DataPlotWidget::ZoomAt(double x, double factor)

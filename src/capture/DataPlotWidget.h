@@ -10,6 +10,7 @@
 #include <vector>
 
 class QCheckBox;
+class QPainter;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -27,6 +28,8 @@ public:
     // One polyline through (i, values[i]) for i = first..last; `values` must outlive the stroke.
     void DrawTrace(const double* values, int count, int first, int last, const QColor& colour);
 
+    // Grid and strokes drawn as vectors into `area` of any painter (exports).
+    void RenderTo(QPainter& p, const QRectF& area) const;
     // What the surface shows now (background plus strokes).
     const QImage& Image() const { return image_; }
     // Renders into an image of this size from now on (benchmarks and screenshots without a window).
@@ -115,6 +118,10 @@ public:
     // The value of trace `trace` (0..2) at sample `index` of the shown layout, without its offset.
     double TraceValue(int trace, int index) const;
 
+    // The plot alone (axes, ticks, grid, traces, legend) drawn by its own painter over `size`:
+    // the exports and the clipboard copy, without the buttons around it.
+    void Render(QPainter& p, const QSize& size) const;
+    QImage RenderImage(const QSize& size) const;
     // Trace colours of the normal and extended layouts.
     static const std::array<QColor, 3> kNormalColours;
     static const std::array<QColor, 3> kExtendedColours;

@@ -4,6 +4,7 @@
 #include "analysis/AmplitudeSpectrumWidget.h"
 #include "analysis/AnalysisPanelWidget.h"
 #include "analysis/GuiAnalysis.h"
+#include "capture/DataPlotWidget.h"
 
 #include <QClipboard>
 #include <QSvgRenderer>
@@ -185,7 +186,35 @@ private slots:
         QVERIFY(sbtest::Messages().isEmpty());
 
         panel->actCopyPlot->trigger();
-        QCOMPARE(QApplication::clipboard()->image().size(), spectrum.grab().size());
+        QCOMPARE(QApplication::clipboard()->image().size(), spectrum.canvas->size().expandedTo(QSize(320, 200)));
+    }
+
+    // The time plot exported alone, drawn as vectors; a name typed without extension gets one.
+    void timePlotExportsAreDrawnNotGrabbed()
+    {
+        ThreeTones();
+        DataPlotWidget plot;
+        plot.SetStartValues();
+        plot.resize(900, 500);
+        plot.picture1->resize(700, 400);
+        plot.PlotCaptureData();
+        SpectrumWidget spectrum;
+        auto panel = MakePanel(&spectrum);
+        panel->currentPlot = [&]() -> QWidget* { return &plot; };
+        QTemporaryDir out;
+        QString typed = out.filePath("timeplot");
+        panel->askSavePath = [&](const QString&, const QString&) { return typed; };
+        panel->actExportSvg->trigger();
+        QFile svg(out.filePath("timeplot.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        const QByteArray text = svg.readAll();
+        QVERIFY(!text.contains("<image")); // no pictures of widgets inside
+        QVERIFY(text.contains("<polyline") || text.contains("<path"));
+        panel->actExportPng->trigger();
+        const QImage png(out.filePath("timeplot.png"));
+        QCOMPARE(png.size(), QSize(760, 440));
+        // The drawn traces and nothing of the controls: the scale button's caption is not there.
+        QCOMPARE(png.pixelColor(2, 2), QColor(Qt::white));
     }
 
     // The views in the main window: a tab beside the time plot, a menu, a refresh after every read-out.
