@@ -12,6 +12,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <QKeyEvent>
+#include <QWheelEvent>
 #include <QLocale>
 #include <cmath>
 
@@ -58,19 +60,23 @@ SpectrumCanvas::SpectrumCanvas(SpectrumWidget* owner) : QWidget(owner), owner_(o
     setMouseTracking(true);
     setMinimumSize(240, 140);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::WheelFocus);
+    setToolTip(QStringLiteral("Wheel: zoom in frequency   Middle-drag: pan   Double-click or Home: fit\n"
+                              "Left/right click: marker A/B at the nearest peak (Shift: exactly there)"));
 }
 
 double SpectrumCanvas::FrequencyAt(double px, int width) const
 {
     const double w = std::max(1, width - kLeft - kRight);
-    return std::clamp((px - kLeft) / w, 0.0, 1.0) * owner_->SampleRate() / 2.0;
+    const double lo = owner_->ViewLow(), hi = owner_->ViewHigh();
+    return lo + std::clamp((px - kLeft) / w, 0.0, 1.0) * (hi - lo);
 }
 
 double SpectrumCanvas::PixelOf(double hz, int width) const
 {
-    const double nyquist = owner_->SampleRate() / 2.0;
+    const double lo = owner_->ViewLow(), hi = owner_->ViewHigh();
     const double w = std::max(1, width - kLeft - kRight);
-    return kLeft + (nyquist > 0 ? hz / nyquist : 0.0) * w;
+    return kLeft + (hi > lo ? (hz - lo) / (hi - lo) : 0.0) * w;
 }
 
 void SpectrumCanvas::paintEvent(QPaintEvent*)
@@ -111,9 +117,10 @@ void SpectrumCanvas::Render(QPainter& p, const QSize& size) const
     p.setFont(f);
     const QPen grid(QColor(225, 225, 225));
     const QPen text(Qt::black);
-    if (nyquist > 0) {
-        const double step = NiceStep(nyquist, 8);
-        for (double hz = 0; hz <= nyquist + 1e-9; hz += step) {
+    const double lo = owner_->ViewLow(), hi = owner_->ViewHigh();
+    if (nyquist > 0 && hi > lo) {
+        const double step = NiceStep(hi - lo, 8);
+        for (double hz = std::ceil(lo / step - 1e-9) * step; hz <= hi + step * 1e-9; hz += step) {
             const double x = PixelOf(hz, size.width());
             p.setPen(grid);
             p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
@@ -159,11 +166,16 @@ void SpectrumCanvas::Render(QPainter& p, const QSize& size) const
         p.setBrush(Qt::NoBrush);
         p.drawPath(path);
     }
+    // Peak labels move down until they clear the ones already placed.
+    std::vector<QRectF> labels;
+    const QFontMetricsF lfm(p.font());
     for (const auto& s : shown) {
         if (s.spectrum.peakBin < 0)
             continue;
         // On the drawn peak bin; the label carries the interpolated frequency.
         const int k = s.spectrum.peakBin;
+        if (s.spectrum.Frequency(k) < lo || s.spectrum.Frequency(k) > hi)
+            continue; // zoomed away
         const QPointF pk(PixelOf(s.spectrum.Frequency(k), size.width()), yPix(s.spectrum.amplitude[static_cast<size_t>(k)]));
         QPolygonF tri;
         tri << QPointF(pk.x(), pk.y() - 2) << QPointF(pk.x() - 5, pk.y() - 11) << QPointF(pk.x() + 5, pk.y() - 11);
@@ -171,7 +183,16 @@ void SpectrumCanvas::Render(QPainter& p, const QSize& size) const
         p.setBrush(s.colour);
         p.drawPolygon(tri);
         p.setPen(text);
-        p.drawText(QPointF(pk.x() + 7, pk.y() - 4), HzText(s.spectrum.PeakFrequency()));
+        const QString label = HzText(s.spectrum.PeakFrequency());
+        QRectF r(pk.x() + 7, pk.y() - 4 - lfm.ascent(), lfm.horizontalAdvance(label), lfm.height());
+        for (int guard = 0; guard < 20; ++guard) {
+            const bool clash = std::any_of(labels.begin(), labels.end(), [&](const QRectF& o) { return o.intersects(r); });
+            if (!clash)
+                break;
+            r.translate(0, lfm.height());
+        }
+        labels.push_back(r);
+        p.drawText(QPointF(r.left(), r.top() + lfm.ascent()), label);
     }
     // User markers: A solid, B dashed.
     static const char* const kNames[2] = {"A", "B"};
@@ -193,11 +214,45 @@ void SpectrumCanvas::mouseMoveEvent(QMouseEvent* e)
 
 void SpectrumCanvas::mousePressEvent(QMouseEvent* e)
 {
-    const double hz = FrequencyAt(e->position().x(), width());
+    double hz = FrequencyAt(e->position().x(), width());
+    if (e->button() == Qt::MiddleButton) {
+        panFrom_ = hz;
+        return;
+    }
+    // Markers go to the nearest peak within a few pixels; Shift places them freely.
+    if (!(e->modifiers() & Qt::ShiftModifier))
+        hz = owner_->NearestPeak(hz, std::abs(FrequencyAt(e->position().x() + 8, width()) - FrequencyAt(e->position().x(), width())) + 1e-9);
     if (e->button() == Qt::LeftButton)
         owner_->SetMarker(0, hz);
     else if (e->button() == Qt::RightButton)
         owner_->SetMarker(1, hz);
+}
+
+void SpectrumCanvas::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (panFrom_ && e->button() == Qt::MiddleButton) {
+        owner_->PanFrequency(*panFrom_ - FrequencyAt(e->position().x(), width()));
+        panFrom_.reset();
+    }
+}
+
+void SpectrumCanvas::mouseDoubleClickEvent(QMouseEvent*) { owner_->FitFrequency(); }
+
+void SpectrumCanvas::wheelEvent(QWheelEvent* e)
+{
+    const double steps = e->angleDelta().y() / 120.0;
+    if (steps != 0)
+        owner_->ZoomFrequency(FrequencyAt(e->position().x(), width()), std::pow(0.8, steps));
+    e->accept();
+}
+
+void SpectrumCanvas::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_Home) {
+        owner_->FitFrequency();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 SpectrumWidget::SpectrumWidget(QWidget* parent) : QWidget(parent)
@@ -293,7 +348,10 @@ void SpectrumWidget::UpdateChannelBoxes()
 
 void SpectrumWidget::Recompute()
 {
-    sampleRate_ = analysis::SampleRate(view_.product, view_.avgExponent);
+    const double rate = analysis::SampleRate(view_.product, view_.avgExponent);
+    if (rate != sampleRate_)
+        viewLo_ = viewHi_ = 0; // another frequency axis: show all of it
+    sampleRate_ = rate;
     shown_.clear();
     for (const auto& c : channels_) {
         if (!view_.extended && !ckChannel[static_cast<size_t>(c.buffer)]->isChecked())
@@ -348,6 +406,65 @@ void SpectrumWidget::SetMarker(int i, double hz)
         snapped = shown_.front().spectrum.Frequency(shown_.front().spectrum.BinAt(hz));
     markers_[static_cast<size_t>(i)] = snapped;
     UpdateMarkerText();
+    canvas->update();
+}
+
+double SpectrumWidget::NearestPeak(double hz, double toleranceHz) const
+{
+    double best = hz;
+    double bestDistance = toleranceHz;
+    for (const auto& s : shown_) {
+        const auto& a = s.spectrum.amplitude;
+        double top = 0;
+        for (size_t k = 1; k < a.size(); ++k)
+            top = std::max(top, a[k]);
+        // A peak is a local maximum that stands out of the floor, not a ripple of leakage.
+        for (size_t k = 1; k + 1 < a.size(); ++k) {
+            if (a[k] < a[k - 1] || a[k] < a[k + 1] || a[k] < 0.05 * top)
+                continue;
+            const double f = s.spectrum.Frequency(static_cast<int>(k));
+            if (std::abs(f - hz) <= bestDistance) {
+                bestDistance = std::abs(f - hz);
+                best = f;
+            }
+        }
+    }
+    return best;
+}
+
+double SpectrumWidget::ViewLow() const { return viewHi_ > 0 ? viewLo_ : 0.0; }
+double SpectrumWidget::ViewHigh() const { return viewHi_ > 0 ? viewHi_ : sampleRate_ / 2.0; }
+
+void SpectrumWidget::ZoomFrequency(double hz, double factor)
+{
+    const double nyquist = sampleRate_ / 2.0;
+    if (nyquist <= 0)
+        return;
+    const double lo = ViewLow(), hi = ViewHigh();
+    const double frac = hi > lo ? std::clamp((hz - lo) / (hi - lo), 0.0, 1.0) : 0.5;
+    // Never narrower than four bins, never wider than the whole spectrum.
+    const double minSpan = 4.0 * sampleRate_ / 1024.0;
+    const double span = std::clamp((hi - lo) * factor, minSpan, nyquist);
+    viewLo_ = std::clamp(hz - frac * span, 0.0, nyquist - span);
+    viewHi_ = viewLo_ + span;
+    if (span >= nyquist)
+        viewHi_ = 0;
+    canvas->update();
+}
+
+void SpectrumWidget::PanFrequency(double hz)
+{
+    if (viewHi_ <= 0)
+        return;
+    const double span = viewHi_ - viewLo_;
+    viewLo_ = std::clamp(viewLo_ + hz, 0.0, sampleRate_ / 2.0 - span);
+    viewHi_ = viewLo_ + span;
+    canvas->update();
+}
+
+void SpectrumWidget::FitFrequency()
+{
+    viewLo_ = viewHi_ = 0;
     canvas->update();
 }
 

@@ -413,17 +413,35 @@ QWidget* frmForm1::BuildBufferDataFrame()
 
 namespace {
 // A side column that scrolls when the window is shorter than the column; never narrower than it.
+class SideScrollArea : public QScrollArea {
+public:
+    QSize sizeHint() const override
+    {
+        const int w = widget() ? widget()->sizeHint().width() : 0;
+        return {w + verticalScrollBar()->sizeHint().width() + 2 * frameWidth(), 120};
+    }
+    QSize minimumSizeHint() const override { return {sizeHint().width(), 60}; }
+
+protected:
+    // The column's contents grew (new captions, the style's fonts at show): so does the column.
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (o == widget() && e->type() == QEvent::LayoutRequest)
+            updateGeometry();
+        return QScrollArea::eventFilter(o, e);
+    }
+};
+
 QScrollArea* SideColumn(QLayout* content)
 {
     auto* inner = new QWidget;
     inner->setLayout(content);
     content->setContentsMargins(0, 0, 0, 0);
-    auto* area = new QScrollArea;
+    auto* area = new SideScrollArea;
     area->setWidget(inner);
     area->setWidgetResizable(true);
     area->setFrameShape(QFrame::NoFrame);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    area->setMinimumWidth(inner->sizeHint().width() + area->verticalScrollBar()->sizeHint().width());
     area->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     return area;
 }
@@ -707,5 +725,9 @@ void frmForm1::closeEvent(QCloseEvent* e)
 {
     if (!exiting_)
         MnuExit_Click();
-    e->accept();
+    // Declined while a capture runs: the window stays.
+    if (exiting_)
+        e->accept();
+    else
+        e->ignore();
 }

@@ -22,6 +22,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QTimer>
 #include <array>
 
 namespace {
@@ -98,6 +99,11 @@ bool frmForm1::OpenDataFile(const QString& path)
 
 void frmForm1::MnuExit_Click()
 {
+    // A capture under way would be lost without a word.
+    if (TimerCapDuration->isActive() &&
+        ui::MessageBox(QStringLiteral("A capture is in progress. Exit anyway?"), MsgIcon::Question,
+                       MsgButtons::YesNo) != MsgResult::Yes)
+        return;
     exiting_ = true;
     SaveRememberedSettings();
     QString error;

@@ -115,6 +115,33 @@ private slots:
         QVERIFY(!w.Marker(0) && !w.Marker(1));
     }
 
+    void spectrumZoomsAndMarkersSnapToPeaks()
+    {
+        ThreeTones();
+        SpectrumWidget w;
+        w.resize(800, 400);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.SetRecord(view);
+        SpectrumCanvas* c = w.canvas;
+        // Three notches in about 1000 Hz: the span shrinks and 1000 Hz stays under the mouse.
+        const double px = c->PixelOf(1000.0, c->width());
+        QWheelEvent wheel(QPointF(px, 100), c->mapToGlobal(QPointF(px, 100)), QPoint(), QPoint(0, 360), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(c, &wheel);
+        QVERIFY(std::abs(w.ViewHigh() - w.ViewLow() - 2000 * 0.512) < 1);
+        QVERIFY(std::abs(c->FrequencyAt(px, c->width()) - 1000.0) < 1);
+        // A click a few pixels beside the 500 Hz peak puts A on it; with Shift, exactly there.
+        const int near = int(c->PixelOf(500.0, c->width())) + 4;
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(near, 50));
+        QCOMPARE(*w.Marker(0), 500.0);
+        QTest::mouseClick(c, Qt::RightButton, Qt::ShiftModifier, QPoint(near, 50));
+        QVERIFY(*w.Marker(1) > 500.0);
+        QTest::keyClick(c, Qt::Key_Home);
+        QCOMPARE(w.ViewLow(), 0.0);
+        QCOMPARE(w.ViewHigh(), 2000.0);
+    }
+
     void statisticsTableAndCounts()
     {
         view.product = 31470;

@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QTimer>
 #include <QStyle>
 #include <QTemporaryDir>
 
@@ -159,6 +160,9 @@ private slots:
         w->resize(screen);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
+        // The side columns scroll up and down only: never cut at the side.
+        for (QScrollArea* a : w->findChildren<QScrollArea*>())
+            QVERIFY(a->viewport()->width() >= a->widget()->sizeHint().width());
         QVERIFY(w->width() <= screen.width() && w->height() <= screen.height());
         // Every control lies inside the window or in a side column that scrolls.
         const QRect inside = w->rect();
@@ -225,6 +229,28 @@ private slots:
         QTest::keyClick(w, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
         QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("copied")));
         w->hide();
+    }
+
+    void exitDuringACaptureAsksFirst_data()
+    {
+        tb::Columns<bool, int, int>({"running", "answer", "ends"});
+        QTest::newRow("idle: no question") << false << int(MsgResult::No) << 1;
+        QTest::newRow("running, declined") << true << int(MsgResult::No) << 0;
+        QTest::newRow("running, confirmed") << true << int(MsgResult::Yes) << 1;
+    }
+    void exitDuringACaptureAsksFirst()
+    {
+        QFETCH(bool, running);
+        QFETCH(int, answer);
+        if (running)
+            w->TimerCapDuration->start();
+        sbtest::SetMessageAnswer(MsgResult(answer));
+        const int before = sbtest::EndProgramCalls();
+        w->MnuExit_Click();
+        sbtest::SetMessageAnswer(MsgResult::Ok);
+        w->TimerCapDuration->stop();
+        QCOMPARE(sbtest::MessageTexts().size(), running ? 1 : 0);
+        QTEST(sbtest::EndProgramCalls() - before, "ends");
     }
 
     // What the user chose comes back at the next start; the settings file keeps its three lines.

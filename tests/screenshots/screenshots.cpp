@@ -3,6 +3,7 @@
 #include "../capture/CaptureTestBench.h"
 #include "analysis/AmplitudeSpectrumWidget.h"
 #include "analysis/GuiAnalysis.h"
+#include "datalog/DataFile.h"
 #include "ui/Ui.h"
 
 #include <QApplication>
@@ -74,7 +75,25 @@ int main(int argc, char** argv)
     if (auto* tabs = w->findChild<QTabWidget*>(QStringLiteral("tabPlots"))) {
         tabs->setCurrentIndex(1);
         ui::PumpEvents();
-        ok &= Save(GuiAnalysis::Spectrum(w), out, QStringLiteral("analysis-spectrum.png"));
+        SpectrumWidget* sp = GuiAnalysis::Spectrum(w);
+        ok &= Save(sp, out, QStringLiteral("analysis-spectrum.png"));
+        sp->ZoomFrequency(1800, 0.3);
+        sp->SetMarker(0, sp->NearestPeak(1210, 50));
+        sp->SetMarker(1, sp->NearestPeak(2450, 50));
+        ui::PumpEvents();
+        ok &= Save(sp, out, QStringLiteral("spectrum-zoomed.png"));
+        tabs->setCurrentIndex(0);
+    }
+
+    // A data file written by this capture, opened again as a read-only capture.
+    DataLog::FileDir = work.path() + QLatin1Char('/');
+    const DataLog::WriteResult written = DataLog::WriteNextDataFile();
+    CaptureRecord::Last = {};
+    if (written.ok && w->OpenDataFile(written.path)) {
+        PointAt(w, 0.3);
+        ok &= Save(w, out, QStringLiteral("opened-file.png"));
+    } else {
+        ok = false;
     }
 
     w = Capture(4, 2); // Extended Time Y
