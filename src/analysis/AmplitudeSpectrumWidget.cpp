@@ -12,6 +12,9 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <QKeyEvent>
+#include <QWheelEvent>
+#include <QLocale>
 #include <cmath>
 
 using analysis::Spectrum;
@@ -20,15 +23,17 @@ namespace {
 
 constexpr double kLogFloorDb = -100.0; // shown range below the top of the log scale
 
-QString Num(double v, int digits = 4)
+// Numbers on screen in the system's format, without grouping.
+QString Loc(double v, char format, int precision)
 {
-    return QString::number(v, 'g', digits);
+    QLocale loc;
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    return loc.toString(v, format, precision);
 }
 
-QString HzText(double hz)
-{
-    return QString::number(hz, 'f', hz < 100 ? 2 : 1) + QStringLiteral(" Hz");
-}
+QString Num(double v, int digits = 4) { return Loc(v, 'g', digits); }
+
+QString HzText(double hz) { return Loc(hz, 'f', hz < 100 ? 2 : 1) + QStringLiteral(" Hz"); }
 
 double Db(double a)
 {
@@ -55,19 +60,23 @@ SpectrumCanvas::SpectrumCanvas(SpectrumWidget* owner) : QWidget(owner), owner_(o
     setMouseTracking(true);
     setMinimumSize(240, 140);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::WheelFocus);
+    setToolTip(QStringLiteral("Wheel: zoom in frequency   Middle-drag: pan   Double-click or Home: fit\n"
+                              "Left/right click: marker A/B at the nearest peak (Shift: exactly there)"));
 }
 
 double SpectrumCanvas::FrequencyAt(double px, int width) const
 {
     const double w = std::max(1, width - kLeft - kRight);
-    return std::clamp((px - kLeft) / w, 0.0, 1.0) * owner_->SampleRate() / 2.0;
+    const double lo = owner_->ViewLow(), hi = owner_->ViewHigh();
+    return lo + std::clamp((px - kLeft) / w, 0.0, 1.0) * (hi - lo);
 }
 
 double SpectrumCanvas::PixelOf(double hz, int width) const
 {
-    const double nyquist = owner_->SampleRate() / 2.0;
+    const double lo = owner_->ViewLow(), hi = owner_->ViewHigh();
     const double w = std::max(1, width - kLeft - kRight);
-    return kLeft + (nyquist > 0 ? hz / nyquist : 0.0) * w;
+    return kLeft + (hi > lo ? (hz - lo) / (hi - lo) : 0.0) * w;
 }
 
 void SpectrumCanvas::paintEvent(QPaintEvent*)
@@ -108,9 +117,10 @@ void SpectrumCanvas::Render(QPainter& p, const QSize& size) const
     p.setFont(f);
     const QPen grid(QColor(225, 225, 225));
     const QPen text(Qt::black);
-    if (nyquist > 0) {
-        const double step = NiceStep(nyquist, 8);
-        for (double hz = 0; hz <= nyquist + 1e-9; hz += step) {
+    const double lo = owner_->ViewLow(), hi = owner_->ViewHigh();
+    if (nyquist > 0 && hi > lo) {
+        const double step = NiceStep(hi - lo, 8);
+        for (double hz = std::ceil(lo / step - 1e-9) * step; hz <= hi + step * 1e-9; hz += step) {
             const double x = PixelOf(hz, size.width());
             p.setPen(grid);
             p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
@@ -156,11 +166,16 @@ void SpectrumCanvas::Render(QPainter& p, const QSize& size) const
         p.setBrush(Qt::NoBrush);
         p.drawPath(path);
     }
+    // Peak labels move down until they clear the ones already placed.
+    std::vector<QRectF> labels;
+    const QFontMetricsF lfm(p.font());
     for (const auto& s : shown) {
         if (s.spectrum.peakBin < 0)
             continue;
         // On the drawn peak bin; the label carries the interpolated frequency.
         const int k = s.spectrum.peakBin;
+        if (s.spectrum.Frequency(k) < lo || s.spectrum.Frequency(k) > hi)
+            continue; // zoomed away
         const QPointF pk(PixelOf(s.spectrum.Frequency(k), size.width()), yPix(s.spectrum.amplitude[static_cast<size_t>(k)]));
         QPolygonF tri;
         tri << QPointF(pk.x(), pk.y() - 2) << QPointF(pk.x() - 5, pk.y() - 11) << QPointF(pk.x() + 5, pk.y() - 11);
@@ -168,7 +183,16 @@ void SpectrumCanvas::Render(QPainter& p, const QSize& size) const
         p.setBrush(s.colour);
         p.drawPolygon(tri);
         p.setPen(text);
-        p.drawText(QPointF(pk.x() + 7, pk.y() - 4), HzText(s.spectrum.PeakFrequency()));
+        const QString label = HzText(s.spectrum.PeakFrequency());
+        QRectF r(pk.x() + 7, pk.y() - 4 - lfm.ascent(), lfm.horizontalAdvance(label), lfm.height());
+        for (int guard = 0; guard < 20; ++guard) {
+            const bool clash = std::any_of(labels.begin(), labels.end(), [&](const QRectF& o) { return o.intersects(r); });
+            if (!clash)
+                break;
+            r.translate(0, lfm.height());
+        }
+        labels.push_back(r);
+        p.drawText(QPointF(r.left(), r.top() + lfm.ascent()), label);
     }
     // User markers: A solid, B dashed.
     static const char* const kNames[2] = {"A", "B"};
@@ -190,11 +214,45 @@ void SpectrumCanvas::mouseMoveEvent(QMouseEvent* e)
 
 void SpectrumCanvas::mousePressEvent(QMouseEvent* e)
 {
-    const double hz = FrequencyAt(e->position().x(), width());
+    double hz = FrequencyAt(e->position().x(), width());
+    if (e->button() == Qt::MiddleButton) {
+        panFrom_ = hz;
+        return;
+    }
+    // Markers go to the nearest peak within a few pixels; Shift places them freely.
+    if (!(e->modifiers() & Qt::ShiftModifier))
+        hz = owner_->NearestPeak(hz, std::abs(FrequencyAt(e->position().x() + 8, width()) - FrequencyAt(e->position().x(), width())) + 1e-9);
     if (e->button() == Qt::LeftButton)
         owner_->SetMarker(0, hz);
     else if (e->button() == Qt::RightButton)
         owner_->SetMarker(1, hz);
+}
+
+void SpectrumCanvas::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (panFrom_ && e->button() == Qt::MiddleButton) {
+        owner_->PanFrequency(*panFrom_ - FrequencyAt(e->position().x(), width()));
+        panFrom_.reset();
+    }
+}
+
+void SpectrumCanvas::mouseDoubleClickEvent(QMouseEvent*) { owner_->FitFrequency(); }
+
+void SpectrumCanvas::wheelEvent(QWheelEvent* e)
+{
+    const double steps = e->angleDelta().y() / 120.0;
+    if (steps != 0)
+        owner_->ZoomFrequency(FrequencyAt(e->position().x(), width()), std::pow(0.8, steps));
+    e->accept();
+}
+
+void SpectrumCanvas::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_Home) {
+        owner_->FitFrequency();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 SpectrumWidget::SpectrumWidget(QWidget* parent) : QWidget(parent)
@@ -206,17 +264,19 @@ SpectrumWidget::SpectrumWidget(QWidget* parent) : QWidget(parent)
         top->addWidget(ckChannel[static_cast<size_t>(i)]);
         connect(ckChannel[static_cast<size_t>(i)], &QCheckBox::toggled, this, [this] { Recompute(); });
     }
-    top->addSpacing(12);
-    top->addWidget(new QLabel(QStringLiteral("Window"), this));
+    top->addStretch(1);
+    // The options on a row of their own, so the view stays narrow beside the side panels.
+    auto* options = new QHBoxLayout;
+    options->addWidget(new QLabel(QStringLiteral("Window"), this));
     cboWindow = new QComboBox(this);
     for (auto w : {analysis::Window::Hann, analysis::Window::FlatTop, analysis::Window::Rectangular})
         cboWindow->addItem(analysis::WindowName(w));
-    top->addWidget(cboWindow);
-    top->addWidget(new QLabel(QStringLiteral("Magnitude"), this));
+    options->addWidget(cboWindow);
+    options->addWidget(new QLabel(QStringLiteral("Magnitude"), this));
     cboScale = new QComboBox(this);
     cboScale->addItems({QStringLiteral("Linear"), QStringLiteral("Log (dB)")});
-    top->addWidget(cboScale);
-    top->addStretch(1);
+    options->addWidget(cboScale);
+    options->addStretch(1);
     lblResolution = new QLabel(this);
     top->addWidget(lblResolution);
     connect(cboWindow, &QComboBox::currentIndexChanged, this, [this] { Recompute(); });
@@ -231,7 +291,7 @@ SpectrumWidget::SpectrumWidget(QWidget* parent) : QWidget(parent)
     cmdClearMarkers = new QPushButton(QStringLiteral("Clear markers"), this);
     connect(cmdClearMarkers, &QPushButton::clicked, this, &SpectrumWidget::ClearMarkers);
     // Long read-outs are cut off rather than widening the window.
-    for (QLabel* l : {lblCursor, lblPeak, lblMarkers})
+    for (QLabel* l : {lblCursor, lblPeak, lblMarkers, lblResolution})
         l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bottom->addWidget(lblMarkers, 1);
     bottom->addWidget(cmdClearMarkers);
@@ -239,6 +299,7 @@ SpectrumWidget::SpectrumWidget(QWidget* parent) : QWidget(parent)
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(4, 4, 4, 4);
     v->addLayout(top);
+    v->addLayout(options);
     v->addWidget(canvas, 1);
     v->addWidget(lblPeak);
     v->addWidget(lblCursor);
@@ -287,7 +348,10 @@ void SpectrumWidget::UpdateChannelBoxes()
 
 void SpectrumWidget::Recompute()
 {
-    sampleRate_ = analysis::SampleRate(view_.product, view_.avgExponent);
+    const double rate = analysis::SampleRate(view_.product, view_.avgExponent);
+    if (rate != sampleRate_)
+        viewLo_ = viewHi_ = 0; // another frequency axis: show all of it
+    sampleRate_ = rate;
     shown_.clear();
     for (const auto& c : channels_) {
         if (!view_.extended && !ckChannel[static_cast<size_t>(c.buffer)]->isChecked())
@@ -326,7 +390,7 @@ void SpectrumWidget::CursorAt(double hz)
     const QString unit = analysis::UnitName(view_);
     for (const auto& s : shown_) {
         const double a = s.spectrum.amplitude.empty() ? 0.0 : s.spectrum.amplitude[static_cast<size_t>(bin)];
-        parts << (log ? QStringLiteral("%1 %2 dB").arg(s.channel.name, QString::number(std::round(Db(a) * 10) / 10 + 0.0, 'f', 1))
+        parts << (log ? QStringLiteral("%1 %2 dB").arg(s.channel.name, Loc(std::round(Db(a) * 10) / 10 + 0.0, 'f', 1))
                       : QStringLiteral("%1 %2 %3").arg(s.channel.name, Num(a), unit));
     }
     lblCursor->setText(QStringLiteral("Cursor: %1  %2").arg(HzText(shown_.front().spectrum.Frequency(bin)),
@@ -342,6 +406,65 @@ void SpectrumWidget::SetMarker(int i, double hz)
         snapped = shown_.front().spectrum.Frequency(shown_.front().spectrum.BinAt(hz));
     markers_[static_cast<size_t>(i)] = snapped;
     UpdateMarkerText();
+    canvas->update();
+}
+
+double SpectrumWidget::NearestPeak(double hz, double toleranceHz) const
+{
+    double best = hz;
+    double bestDistance = toleranceHz;
+    for (const auto& s : shown_) {
+        const auto& a = s.spectrum.amplitude;
+        double top = 0;
+        for (size_t k = 1; k < a.size(); ++k)
+            top = std::max(top, a[k]);
+        // A peak is a local maximum that stands out of the floor, not a ripple of leakage.
+        for (size_t k = 1; k + 1 < a.size(); ++k) {
+            if (a[k] < a[k - 1] || a[k] < a[k + 1] || a[k] < 0.05 * top)
+                continue;
+            const double f = s.spectrum.Frequency(static_cast<int>(k));
+            if (std::abs(f - hz) <= bestDistance) {
+                bestDistance = std::abs(f - hz);
+                best = f;
+            }
+        }
+    }
+    return best;
+}
+
+double SpectrumWidget::ViewLow() const { return viewHi_ > 0 ? viewLo_ : 0.0; }
+double SpectrumWidget::ViewHigh() const { return viewHi_ > 0 ? viewHi_ : sampleRate_ / 2.0; }
+
+void SpectrumWidget::ZoomFrequency(double hz, double factor)
+{
+    const double nyquist = sampleRate_ / 2.0;
+    if (nyquist <= 0)
+        return;
+    const double lo = ViewLow(), hi = ViewHigh();
+    const double frac = hi > lo ? std::clamp((hz - lo) / (hi - lo), 0.0, 1.0) : 0.5;
+    // Never narrower than four bins, never wider than the whole spectrum.
+    const double minSpan = 4.0 * sampleRate_ / 1024.0;
+    const double span = std::clamp((hi - lo) * factor, minSpan, nyquist);
+    viewLo_ = std::clamp(hz - frac * span, 0.0, nyquist - span);
+    viewHi_ = viewLo_ + span;
+    if (span >= nyquist)
+        viewHi_ = 0;
+    canvas->update();
+}
+
+void SpectrumWidget::PanFrequency(double hz)
+{
+    if (viewHi_ <= 0)
+        return;
+    const double span = viewHi_ - viewLo_;
+    viewLo_ = std::clamp(viewLo_ + hz, 0.0, sampleRate_ / 2.0 - span);
+    viewHi_ = viewLo_ + span;
+    canvas->update();
+}
+
+void SpectrumWidget::FitFrequency()
+{
+    viewLo_ = viewHi_ = 0;
     canvas->update();
 }
 

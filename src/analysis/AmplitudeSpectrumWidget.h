@@ -12,6 +12,9 @@
 
 class QCheckBox;
 class QComboBox;
+class QKeyEvent;
+class QMouseEvent;
+class QWheelEvent;
 class QLabel;
 class QPainter;
 class QPushButton;
@@ -34,9 +37,14 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     SpectrumWidget* owner_;
+    std::optional<double> panFrom_; // frequency under the middle button when pressed
 };
 
 class SpectrumWidget : public QWidget {
@@ -65,6 +73,16 @@ public:
     // User markers 0 (A, left click) and 1 (B, right click), in Hz, snapped to a bin.
     void SetMarker(int i, double hz);
     void ClearMarkers();
+    // The strongest-looking peak of the shown spectra within `toleranceHz` of hz, else hz itself.
+    double NearestPeak(double hz, double toleranceHz) const;
+
+    // Frequency navigation: the visible range (0 .. Nyquist when fitted), zoom about hz by
+    // `factor` (< 1 zooms in), move by `hz`, and fit.
+    double ViewLow() const;
+    double ViewHigh() const;
+    void ZoomFrequency(double hz, double factor);
+    void PanFrequency(double hz);
+    void FitFrequency();
     std::optional<double> Marker(int i) const { return markers_[static_cast<size_t>(i)]; }
 
     // Trace colours by buffer, as on the time plot.
@@ -90,4 +108,5 @@ private:
     std::vector<Shown> shown_;
     double sampleRate_ = 0;
     std::array<std::optional<double>, 2> markers_{};
+    double viewLo_ = 0, viewHi_ = 0; // viewHi_ 0: fitted
 };

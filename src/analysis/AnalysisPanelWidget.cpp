@@ -23,6 +23,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <QFileInfo>
+#include <QLocale>
 #include <cmath>
 
 namespace {
@@ -58,11 +60,19 @@ private:
     const std::array<std::optional<double>, 2>* markers_;
 };
 
+// Numbers on screen in the system's format, without grouping.
+QString Loc(double v, char format, int precision)
+{
+    QLocale loc;
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    return loc.toString(v, format, precision);
+}
+
 QString Cell(double v)
 {
     if (std::isnan(v))
         return QStringLiteral("-");
-    return QString::number(v, 'g', 4);
+    return Loc(v, 'g', 4);
 }
 
 bool ReportFailure(bool ok, const QString& path, const QString& error)
@@ -171,7 +181,7 @@ void AnalysisPanelWidget::FillTable(const std::vector<analysis::Channel>& channe
         const auto& s = stats_[static_cast<size_t>(r)];
         const QStringList cells = {channels[static_cast<size_t>(r)].name, Cell(s.mean), Cell(s.acRms),
                                    Cell(s.peakToPeak), Cell(s.crestFactor), Cell(s.kurtosis),
-                                   QString::number(s.dominantHz, 'f', 1), Cell(s.velocityRms)};
+                                   Loc(s.dominantHz, 'f', 1), Cell(s.velocityRms)};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
@@ -220,15 +230,53 @@ void AnalysisPanelWidget::UpdateTimeMarkerText()
     const auto& a = timeMarkers_[0];
     const auto& b = timeMarkers_[1];
     QString t = QStringLiteral("Time markers (left/right click on the plot): A %1  B %2")
-                    .arg(a ? QString::number(*a) : QStringLiteral("-"), b ? QString::number(*b) : QStringLiteral("-"));
+                    .arg(a ? Loc(*a, 'f', 0) : QStringLiteral("-"), b ? Loc(*b, 'f', 0) : QStringLiteral("-"));
     if (a && b) {
         const analysis::RecordView view = CurrentView();
         const auto d = analysis::TimeMarkerDelta(*a, *b, analysis::SampleRate(view.product, view.avgExponent));
         t += QStringLiteral("  \u0394 %1 samples, %2 s, %3 Hz")
-                 .arg(QString::number(d.samples), QString::number(d.seconds, 'g', 4),
-                      d.hz > 0 ? QString::number(d.hz, 'g', 5) : QStringLiteral("-"));
+                 .arg(QString::number(d.samples), Loc(d.seconds, 'g', 4),
+                      d.hz > 0 ? Loc(d.hz, 'g', 5) : QStringLiteral("-"));
     }
     lblTimeMarkers->setText(t);
+}
+
+namespace {
+// The size a plot is drawn at: what its drawing surface shows on screen (with room for axes).
+QSize PlotSize(QWidget* plot)
+{
+    if (auto* spectrum = qobject_cast<SpectrumWidget*>(plot))
+        return spectrum->canvas->size().expandedTo(QSize(320, 200));
+    if (auto* time = qobject_cast<DataPlotWidget*>(plot))
+        return (time->picture1->size() + QSize(60, 40)).expandedTo(QSize(320, 200));
+    return plot->size();
+}
+
+// Draws the plot alone with its own painter: no buttons, boxes or scroll bars.
+bool DrawPlot(QWidget* plot, QPainter& p, const QSize& size)
+{
+    if (auto* spectrum = qobject_cast<SpectrumWidget*>(plot))
+        spectrum->canvas->Render(p, size);
+    else if (auto* time = qobject_cast<DataPlotWidget*>(plot))
+        time->Render(p, size);
+    else
+        plot->render(&p);
+    return true;
+}
+} // namespace
+
+QImage AnalysisPanelWidget::PlotImage(QWidget* plot)
+{
+    if (!plot)
+        return {};
+    const QSize size = PlotSize(plot);
+    const qreal dpr = plot->devicePixelRatioF();
+    QImage img(size * dpr, QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(dpr);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    DrawPlot(plot, p, size);
+    return img;
 }
 
 // Images are made in memory and saved whole, so a failed save names the system's reason.
@@ -239,7 +287,7 @@ bool AnalysisPanelWidget::ExportPng(QWidget* plot, const QString& path, QString*
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    return plot->grab().save(&buffer, "PNG") && SaveWholeFile(path, bytes, error);
+    return PlotImage(plot).save(&buffer, "PNG") && SaveWholeFile(path, bytes, error);
 }
 
 bool AnalysisPanelWidget::ExportSvg(QWidget* plot, const QString& path, QString* error)
@@ -247,7 +295,7 @@ bool AnalysisPanelWidget::ExportSvg(QWidget* plot, const QString& path, QString*
     if (!plot)
         return false;
     auto* spectrum = qobject_cast<SpectrumWidget*>(plot);
-    const QSize size = spectrum ? spectrum->canvas->size() : plot->size();
+    const QSize size = PlotSize(plot);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     QSvgGenerator gen;
@@ -258,17 +306,14 @@ bool AnalysisPanelWidget::ExportSvg(QWidget* plot, const QString& path, QString*
     QPainter p;
     if (!p.begin(&gen))
         return false;
-    if (spectrum)
-        spectrum->canvas->Render(p, size); // as vectors
-    else
-        plot->render(&p);
+    DrawPlot(plot, p, size); // as vectors
     return p.end() && SaveWholeFile(path, bytes, error);
 }
 
 void AnalysisPanelWidget::CopyToClipboard(QWidget* plot)
 {
     if (plot)
-        QApplication::clipboard()->setPixmap(plot->grab());
+        QApplication::clipboard()->setImage(PlotImage(plot));
 }
 
 bool AnalysisPanelWidget::ExportCsv(const QString& path)
@@ -283,8 +328,12 @@ bool AnalysisPanelWidget::ExportCsv(const QString& path)
 void AnalysisPanelWidget::SaveWithDialog(const QString& caption, const QString& filter,
                                          const std::function<bool(const QString&)>& save)
 {
-    const QString path = askSavePath ? askSavePath(caption, filter) : QString();
+    QString path = askSavePath ? askSavePath(caption, filter) : QString();
     if (path.isEmpty())
         return;
+    // A name typed without an extension gets the one of the chosen format.
+    const qsizetype star = filter.indexOf(QLatin1String("*."));
+    if (QFileInfo(path).suffix().isEmpty() && star >= 0)
+        path += filter.mid(star + 1, filter.indexOf(QLatin1Char(')'), star) - star - 1);
     save(path);
 }

@@ -4,6 +4,7 @@
 #include "analysis/Statistics.h"
 
 #include <QGroupBox>
+#include <QImage>
 #include <array>
 #include <functional>
 #include <optional>
@@ -44,6 +45,8 @@ public:
     static bool ExportPng(QWidget* plot, const QString& path, QString* error = nullptr);
     static bool ExportSvg(QWidget* plot, const QString& path, QString* error = nullptr);
     static void CopyToClipboard(QWidget* plot);
+    // The plot alone as its own painter draws it (what the exports and the copy hold).
+    static QImage PlotImage(QWidget* plot);
     bool ExportCsv(const QString& path);
 
     QTableWidget* tblStats = nullptr;

@@ -6,6 +6,7 @@
 #include "capture/frmForm1.h"
 #include "shell/Module1.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLayout>
@@ -69,6 +70,11 @@ void Attach(frmForm1* w)
         if (tabs->currentWidget() == spectrum)
             panel->Refresh();
     });
+
+    panel->actExportPng->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    panel->actCopyPlot->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    QObject::connect(panel->actCopyPlot, &QAction::triggered, w,
+                     [w] { w->ShowNote(QStringLiteral("Plot copied to the clipboard")); });
 
     auto* menu = new QMenu(QStringLiteral("&Analysis"), w);
     menu->addAction(panel->actExportPng);

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <QWheelEvent>
+#include <cmath>
 
 // ---------------------------------------------------------------------------------------------
 // PlotSurface
@@ -24,6 +26,36 @@ PlotSurface::PlotSurface(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(200, 120);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setFocusPolicy(Qt::WheelFocus);
+    setToolTip(QStringLiteral("Wheel: zoom   Drag: pan   Shift+drag or right-drag: zoom to range   Home: fit"));
+}
+
+void PlotSurface::SetGrid(std::vector<double> xs, std::vector<double> ys)
+{
+    gridX_ = std::move(xs);
+    gridY_ = std::move(ys);
+}
+
+void PlotSurface::RenderBackground()
+{
+    image_.fill(kBackground);
+    if (gridX_.empty() && gridY_.empty())
+        return;
+    const QSizeF logical = image_.deviceIndependentSize();
+    const int w = qRound(logical.width());
+    const int h = qRound(logical.height());
+    QPainter p(&image_);
+    QPen pen{QColor::fromRgb(kGrid)};
+    pen.setCosmetic(true);
+    p.setPen(pen);
+    for (double x : gridX_) {
+        const double px = PlotModel::UserToPixel(scale_, x, 0, w, h).x();
+        p.drawLine(QPointF(px, 0), QPointF(px, h));
+    }
+    for (double y : gridY_) {
+        const double py = PlotModel::UserToPixel(scale_, 0, y, w, h).y();
+        p.drawLine(QPointF(0, py), QPointF(w, py));
+    }
 }
 
 void PlotSurface::SetScale(double left, double top, double right, double bottom)
@@ -36,7 +68,7 @@ void PlotSurface::Cls()
     ++clears_;
     strokes_.clear();
     if (!image_.isNull())
-        image_.fill(kBackground);
+        RenderBackground();
     update();
 }
 
@@ -59,7 +91,7 @@ void PlotSurface::RenderAll()
 {
     if (image_.isNull())
         return;
-    image_.fill(kBackground);
+    RenderBackground();
     for (const Stroke& s : strokes_)
         RenderStroke(s);
 }
@@ -83,6 +115,38 @@ void PlotSurface::RenderStroke(const Stroke& s)
     p.drawPolyline(points_.data(), static_cast<int>(points_.size()));
 }
 
+void PlotSurface::RenderTo(QPainter& p, const QRectF& area) const
+{
+    p.save();
+    p.translate(area.topLeft());
+    p.setClipRect(QRectF(QPointF(0, 0), area.size()));
+    const int w = qRound(area.width());
+    const int h = qRound(area.height());
+    QPen gridPen{QColor::fromRgb(kGrid)};
+    gridPen.setCosmetic(true);
+    p.setPen(gridPen);
+    for (double x : gridX_) {
+        const double px = PlotModel::UserToPixel(scale_, x, 0, w, h).x();
+        p.drawLine(QPointF(px, 0), QPointF(px, h));
+    }
+    for (double y : gridY_) {
+        const double py = PlotModel::UserToPixel(scale_, 0, y, w, h).y();
+        p.drawLine(QPointF(0, py), QPointF(w, py));
+    }
+    p.setRenderHint(QPainter::Antialiasing, true);
+    std::vector<QPointF> points;
+    for (const Stroke& s : strokes_) {
+        PlotModel::MapTrace(s.values, s.count, s.first, s.last, scale_, w, h, points);
+        if (points.size() < 2)
+            continue;
+        QPen pen(s.colour);
+        pen.setCosmetic(true);
+        p.setPen(pen);
+        p.drawPolyline(points.data(), static_cast<int>(points.size()));
+    }
+    p.restore();
+}
+
 void PlotSurface::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
@@ -90,15 +154,70 @@ void PlotSurface::paintEvent(QPaintEvent*)
         p.fillRect(rect(), QColor::fromRgb(kBackground));
     else
         p.drawImage(0, 0, image_);
+    if (drag_ == Drag::Band) {
+        const QRectF band(QPointF(std::min(pressX_, bandX_), 0), QPointF(std::max(pressX_, bandX_), height()));
+        p.fillRect(band, QColor(80, 120, 220, 50));
+    }
     // The border belongs to the widget, not to the drawing.
     p.setPen(QColor(150, 150, 150));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+double PlotSurface::UserX(double px) const { return PlotModel::PixelToUser(scale_, px, 0, width(), height()).x(); }
+
+void PlotSurface::mousePressEvent(QMouseEvent* e)
+{
+    pressX_ = bandX_ = e->position().x();
+    const bool band = e->button() == Qt::RightButton ||
+                      (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ShiftModifier));
+    if (band) {
+        drag_ = Drag::Band;
+    } else if (e->button() == Qt::LeftButton) {
+        drag_ = Drag::Pan;
+        setCursor(Qt::ClosedHandCursor);
+        if (onPanStart)
+            onPanStart();
+    }
+}
+
+void PlotSurface::mouseReleaseEvent(QMouseEvent* e)
+{
+    const Drag was = drag_;
+    drag_ = Drag::None;
+    unsetCursor();
+    // A click without a real drag is no zoom.
+    if (was == Drag::Band && std::abs(e->position().x() - pressX_) >= 4 && onBand)
+        onBand(UserX(pressX_), UserX(e->position().x()));
+    update();
+}
+
+void PlotSurface::wheelEvent(QWheelEvent* e)
+{
+    const double steps = e->angleDelta().y() / 120.0;
+    if (steps != 0 && onWheel)
+        onWheel(UserX(e->position().x()), steps);
+    e->accept();
+}
+
+void PlotSurface::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_Home && onFit) {
+        onFit();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 void PlotSurface::resizeEvent(QResizeEvent*) { ResizeImage(size()); }
 
 void PlotSurface::mouseMoveEvent(QMouseEvent* e)
 {
+    if (drag_ == Drag::Pan && onPan) {
+        onPan(UserX(pressX_) - UserX(e->position().x()));
+    } else if (drag_ == Drag::Band) {
+        bandX_ = e->position().x();
+        update();
+    }
     if (!onMouseMove)
         return;
     const QPointF u = PlotModel::PixelToUser(scale_, e->position().x(), e->position().y(), width(), height());
@@ -114,17 +233,43 @@ const std::array<QColor, 3> DataPlotWidget::kExtendedColours = {QColor(0, 0, 120
                                                                 QColor(120, 0, 0)};
 
 namespace {
-// Tick labels under the plot: lblPlotX(0) at the left edge, (4) at sample 350 of 1023, (3) at the right.
+// An axis beside the plot: the label widgets placed by onResize, and painted tick marks with
+// their texts at fractions 0..1 along it (top to bottom when vertical).
 class AxisStrip : public QWidget {
 public:
-    using QWidget::QWidget;
+    AxisStrip(Qt::Orientation o, QWidget* parent) : QWidget(parent), orientation(o) {}
     std::function<void()> onResize;
+    struct Mark {
+        double at;
+        QString text; // empty: tick only
+    };
+    std::vector<Mark> marks;
+    Qt::Orientation orientation;
 
 protected:
     void resizeEvent(QResizeEvent*) override
     {
         if (onResize)
             onResize();
+    }
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setPen(palette().color(QPalette::WindowText));
+        const QFontMetrics fm(font());
+        for (const Mark& m : marks) {
+            if (orientation == Qt::Horizontal) {
+                const int x = qRound(m.at * (width() - 1));
+                p.drawLine(x, 0, x, 4);
+                const int tw = fm.horizontalAdvance(m.text);
+                p.drawText(std::clamp(x - tw / 2, 0, std::max(0, width() - tw)), 7 + fm.ascent(), m.text);
+            } else {
+                const int y = qRound(m.at * (height() - 1));
+                p.drawLine(width() - 5, y, width() - 1, y);
+                const int tw = fm.horizontalAdvance(m.text);
+                p.drawText(width() - 8 - tw, y + fm.ascent() / 2 - 1, m.text);
+            }
+        }
     }
 };
 
@@ -164,7 +309,8 @@ void DataPlotWidget::BuildControls()
     grid->setVerticalSpacing(2);
 
     // Vertical axis labels.
-    auto* yAxis = new QWidget(this);
+    auto* yAxis = new AxisStrip(Qt::Vertical, this);
+    yAxis_ = yAxis;
     auto* yl = new QVBoxLayout(yAxis);
     yl->setContentsMargins(0, 0, 0, 0);
     lblpFS2 = new QLabel(yAxis);
@@ -185,9 +331,23 @@ void DataPlotWidget::BuildControls()
 
     picture1 = new PlotSurface(this);
     picture1->onMouseMove = [this](double x, double y) { picture1_MouseMove(x, y); };
+    picture1->onWheel = [this](double x, double steps) { ZoomAt(x, std::pow(0.8, steps)); };
+    picture1->onPanStart = [this] { panStart_ = Plot.PlotStart; };
+    picture1->onPan = [this](double dx) {
+        const int16_t before = Plot.PlotStart;
+        Plot.PlotStart = static_cast<int16_t>(panStart_);
+        PlotModel::PanBy(Plot, dx);
+        if (Plot.PlotStart != before) {
+            RefreshEdgeLabels();
+            PlotCaptureData();
+        }
+    };
+    picture1->onBand = [this](double a, double b) { ShowRange(a, b); };
+    picture1->onFit = [this] { FitToRecord(); };
 
     // Horizontal axis labels.
-    auto* strip = new AxisStrip(this);
+    auto* strip = new AxisStrip(Qt::Horizontal, this);
+    xStrip_ = strip;
     strip->setFixedHeight(26);
     for (int i : {0, 3, 4}) {
         LineX[i] = Tick(strip, Qt::Vertical);
@@ -205,7 +365,9 @@ void DataPlotWidget::BuildControls()
             lblPlotX[i]->move(std::clamp(x - lw / 2, 0, std::max(0, w - lw)), 7);
         };
         place(0, 0);
-        place(4, qRound((w - 1) * 350.0 / 1023.0));
+        const double span = std::max(1, Plot.PlotSpan);
+        const double mid = LeadingNumber(lblPlotX[4]->text());
+        place(4, qRound((w - 1) * std::clamp((mid - Plot.PlotStart) / span, 0.0, 1.0)));
         place(3, w - 1);
     };
 
@@ -254,7 +416,7 @@ void DataPlotWidget::BuildControls()
         bars[i]->setRange(-50, 50);
         bars[i]->setValue(0);
         bars[i]->setInvertedAppearance(true); // up raises the trace
-        bars[i]->setMinimumHeight(130);
+        bars[i]->setMinimumHeight(70);
         barLabels[i] = new QLabel(side);
         barLabels[i]->setAlignment(Qt::AlignCenter);
         barLabels[i]->setMinimumWidth(28);
@@ -289,6 +451,9 @@ void DataPlotWidget::BuildControls()
     LbLPointCount = new QLabel(QStringLiteral("PointCount"), side);
     horz->addWidget(pcTitle, 2, 0);
     horz->addWidget(LbLPointCount, 2, 1, 1, 2);
+    cmdFit = new QPushButton(QStringLiteral("Fit"), side);
+    cmdFit->setToolTip(QStringLiteral("Show the whole capture (Home)"));
+    horz->addWidget(cmdFit, 3, 0, 1, 3);
     sl->addLayout(horz);
 
     auto* cursor = new QGridLayout;
@@ -314,6 +479,7 @@ void DataPlotWidget::BuildControls()
     grid->setRowStretch(0, 1);
 
     connect(cmdPlotScale, &QPushButton::clicked, this, &DataPlotWidget::cmdPlotScale_Click);
+    connect(cmdFit, &QPushButton::clicked, this, &DataPlotWidget::FitToRecord);
     connect(cmdHoffsetPos, &QPushButton::pressed, this, [this] { cmdHoffset_MouseDown(1); });
     connect(cmdHoffsetNeg, &QPushButton::pressed, this, [this] { cmdHoffset_MouseDown(-1); });
     connect(cmdHoffsetPos, &QPushButton::released, this, &DataPlotWidget::cmdHoffset_MouseUp);
@@ -362,6 +528,138 @@ void DataPlotWidget::SetSurfaceScale()
 {
     picture1->SetScale(Plot.PlotStart, LeadingNumber(lblpFS2->text(), QLocale::c()),
                        Plot.PlotStart + Plot.PlotSpan, LeadingNumber(lblnFS2->text(), QLocale::c()));
+    UpdateTicks();
+}
+
+void DataPlotWidget::UpdateTicks()
+{
+    const PlotModel::UserScale& sc = picture1->Scale();
+    auto* strip = static_cast<AxisStrip*>(xStrip_);
+    auto* yAxis = static_cast<AxisStrip*>(yAxis_);
+    const QFontMetrics fm(font());
+
+    // Horizontal: the tick nearest the middle goes to lblPlotX(4); the others are painted where
+    // they keep clear of the three labels.
+    const int stripWidth = std::max(2, strip->width());
+    const int maxX = std::max(2, stripWidth / (fm.horizontalAdvance(QStringLiteral("00000")) * 2));
+    const PlotModel::Ticks xt = PlotModel::NiceTicks(sc.left, sc.right, maxX);
+    const double span = sc.right - sc.left;
+    double middle = (sc.left + sc.right) / 2;
+    if (!xt.values.empty())
+        middle = *std::min_element(xt.values.begin(), xt.values.end(), [&](double a, double b) {
+            return std::abs(a - (sc.left + sc.right) / 2) < std::abs(b - (sc.left + sc.right) / 2);
+        });
+    lblPlotX[4]->setText(PlotModel::TickText(middle, xt.step));
+    strip->marks.clear();
+    const double clear = (fm.horizontalAdvance(QStringLiteral("00000")) + 4.0) / stripWidth;
+    const double midAt = span > 0 ? (middle - sc.left) / span : 0.5;
+    for (double v : xt.values) {
+        const double at = span > 0 ? (v - sc.left) / span : 0.0;
+        const bool free = at > clear && at < 1 - clear && std::abs(at - midAt) > clear;
+        if (v != middle)
+            strip->marks.push_back({at, free ? PlotModel::TickText(v, xt.step) : QString()});
+    }
+    if (strip->onResize)
+        strip->onResize();
+    strip->update();
+
+    // Vertical: the full-scale and middle labels stay; the ticks between are painted.
+    const PlotModel::Ticks yt = PlotModel::NiceTicks(sc.bottom, sc.top, 8);
+    yAxis->marks.clear();
+    const double height = sc.top - sc.bottom;
+    const double yClear = (fm.height() + 2.0) / std::max(2, yAxis->height());
+    for (double v : yt.values) {
+        const double at = height != 0 ? (sc.top - v) / height : 0.5;
+        const bool free = at > yClear && at < 1 - yClear && std::abs(at - 0.5) > yClear;
+        if (v != 0)
+            yAxis->marks.push_back({at, free ? PlotModel::TickText(v, yt.step) : QString()});
+    }
+    yAxis->update();
+    picture1->SetGrid(xt.values, yt.values);
+}
+
+void DataPlotWidget::Render(QPainter& p, const QSize& size) const
+{
+    const QFontMetrics fm(p.font());
+    const double left = fm.horizontalAdvance(QStringLiteral("-000.0")) + 10;
+    const double bottom = fm.height() * 2 + 8;
+    const QRectF area(left, 8, std::max(1.0, size.width() - left - 12), std::max(1.0, size.height() - bottom - 8));
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    picture1->RenderTo(p, area);
+
+    const PlotModel::UserScale& sc = picture1->Scale();
+    p.setPen(Qt::black);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(area);
+    const PlotModel::Ticks xt = PlotModel::NiceTicks(sc.left, sc.right, std::max(2, int(area.width() / 90)));
+    for (double v : xt.values) {
+        const double x = area.left() + (v - sc.left) / (sc.right - sc.left) * area.width();
+        p.drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 4));
+        p.drawText(QRectF(x - 40, area.bottom() + 5, 80, fm.height()), Qt::AlignHCenter | Qt::AlignTop,
+                   PlotModel::TickText(v, xt.step));
+    }
+    const PlotModel::Ticks yt = PlotModel::NiceTicks(sc.bottom, sc.top, std::max(2, int(area.height() / 50)));
+    for (double v : yt.values) {
+        const double y = area.top() + (sc.top - v) / (sc.top - sc.bottom) * area.height();
+        p.drawLine(QPointF(area.left() - 4, y), QPointF(area.left(), y));
+        p.drawText(QRectF(0, y - fm.height() / 2.0, left - 6, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
+                   PlotModel::TickText(v, yt.step));
+    }
+    p.drawText(QRectF(area.left(), area.bottom() + 5 + fm.height(), area.width(), fm.height()), Qt::AlignHCenter,
+               QStringLiteral("Sample"));
+
+    // Legend of the traces drawn, top right inside the plot.
+    const bool extended = Plot.PlotMaxIndex == PlotModel::kExtendedMaxIndex;
+    const std::array<QCheckBox*, 3> boxes{ckXacc, ckADC0, ckADC1};
+    double y = area.top() + 6;
+    for (int t = 0; t < 3; ++t) {
+        if (!boxes[static_cast<size_t>(t)]->isChecked())
+            continue;
+        const QString name = boxes[static_cast<size_t>(t)]->text();
+        const double x = area.right() - fm.horizontalAdvance(name) - 34;
+        p.setPen(QPen(extended ? kExtendedColours[static_cast<size_t>(t)] : kNormalColours[static_cast<size_t>(t)], 2));
+        p.drawLine(QPointF(x, y + fm.height() / 2.0), QPointF(x + 20, y + fm.height() / 2.0));
+        p.setPen(Qt::black);
+        p.drawText(QPointF(x + 26, y + fm.ascent()), name);
+        y += fm.height() + 2;
+    }
+}
+
+QImage DataPlotWidget::RenderImage(const QSize& size) const
+{
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&img);
+    Render(p, size);
+    return img;
+}
+
+void DataPlotWidget::ZoomAt(double x, double factor)
+{
+    PlotModel::ZoomAbout(Plot, x, factor);
+    RefreshEdgeLabels();
+    PlotCaptureData();
+}
+
+void DataPlotWidget::ShowRange(double a, double b)
+{
+    PlotModel::ShowRange(Plot, a, b);
+    RefreshEdgeLabels();
+    PlotCaptureData();
+}
+
+void DataPlotWidget::FitToRecord()
+{
+    PlotModel::Fit(Plot);
+    RefreshEdgeLabels();
+    PlotCaptureData();
+}
+
+double DataPlotWidget::TraceValue(int trace, int index) const
+{
+    const auto& v = CaptureRecord::Last.value;
+    if (Plot.PlotMaxIndex == PlotModel::kExtendedMaxIndex)
+        return v[static_cast<size_t>(index / 1024)][static_cast<size_t>(index % 1024)];
+    return v[static_cast<size_t>(trace)][static_cast<size_t>(std::clamp(index, 0, 1023))];
 }
 
 void DataPlotWidget::SetTraceControls(int trace, bool on)
@@ -442,6 +740,15 @@ void DataPlotWidget::cmdPlotScale_Click()
     PlotCaptureData();
 }
 
+void DataPlotWidget::SetScaleCaption(const QString& caption)
+{
+    if (PlotModel::NextScaleCaption(caption) == caption)
+        return;
+    cmdPlotScale->setText(caption);
+    lblpFS2->setText(caption);
+    lblnFS2->setText(PlotModel::NegatedCaption(caption));
+}
+
 void DataPlotWidget::VSos_Change(int trace)
 {
     const std::array<QLabel*, 3> labels{LblosX, LblosY, LblosZ};
@@ -489,6 +796,14 @@ void DataPlotWidget::HScaleLoop()
 
 void DataPlotWidget::picture1_MouseMove(double x, double y)
 {
-    lblCursorX->setText(PlotModel::CursorXText(x));
-    lblCursorY->setText(PlotModel::CursorYText(y));
+    // The read-out is of the traces at the sample under the mouse, not of the mouse's height.
+    const int index = PlotModel::SampleAt(x, Plot.PlotMaxIndex);
+    lblCursorX->setText(QString::number(index));
+    const std::array<QCheckBox*, 3> boxes{ckXacc, ckADC0, ckADC1};
+    QStringList lines;
+    for (int t = 0; t < 3; ++t) {
+        if (boxes[t]->isChecked())
+            lines << QStringLiteral("%1: %2").arg(boxes[t]->text(), PlotModel::CursorValueText(TraceValue(t, index)));
+    }
+    lblCursorY->setText(lines.isEmpty() ? PlotModel::CursorYText(y) : lines.join(QLatin1Char('\n')));
 }

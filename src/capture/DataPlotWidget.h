@@ -10,6 +10,7 @@
 #include <vector>
 
 class QCheckBox;
+class QPainter;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -27,6 +28,8 @@ public:
     // One polyline through (i, values[i]) for i = first..last; `values` must outlive the stroke.
     void DrawTrace(const double* values, int count, int first, int last, const QColor& colour);
 
+    // Grid and strokes drawn as vectors into `area` of any painter (exports).
+    void RenderTo(QPainter& p, const QRectF& area) const;
     // What the surface shows now (background plus strokes).
     const QImage& Image() const { return image_; }
     // Renders into an image of this size from now on (benchmarks and screenshots without a window).
@@ -35,8 +38,20 @@ public:
     // How often the surface was cleared for a redraw.
     int ClearCount() const { return clears_; }
 
+    // Light grid lines drawn under the traces, in user coordinates.
+    void SetGrid(std::vector<double> xs, std::vector<double> ys);
+
     // Mouse position in user coordinates.
     std::function<void(double x, double y)> onMouseMove;
+    // Navigation: wheel steps (positive: away from the user) at user x; a drag that pans by
+    // `dx` user units since the press; a rubber band from x1 to x2; fit to the record.
+    std::function<void(double x, double steps)> onWheel;
+    std::function<void()> onPanStart;
+    std::function<void(double dx)> onPan;
+    std::function<void(double x1, double x2)> onBand;
+    std::function<void()> onFit;
+
+    static constexpr QRgb kGrid = 0xFFE6E6E6;
 
     static constexpr QRgb kBackground = 0xFFFFFFFF;
 
@@ -44,6 +59,10 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void mouseMoveEvent(QMouseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     struct Stroke {
@@ -52,7 +71,14 @@ private:
         int count, first, last;
     };
     void RenderAll();
+    void RenderBackground();
     void RenderStroke(const Stroke& s);
+    double UserX(double px) const;
+
+    enum class Drag { None, Pan, Band };
+    Drag drag_ = Drag::None;
+    double pressX_ = 0, bandX_ = 0; // pixels
+    std::vector<double> gridX_, gridY_;
 
     PlotModel::UserScale scale_;
     QImage image_;
@@ -83,7 +109,19 @@ public:
     void cmdHscale_MouseUp();
     void picture1_MouseMove(double x, double y);
     void RefreshEdgeLabels();
+    // Sets the vertical full scale to one of the button's steps (others are ignored).
+    void SetScaleCaption(const QString& caption);
+    // Mouse and keyboard navigation; each redraws.
+    void ZoomAt(double x, double factor);
+    void ShowRange(double a, double b);
+    void FitToRecord();
+    // The value of trace `trace` (0..2) at sample `index` of the shown layout, without its offset.
+    double TraceValue(int trace, int index) const;
 
+    // The plot alone (axes, ticks, grid, traces, legend) drawn by its own painter over `size`:
+    // the exports and the clipboard copy, without the buttons around it.
+    void Render(QPainter& p, const QSize& size) const;
+    QImage RenderImage(const QSize& size) const;
     // Trace colours of the normal and extended layouts.
     static const std::array<QColor, 3> kNormalColours;
     static const std::array<QColor, 3> kExtendedColours;
@@ -125,6 +163,7 @@ public:
     QLabel* lblCursorX = nullptr;
     QLabel* lblCursorY = nullptr;
     QLabel* LbLReadingBuffer = nullptr;
+    QPushButton* cmdFit = nullptr;
 
 private:
     void BuildControls();
@@ -132,4 +171,8 @@ private:
     void HScaleLoop();
     void SetSurfaceScale();
     void SetTraceControls(int trace, bool on);
+    void UpdateTicks();
+    QWidget* xStrip_ = nullptr;
+    QWidget* yAxis_ = nullptr;
+    int panStart_ = 0;
 };

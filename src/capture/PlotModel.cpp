@@ -82,6 +82,87 @@ void HScaleStep(PlotWindow& w)
         w.PlotStart = static_cast<int16_t>(w.PlotMaxIndex - w.PlotSpan);
 }
 
+namespace {
+void ClampWindow(PlotWindow& w)
+{
+    w.PlotSpan = std::clamp<int32_t>(w.PlotSpan, w.PlotMinSpan, w.PlotMaxIndex);
+    w.PlotMaxSpan = w.PlotMaxIndex;
+    w.PlotMaxStart = static_cast<int16_t>(w.PlotMaxIndex - w.PlotSpan);
+    w.PlotStart = std::clamp(w.PlotStart, w.PlotMinStart, w.PlotMaxStart);
+}
+} // namespace
+
+void ZoomAbout(PlotWindow& w, double centre, double factor)
+{
+    const double frac = w.PlotSpan > 0 ? std::clamp((centre - w.PlotStart) / w.PlotSpan, 0.0, 1.0) : 0.5;
+    w.PlotSpan = std::clamp<int32_t>(static_cast<int32_t>(std::lround(w.PlotSpan * factor)), w.PlotMinSpan,
+                                     w.PlotMaxIndex);
+    w.PlotStart = static_cast<int16_t>(std::clamp<long>(std::lround(centre - frac * w.PlotSpan), -32768, 32767));
+    ClampWindow(w);
+}
+
+void PanBy(PlotWindow& w, double samples)
+{
+    w.PlotStart = static_cast<int16_t>(std::clamp<long>(std::lround(w.PlotStart + samples), -32768, 32767));
+    ClampWindow(w);
+}
+
+void ShowRange(PlotWindow& w, double a, double b)
+{
+    const double lo = std::max(0.0, std::min(a, b));
+    const double hi = std::min<double>(w.PlotMaxIndex, std::max(a, b));
+    w.PlotSpan = static_cast<int32_t>(std::lround(std::max(0.0, hi - lo)));
+    if (w.PlotSpan < w.PlotMinSpan) // too narrow a band widens about its middle
+        w.PlotStart = static_cast<int16_t>(std::lround((lo + hi) / 2 - w.PlotMinSpan / 2.0));
+    else
+        w.PlotStart = static_cast<int16_t>(std::lround(lo));
+    ClampWindow(w);
+}
+
+void Fit(PlotWindow& w)
+{
+    w.PlotStart = 0;
+    w.PlotSpan = w.PlotMaxIndex;
+    ClampWindow(w);
+}
+
+Ticks NiceTicks(double lo, double hi, int maxTicks)
+{
+    Ticks t;
+    if (hi < lo)
+        std::swap(lo, hi);
+    const double range = hi - lo;
+    if (!(range > 0) || maxTicks < 1)
+        return t;
+    const double raw = range / maxTicks;
+    const double mag = std::pow(10.0, std::floor(std::log10(raw)));
+    const double norm = raw / mag;
+    t.step = (norm <= 1 ? 1 : norm <= 2 ? 2 : norm <= 5 ? 5 : 10) * mag;
+    const double eps = t.step * 1e-9;
+    for (double v = std::ceil((lo - eps) / t.step) * t.step; v <= hi + eps; v += t.step)
+        t.values.push_back(std::abs(v) < eps ? 0.0 : v);
+    return t;
+}
+
+QString TickText(double value, double step)
+{
+    const int decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
+    QLocale loc;
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    const double r = std::abs(value) < step * 1e-6 ? 0.0 : value;
+    return loc.toString(r, 'f', decimals);
+}
+
+int SampleAt(double x, int maxIndex) { return std::clamp(RoundHalfEven(x), 0, maxIndex); }
+
+QString CursorValueText(double value)
+{
+    QLocale loc;
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    const double r = std::nearbyint(value * 1000.0) / 1000.0;
+    return loc.toString(r == 0.0 ? 0.0 : r, 'f', 3);
+}
+
 EdgeTexts EdgeLabels(const PlotWindow& w)
 {
     return {QString::number(w.PlotStart), QString::number(w.PlotStart + w.PlotSpan),

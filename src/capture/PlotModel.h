@@ -37,6 +37,31 @@ bool EnterExtendedLayout(PlotWindow& w);
 void HOffsetStep(PlotWindow& w);
 void HScaleStep(PlotWindow& w);
 
+// Mouse navigation. Each keeps the press-and-hold invariant (start and span inside the record,
+// span at least PlotMinSpan) and recomputes PlotMaxStart.
+// Span times `factor`, with sample `centre` staying where it was on the screen.
+void ZoomAbout(PlotWindow& w, double centre, double factor);
+// Moves the window by `samples` (positive: later samples come into view).
+void PanBy(PlotWindow& w, double samples);
+// Shows samples a..b (either order), as a rubber band chose them.
+void ShowRange(PlotWindow& w, double a, double b);
+// The whole record.
+void Fit(PlotWindow& w);
+
+// Tick positions for lo..hi: steps of 1, 2 or 5 times a power of ten, at most about `maxTicks`.
+struct Ticks {
+    double step = 1;
+    std::vector<double> values;
+};
+Ticks NiceTicks(double lo, double hi, int maxTicks);
+// A tick value in the system locale with as many decimals as its step needs.
+QString TickText(double value, double step);
+
+// Sample index under user x, clamped to 0..maxIndex.
+int SampleAt(double x, int maxIndex);
+// A trace value for the cursor read-out, in the system locale.
+QString CursorValueText(double value);
+
 struct EdgeTexts {
     QString left;       // lblPlotX(0)
     QString right;      // lblPlotX(3)

@@ -11,9 +11,14 @@
 #include "registers/m470Reg.h"
 #include "shell/Delay.h"
 #include "shell/Module1.h"
+#include "ui/Settings.h"
 #include "ui/Ui.h"
+#include "analysis/AmplitudeSpectrumWidget.h"
+#include "datalog/DataFile.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
@@ -25,6 +30,9 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -65,7 +73,105 @@ frmForm1::frmForm1()
     BuildControls();
     ConnectControls();
     GuiAnalysis::Attach(this);
+    BuildStatusBar();
+    BuildShortcuts();
     resize(1200, 760);
+}
+
+void frmForm1::BuildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    sbInterface = new QLabel;
+    sbProduct = new QLabel;
+    sbMode = new QLabel;
+    sbCapture = new QLabel;
+    sbNextFile = new QLabel;
+    for (QLabel* l : {sbInterface, sbProduct, sbMode, sbCapture})
+        bar->addPermanentWidget(l);
+    bar->addPermanentWidget(sbNextFile, 1);
+    // State changes come from many places (timers, menus, read-outs); a light poll of the
+    // program's own variables catches them all.
+    TimerStatusBar = new QTimer(this);
+    TimerStatusBar->setInterval(500);
+    connect(TimerStatusBar, &QTimer::timeout, this, &frmForm1::UpdateStatusBar);
+    TimerStatusBar->start();
+}
+
+void frmForm1::UpdateStatusBar()
+{
+    using CaptureRecord::Last;
+    switch (Module1::InterfaceType) {
+    case kInterfaceUsb:
+        sbInterface->setText(EzUsb::SelectedUsbCard.Valid == VTrue
+                                 ? QStringLiteral("USB card %1").arg(EzUsb::SelectedUsbCard.Name)
+                                 : QStringLiteral("USB card: none selected"));
+        break;
+    case kInterfaceParallel:
+        sbInterface->setText(QStringLiteral("Parallel port 0x%1").arg(Module1::PortAddress, 0, 16));
+        break;
+    default:
+        sbInterface->setText(QStringLiteral("no interface"));
+        break;
+    }
+    sbProduct->setText(QStringLiteral("Product %1").arg(Module1::ProductNumber));
+    QString activity = QStringLiteral("idle");
+    if (TimerCapDuration->isActive())
+        activity = QStringLiteral("capture running");
+    else if (TimerPollBusy->isActive())
+        activity = QStringLiteral("armed");
+    sbMode->setText(QStringLiteral("%1, %2").arg(ComboCapMode->currentText(), activity));
+
+    if (!openedFile_.isEmpty() && Last.time == openedTime_) {
+        sbCapture->setText(QStringLiteral("Showing %1 (read-only)").arg(openedFile_));
+    } else if (Last.time.isValid()) {
+        openedFile_.clear();
+        sbCapture->setText(QStringLiteral("Last read-out %1, %2")
+                               .arg(DataLog::TimeWithSeconds(Last.time.time(), QLocale()),
+                                    Last.complete ? QStringLiteral("complete") : QStringLiteral("incomplete")));
+    } else {
+        sbCapture->setText(QStringLiteral("No capture read yet"));
+    }
+    if (ckDataLog->isChecked()) {
+        // The name the writer will use, its defaults filled in without changing its state.
+        const QString base = DataLog::FileBase.isEmpty() ? QStringLiteral("Datalog") : DataLog::FileBase;
+        const QString ext = DataLog::FileExt.isEmpty() ? QStringLiteral(".csv") : DataLog::FileExt;
+        sbNextFile->setText(QStringLiteral("Next data file %1_%2%3").arg(base).arg(DataLog::DataFileNumber).arg(ext));
+    } else {
+        sbNextFile->clear();
+    }
+}
+
+QString frmForm1::StatusBarText() const
+{
+    QStringList parts;
+    for (const QLabel* l : {sbInterface, sbProduct, sbMode, sbCapture, sbNextFile})
+        if (!l->text().isEmpty())
+            parts << l->text();
+    return parts.join(QStringLiteral(" | "));
+}
+
+void frmForm1::ShowNote(const QString& text) { statusBar()->showMessage(text, 4000); }
+
+void frmForm1::BuildShortcuts()
+{
+    auto add = [this](const QKeySequence& keys, auto slot) {
+        auto* a = new QAction(this);
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, slot);
+        addAction(a);
+        return a;
+    };
+    // Trigger / Start / Arm and Read act as their buttons do, only when those are usable.
+    add(QKeySequence(Qt::Key_F5), [this] {
+        if (cmdONE->isVisible() && cmdONE->isEnabled())
+            cmdONE->click();
+    });
+    add(QKeySequence(Qt::Key_F6), [this] {
+        if (cmdReadBuffer->isEnabled())
+            cmdReadBuffer->click();
+    });
+    add(QKeySequence(Qt::Key_Home), [this] { FrameDataPLot->FitToRecord(); });
 }
 
 void frmForm1::BuildMenus()
@@ -91,7 +197,11 @@ void frmForm1::BuildMenus()
     mnuDIOGPIO = mnuDeviceConfiguration->addAction(QStringLiteral("&DIO_CTRL / GPIO_CTRL"));
     mnumsc = mnuDeviceConfiguration->addAction(QStringLiteral("&MSC_CTRL"));
 
-    mnuDatalog = bar->addAction(QStringLiteral("&Datalog"));
+    // The data-log set-up keeps its place; opening an earlier file sits beside it.
+    mnuDatalogMenu = bar->addMenu(QStringLiteral("&Datalog"));
+    mnuDatalog = mnuDatalogMenu->addAction(QStringLiteral("&Datalog..."));
+    mnuOpenDataFile = mnuDatalogMenu->addAction(QStringLiteral("&Open Data File..."));
+    mnuOpenDataFile->setShortcut(QKeySequence::Open);
     mnuRegisters = bar->addAction(QStringLiteral("&Registers"));
     MnuExit = bar->addAction(QStringLiteral("E&xit"));
     connect(mnuUsb, &QAction::triggered, this, &frmForm1::mnuUsb_Click);
@@ -102,6 +212,7 @@ void frmForm1::BuildMenus()
     connect(mnuDIOGPIO, &QAction::triggered, this, &frmForm1::mnuDIOGPIO_Click);
     connect(mnumsc, &QAction::triggered, this, &frmForm1::mnumsc_Click);
     connect(mnuDatalog, &QAction::triggered, this, &frmForm1::mnuDatalog_Click);
+    connect(mnuOpenDataFile, &QAction::triggered, this, &frmForm1::mnuOpenDataFile_Click);
     connect(mnuRegisters, &QAction::triggered, this, &frmForm1::mnuRegisters_Click);
     connect(MnuExit, &QAction::triggered, this, &frmForm1::MnuExit_Click);
 }
@@ -124,9 +235,11 @@ QWidget* frmForm1::BuildCaptureFrame()
     cmdONE->setFont(big);
     ckAutoReArm = new QCheckBox(QStringLiteral("Automatic Re-arm"));
     txtCapBusy = new QLineEdit(QStringLiteral("txtCapBusy"));
-    txtCapBusy->setReadOnly(true);
+    ui::DisplayOnly(txtCapBusy);
+    ui::FitText(txtCapBusy, QStringLiteral("Capture Busy  0000.0"), false);
     txtDIOBusy = new QLineEdit(QStringLiteral("DIOBusy"));
     txtDIOBusy->setReadOnly(true);
+    txtDIOBusy->setFocusPolicy(Qt::ClickFocus);
     QPalette white = txtDIOBusy->palette();
     white.setColor(QPalette::Base, Qt::white);
     white.setColor(QPalette::Text, Qt::black);
@@ -298,6 +411,42 @@ QWidget* frmForm1::BuildBufferDataFrame()
     return frameDataReg;
 }
 
+namespace {
+// A side column that scrolls when the window is shorter than the column; never narrower than it.
+class SideScrollArea : public QScrollArea {
+public:
+    QSize sizeHint() const override
+    {
+        const int w = widget() ? widget()->sizeHint().width() : 0;
+        return {w + verticalScrollBar()->sizeHint().width() + 2 * frameWidth(), 120};
+    }
+    QSize minimumSizeHint() const override { return {sizeHint().width(), 60}; }
+
+protected:
+    // The column's contents grew (new captions, the style's fonts at show): so does the column.
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (o == widget() && e->type() == QEvent::LayoutRequest)
+            updateGeometry();
+        return QScrollArea::eventFilter(o, e);
+    }
+};
+
+QScrollArea* SideColumn(QLayout* content)
+{
+    auto* inner = new QWidget;
+    inner->setLayout(content);
+    content->setContentsMargins(0, 0, 0, 0);
+    auto* area = new SideScrollArea;
+    area->setWidget(inner);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    return area;
+}
+} // namespace
+
 void frmForm1::BuildControls()
 {
     auto* central = new QWidget(this);
@@ -328,9 +477,9 @@ void frmForm1::BuildControls()
     right->addWidget(BuildBufferDataFrame());
     right->addStretch(1);
 
-    columns->addLayout(left, 0);
+    columns->addWidget(SideColumn(left), 0);
     columns->addWidget(FrameDataPLot, 1);
-    columns->addLayout(right, 0);
+    columns->addWidget(SideColumn(right), 0);
     setCentralWidget(central);
 }
 
@@ -391,6 +540,56 @@ void frmForm1::Form_Load()
         l->setText(QStringLiteral("noData"));
 
     FrameDataPLot->SetStartValues();
+    RestoreRememberedSettings();
+}
+
+void frmForm1::SaveRememberedSettings() const
+{
+    const auto s = ui::Settings();
+    s->setValue(QStringLiteral("mainWindow/geometry"), saveGeometry());
+    s->setValue(QStringLiteral("mainWindow/state"), saveState());
+    s->setValue(QStringLiteral("datalog/folder"), DataLog::FileDir);
+    s->setValue(QStringLiteral("datalog/name"), DataLog::SavedFileBase);
+    s->setValue(QStringLiteral("datalog/base"), DataLog::FileBase);
+    s->setValue(QStringLiteral("datalog/extension"), DataLog::FileExt);
+    s->setValue(QStringLiteral("datalog/extensionIndex"), int(DataLog::SavedExtIndex));
+    s->setValue(QStringLiteral("datalog/scaled"), DataLog::Format == DataLog::DataFormat::Scaled);
+    s->setValue(QStringLiteral("plot/scale"), FrameDataPLot->cmdPlotScale->text());
+    if (const SpectrumWidget* sp = GuiAnalysis::Spectrum(const_cast<frmForm1*>(this))) {
+        s->setValue(QStringLiteral("spectrum/window"), sp->cboWindow->currentIndex());
+        s->setValue(QStringLiteral("spectrum/magnitude"), sp->cboScale->currentIndex());
+    }
+}
+
+void frmForm1::RestoreRememberedSettings()
+{
+    const auto s = ui::Settings();
+    if (s->contains(QStringLiteral("mainWindow/geometry")))
+        restoreGeometry(s->value(QStringLiteral("mainWindow/geometry")).toByteArray());
+    if (s->contains(QStringLiteral("mainWindow/state")))
+        restoreState(s->value(QStringLiteral("mainWindow/state")).toByteArray());
+    // Only into a fresh data-log state: choices already made in this run win.
+    if (DataLog::FileDir.isEmpty() && DataLog::SavedFileBase.isEmpty() && s->contains(QStringLiteral("datalog/name"))) {
+        const QString dir = s->value(QStringLiteral("datalog/folder")).toString();
+        if (dir.isEmpty() || QFileInfo(dir).isDir())
+            DataLog::FileDir = dir;
+        DataLog::SavedFileBase = s->value(QStringLiteral("datalog/name")).toString();
+        DataLog::FileBase = s->value(QStringLiteral("datalog/base")).toString();
+        DataLog::FileExt = s->value(QStringLiteral("datalog/extension")).toString();
+        DataLog::SavedExtIndex = int16_t(s->value(QStringLiteral("datalog/extensionIndex")).toInt() == 1 ? 1 : 0);
+        DataLog::Format = s->value(QStringLiteral("datalog/scaled")).toBool() ? DataLog::DataFormat::Scaled
+                                                                             : DataLog::DataFormat::LSB;
+    }
+    if (s->contains(QStringLiteral("plot/scale")))
+        FrameDataPLot->SetScaleCaption(s->value(QStringLiteral("plot/scale")).toString());
+    if (SpectrumWidget* sp = GuiAnalysis::Spectrum(this)) {
+        const int win = s->value(QStringLiteral("spectrum/window"), -1).toInt();
+        const int mag = s->value(QStringLiteral("spectrum/magnitude"), -1).toInt();
+        if (win >= 0 && win < sp->cboWindow->count())
+            sp->cboWindow->setCurrentIndex(win);
+        if (mag >= 0 && mag < sp->cboScale->count())
+            sp->cboScale->setCurrentIndex(mag);
+    }
 }
 
 void frmForm1::InterfaceStartUp()
@@ -526,5 +725,9 @@ void frmForm1::closeEvent(QCloseEvent* e)
 {
     if (!exiting_)
         MnuExit_Click();
-    e->accept();
+    // Declined while a capture runs: the window stays.
+    if (exiting_)
+        e->accept();
+    else
+        e->ignore();
 }

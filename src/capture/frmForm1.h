@@ -6,6 +6,7 @@
 // frmForm1_Menus.cpp (menu actions).
 #include "capture/CaptureWorkflow.h"
 #include <QMainWindow>
+#include <QDateTime>
 #include <QString>
 #include <array>
 #include <optional>
@@ -84,6 +85,10 @@ public:
     void mnuRegisters_Click();
     void mnuParallelPort_Click();
     void MnuExit_Click();
+    // "Open Data File...": shows a data file written earlier as the capture on screen (plot,
+    // spectrum, statistics). False, with a message naming the line, when it cannot be read.
+    bool OpenDataFile(const QString& path);
+    void mnuOpenDataFile_Click();
 
     // Window-level state
     QString CaptureModeName;
@@ -106,7 +111,9 @@ public:
     QAction* mnuCommand = nullptr;
     QAction* mnuDIOGPIO = nullptr;
     QAction* mnumsc = nullptr;
+    QMenu* mnuDatalogMenu = nullptr;
     QAction* mnuDatalog = nullptr;
+    QAction* mnuOpenDataFile = nullptr;
     QAction* mnuRegisters = nullptr;
     QAction* MnuExit = nullptr;
 
@@ -171,6 +178,23 @@ public:
     QRadioButton* optSTOFF = nullptr;
     QLabel* lblProduct = nullptr;
 
+    // Status bar: interface and card, product, capture mode and activity, the capture on show,
+    // the next data file while logging. Reads program state only, never the sensor.
+    void UpdateStatusBar();
+    QString StatusBarText() const;
+    // A short note in the status bar (after a copy, an export).
+    void ShowNote(const QString& text);
+    QLabel* sbInterface = nullptr;
+    QLabel* sbProduct = nullptr;
+    QLabel* sbMode = nullptr;
+    QLabel* sbCapture = nullptr;
+    QLabel* sbNextFile = nullptr;
+    QTimer* TimerStatusBar = nullptr;
+
+    // Remembered between runs (window place, data-log choices, plot scale, spectrum options).
+    void SaveRememberedSettings() const;
+    void RestoreRememberedSettings();
+
 protected:
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -190,5 +214,9 @@ private:
     void Form_Load();
     void InterfaceStartUp();
     void ShowStatusRow(int bit, const QString& text, uint32_t rgb);
+    void BuildStatusBar();
+    void BuildShortcuts();
     bool exiting_ = false;
+    QString openedFile_;   // data file on show, while its record is the one shown
+    QDateTime openedTime_;
 };

@@ -1,4 +1,11 @@
 #include "capture/frmForm1.h"
+#include "analysis/GuiAnalysis.h"
+#include "capture/BufferReadout.h"
+#include "capture/CaptureRecord.h"
+#include "capture/DataPlotWidget.h"
+#include "datalog/DataFile.h"
+#include "datalog/DataFileReader.h"
+#include "registers/m470Reg.h"
 #include "config/fmCalibration.h"
 #include "config/frmAlarms.h"
 #include "config/frmCommand.h"
@@ -12,12 +19,17 @@
 #include "shell/Module1.h"
 #include "ui/Ui.h"
 
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
+#include <QTimer>
+#include <array>
 
 namespace {
 // Configuration windows that stay open beside the main window.
 void ShowModeless(QWidget* w)
 {
+    ui::CloseOnEscape(w);
     w->show();
     w->raise();
     w->activateWindow();
@@ -49,9 +61,51 @@ void frmForm1::mnuParallelPort_Click()
         mnuUsb->setChecked(false);
 }
 
+void frmForm1::mnuOpenDataFile_Click()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Data File"), DataLog::FileDir,
+                                                      QStringLiteral("Data files (*.csv *.CSV *.txt);;All files (*)"));
+    if (!path.isEmpty())
+        OpenDataFile(path);
+}
+
+bool frmForm1::OpenDataFile(const QString& path)
+{
+    CaptureRecord::Record record;
+    const DataLog::ReadResult r = DataLog::ReadDataFile(path, Module1::ProductNumber, record);
+    if (!r.ok) {
+        ui::MessageBox(r.error, MsgIcon::Exclamation);
+        return false;
+    }
+    // Shown as a normal-mode capture; nothing of the sensor is touched and nothing is logged.
+    CaptureRecord::Last = record;
+    LbLSupply->setText(BufferReadout::FormatReading(record.supply));
+    LbLTemp->setText(BufferReadout::FormatReading(record.temp));
+    const std::array<int16_t, 3> peakRows{m470Reg::idxCAPT_PEAK_X, m470Reg::idxCAPT_PEAK_Y, m470Reg::idxCAPT_PEAK_Z};
+    const std::array<double, 3> peaks{record.peakX, record.peakY, record.peakZ};
+    const std::array<QLabel*, 3> peakLabels{LbLXpk, LbLADC0, LbLADC1};
+    for (size_t i = 0; i < 3; ++i) {
+        const auto& row = m470Reg::RegisterTable[static_cast<size_t>(peakRows[i])];
+        peakLabels[i]->setText(BufferReadout::FormatReading(
+            static_cast<float>(static_cast<float>(peaks[i]) * row.RegScale + row.RegOffset)));
+    }
+    openedFile_ = QFileInfo(path).fileName();
+    openedTime_ = record.time;
+    FrameDataPLot->PlotCaptureData();
+    GuiAnalysis::Refresh(this);
+    UpdateStatusBar();
+    return true;
+}
+
 void frmForm1::MnuExit_Click()
 {
+    // A capture under way would be lost without a word.
+    if (TimerCapDuration->isActive() &&
+        ui::MessageBox(QStringLiteral("A capture is in progress. Exit anyway?"), MsgIcon::Question,
+                       MsgButtons::YesNo) != MsgResult::Yes)
+        return;
     exiting_ = true;
+    SaveRememberedSettings();
     QString error;
     if (!Module1::WriteSettings(kSettingsFileName, &error))
         ui::MessageBox(QStringLiteral("The settings could not be written:\n%1\n\n%2")

@@ -117,7 +117,10 @@ fmCalibration::fmCalibration(QWidget* parent)
     connect(cmdFlashUpdate, &QPushButton::clicked, this, &fmCalibration::cmdFlashUpdate_Click);
     connect(cmdReadFromFlash, &QPushButton::clicked, this, &fmCalibration::cmdReadFromFlash_Click);
 
+    for (QLineEdit* box : {txtXnull, txtAUX0null, txtAUX1null})
+        ui::FitText(box, QStringLiteral("-000.0000"));
     ResizeTwips(4470, 4335);
+    resize(size().expandedTo(minimumSizeHint()));
 }
 
 void fmCalibration::Form_Activate()

@@ -29,7 +29,7 @@ const QString kStop = QStringLiteral("Stop");
 QLineEdit* ReadOnlyBox()
 {
     auto* t = new QLineEdit;
-    t->setReadOnly(true);
+    ui::DisplayOnly(t);
     return t;
 }
 } // namespace
@@ -141,8 +141,11 @@ frmUSBdebug::frmUSBdebug() : QWidget(nullptr, Qt::Dialog)
     lblRead = new QLabel(QStringLiteral("Readback"));
     m->addWidget(lblNumWords, 0, 0, 1, 3);
     m->addWidget(txtNumWords, 0, 3);
-    m->addWidget(Label1, 1, 0, 1, 2);
-    m->addWidget(lblRead, 1, 2, 1, 2);
+    // One heading over each column of the two write/readback pairs.
+    m->addWidget(Label1, 1, 0, Qt::AlignHCenter);
+    m->addWidget(lblRead, 1, 1, Qt::AlignHCenter);
+    m->addWidget(new QLabel(Label1->text()), 1, 2, Qt::AlignHCenter);
+    m->addWidget(new QLabel(lblRead->text()), 1, 3, Qt::AlignHCenter);
     for (int i = 1; i <= 16; ++i) {
         txtWriteSpi[i] = new QLineEdit(QStringLiteral("0"));
         txtReadSpi[i] = ReadOnlyBox();

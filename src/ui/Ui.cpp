@@ -1,10 +1,15 @@
 #include "ui/Ui.h"
+#include "ui/Settings.h"
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QLineEdit>
+#include <QShortcut>
+#include <QStyle>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
@@ -81,7 +86,15 @@ void ShowModal(QWidget* w)
         guard->setWindowModality(Qt::NonModal);
 }
 
-void SetModalInterceptor(std::function<void(QWidget*)> handler) { g_modalInterceptor = std::move(handler); }
+void SetModalInterceptor(std::function<void(QWidget*)> handler)
+{
+    // Only a test intercepts modal windows: what it remembers goes to a store of its own,
+    // which lives as long as the process.
+    static QTemporaryDir testStore;
+    if (handler && testStore.isValid())
+        SetSettingsDirectory(testStore.path());
+    g_modalInterceptor = std::move(handler);
+}
 
 void EndProgram()
 {
@@ -132,10 +145,40 @@ int TwipsToPixelsY(int twips) { return qRound(twips * Dpi(false) / 1440.0); }
 
 void PlaceRelativeTo(QWidget* w, const QWidget* reference, int dxTwips, int dyTwips)
 {
-    if (!w || !reference)
+    if (!w || !reference || w->property("sbPlaced").toBool())
         return;
+    w->setProperty("sbPlaced", true);
     const QPoint origin = reference->frameGeometry().topLeft();
     w->move(origin + QPoint(TwipsToPixelsX(dxTwips), TwipsToPixelsY(dyTwips)));
+}
+
+void FitText(QLineEdit* box, const QString& widest, bool number)
+{
+    const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
+    const QMargins m = box->textMargins();
+    // 4: the box's own padding inside the frame; 2 spare for the cursor.
+    box->setMinimumWidth(box->fontMetrics().horizontalAdvance(widest) + 2 * frame + m.left() + m.right() + 6);
+    if (number)
+        box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+}
+
+void DisplayOnly(QLineEdit* box)
+{
+    box->setReadOnly(true);
+    box->setFocusPolicy(Qt::ClickFocus);
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::Base, pal.color(QPalette::Window));
+    box->setPalette(pal);
+}
+
+void CloseOnEscape(QWidget* w)
+{
+    if (w->property("sbEscape").toBool())
+        return;
+    w->setProperty("sbEscape", true);
+    auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), w);
+    esc->setContext(Qt::WindowShortcut);
+    QObject::connect(esc, &QShortcut::activated, w, &QWidget::close);
 }
 
 } // namespace ui

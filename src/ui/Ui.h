@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+class QLineEdit;
 class QWidget;
 
 namespace ui {
@@ -37,7 +38,15 @@ void SetHourglass(bool on);
 
 int TwipsToPixelsX(int twips);
 int TwipsToPixelsY(int twips);
-// Moves `w` so its top-left is (dxTwips, dyTwips) from the top-left of `reference`.
+// Moves `w` so its top-left is (dxTwips, dyTwips) from the top-left of `reference`: on its first
+// showing only, so a window the user moved stays where it was put.
 void PlaceRelativeTo(QWidget* w, const QWidget* reference, int dxTwips, int dyTwips);
+
+// A box wide enough for `widest` in its own font; numbers right-aligned.
+void FitText(QLineEdit* box, const QString& widest, bool number = true);
+// A box that only shows a value: looks read-only and is passed by Tab (a click still selects).
+void DisplayOnly(QLineEdit* box);
+// Escape closes (hides) the window `w`.
+void CloseOnEscape(QWidget* w);
 
 } // namespace ui

@@ -4,6 +4,7 @@
 #include "analysis/AmplitudeSpectrumWidget.h"
 #include "analysis/AnalysisPanelWidget.h"
 #include "analysis/GuiAnalysis.h"
+#include "capture/DataPlotWidget.h"
 
 #include <QClipboard>
 #include <QSvgRenderer>
@@ -114,6 +115,33 @@ private slots:
         QVERIFY(!w.Marker(0) && !w.Marker(1));
     }
 
+    void spectrumZoomsAndMarkersSnapToPeaks()
+    {
+        ThreeTones();
+        SpectrumWidget w;
+        w.resize(800, 400);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.SetRecord(view);
+        SpectrumCanvas* c = w.canvas;
+        // Three notches in about 1000 Hz: the span shrinks and 1000 Hz stays under the mouse.
+        const double px = c->PixelOf(1000.0, c->width());
+        QWheelEvent wheel(QPointF(px, 100), c->mapToGlobal(QPointF(px, 100)), QPoint(), QPoint(0, 360), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(c, &wheel);
+        QVERIFY(std::abs(w.ViewHigh() - w.ViewLow() - 2000 * 0.512) < 1);
+        QVERIFY(std::abs(c->FrequencyAt(px, c->width()) - 1000.0) < 1);
+        // A click a few pixels beside the 500 Hz peak puts A on it; with Shift, exactly there.
+        const int near = int(c->PixelOf(500.0, c->width())) + 4;
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(near, 50));
+        QCOMPARE(*w.Marker(0), 500.0);
+        QTest::mouseClick(c, Qt::RightButton, Qt::ShiftModifier, QPoint(near, 50));
+        QVERIFY(*w.Marker(1) > 500.0);
+        QTest::keyClick(c, Qt::Key_Home);
+        QCOMPARE(w.ViewLow(), 0.0);
+        QCOMPARE(w.ViewHigh(), 2000.0);
+    }
+
     void statisticsTableAndCounts()
     {
         view.product = 31470;
@@ -134,6 +162,31 @@ private slots:
         QCOMPARE(t->horizontalHeaderItem(2)->text(), QString("AC RMS (counts)"));
         QCOMPARE(t->item(0, 2)->text(), QString("141.4"));
         QVERIFY(spectrum.Record().raw);
+    }
+
+    // Every number of the views in the system's format, as the rest of the window writes them.
+    void numbersInTheSystemLocale_data()
+    {
+        tb::Columns<QString, QString, QString, QString>({"locale", "rms", "hz", "resolution"});
+        QTest::newRow("English") << "en_US" << "1.414" << "1375.0" << "fs 88000 Hz, N 1024, \u0394f 85.94 Hz";
+        QTest::newRow("German") << "de_DE" << "1,414" << "1375,0" << "fs 88000 Hz, N 1024, \u0394f 85,94 Hz";
+    }
+    void numbersInTheSystemLocale()
+    {
+        QFETCH(QString, locale);
+        QLocale::setDefault(QLocale(locale));
+        view.product = 31470;
+        FillSines(88000, {1375, 2750, 687.5}, {2.0, 1.0, 0.5});
+        SpectrumWidget spectrum;
+        auto panel = MakePanel(&spectrum);
+        panel->Refresh();
+        const QString rms = panel->tblStats->item(0, 2)->text();
+        const QString hz = panel->tblStats->item(0, 6)->text();
+        const QString resolution = spectrum.lblResolution->text();
+        QLocale::setDefault(QLocale::c());
+        QTEST(rms, "rms");
+        QTEST(hz, "hz");
+        QTEST(resolution, "resolution");
     }
 
     void exportsOpen()
@@ -160,7 +213,35 @@ private slots:
         QVERIFY(sbtest::Messages().isEmpty());
 
         panel->actCopyPlot->trigger();
-        QCOMPARE(QApplication::clipboard()->image().size(), spectrum.grab().size());
+        QCOMPARE(QApplication::clipboard()->image().size(), spectrum.canvas->size().expandedTo(QSize(320, 200)));
+    }
+
+    // The time plot exported alone, drawn as vectors; a name typed without extension gets one.
+    void timePlotExportsAreDrawnNotGrabbed()
+    {
+        ThreeTones();
+        DataPlotWidget plot;
+        plot.SetStartValues();
+        plot.resize(900, 500);
+        plot.picture1->resize(700, 400);
+        plot.PlotCaptureData();
+        SpectrumWidget spectrum;
+        auto panel = MakePanel(&spectrum);
+        panel->currentPlot = [&]() -> QWidget* { return &plot; };
+        QTemporaryDir out;
+        QString typed = out.filePath("timeplot");
+        panel->askSavePath = [&](const QString&, const QString&) { return typed; };
+        panel->actExportSvg->trigger();
+        QFile svg(out.filePath("timeplot.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        const QByteArray text = svg.readAll();
+        QVERIFY(!text.contains("<image")); // no pictures of widgets inside
+        QVERIFY(text.contains("<polyline") || text.contains("<path"));
+        panel->actExportPng->trigger();
+        const QImage png(out.filePath("timeplot.png"));
+        QCOMPARE(png.size(), QSize(760, 440));
+        // The drawn traces and nothing of the controls: the scale button's caption is not there.
+        QCOMPARE(png.pixelColor(2, 2), QColor(Qt::white));
     }
 
     // The views in the main window: a tab beside the time plot, a menu, a refresh after every read-out.

@@ -2,6 +2,9 @@
 #include "CaptureTestBench.h"
 #include "capture/BufferReadout.h"
 #include <QFrame>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QScrollBar>
 #include <memory>
 
@@ -56,6 +59,160 @@ private slots:
         sbtest::ClearMessages();
     }
     void cleanup() { plot.reset(); }
+
+    // Mouse on the 1001-pixel-wide surface: pixel 500 is the middle of the shown samples.
+    void Send(QEvent::Type type, double px, Qt::MouseButton button, Qt::KeyboardModifiers mods = {})
+    {
+        const QPointF pos(px, 200);
+        QMouseEvent e(type, pos, plot->picture1->mapToGlobal(pos), button,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : button, mods);
+        QCoreApplication::sendEvent(plot->picture1, &e);
+    }
+    void Wheel(double px, int notches)
+    {
+        const QPointF pos(px, 200);
+        QWheelEvent e(pos, plot->picture1->mapToGlobal(pos), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(plot->picture1, &e);
+    }
+    double SampleAtPixel(double px)
+    {
+        return PlotModel::PixelToUser(plot->picture1->Scale(), px, 0, 1001, 401).x();
+    }
+    void SizeSurface()
+    {
+        plot->picture1->resize(1001, 401);
+        plot->PlotCaptureData();
+    }
+
+    void wheelZoomsAboutTheMouse_data()
+    {
+        tb::Columns<double, int>({"pixel", "notches"});
+        QTest::newRow("middle, one notch in") << 500.0 << 1;
+        QTest::newRow("near the left edge, three in") << 100.0 << 3;
+        QTest::newRow("near the right edge, five in") << 900.0 << 5;
+    }
+    void wheelZoomsAboutTheMouse()
+    {
+        QFETCH(double, pixel);
+        QFETCH(int, notches);
+        SizeSurface();
+        const double under = SampleAtPixel(pixel);
+        Wheel(pixel, notches);
+        QVERIFY(plot->Plot.PlotSpan < 1023 * 0.85);
+        // The sample under the mouse stays there (to the rounding of the window to whole samples).
+        QVERIFY2(std::abs(SampleAtPixel(pixel) - under) <= 1.0, qPrintable(QString::number(SampleAtPixel(pixel))));
+        QCOMPARE(plot->lblPlotX[0]->text(), QString::number(plot->Plot.PlotStart));
+        QCOMPARE(plot->LbLPointCount->text(), QString::number(plot->Plot.PlotSpan));
+        // Out again as far as the record allows, then never past it.
+        Wheel(pixel, -40);
+        QCOMPARE(int(plot->Plot.PlotSpan), 1023);
+        QCOMPARE(int(plot->Plot.PlotStart), 0);
+    }
+
+    void dragPansBandZoomsHomeFits()
+    {
+        SizeSurface();
+        plot->ShowRange(200, 400);
+        QCOMPARE(int(plot->Plot.PlotStart), 200);
+        QCOMPARE(int(plot->Plot.PlotSpan), 200);
+        // Dragging left by a fifth of the width shows later samples by a fifth of the span.
+        Send(QEvent::MouseButtonPress, 600, Qt::LeftButton);
+        Send(QEvent::MouseMove, 400, Qt::LeftButton);
+        Send(QEvent::MouseButtonRelease, 400, Qt::LeftButton);
+        QCOMPARE(int(plot->Plot.PlotStart), 240);
+        QCOMPARE(int(plot->Plot.PlotSpan), 200);
+        // Shift+drag from pixel 100 to 600 zooms to the band; a click without moving does not.
+        Send(QEvent::MouseButtonPress, 100, Qt::LeftButton, Qt::ShiftModifier);
+        Send(QEvent::MouseMove, 600, Qt::LeftButton, Qt::ShiftModifier);
+        Send(QEvent::MouseButtonRelease, 600, Qt::LeftButton, Qt::ShiftModifier);
+        QCOMPARE(int(plot->Plot.PlotStart), 260);
+        QCOMPARE(int(plot->Plot.PlotSpan), 100);
+        Send(QEvent::MouseButtonPress, 300, Qt::RightButton);
+        Send(QEvent::MouseButtonRelease, 300, Qt::RightButton);
+        QCOMPARE(int(plot->Plot.PlotSpan), 100);
+        // A band narrower than the least span keeps the least span; the pan stops at the record's end.
+        plot->ShowRange(1020, 1022);
+        QCOMPARE(int(plot->Plot.PlotSpan), 20);
+        QCOMPARE(int(plot->Plot.PlotStart), 1003);
+        QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
+        QCoreApplication::sendEvent(plot->picture1, &home);
+        QCOMPARE(int(plot->Plot.PlotSpan), 1023);
+        QCOMPARE(int(plot->Plot.PlotStart), 0);
+        plot->ShowRange(10, 50);
+        plot->cmdFit->click();
+        QCOMPARE(int(plot->Plot.PlotSpan), 1023);
+    }
+
+    void middleTickFollowsTheRange_data()
+    {
+        tb::Columns<int, int, int, QString>({"captCtrl", "from", "to", "middle"});
+        QTest::newRow("normal, zoomed to 100..300") << 0 << 100 << 300 << "200";
+        QTest::newRow("extended, zoomed to 2040..2060") << 0x10C << 2040 << 2060 << "2050";
+    }
+    void middleTickFollowsTheRange()
+    {
+        QFETCH(int, captCtrl);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        CaptureRecord::Last.captCtrl = captCtrl;
+        SizeSurface();
+        plot->ShowRange(from, to);
+        QTEST(plot->lblPlotX[4]->text(), "middle");
+        QCOMPARE(plot->lblPlotX[0]->text(), QString::number(from));
+        QCOMPARE(plot->lblPlotX[3]->text(), QString::number(to));
+    }
+
+    void niceTicks_data()
+    {
+        tb::Columns<double, double, int, double, double, double>({"lo", "hi", "most", "step", "first", "last"});
+        QTest::newRow("whole record") << 0.0 << 1023.0 << 10 << 200.0 << 0.0 << 1000.0;
+        QTest::newRow("scale 7") << -7.0 << 7.0 << 8 << 2.0 << -6.0 << 6.0;
+        QTest::newRow("scale 1.5, halves") << -1.5 << 1.5 << 8 << 0.5 << -1.5 << 1.5;
+        QTest::newRow("narrow window off zero") << 1003.0 << 1023.0 << 4 << 5.0 << 1005.0 << 1020.0;
+        QTest::newRow("reversed bounds") << 120.0 << -120.0 << 8 << 50.0 << -100.0 << 100.0;
+    }
+    void niceTicks()
+    {
+        QFETCH(double, lo);
+        QFETCH(double, hi);
+        QFETCH(int, most);
+        const PlotModel::Ticks t = PlotModel::NiceTicks(lo, hi, most);
+        QTEST(t.step, "step");
+        QVERIFY(!t.values.empty());
+        QTEST(t.values.front(), "first");
+        QTEST(t.values.back(), "last");
+        QVERIFY(int(t.values.size()) <= most + 1);
+    }
+
+    void cursorReadsTheTraces_data()
+    {
+        tb::Columns<QString, int, double, QString, QString>({"locale", "captCtrl", "x", "sample", "value"});
+        QTest::newRow("normal: each ticked trace at the sample") << "C" << 0 << 100.4 << "100"
+                                                               << "X acc: 0.100\nY acc: -0.100\nZ acc: 1.050";
+        QTest::newRow("extended Y: the second buffer's sample") << "C" << 0x10C << 2000.0 << "2000"
+                                                                << "Y acc: 0.976";
+        QTest::newRow("German") << "de_DE" << 0 << 1000.0 << "1000" << "X acc: 1,000\nY acc: -1,000\nZ acc: 1,050";
+    }
+    void cursorReadsTheTraces()
+    {
+        QFETCH(QString, locale);
+        QFETCH(int, captCtrl);
+        QFETCH(double, x);
+        QLocale::setDefault(QLocale(locale));
+        for (int i = 0; i < 1024; ++i) {
+            CaptureRecord::BufValue1[i] = i / 1000.0;
+            CaptureRecord::BufValue2[i] = -i / 1000.0 + (captCtrl ? 2 * i / 1000.0 : 0);
+            CaptureRecord::BufValue3[i] = 1.05;
+        }
+        CaptureRecord::Last.captCtrl = captCtrl;
+        plot->VSosX->setValue(3); // the offset moves the trace, not its reading
+        plot->PlotCaptureData();
+        plot->picture1_MouseMove(x, 6.5);
+        QLocale::setDefault(QLocale::c());
+        QTEST(plot->lblCursorX->text(), "sample");
+        QTEST(plot->lblCursorY->text(), "value");
+    }
 
     void tracesInTheirColoursAtTheirOffsets()
     {

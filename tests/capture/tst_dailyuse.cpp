@@ -1,0 +1,297 @@
+// The windows as an all-day user meets them: sizes, whole numbers in their boxes, read-only
+// fields, keys, the system's number format, remembered settings.
+#include "CaptureTestBench.h"
+#include "analysis/AmplitudeSpectrumWidget.h"
+#include "analysis/GuiAnalysis.h"
+#include "config/fmCalibration.h"
+#include "datalog/DataFile.h"
+#include "ui/Settings.h"
+#include "config/frmAlarms.h"
+#include "config/frmCommand.h"
+#include "config/frmDIOGPIO.h"
+#include "config/frmMisc.h"
+#include "device/frmUSBdebug.h"
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTimer>
+#include <QStyle>
+#include <QTemporaryDir>
+
+namespace {
+// Whether `box` shows its whole text: the text fits inside the frame and inner margins.
+bool ShowsWhole(const QLineEdit* box)
+{
+    const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
+    const QMargins m = box->textMargins();
+    const int room = box->width() - 2 * frame - m.left() - m.right() - 4; // 4: the box's own padding
+    return box->fontMetrics().horizontalAdvance(box->text()) <= room;
+}
+
+// The box's column centre lies under the heading.
+bool Under(const QWidget* heading, const QWidget* box)
+{
+    const QPoint c = box->mapTo(box->window(), box->rect().center());
+    const QRect h(heading->mapTo(heading->window(), QPoint()), heading->size());
+    return c.x() >= h.left() && c.x() <= h.right();
+}
+// Inside a scroll area a control may lie outside the window: it is reached by scrolling.
+bool InScrollArea(const QWidget* c)
+{
+    for (const QWidget* p = c->parentWidget(); p; p = p->parentWidget())
+        if (qobject_cast<const QScrollArea*>(p))
+            return true;
+    return false;
+}
+} // namespace
+
+class TestDailyUse : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir, store;
+    frmForm1* w = nullptr;
+
+    sim::VirtualSensor& sensor() { return sim::CurrentBoard()->Sensor(0); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QLocale::setDefault(QLocale::c());
+    }
+    void init() { w = tb::OpenMainWindow(); }
+    void cleanupTestCase() { frmForm1::destroyInstance(); }
+
+    void alarmsOpensAtLeastAtItsMinimum()
+    {
+        frmAlarms* a = nullptr;
+        QSize size, min;
+        sbtest::SetModalAction([&](QWidget* m) {
+            a = qobject_cast<frmAlarms*>(m);
+            QVERIFY(QTest::qWaitForWindowExposed(m));
+            size = m->size();
+            min = m->minimumSizeHint();
+        });
+        w->show();
+        w->mnuAlarms_Click();
+        sbtest::SetModalAction({});
+        QVERIFY(a);
+        QVERIFY2(size.width() >= min.width() && size.height() >= min.height(),
+                 qPrintable(QStringLiteral("%1x%2 < %3x%4").arg(size.width()).arg(size.height()).arg(min.width()).arg(min.height())));
+        // Alarm 4's source and polarity groups have room for their options.
+        QVERIFY(a->OptionSupply->height() >= a->OptionSupply->minimumSizeHint().height());
+        a->hide();
+    }
+
+    void valueBoxesShowTheirWholeText_data()
+    {
+        tb::Columns<int, QString>({"which", "text"});
+        QTest::newRow("calibration null, negative") << 0 << "-0.0477";
+        QTest::newRow("calibration null, widest") << 0 << "-99.9999";
+        QTest::newRow("count-down") << 1 << "Capture Busy  3.5";
+        QTest::newRow("count-down, long capture") << 1 << "Capture Busy  999.9";
+    }
+    void valueBoxesShowTheirWholeText()
+    {
+        QFETCH(int, which);
+        QFETCH(QString, text);
+        QLineEdit* box = nullptr;
+        if (which == 0) {
+            fmCalibration* c = fmCalibration::instance();
+            c->show();
+            QVERIFY(QTest::qWaitForWindowExposed(c));
+            box = c->txtXnull;
+        } else {
+            w->show();
+            QVERIFY(QTest::qWaitForWindowExposed(w));
+            w->txtCapBusy->show();
+            box = w->txtCapBusy;
+        }
+        box->setText(text);
+        QVERIFY2(ShowsWhole(box), qPrintable(QString::number(box->width())));
+        box->window()->hide();
+    }
+
+    void usbSetupHeadingsOverTheirColumns()
+    {
+        frmUSBdebug* d = frmUSBdebug::instance();
+        d->show();
+        QVERIFY(QTest::qWaitForWindowExposed(d));
+        QVERIFY(Under(d->Label1, d->txtWriteSpi[1]));
+        QVERIFY(Under(d->lblRead, d->txtReadSpi[1]));
+        QVERIFY(!Under(d->lblRead, d->txtWriteSpi[1]) && !Under(d->lblRead, d->txtWriteSpi[9]));
+        // Received words are shown, not typed: they look so and Tab passes them by.
+        QVERIFY(d->txtReadSpi[1]->isReadOnly());
+        QVERIFY(!(d->txtReadSpi[1]->focusPolicy() & Qt::TabFocus));
+        QCOMPARE(d->txtReadSpi[1]->palette().color(QPalette::Base), d->palette().color(QPalette::Window));
+        QVERIFY(!(w->txtCapBusy->focusPolicy() & Qt::TabFocus));
+        d->hide();
+    }
+
+    void escapeClosesTheSideWindows_data()
+    {
+        tb::Columns<int>({"which"});
+        QTest::newRow("COMMAND") << 0;
+        QTest::newRow("DIO_CTRL / GPIO_CTRL") << 1;
+        QTest::newRow("MSC_CTRL") << 2;
+    }
+    void escapeClosesTheSideWindows()
+    {
+        QFETCH(int, which);
+        const std::array<void (frmForm1::*)(), 3> open{&frmForm1::mnuCommand_Click, &frmForm1::mnuDIOGPIO_Click,
+                                                        &frmForm1::mnumsc_Click};
+        (w->*open[static_cast<size_t>(which)])();
+        QWidget* side = nullptr;
+        for (QWidget* t : QApplication::topLevelWidgets())
+            if (t != w && t->isVisible() && t->isWindow() && t->windowType() == Qt::Window)
+                side = t;
+        QVERIFY(side);
+        QVERIFY(QTest::qWaitForWindowExposed(side));
+        QTest::keyClick(side, Qt::Key_Escape);
+        QVERIFY(!side->isVisible());
+    }
+
+    // At scale 1.5 a 1600x1000 screen gives the window 1066x666 device-independent pixels.
+    void mainWindowFitsASmallScreen()
+    {
+        const QSize screen(1600 * 2 / 3, 1000 * 2 / 3);
+        w->resize(screen);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        // The side columns scroll up and down only: never cut at the side.
+        for (QScrollArea* a : w->findChildren<QScrollArea*>())
+            QVERIFY(a->viewport()->width() >= a->widget()->sizeHint().width());
+        QVERIFY(w->width() <= screen.width() && w->height() <= screen.height());
+        // Every control lies inside the window or in a side column that scrolls.
+        const QRect inside = w->rect();
+        for (QWidget* c : w->findChildren<QWidget*>()) {
+            if (!c->isVisibleTo(w) || c->isWindow())
+                continue;
+            if (!qobject_cast<QAbstractButton*>(c) && !qobject_cast<QLabel*>(c) && !qobject_cast<QLineEdit*>(c) &&
+                !qobject_cast<QComboBox*>(c))
+                continue;
+            const QRect r(c->mapTo(w, QPoint()), c->size());
+            QVERIFY2(inside.contains(r) || InScrollArea(c),
+                     qPrintable(QStringLiteral("%1 \"%2\" at %3,%4 %5x%6").arg(c->metaObject()->className(), c->objectName())
+                                    .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height())));
+        }
+        w->hide();
+    }
+
+    void statusBarSaysWhatIsInUse_data()
+    {
+        tb::Columns<int, bool, bool, QStringList>({"interface", "readOut", "logging", "parts"});
+        QTest::newRow("USB card, nothing read yet")
+            << 2 << false << false << QStringList{"USB card Ezusb-0", "Product 31473", "idle", "No capture read yet"};
+        QTest::newRow("no interface") << 0 << false << false << QStringList{"no interface"};
+        QTest::newRow("after a read-out, logging")
+            << 2 << true << true << QStringList{"Last read-out 10:11:12", "complete", "Next data file Datalog_1.csv"};
+    }
+    void statusBarSaysWhatIsInUse()
+    {
+        QFETCH(int, interface);
+        QFETCH(bool, readOut);
+        QFETCH(bool, logging);
+        QFETCH(QStringList, parts);
+        QLocale::setDefault(QLocale(QLocale::German)); // a 24-hour clock
+        DataLog::ResetState();
+        w = tb::OpenMainWindow(static_cast<int16_t>(interface));
+        CaptureRecord::Last = {};
+        if (readOut) {
+            CaptureRecord::Last.time = QDateTime(QDate(2026, 1, 2), QTime(10, 11, 12));
+            CaptureRecord::Last.complete = true;
+        }
+        w->ckDataLog->setChecked(logging);
+        w->UpdateStatusBar();
+        const QString text = w->StatusBarText();
+        QLocale::setDefault(QLocale::c());
+        for (const QString& part : parts)
+            QVERIFY2(text.contains(part), qPrintable(text));
+        QVERIFY(logging || !text.contains(QStringLiteral("Next data file")));
+    }
+
+    void keysReachTheirActions()
+    {
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        // F6 reads the capture buffers out.
+        sensor().ClearFrames();
+        QTest::keyClick(w, Qt::Key_F6);
+        QVERIFY(tb::Count(sensor().Frames(), tb::Rd(m470Reg::RegisterTable[m470Reg::idxCAPT_BUF1].BaseAddr)) >= 1024);
+        // Home shows the whole capture again.
+        w->FrameDataPLot->ShowRange(100, 200);
+        QTest::keyClick(w, Qt::Key_Home);
+        QCOMPARE(int(w->FrameDataPLot->Plot.PlotSpan), 1023);
+        // Ctrl+Shift+C copies the plot and says so.
+        QTest::keyClick(w, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("copied")));
+        w->hide();
+    }
+
+    void exitDuringACaptureAsksFirst_data()
+    {
+        tb::Columns<bool, int, int>({"running", "answer", "ends"});
+        QTest::newRow("idle: no question") << false << int(MsgResult::No) << 1;
+        QTest::newRow("running, declined") << true << int(MsgResult::No) << 0;
+        QTest::newRow("running, confirmed") << true << int(MsgResult::Yes) << 1;
+    }
+    void exitDuringACaptureAsksFirst()
+    {
+        QFETCH(bool, running);
+        QFETCH(int, answer);
+        if (running)
+            w->TimerCapDuration->start();
+        sbtest::SetMessageAnswer(MsgResult(answer));
+        const int before = sbtest::EndProgramCalls();
+        w->MnuExit_Click();
+        sbtest::SetMessageAnswer(MsgResult::Ok);
+        w->TimerCapDuration->stop();
+        QCOMPARE(sbtest::MessageTexts().size(), running ? 1 : 0);
+        QTEST(sbtest::EndProgramCalls() - before, "ends");
+    }
+
+    // What the user chose comes back at the next start; the settings file keeps its three lines.
+    void settingsSurviveARestart()
+    {
+        ui::SetSettingsDirectory(store.path());
+        DataLog::ResetState();
+        w = tb::OpenMainWindow();
+        QFile::remove(kSettingsFileName);
+        w->setGeometry(120, 80, 1100, 720);
+        DataLog::FileDir = dir.path() + QLatin1Char('/');
+        DataLog::FileBase = DataLog::SavedFileBase = QStringLiteral("Shaker");
+        DataLog::FileExt = QStringLiteral(".txt");
+        DataLog::SavedExtIndex = 1;
+        DataLog::Format = DataLog::DataFormat::Scaled;
+        w->FrameDataPLot->cmdPlotScale_Click(); // 7 -> 3
+        SpectrumWidget* sp = GuiAnalysis::Spectrum(w);
+        sp->cboWindow->setCurrentIndex(1);
+        sp->cboScale->setCurrentIndex(1);
+        w->MnuExit_Click();
+        QFile cfg(kSettingsFileName);
+        QVERIFY(cfg.open(QIODevice::ReadOnly));
+        QCOMPARE(cfg.readAll().count('\n'), 3);
+
+        DataLog::ResetState();
+        w = tb::OpenMainWindow();
+        QCOMPARE(w->geometry().size(), QSize(1100, 720));
+        QCOMPARE(DataLog::FileDir, dir.path() + QLatin1Char('/'));
+        QCOMPARE(DataLog::SavedFileBase, QStringLiteral("Shaker"));
+        QCOMPARE(DataLog::ComposeFilePath(), dir.path() + QStringLiteral("/Shaker_1.txt"));
+        QCOMPARE(int(DataLog::SavedExtIndex), 1);
+        QVERIFY(DataLog::Format == DataLog::DataFormat::Scaled);
+        QCOMPARE(w->FrameDataPLot->cmdPlotScale->text(), QStringLiteral("3"));
+        QCOMPARE(w->FrameDataPLot->lblnFS2->text(), QStringLiteral("-3"));
+        sp = GuiAnalysis::Spectrum(w);
+        QCOMPARE(sp->cboWindow->currentIndex(), 1);
+        QCOMPARE(sp->cboScale->currentIndex(), 1);
+        DataLog::ResetState();
+        w->MnuExit_Click();
+    }
+};
+
+SB_TEST_MAIN(TestDailyUse)
+#include "tst_dailyuse.moc"

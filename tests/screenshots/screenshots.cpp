@@ -1,0 +1,104 @@
+// Renders the README's pictures of the main window from captures on the virtual board, offscreen.
+//   screenshots OUTPUT_DIR
+#include "../capture/CaptureTestBench.h"
+#include "analysis/AmplitudeSpectrumWidget.h"
+#include "analysis/GuiAnalysis.h"
+#include "datalog/DataFile.h"
+#include "ui/Ui.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMouseEvent>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+frmForm1* Capture(int mode, int avg)
+{
+    frmForm1* w = tb::OpenMainWindow();
+    w->resize(1360, 900);
+    w->show();
+    w->ComboCapMode->setCurrentIndex(mode);
+    w->WriteCapCtrl();
+    w->ComboAVG->setCurrentIndex(avg);
+    w->ComboAVG_Click();
+    w->FrameDataPLot->ckADC0->setChecked(true);
+    w->FrameDataPLot->ckADC1->setChecked(true);
+    w->FrameDataPLot->SetScaleCaption(QStringLiteral("3"));
+    w->cmdONE->click();
+    ui::PumpEvents();
+    return w;
+}
+
+// The pointer over the plot at a fraction of its width, so the cursor read-out shows values.
+void PointAt(frmForm1* w, double fx)
+{
+    PlotSurface* s = w->FrameDataPLot->picture1;
+    const QPointF at(s->width() * fx, s->height() / 3.0);
+    QMouseEvent move(QEvent::MouseMove, at, s->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(s, &move);
+    w->UpdateStatusBar();
+    ui::PumpEvents();
+}
+
+bool Save(QWidget* w, const QDir& dir, const QString& file)
+{
+    const bool ok = w->grab().save(dir.filePath(file));
+    std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "wrote" : "could not write", qPrintable(dir.filePath(file)));
+    return ok;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    sbtest::InitTestProcess();
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: screenshots OUTPUT_DIR\n");
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    QTemporaryDir work; // the settings file and data files land here, not in the tree
+    QDir::setCurrent(work.path());
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    bool ok = true;
+
+    frmForm1* w = Capture(0, 2);
+    PointAt(w, 0.5);
+    ok &= Save(w, out, QStringLiteral("capture-normal.png"));
+    ok &= Save(w, out, QStringLiteral("mainwindow.png"));
+    // Zoomed in on a stretch of the same capture, as the wheel or a rubber band leaves it.
+    w->FrameDataPLot->ShowRange(400, 520);
+    PointAt(w, 0.4);
+    ok &= Save(w->FrameDataPLot, out, QStringLiteral("plot-zoomed.png"));
+    if (auto* tabs = w->findChild<QTabWidget*>(QStringLiteral("tabPlots"))) {
+        tabs->setCurrentIndex(1);
+        ui::PumpEvents();
+        SpectrumWidget* sp = GuiAnalysis::Spectrum(w);
+        ok &= Save(sp, out, QStringLiteral("analysis-spectrum.png"));
+        sp->ZoomFrequency(1800, 0.3);
+        sp->SetMarker(0, sp->NearestPeak(1210, 50));
+        sp->SetMarker(1, sp->NearestPeak(2450, 50));
+        ui::PumpEvents();
+        ok &= Save(sp, out, QStringLiteral("spectrum-zoomed.png"));
+        tabs->setCurrentIndex(0);
+    }
+
+    // A data file written by this capture, opened again as a read-only capture.
+    DataLog::FileDir = work.path() + QLatin1Char('/');
+    const DataLog::WriteResult written = DataLog::WriteNextDataFile();
+    CaptureRecord::Last = {};
+    if (written.ok && w->OpenDataFile(written.path)) {
+        PointAt(w, 0.3);
+        ok &= Save(w, out, QStringLiteral("opened-file.png"));
+    } else {
+        ok = false;
+    }
+
+    w = Capture(4, 2); // Extended Time Y
+    PointAt(w, 0.6);
+    ok &= Save(w, out, QStringLiteral("capture-extended.png"));
+    frmForm1::destroyInstance();
+    return ok ? 0 : 1;
+}
