@@ -1,6 +1,7 @@
 #include "analysis/GuiAnalysis.h"
 #include "analysis/AnalysisPanelWidget.h"
 #include "analysis/AmplitudeSpectrumWidget.h"
+#include "analysis/TrendWidget.h"
 #include "capture/DataPlotWidget.h"
 #include "capture/CaptureRecord.h"
 #include "capture/frmForm1.h"
@@ -55,6 +56,15 @@ void Attach(frmForm1* w)
     layout->replaceWidget(plot, area);
     tabs->addTab(plot, QStringLiteral("Time"));
     tabs->addTab(spectrum, QStringLiteral("Spectrum"));
+    auto* trend = new TrendWidget;
+    trend->setObjectName(QStringLiteral("trend"));
+    tabs->addTab(trend, QStringLiteral("Trend"));
+    // A point clicked in the trend becomes the capture on show in the time plot and the analysis.
+    trend->onCaptureLoaded = [w, tabs, plot] {
+        plot->PlotCaptureData();
+        Refresh(w);
+        tabs->setCurrentWidget(plot);
+    };
     auto* v = new QVBoxLayout(area);
     v->setContentsMargins(0, 0, 0, 0);
     v->addWidget(tabs, 1);

@@ -25,7 +25,7 @@ public:
     explicit Canvas(TrendWidget* owner) : QWidget(owner), owner_(owner)
     {
         setMouseTracking(true);
-        setMinimumSize(300, 200);
+        setMinimumSize(120, 80);
     }
 
 protected:
@@ -56,13 +56,16 @@ TrendWidget::TrendWidget(QWidget* parent) : QWidget(parent)
     comboClass->addItems(monitor::MachineClassNames());
     lblInfo = new QLabel(QStringLiteral("No monitoring database open"));
     canvas = new Canvas(this);
+    // Narrow enough for the main window's smallest size: the controls share one row, the text its own.
+    lblInfo->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* bar = new QHBoxLayout;
     bar->addWidget(cmdOpen);
     bar->addWidget(comboFigure);
     bar->addWidget(comboClass);
-    bar->addWidget(lblInfo, 1);
+    bar->addStretch(1);
     auto* v = new QVBoxLayout(this);
     v->addLayout(bar);
+    v->addWidget(lblInfo);
     v->addWidget(canvas, 1);
     askDatabasePath = [this] {
         return QFileDialog::getOpenFileName(this, QStringLiteral("Open Monitoring Database"), QString(),

@@ -1,10 +1,11 @@
 // The Trend tab on a monitoring database: one point per capture, a click loads that capture.
-#include "../sim/SimTestBench.h"
+#include "../capture/CaptureTestBench.h"
 #include "analysis/TrendWidget.h"
 #include "capture/CaptureWorkflow.h"
 
 #include <QComboBox>
 #include <QLabel>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 class tst_trend : public QObject {
@@ -51,6 +52,32 @@ private slots:
         trend.comboFigure->setCurrentIndex(1); // AC RMS
         const auto& f = trend.Captures()[0].figures;
         QCOMPARE(trend.PointOf(0, 0).y() < trend.PointOf(0, 2).y(), f[0].stats.acRms > f[2].stats.acRms);
+    }
+
+    // In the main window the Trend tab's capture goes to the time plot.
+    void mainWindowTabShowsLoadedCapture()
+    {
+        frmForm1* w = tb::OpenMainWindow();
+        auto* tabs = w->findChild<QTabWidget*>(QStringLiteral("tabPlots"));
+        auto* trend = w->findChild<TrendWidget*>(QStringLiteral("trend"));
+        QVERIFY(tabs && trend);
+        QCOMPARE(tabs->tabText(tabs->indexOf(trend)), QStringLiteral("Trend"));
+        QTemporaryDir dir;
+        const QString path = dir.filePath("w.sqlite");
+        {
+            monitor::Store store;
+            QString error;
+            QVERIFY(store.Open(path, &error));
+            QVERIFY(capture::ConfigureAndCapture({3, 1}, {}, false).Complete());
+            QVERIFY(store.Add(CaptureRecord::Last, true, {}, 0, {}, "group2-rigid", &error));
+        }
+        CaptureRecord::Last = {};
+        tabs->setCurrentWidget(trend);
+        QVERIFY(trend->OpenDatabase(path));
+        QVERIFY(trend->LoadCapture(trend->Captures().front().id));
+        QCOMPARE(tabs->currentWidget(), static_cast<QWidget*>(w->FrameDataPLot));
+        QCOMPARE(w->FrameDataPLot->lblPlotX[3]->text(), QStringLiteral("3071")); // the extended layout
+        frmForm1::destroyInstance();
     }
 };
 
