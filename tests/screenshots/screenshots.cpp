@@ -3,6 +3,8 @@
 #include "../capture/CaptureTestBench.h"
 #include "analysis/AmplitudeSpectrumWidget.h"
 #include "analysis/GuiAnalysis.h"
+#include "analysis/TrendWidget.h"
+#include "capture/CaptureWorkflow.h"
 #include "datalog/DataFile.h"
 #include "ui/Ui.h"
 
@@ -99,6 +101,30 @@ int main(int argc, char** argv)
     w = Capture(4, 2); // Extended Time Y
     PointAt(w, 0.6);
     ok &= Save(w, out, QStringLiteral("capture-extended.png"));
+
+    // A short monitoring run, its velocity trend with the severity zones.
+    {
+        const QString db = work.filePath(QStringLiteral("trend.sqlite"));
+        monitor::Store store;
+        QString error;
+        ok &= store.Open(db, &error);
+        const monitor::MachineClass machine = *monitor::FindMachineClass(QStringLiteral("group2-rigid"));
+        auto& axes = sim::CurrentBoard()->Sensor().Signal().axis;
+        for (int n = 0; n < 12; ++n) {
+            for (sim::Tone& t : axes[1].tones)
+                t.amplitude *= 1.12; // a bearing wearing out
+            if (capture::ConfigureAndCapture({0, 4}, {}, false).Complete())
+                store.Add(CaptureRecord::Last, true, {}, 0, monitor::Figures(CaptureRecord::Last, machine), machine.name,
+                          &error);
+        }
+    }
+    if (auto* tabs = w->findChild<QTabWidget*>(QStringLiteral("tabPlots"))) {
+        auto* trend = w->findChild<TrendWidget*>(QStringLiteral("trend"));
+        tabs->setCurrentWidget(trend);
+        ok &= trend->OpenDatabase(work.filePath(QStringLiteral("trend.sqlite")));
+        ui::PumpEvents();
+        ok &= Save(w, out, QStringLiteral("trend.png"));
+    }
     frmForm1::destroyInstance();
     return ok ? 0 : 1;
 }
