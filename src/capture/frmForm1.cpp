@@ -68,6 +68,7 @@ void frmForm1::destroyInstance()
 
 frmForm1::frmForm1()
 {
+    ui::SetMainWindow(this);
     setWindowTitle(QStringLiteral("Form1"));
     BuildMenus();
     BuildControls();

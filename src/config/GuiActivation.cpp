@@ -1,5 +1,4 @@
 #include "config/GuiActivation.h"
-#include "capture/frmForm1.h"
 #include "ui/Ui.h"
 
 #include <QApplication>
@@ -42,7 +41,7 @@ void ActivatingWindow::changeEvent(QEvent* e)
 
 void ActivatingWindow::PlaceBesideMainWindow(int dxTwips, int dyTwips)
 {
-    ui::PlaceRelativeTo(this, gui::MainWindowOrNull(), dxTwips, dyTwips);
+    ui::PlaceRelativeTo(this, ui::MainWindowOrNull(), dxTwips, dyTwips);
 }
 
 void ActivatingWindow::ResizeTwips(int widthTwips, int heightTwips)
@@ -61,5 +60,4 @@ void Deselect(QRadioButton* option)
     option->setAutoExclusive(exclusive);
 }
 
-QWidget* MainWindowOrNull() { return frmForm1::exists() ? frmForm1::instance() : nullptr; }
 } // namespace gui

@@ -28,6 +28,4 @@ private:
 namespace gui {
 // Clears an option button even though it belongs to an exclusive group.
 void Deselect(QRadioButton* option);
-// The parent for a configuration window: the main window when it exists.
-QWidget* MainWindowOrNull();
 } // namespace gui

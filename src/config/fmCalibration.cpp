@@ -48,7 +48,7 @@ QLabel* Heading(const QString& text, QWidget* parent)
 fmCalibration* fmCalibration::instance()
 {
     if (!g_instance)
-        g_instance = new fmCalibration(gui::MainWindowOrNull());
+        g_instance = new fmCalibration(ui::MainWindowOrNull());
     return g_instance;
 }
 

@@ -49,7 +49,7 @@ AlarmGroup MakeAlarmGroup(QWidget* parent, const QString& caption, int n)
 frmAlarms* frmAlarms::instance()
 {
     if (!g_instance)
-        g_instance = new frmAlarms(gui::MainWindowOrNull());
+        g_instance = new frmAlarms(ui::MainWindowOrNull());
     return g_instance;
 }
 

@@ -18,7 +18,7 @@ QPointer<frmCommand> g_instance;
 frmCommand* frmCommand::instance()
 {
     if (!g_instance)
-        g_instance = new frmCommand(gui::MainWindowOrNull());
+        g_instance = new frmCommand(ui::MainWindowOrNull());
     return g_instance;
 }
 
@@ -69,7 +69,7 @@ frmCommand::frmCommand(QWidget* parent)
 
     resize(ui::TwipsToPixelsX(2730), ui::TwipsToPixelsY(7620));
     // Placed once, when the window is created.
-    ui::PlaceRelativeTo(this, gui::MainWindowOrNull(), 3300, 600);
+    ui::PlaceRelativeTo(this, ui::MainWindowOrNull(), 3300, 600);
 }
 
 void frmCommand::ShowBusy(float bTime)

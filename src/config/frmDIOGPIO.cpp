@@ -45,7 +45,7 @@ void SetBold(QLabel* label, bool bold)
 frmDIOGPIO* frmDIOGPIO::instance()
 {
     if (!g_instance)
-        g_instance = new frmDIOGPIO(gui::MainWindowOrNull());
+        g_instance = new frmDIOGPIO(ui::MainWindowOrNull());
     return g_instance;
 }
 

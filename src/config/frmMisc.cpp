@@ -3,6 +3,7 @@
 #include "config/ConfigDelay.h"
 #include "device/Spi_mod.h"
 #include "registers/m470Reg.h"
+#include "ui/Ui.h"
 
 #include <QGroupBox>
 #include <QPointer>
@@ -18,7 +19,7 @@ QPointer<frmMisc> g_instance;
 frmMisc* frmMisc::instance()
 {
     if (!g_instance)
-        g_instance = new frmMisc(gui::MainWindowOrNull());
+        g_instance = new frmMisc(ui::MainWindowOrNull());
     return g_instance;
 }
 

@@ -51,7 +51,7 @@ bool PaintOnto(QPrinter& printer, const QImage& image)
 frmManualReg* frmManualReg::instance()
 {
     if (!g_instance)
-        g_instance = new frmManualReg(gui::MainWindowOrNull());
+        g_instance = new frmManualReg(ui::MainWindowOrNull());
     return g_instance;
 }
 
@@ -143,7 +143,7 @@ frmManualReg::frmManualReg(QWidget* parent)
 
 void frmManualReg::Form_Load()
 {
-    ui::PlaceRelativeTo(this, gui::MainWindowOrNull(), 0, 0);
+    ui::PlaceRelativeTo(this, ui::MainWindowOrNull(), 0, 0);
     for (int i = 0; i <= LastRegisterIndex; ++i)
         cmboRegister->addItem(RegisterTable[static_cast<size_t>(i)].Label);
     cmboRegister->setCurrentIndex(-1);

@@ -181,4 +181,11 @@ void CloseOnEscape(QWidget* w)
     QObject::connect(esc, &QShortcut::activated, w, &QWidget::close);
 }
 
+namespace {
+QPointer<QWidget> g_mainWindow;
+}
+
+void SetMainWindow(QWidget* window) { g_mainWindow = window; }
+QWidget* MainWindowOrNull() { return g_mainWindow.data(); }
+
 } // namespace ui

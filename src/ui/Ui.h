@@ -49,4 +49,9 @@ void DisplayOnly(QLineEdit* box);
 // Escape closes (hides) the window `w`.
 void CloseOnEscape(QWidget* w);
 
+// The main window, for placing and parenting the other windows; null while there is none.
+// The main window registers itself, so no window needs to know its class.
+void SetMainWindow(QWidget* window);
+QWidget* MainWindowOrNull();
+
 } // namespace ui
