@@ -25,7 +25,6 @@
 #include "device/UsbSpiDrivers.h"
 #include "registers/RegisterListing.h"
 #include "registers/m470Reg.h"
-#include "shell/Delay.h"
 #include "shell/Messages.h"
 #include "shell/Module1.h"
 #include "shell/SaveFile.h"
@@ -336,16 +335,12 @@ public:
                 g_messages << m.text;
                 return MsgResult::Ok;
             });
-            // A calibration done by the caller (e.g. a test harness) may be handed over.
-            if (const int loops = qEnvironmentVariableIntValue("SENSORBENCH_DELAY_LOOPS"); loops > 0) {
-                DelayState::DelayLoopCount = loops;
-                DelayState::DelayCalibrated = VTrue;
-            }
-            InstallBackends(sim);
-            FastReadout::Enabled = fast;
+            // The product first: a virtual board takes its sensor model from it.
             Module1::InitialiseState();
             Module1::ProductNumber = static_cast<int16_t>(product);
             product == 31470 ? BuildTable31470() : BuildTable31473();
+            InstallBackends(sim);
+            FastReadout::Enabled = fast;
             failure = BringUp(card, port);
             if (failure) {
                 ReleaseBackends();

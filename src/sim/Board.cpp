@@ -128,12 +128,15 @@ Board& InstallVirtualCards(int cards, const Host& host)
 {
     Board& board = Install(std::clamp(cards, 1, Board::kMaxCards), 0, host);
     const Faults faults = FaultsFromEnvironment();
+    const char* same = std::getenv("SENSORBENCH_SIM_REPEATABLE");
+    const bool repeatable = same && *same && std::string(same) != "0";
     // A long session must not pile up frames nobody reads; the sensor's timing is
     // enforced as on real hardware.
     for (int i = 0; i < board.CardCount(); ++i) {
         board.Sensor(i).SetFrameLogLimit(100'000);
         board.Sensor(i).SetMinFrameGap(kMinFrameGapSeconds);
         board.Sensor(i).SetFaults(faults.sensor);
+        board.Sensor(i).Model().SetRepeatableCaptures(repeatable);
         board.Card(i).SetMessageLogLimit(100'000);
         board.Card(i).SetSilentTimeout(kSilentCardTimeout);
     }

@@ -518,9 +518,17 @@ void SensorModel::StartCapture(double t, CaptureKind kind, double triggerTime)
     }
 }
 
+namespace {
+constexpr double kRepeatableOrigin = 1.0; // seconds of signal time
+} // namespace
+
 void SensorModel::CompleteCapture()
 {
     capturing_ = false;
+    if (repeatable_ && kind_ != CaptureKind::Event) {
+        captureEnd_ -= captureStart_ - kRepeatableOrigin;
+        captureStart_ = kRepeatableOrigin;
+    }
     const double dt = static_cast<double>(1 << captureAvg_) / SampleRate();
     if (kind_ == CaptureKind::Extended) {
         for (int k = 0; k < 3 * kBufferSamples; ++k)

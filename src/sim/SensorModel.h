@@ -152,6 +152,9 @@ public:
 
     // Fault injection: STATUS fault bits (kSensorFaultBits) whose faults the sensor has from now on.
     void SetFaults(uint16_t bits) { faults_ = bits & kSensorFaultBits; }
+    // Manual and extended captures sample the signal from the same moment every time, so two
+    // processes (the CLI and a script, say) capture identical samples.
+    void SetRepeatableCaptures(bool on) { repeatable_ = on; }
     uint16_t Faults() const { return faults_; }
 
 private:
@@ -216,6 +219,7 @@ private:
     std::array<bool, 2> drivenHigh_{true, true};
     std::array<bool, 2> driven_{false, false};
     uint16_t faults_ = 0;
+    bool repeatable_ = false;
     uint16_t endurance_ = 0; // flash writes, kept over resets
 };
 
