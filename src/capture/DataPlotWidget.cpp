@@ -45,6 +45,11 @@ void PlotSurface::RenderBackground()
     const int w = qRound(logical.width());
     const int h = qRound(logical.height());
     QPainter p(&image_);
+    DrawGrid(p, w, h);
+}
+
+void PlotSurface::DrawGrid(QPainter& p, int w, int h) const
+{
     QPen pen{QColor::fromRgb(kGrid)};
     pen.setCosmetic(true);
     p.setPen(pen);
@@ -122,17 +127,7 @@ void PlotSurface::RenderTo(QPainter& p, const QRectF& area) const
     p.setClipRect(QRectF(QPointF(0, 0), area.size()));
     const int w = qRound(area.width());
     const int h = qRound(area.height());
-    QPen gridPen{QColor::fromRgb(kGrid)};
-    gridPen.setCosmetic(true);
-    p.setPen(gridPen);
-    for (double x : gridX_) {
-        const double px = PlotModel::UserToPixel(scale_, x, 0, w, h).x();
-        p.drawLine(QPointF(px, 0), QPointF(px, h));
-    }
-    for (double y : gridY_) {
-        const double py = PlotModel::UserToPixel(scale_, 0, y, w, h).y();
-        p.drawLine(QPointF(0, py), QPointF(w, py));
-    }
+    DrawGrid(p, w, h);
     p.setRenderHint(QPainter::Antialiasing, true);
     std::vector<QPointF> points;
     for (const Stroke& s : strokes_) {

@@ -72,6 +72,8 @@ private:
     };
     void RenderAll();
     void RenderBackground();
+    // The light grid at the tick positions, on a w x h pixel area.
+    void DrawGrid(QPainter& p, int w, int h) const;
     void RenderStroke(const Stroke& s);
     double UserX(double px) const;
 
