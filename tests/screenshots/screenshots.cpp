@@ -83,7 +83,7 @@ int main(int argc, char** argv)
         sp->SetMarker(0, sp->NearestPeak(1210, 50));
         sp->SetMarker(1, sp->NearestPeak(2450, 50));
         ui::PumpEvents();
-        ok &= Save(sp, out, QStringLiteral("spectrum-zoomed.png"));
+        ok &= Save(sp, out, QStringLiteral("frequency-zoom.png"));
         tabs->setCurrentIndex(0);
     }
 
