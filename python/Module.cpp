@@ -145,38 +145,19 @@ public:
     py::object Lsb() const { return hasLsb ? py::object(Samples<int16_t>(rec.raw)) : py::none(); }
     py::object G() const { return hasG ? py::object(Samples<double>(rec.value)) : py::none(); }
 
-    struct Channel {
-        QString name;
-        bool acceleration;
-        std::vector<double> samples;
-    };
-
     // g when the capture has it, counts otherwise; names as the plot and the CLI give them.
-    std::vector<Channel> Channels() const
+    std::vector<analysis::Channel> Channels() const
     {
-        const auto& buffers = hasG ? rec.value : rec.raw;
-        const bool single = rec.product == 31470;
-        static const char* const kTri[3] = {"X acc", "Y acc", "Z acc"};
-        static const char* const kSingle[3] = {"X acc", "ADC 0", "ADC 1"};
-        std::vector<Channel> out;
-        if (Extended()) {
-            Channel c{QString::fromLatin1(kTri[rec.ExtendedAxis()]), hasG, {}};
-            for (const auto& b : buffers)
-                c.samples.insert(c.samples.end(), b.begin(), b.begin() + 1024);
-            out.push_back(std::move(c));
-            return out;
-        }
-        for (size_t i = 0; i < 3; ++i)
-            out.push_back({QString::fromLatin1(single ? kSingle[i] : kTri[i]), hasG && (!single || i == 0),
-                           std::vector<double>(buffers[i].begin(), buffers[i].begin() + 1024)});
-        return out;
+        analysis::RecordView view = analysis::ViewOfRecord(rec);
+        view.raw = !hasG;
+        return analysis::RecordChannels(view, rec);
     }
 
     py::tuple Spectrum(const std::string& window) const
     {
         const analysis::Window w = ParseWindow(window);
         std::vector<analysis::Spectrum> spectra;
-        for (const Channel& c : Channels())
+        for (const analysis::Channel& c : Channels())
             spectra.push_back(analysis::ComputeSpectrum(c.samples, rec.sampleRate, w));
         const py::ssize_t bins = static_cast<py::ssize_t>(spectra.front().amplitude.size());
         py::array_t<double> freqs(bins);
@@ -193,7 +174,7 @@ public:
     py::dict Stats() const
     {
         py::dict out;
-        for (const Channel& c : Channels()) {
+        for (const analysis::Channel& c : Channels()) {
             const analysis::ChannelStats s = analysis::ComputeStats(c.samples.data(), int(c.samples.size()),
                                                                     rec.sampleRate, c.acceleration);
             py::dict d;

@@ -1,6 +1,7 @@
 // Per-transfer cost of the libusb card driver against a scripted card in a umockdev testbed,
 // with the device handle dropped at every close (as every driver close did before) and kept.
 // Run: umockdev-wrapper build/bench_libusbcard [transfers]
+#include "LibusbCounters.h"
 #include "UmockdevCard.h"
 
 #include <dlfcn.h>
@@ -16,26 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-long g_scans = 0;
-long g_opens = 0;
-} // namespace
-
-extern "C" ssize_t libusb_get_device_list(libusb_context* ctx, libusb_device*** list)
-{
-    using Fn = ssize_t (*)(libusb_context*, libusb_device***);
-    static const auto real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "libusb_get_device_list"));
-    ++g_scans;
-    return real(ctx, list);
-}
-
-extern "C" int libusb_open(libusb_device* dev, libusb_device_handle** handle)
-{
-    using Fn = int (*)(libusb_device*, libusb_device_handle**);
-    static const auto real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "libusb_open"));
-    ++g_opens;
-    return real(dev, handle);
-}
 
 namespace {
 void Run(const char* label, bool keepOpen, int transfers)
@@ -46,7 +27,7 @@ void Run(const char* label, bool keepOpen, int transfers)
         std::printf("%s: no card found\n", label);
         return;
     }
-    g_scans = g_opens = 0;
+    libusbcount::scans = libusbcount::opens = 0;
     const auto t0 = std::chrono::steady_clock::now();
     for (int i = 0; i < transfers; ++i) {
         int16_t address = 0x02;
@@ -54,7 +35,7 @@ void Run(const char* label, bool keepOpen, int transfers)
     }
     const std::chrono::duration<double, std::micro> spent = std::chrono::steady_clock::now() - t0;
     std::printf("%-28s %8.1f us per transfer   %.2f bus scans, %.2f device opens per transfer  (n=%d)\n", label,
-                spent.count() / transfers, double(g_scans) / transfers, double(g_opens) / transfers, transfers);
+                spent.count() / transfers, double(libusbcount::scans) / transfers, double(libusbcount::opens) / transfers, transfers);
     SetEzUsbDriver(nullptr);
 }
 } // namespace

@@ -1,5 +1,6 @@
 #include "monitor/MonitorStore.h"
 #include "monitor/Severity.h"
+#include "capture/CaptureSettings.h"
 #include "device/Spi_mod.h"
 #include "registers/m470Reg.h"
 
@@ -197,7 +198,7 @@ CaptureRecord::Record RecordOf(const StoredCapture& c)
     r.product = c.product;
     r.modeIndex = c.modeIndex;
     r.avgExponent = c.avgExponent;
-    r.captCtrl = r.Extended() ? (3 << 2) | ((c.modeIndex - 3) << 8) : c.modeIndex << 2;
+    r.captCtrl = CaptureSettings::ComposeCaptCtrl(false, c.modeIndex, 0, false, false);
     r.sampleRate = c.sampleRate;
     r.time = c.timeUtc.toLocalTime();
     r.complete = c.complete && c.samples.size() == 3072;

@@ -1,5 +1,6 @@
 // The libusb card driver against scripted usbfs devices in a umockdev testbed (run under
 // umockdev-wrapper).
+#include "LibusbCounters.h"
 #include "UmockdevCard.h"
 
 #include <dlfcn.h>
@@ -21,27 +22,6 @@
 
 using umockcard::UsbCard;
 
-namespace {
-int g_scans = 0;
-int g_opens = 0;
-} // namespace
-
-// Bus scans and device opens, counted on their way from the driver to libusb.
-extern "C" ssize_t libusb_get_device_list(libusb_context* ctx, libusb_device*** list)
-{
-    using Fn = ssize_t (*)(libusb_context*, libusb_device***);
-    static const auto real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "libusb_get_device_list"));
-    ++g_scans;
-    return real(ctx, list);
-}
-
-extern "C" int libusb_open(libusb_device* dev, libusb_device_handle** handle)
-{
-    using Fn = int (*)(libusb_device*, libusb_device_handle**);
-    static const auto real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "libusb_open"));
-    ++g_opens;
-    return real(dev, handle);
-}
 
 namespace {
 // Root bypasses file modes; dropping the DAC capabilities makes a locked node refuse us.
@@ -186,7 +166,7 @@ private slots:
         BuildTable31473();
         SelectFirstUsbCard();
         QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
-        g_scans = g_opens = 0;
+        libusbcount::scans = libusbcount::opens = 0;
         c.m.lock();
         c.received.clear();
         c.claims = 0;
@@ -199,8 +179,8 @@ private slots:
         std::lock_guard<std::mutex> lock(c.m);
         // Five scalars, the pointer reset, two delay settings and 3 x 3 x 1024 + 1 frames by 16.
         QCOMPARE(int(c.received.size()), 5 + 1 + 2 + (3 * 3 * 1024 + 1 + 15) / 16);
-        QVERIFY2(g_scans <= 1, qPrintable(QString::number(g_scans)));
-        QVERIFY2(g_opens <= 1, qPrintable(QString::number(g_opens)));
+        QVERIFY2(libusbcount::scans <= 1, qPrintable(QString::number(libusbcount::scans)));
+        QVERIFY2(libusbcount::opens <= 1, qPrintable(QString::number(libusbcount::opens)));
         QVERIFY2(c.claims <= 1, qPrintable(QString::number(c.claims)));
     }
 
