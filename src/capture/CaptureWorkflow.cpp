@@ -158,9 +158,9 @@ std::optional<double> CaptureSeconds(int product, bool writeFlash, int avgExpone
     return extended ? std::round(one * 100.0) / 100.0 * 3 : one;
 }
 
-QString RunResult::LossReason() const
+QString WaitLossReason(WaitOutcome outcome)
 {
-    switch (wait) {
+    switch (outcome) {
     case WaitOutcome::Aborted:
         return QStringLiteral("the capture was aborted");
     case WaitOutcome::NotFinished:
@@ -169,8 +169,10 @@ QString RunResult::LossReason() const
     case WaitOutcome::Finished:
         break;
     }
-    return readOut.reason;
+    return {};
 }
+
+QString RunResult::LossReason() const { return wait == WaitOutcome::Finished ? readOut.reason : WaitLossReason(wait); }
 
 RunResult ConfigureAndCapture(const Setup& setup, const WaitHooks& hooks, bool writeFile)
 {

@@ -47,6 +47,8 @@ bool CountDown(double seconds, const WaitHooks& hooks);
 // Reads STATUS until the sensor reports the capture finished (Data Ready), pausing 0.1 s between
 // reads for at most `boundSeconds`: a capture that is late is waited for, never read half-done.
 WaitOutcome AwaitDataReady(double boundSeconds, const WaitHooks& hooks);
+// Why a wait that did not end Finished lost the capture.
+QString WaitLossReason(WaitOutcome outcome);
 // How long to wait on past the count-down for a late capture.
 double LateCaptureBound(double captureSeconds);
 

@@ -119,19 +119,16 @@ void frmForm1::DisplayCapInProgress(int16_t&)
     // A capture that is late (the count-down came from a stale duration, or the sensor is slow) is
     // waited for on the status register, never read out half-done. The caption stays "Abort" meanwhile.
     cmdONE->setEnabled(false);
-    const capture::WaitOutcome ready =
-        capture::AwaitDataReady(capture::LateCaptureBound(seconds), [&] {
-            capture::WaitHooks h = hooks;
-            h.aborted = [] { return false; };
-            return h;
-        }());
+    capture::WaitHooks late = hooks;
+    late.aborted = nullptr; // the button is disabled meanwhile
+    const capture::WaitOutcome ready = capture::AwaitDataReady(capture::LateCaptureBound(seconds), late);
     txtCapBusy->hide();
     cmdONE->setText(SavedButtonCaption);
     ui::PumpEvents();
     if (ready == capture::WaitOutcome::Finished)
         ReadCaptureBuffer();
     else
-        ShowCaptureLost(capture::RunResult{ready, {}, {}}.LossReason());
+        ShowCaptureLost(capture::WaitLossReason(ready));
     cmdONE->setEnabled(true);
     if (ready == capture::WaitOutcome::Finished && !ckAutoReArm->isHidden() && ckAutoReArm->isChecked()) {
         cmdONE_Click();
