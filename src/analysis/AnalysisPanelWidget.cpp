@@ -167,6 +167,16 @@ void AnalysisPanelWidget::Refresh()
     stats_.clear();
     for (const auto& c : channels)
         stats_.push_back(analysis::ComputeStats(c.samples.data(), static_cast<int>(c.samples.size()), fs, c.acceleration));
+    if (view.raw) {
+        // Velocity is a physical quantity: in counts the table still gives it, from the record in g.
+        analysis::RecordView inG = view;
+        inG.raw = false;
+        const std::vector<analysis::Channel> g = analysis::RecordChannels(inG);
+        for (size_t i = 0; i < stats_.size() && i < g.size(); ++i)
+            if (g[i].acceleration)
+                stats_[i].velocityRms =
+                    analysis::ComputeStats(g[i].samples.data(), static_cast<int>(g[i].samples.size()), fs, true).velocityRms;
+    }
     FillTable(channels);
     tblStats->setHorizontalHeaderLabels(StatsHeaders(analysis::UnitName(view)));
     if (spectrum_)

@@ -10,6 +10,7 @@
 #include "shell/Module1.h"
 
 #include <QThread>
+#include <algorithm>
 #include <cmath>
 
 namespace capture {
@@ -81,7 +82,7 @@ std::optional<int32_t> ReadStatusWord()
     return s;
 }
 
-ReadOutResult ReadOut(int avgExponent)
+ReadOutResult ReadOut(int avgExponent, const std::function<bool()>& stillCurrent)
 {
     ReadOutResult result;
     if (!LinkUp()) {
@@ -101,6 +102,12 @@ ReadOutResult ReadOut(int avgExponent)
             result.reason = witness.Seen().isEmpty() ? QStringLiteral("the interface stopped answering")
                                                      : witness.Seen();
     }
+    if (r.complete && stillCurrent && !stillCurrent()) {
+        r.complete = false;
+        result.overrun = LinkUp();
+        result.reason = result.overrun ? QStringLiteral("a newer capture finished during the read-out")
+                                       : QStringLiteral("the interface stopped answering");
+    }
     result.complete = r.complete;
     if (!r.complete)
         return result;
@@ -111,6 +118,31 @@ ReadOutResult ReadOut(int avgExponent)
     r.time = QDateTime::currentDateTime();
     CaptureRecord::Last = r;
     return result;
+}
+
+ReadOutResult ReadReadyCapture(int avgExponent)
+{
+    WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdClearStatus);
+    Delay(50.0f);
+    // A raw read: the kept bits describe the capture being read, not the cleared word.
+    return ReadOut(avgExponent, [] {
+        ReadRegister(m470Reg::idxSTATUS);
+        return (Spi_mod::RegRaw & kDataReadyBit) == 0;
+    });
+}
+
+int PollIntervalMs(double captureSeconds)
+{
+    return std::max(300, static_cast<int>(std::ceil(captureSeconds * 1000.0)));
+}
+
+std::optional<double> IntervalSeconds(int32_t captPrd)
+{
+    static constexpr double kUnitSeconds[3] = {1.0, 60.0, 3600.0};
+    const int unit = CaptureSettings::UnitsOf(captPrd);
+    if (unit < 0 || unit > 2)
+        return std::nullopt;
+    return CaptureSettings::PeriodOf(captPrd) * kUnitSeconds[unit];
 }
 
 bool CountDown(double seconds, const WaitHooks& hooks)

@@ -23,14 +23,27 @@ std::optional<int32_t> ReadStatusWord();
 
 struct ReadOutResult {
     bool complete = false;
+    bool overrun = false;              // lost because a newer capture finished during the read-out
     QString reason;                    // why the capture was lost
     BufferReadout::ScalarTexts texts;  // the five readings as the window shows them
 };
 
 // Supply, temperature, peaks and the three buffers, then CAPT_CTRL, into a new record stamped with
 // its context. Only a complete read-out replaces CaptureRecord::Last; a failed one leaves the
-// previous capture in place.
-ReadOutResult ReadOut(int avgExponent);
+// previous capture in place. `stillCurrent`, when given, is asked after the last read whether the
+// buffers still hold the capture the read-out began on.
+ReadOutResult ReadOut(int avgExponent, const std::function<bool()>& stillCurrent = {});
+
+// Automatic and event modes: the sensor captures by itself and sets Data Ready after each capture.
+// For a STATUS word polled with Data Ready set: clears the status, so that a capture finishing
+// during the read-out sets Data Ready again, and reads the capture out. When one did finish, the
+// buffers may hold parts of two captures: the read-out counts as lost (overrun) and the next poll
+// reads the newer capture whole. The kept status bits stay those of the poll.
+ReadOutResult ReadReadyCapture(int avgExponent);
+// How often to poll STATUS for a new capture: every 300 ms at most, never faster than a capture.
+int PollIntervalMs(double captureSeconds);
+// The automatic-mode interval (CAPT_PRD) in seconds; nullopt for a unit the sensor does not have.
+std::optional<double> IntervalSeconds(int32_t captPrd);
 
 // What the caller sees while waiting.
 struct WaitHooks {

@@ -361,7 +361,8 @@ void DataPlotWidget::BuildControls()
         };
         place(0, 0);
         const double span = std::max(1, Plot.PlotSpan);
-        const double mid = LeadingNumber(lblPlotX[4]->text());
+        const double k = MsPerSample();
+        const double mid = LeadingNumber(lblPlotX[4]->text()) / (k > 0 ? k : 1.0);
         place(4, qRound((w - 1) * std::clamp((mid - Plot.PlotStart) / span, 0.0, 1.0)));
         place(3, w - 1);
     };
@@ -448,7 +449,10 @@ void DataPlotWidget::BuildControls()
     horz->addWidget(LbLPointCount, 2, 1, 1, 2);
     cmdFit = new QPushButton(QStringLiteral("Fit"), side);
     cmdFit->setToolTip(QStringLiteral("Show the whole capture (Home)"));
-    horz->addWidget(cmdFit, 3, 0, 1, 3);
+    horz->addWidget(cmdFit, 3, 0);
+    ckTimeAxis = new QCheckBox(QStringLiteral("ms"), side);
+    ckTimeAxis->setToolTip(QStringLiteral("Time axis in milliseconds"));
+    horz->addWidget(ckTimeAxis, 3, 1, 1, 2);
     sl->addLayout(horz);
 
     auto* cursor = new QGridLayout;
@@ -485,6 +489,16 @@ void DataPlotWidget::BuildControls()
     connect(cmdHscaleNeg, &QPushButton::released, this, &DataPlotWidget::cmdHscale_MouseUp);
     for (QCheckBox* b : boxes)
         connect(b, &QCheckBox::clicked, this, &DataPlotWidget::PlotCaptureData);
+    connect(ckTimeAxis, &QCheckBox::toggled, this, [this] {
+        RefreshEdgeLabels();
+        UpdateTicks();
+    });
+}
+
+double DataPlotWidget::MsPerSample() const
+{
+    const double rate = CaptureRecord::Last.sampleRate;
+    return ckTimeAxis->isChecked() && rate > 0 ? 1000.0 / rate : 0.0;
 }
 
 void DataPlotWidget::SetStartValues()
@@ -509,8 +523,14 @@ void DataPlotWidget::ClearPlot() { picture1->Cls(); }
 void DataPlotWidget::RefreshEdgeLabels()
 {
     const PlotModel::EdgeTexts t = PlotModel::EdgeLabels(Plot);
-    lblPlotX[0]->setText(t.left);
-    lblPlotX[3]->setText(t.right);
+    if (const double k = MsPerSample(); k > 0) {
+        const double step = PlotModel::NiceTicks(0, Plot.PlotSpan * k, 10).step / 10;
+        lblPlotX[0]->setText(PlotModel::TickText(Plot.PlotStart * k, step));
+        lblPlotX[3]->setText(PlotModel::TickText((Plot.PlotStart + Plot.PlotSpan) * k, step));
+    } else {
+        lblPlotX[0]->setText(t.left);
+        lblPlotX[3]->setText(t.right);
+    }
     LbLPointCount->setText(t.pointCount);
     for (int i : {0, 3}) {
         lblPlotX[i]->adjustSize();
@@ -537,22 +557,30 @@ void DataPlotWidget::UpdateTicks()
     // they keep clear of the three labels.
     const int stripWidth = std::max(2, strip->width());
     const int maxX = std::max(2, stripWidth / (fm.horizontalAdvance(QStringLiteral("00000")) * 2));
-    const PlotModel::Ticks xt = PlotModel::NiceTicks(sc.left, sc.right, maxX);
-    const double span = sc.right - sc.left;
-    double middle = (sc.left + sc.right) / 2;
+    // Ticks in the axis' unit (samples or ms); `perUnit` samples to one unit.
+    const double k = MsPerSample();
+    if (k > 0)
+        RefreshEdgeLabels(); // a new capture may come at another rate
+    const double perUnit = k > 0 ? 1.0 / k : 1.0;
+    const double lo = sc.left / perUnit, hi = sc.right / perUnit;
+    const PlotModel::Ticks xt = PlotModel::NiceTicks(lo, hi, maxX);
+    const double span = hi - lo;
+    double middle = (lo + hi) / 2;
     if (!xt.values.empty())
         middle = *std::min_element(xt.values.begin(), xt.values.end(), [&](double a, double b) {
-            return std::abs(a - (sc.left + sc.right) / 2) < std::abs(b - (sc.left + sc.right) / 2);
+            return std::abs(a - (lo + hi) / 2) < std::abs(b - (lo + hi) / 2);
         });
     lblPlotX[4]->setText(PlotModel::TickText(middle, xt.step));
     strip->marks.clear();
     const double clear = (fm.horizontalAdvance(QStringLiteral("00000")) + 4.0) / stripWidth;
-    const double midAt = span > 0 ? (middle - sc.left) / span : 0.5;
+    const double midAt = span > 0 ? (middle - lo) / span : 0.5;
+    std::vector<double> gridX;
     for (double v : xt.values) {
-        const double at = span > 0 ? (v - sc.left) / span : 0.0;
+        const double at = span > 0 ? (v - lo) / span : 0.0;
         const bool free = at > clear && at < 1 - clear && std::abs(at - midAt) > clear;
         if (v != middle)
             strip->marks.push_back({at, free ? PlotModel::TickText(v, xt.step) : QString()});
+        gridX.push_back(v * perUnit);
     }
     if (strip->onResize)
         strip->onResize();
@@ -570,7 +598,7 @@ void DataPlotWidget::UpdateTicks()
             yAxis->marks.push_back({at, free ? PlotModel::TickText(v, yt.step) : QString()});
     }
     yAxis->update();
-    picture1->SetGrid(xt.values, yt.values);
+    picture1->SetGrid(gridX, yt.values);
 }
 
 void DataPlotWidget::Render(QPainter& p, const QSize& size) const
@@ -586,9 +614,12 @@ void DataPlotWidget::Render(QPainter& p, const QSize& size) const
     p.setPen(Qt::black);
     p.setBrush(Qt::NoBrush);
     p.drawRect(area);
-    const PlotModel::Ticks xt = PlotModel::NiceTicks(sc.left, sc.right, std::max(2, int(area.width() / 90)));
+    const double k = MsPerSample();
+    const double perUnit = k > 0 ? 1.0 / k : 1.0;
+    const PlotModel::Ticks xt =
+        PlotModel::NiceTicks(sc.left / perUnit, sc.right / perUnit, std::max(2, int(area.width() / 90)));
     for (double v : xt.values) {
-        const double x = area.left() + (v - sc.left) / (sc.right - sc.left) * area.width();
+        const double x = area.left() + (v * perUnit - sc.left) / (sc.right - sc.left) * area.width();
         p.drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 4));
         p.drawText(QRectF(x - 40, area.bottom() + 5, 80, fm.height()), Qt::AlignHCenter | Qt::AlignTop,
                    PlotModel::TickText(v, xt.step));
@@ -601,7 +632,7 @@ void DataPlotWidget::Render(QPainter& p, const QSize& size) const
                    PlotModel::TickText(v, yt.step));
     }
     p.drawText(QRectF(area.left(), area.bottom() + 5 + fm.height(), area.width(), fm.height()), Qt::AlignHCenter,
-               QStringLiteral("Sample"));
+               k > 0 ? QStringLiteral("Time (ms)") : QStringLiteral("Sample"));
 
     // Legend of the traces drawn, top right inside the plot.
     const bool extended = Plot.PlotMaxIndex == PlotModel::kExtendedMaxIndex;
@@ -793,7 +824,9 @@ void DataPlotWidget::picture1_MouseMove(double x, double y)
 {
     // The read-out is of the traces at the sample under the mouse, not of the mouse's height.
     const int index = PlotModel::SampleAt(x, Plot.PlotMaxIndex);
-    lblCursorX->setText(QString::number(index));
+    const double k = MsPerSample();
+    lblCursorX->setText(k > 0 ? QStringLiteral("%1\n%2 ms").arg(index).arg(QLocale().toString(index * k, 'f', 3))
+                              : QString::number(index));
     const std::array<QCheckBox*, 3> boxes{ckXacc, ckADC0, ckADC1};
     QStringList lines;
     for (int t = 0; t < 3; ++t) {

@@ -166,6 +166,10 @@ public:
     QLabel* lblCursorY = nullptr;
     QLabel* LbLReadingBuffer = nullptr;
     QPushButton* cmdFit = nullptr;
+    // Horizontal axis in milliseconds at the capture's sample rate instead of sample numbers.
+    QCheckBox* ckTimeAxis = nullptr;
+    // Milliseconds per sample while the time axis is on (and the capture's rate known), else 0.
+    double MsPerSample() const;
 
 private:
     void BuildControls();

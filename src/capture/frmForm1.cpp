@@ -115,11 +115,17 @@ void frmForm1::UpdateStatusBar()
         break;
     }
     sbProduct->setText(QStringLiteral("Product %1").arg(Module1::ProductNumber));
+    // The capture button's caption names the next action, so it tells the state.
+    const QString caption = cmdONE->text();
     QString activity = QStringLiteral("idle");
-    if (TimerCapDuration->isActive())
+    if (caption == QLatin1String("Abort") || TimerCapDuration->isActive())
         activity = QStringLiteral("capture running");
-    else if (TimerPollBusy->isActive())
+    else if (caption == QLatin1String("Stop"))
+        activity = QStringLiteral("running");
+    else if (caption == QLatin1String("DisArm"))
         activity = QStringLiteral("armed");
+    if (TimerAutoReadout->isActive())
+        activity += QStringLiteral(", auto read-out (%1 read)").arg(CapturesRead);
     sbMode->setText(QStringLiteral("%1, %2").arg(ComboCapMode->currentText(), activity));
 
     if (!openedFile_.isEmpty() && Last.time == openedTime_) {
@@ -267,6 +273,14 @@ QWidget* frmForm1::BuildCaptureFrame()
     g->addLayout(busy, 6, 2);
     g->addWidget(cmdWriteFlash, 7, 0, 1, 2);
     g->addWidget(cmdRestoreFromFlash, 7, 2);
+    ckAutoReadout = new QCheckBox(QStringLiteral("Auto read-out"));
+    ckAutoReadout->setToolTip(QStringLiteral("While the sensor runs or is armed, read each new capture out "
+                                             "(and log it when data logging is on)"));
+    LbLCapturesRead = new QLabel(QStringLiteral("0 read"));
+    g->addWidget(ckAutoReadout, 8, 0, 1, 2);
+    g->addWidget(LbLCapturesRead, 8, 2);
+    ckAutoReadout->hide();
+    LbLCapturesRead->hide();
     g->setColumnStretch(1, 1);
 
     for (QWidget* w : {static_cast<QWidget*>(ckBPfilter), static_cast<QWidget*>(ckAutoReArm),
@@ -282,6 +296,7 @@ QWidget* frmForm1::BuildCaptureFrame()
     TimerPollBusy->setInterval(300);
     TimerCapDuration = new QTimer(this);
     TimerCapDuration->setInterval(100);
+    TimerAutoReadout = new QTimer(this);
     return FraCap;
 }
 
@@ -299,6 +314,11 @@ QWidget* frmForm1::BuildPeriodFrame()
     g->addWidget(Label7, 0, 1);
     g->addWidget(txtTimerValue, 1, 0);
     g->addWidget(ComboTimerUnits, 1, 1);
+    LbLIntervalWarning = new QLabel;
+    LbLIntervalWarning->setWordWrap(true);
+    LbLIntervalWarning->setStyleSheet(QStringLiteral("color: #b00000;"));
+    LbLIntervalWarning->hide();
+    g->addWidget(LbLIntervalWarning, 2, 0, 1, 2);
     g->setColumnStretch(1, 1);
     return FrameCaptPrd;
 }
@@ -508,6 +528,14 @@ void frmForm1::ConnectControls()
     connect(cmdReadBuffer, &QPushButton::clicked, this, &frmForm1::ReadCaptureBuffer);
     connect(TimerPollBusy, &QTimer::timeout, this, &frmForm1::PollBusy);
     connect(TimerCapDuration, &QTimer::timeout, this, [this] { DisplayCapInProgress(0); });
+    connect(TimerAutoReadout, &QTimer::timeout, this, &frmForm1::AutoReadoutTick);
+    connect(ckAutoReadout, &QCheckBox::toggled, this, [this](bool on) {
+        if (on) {
+            CapturesRead = 0;
+            LbLCapturesRead->setText(QStringLiteral("0 read"));
+        }
+        UpdateAutoReadout();
+    });
 }
 
 bool frmForm1::eventFilter(QObject* watched, QEvent* event)
@@ -556,6 +584,7 @@ void frmForm1::SaveRememberedSettings() const
     s->setValue(QStringLiteral("datalog/extensionIndex"), int(DataLog::SavedExtIndex));
     s->setValue(QStringLiteral("datalog/scaled"), DataLog::Format == DataLog::DataFormat::Scaled);
     s->setValue(QStringLiteral("plot/scale"), FrameDataPLot->cmdPlotScale->text());
+    s->setValue(QStringLiteral("plot/timeAxis"), FrameDataPLot->ckTimeAxis->isChecked());
     if (const SpectrumWidget* sp = GuiAnalysis::Spectrum(const_cast<frmForm1*>(this))) {
         s->setValue(QStringLiteral("spectrum/window"), sp->cboWindow->currentIndex());
         s->setValue(QStringLiteral("spectrum/magnitude"), sp->cboScale->currentIndex());
@@ -583,6 +612,7 @@ void frmForm1::RestoreRememberedSettings()
     }
     if (s->contains(QStringLiteral("plot/scale")))
         FrameDataPLot->SetScaleCaption(s->value(QStringLiteral("plot/scale")).toString());
+    FrameDataPLot->ckTimeAxis->setChecked(s->value(QStringLiteral("plot/timeAxis"), false).toBool());
     if (SpectrumWidget* sp = GuiAnalysis::Spectrum(this)) {
         const int win = s->value(QStringLiteral("spectrum/window"), -1).toInt();
         const int mag = s->value(QStringLiteral("spectrum/magnitude"), -1).toInt();

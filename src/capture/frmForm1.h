@@ -60,6 +60,8 @@ public:
     // no interface answers.
     std::optional<int32_t> ReadStatus();
     void ClearStatus();
+    // The grid for a STATUS word already read ("unknown" for nullopt).
+    void ShowStatusWord(const std::optional<int32_t>& status);
 
     // Capture control and read-out (frmForm1_Capture.cpp)
     void cmdONE_Click();
@@ -73,6 +75,15 @@ public:
     void ShowDataFileResult(const DataLog::WriteResult& result);
     void SetDataLogCountBackground(const QColor& colour);
     void ShowCaptureLost(const QString& reason);
+    // "Auto read-out" (automatic and event modes): polls STATUS while the sensor runs or is armed
+    // and reads each new capture out, logging it when data logging is on.
+    void AutoReadoutTick();
+    // Starts or stops the poll to match the box and the capture button.
+    void UpdateAutoReadout();
+    // Warns when the automatic-mode interval is shorter than a capture.
+    void UpdateIntervalWarning();
+    // A count-down or a read-out is under way: leaving now would lose it.
+    bool CaptureInProgress() const;
 
     // Menus (frmForm1_Menus.cpp)
     void mnuUsb_Click();
@@ -152,6 +163,12 @@ public:
     QPushButton* cmdRestoreFromFlash = nullptr;
     QTimer* TimerPollBusy = nullptr;
     QTimer* TimerCapDuration = nullptr;
+    QCheckBox* ckAutoReadout = nullptr;
+    QLabel* LbLCapturesRead = nullptr;
+    QTimer* TimerAutoReadout = nullptr;
+    int CapturesRead = 0;
+    QLabel* LbLIntervalWarning = nullptr;
+    int32_t LastCaptPrd = -1;  // CAPT_PRD as last read
     // "Status Register"
     QGroupBox* FrmStatus = nullptr;
     std::array<QLabel*, 15> LBLAtitle{};
@@ -216,7 +233,12 @@ private:
     void ShowStatusRow(int bit, const QString& text, uint32_t rgb);
     void BuildStatusBar();
     void BuildShortcuts();
+    // The read-out, plot, analysis and data file of one capture; `polled` is the STATUS word of an
+    // automatic read-out, shown on the grid instead of a fresh read.
+    capture::ReadOutResult ReadAndShowCapture(const std::function<capture::ReadOutResult(int)>& readOut,
+                                              const std::optional<int32_t>& polled);
     bool exiting_ = false;
+    bool reading_ = false;
     QString openedFile_;   // data file on show, while its record is the one shown
     QDateTime openedTime_;
 };

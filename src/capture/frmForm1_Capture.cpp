@@ -82,6 +82,59 @@ void frmForm1::cmdONE_Click()
     } else {
         ui::MessageBox(QStringLiteral("unknown cmdOne_click action"));
     }
+    UpdateAutoReadout();
+}
+
+void frmForm1::UpdateAutoReadout()
+{
+    const QString caption = cmdONE->text();
+    const bool wanted = ckAutoReadout->isVisibleTo(this) && ckAutoReadout->isChecked() &&
+                        (caption == kStop || caption == kDisArm);
+    if (!wanted) {
+        TimerAutoReadout->stop();
+        return;
+    }
+    TimerAutoReadout->setInterval(capture::PollIntervalMs(LeadingNumber(LbLCapDuration->text())));
+    if (!TimerAutoReadout->isActive())
+        TimerAutoReadout->start();
+}
+
+void frmForm1::AutoReadoutTick()
+{
+    // The busy-line poll reads event captures by itself; a read-out under way is not interrupted.
+    if (reading_ || TimerPollBusy->isActive() || cmdONE->text() == kAbort)
+        return;
+    const std::optional<int32_t> status = capture::ReadStatusWord();
+    if (!status) {
+        ShowStatusWord(status);
+        ckAutoReadout->setChecked(false);
+        ShowCaptureLost(QStringLiteral("no interface answers"));
+        return;
+    }
+    if (!(*status & capture::kDataReadyBit))
+        return;
+    const capture::ReadOutResult r = ReadAndShowCapture(capture::ReadReadyCapture, status);
+    if (r.overrun) {
+        ShowNote(QStringLiteral("A newer capture finished during the read-out: it is read next."));
+        return;
+    }
+    if (!r.complete) {
+        ckAutoReadout->setChecked(false);
+        return;
+    }
+    LbLCapturesRead->setText(QStringLiteral("%1 read").arg(++CapturesRead));
+    // An event capture disarms the sensor: the button offers "Arm" again, or re-arms by itself.
+    if (CaptureModeName == QLatin1String("EVENT") && cmdONE->text() == kDisArm) {
+        cmdONE->setText(kArm);
+        if (!ckAutoReArm->isHidden() && ckAutoReArm->isChecked())
+            cmdONE_Click();
+        UpdateAutoReadout();
+    }
+}
+
+bool frmForm1::CaptureInProgress() const
+{
+    return reading_ || cmdONE->text() == kAbort || TimerCapDuration->isActive();
 }
 
 capture::WaitHooks frmForm1::CaptureWaitHooks()
@@ -168,8 +221,12 @@ void frmForm1::PollBusy()
     ui::PumpEvents();
 }
 
-void frmForm1::ReadCaptureBuffer()
+void frmForm1::ReadCaptureBuffer() { ReadAndShowCapture([](int avg) { return capture::ReadOut(avg); }, std::nullopt); }
+
+capture::ReadOutResult frmForm1::ReadAndShowCapture(const std::function<capture::ReadOutResult(int)>& readOut,
+                                                    const std::optional<int32_t>& polled)
 {
+    reading_ = true;
     ui::SetHourglass(true);
     FrameDataPLot->LbLReadingBuffer->show();
     FrameDataPLot->ClearPlot();
@@ -177,7 +234,7 @@ void frmForm1::ReadCaptureBuffer()
 
     // The read-out blocks: no events between the first and the last sample.
     const int avg = ComboAVG->currentIndex() >= 0 ? ComboAVG->currentIndex() : LastAvgExponent;
-    const capture::ReadOutResult r = capture::ReadOut(avg);
+    const capture::ReadOutResult r = readOut(avg);
     if (r.complete) {
         LbLSupply->setText(r.texts.supply);
         LbLTemp->setText(r.texts.temp);
@@ -194,12 +251,19 @@ void frmForm1::ReadCaptureBuffer()
         SetDataLogCountBackground(QColor(255, 255, 0));
         ShowDataFileResult(frmFileDir::instance()->WriteDataFile());
     }
-    ReadStatus();
+    // An automatic read-out cleared the status to see the next capture: the grid shows the word
+    // that came with this one.
+    if (polled)
+        ShowStatusWord(polled);
+    else
+        ReadStatus();
     if (r.complete)
         GuiAnalysis::Refresh(this);
-    else
+    else if (!r.overrun)
         ShowCaptureLost(r.reason);
     ui::PumpEvents();
+    reading_ = false;
+    return r;
 }
 
 void frmForm1::SetDataLogCountBackground(const QColor& colour)

@@ -100,7 +100,7 @@ bool frmForm1::OpenDataFile(const QString& path)
 void frmForm1::MnuExit_Click()
 {
     // A capture under way would be lost without a word.
-    if (TimerCapDuration->isActive() &&
+    if (CaptureInProgress() &&
         ui::MessageBox(QStringLiteral("A capture is in progress. Exit anyway?"), MsgIcon::Question,
                        MsgButtons::YesNo) != MsgResult::Yes)
         return;

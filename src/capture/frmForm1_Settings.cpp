@@ -11,7 +11,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
+#include <QTimer>
 
 using namespace CaptureSettings;
 
@@ -48,6 +50,10 @@ void frmForm1::ReadCapCtrl()
     cmdONE->setText(mc.buttonCaption);
     if (mc.autoReArmVisible)
         ckAutoReArm->show();
+    // The sensor captures by itself only in automatic and event mode.
+    const bool selfCapturing = ComboCapMode->currentIndex() == 1 || ComboCapMode->currentIndex() == 2;
+    ckAutoReadout->setVisible(selfCapturing);
+    LbLCapturesRead->setVisible(selfCapturing);
     if (ComboCapMode->currentIndex() == 3) {
         if (f.axis == 3)
             ui::MessageBox(ExtendedAxisErrorText(f.axis));
@@ -58,6 +64,7 @@ void frmForm1::ReadCapCtrl()
     // The count-down follows the mode (an extended capture takes three buffers' time) and the
     // write-to-flash column, not only the averaging: a short count-down would read stale buffers.
     ShowCapDuration();
+    UpdateAutoReadout();
     ui::PumpEvents();
     CapCtrlUpdating = 0;
 }
@@ -105,6 +112,7 @@ void frmForm1::txtTimerValue_KeyUp()
 void frmForm1::ReadCapPrd()
 {
     ReadRegister(m470Reg::idxCAPT_PRD);
+    LastCaptPrd = Spi_mod::RegRaw;
     txtTimerValue->setText(QString::number(PeriodOf(Spi_mod::RegRaw)));
     int u = UnitsOf(Spi_mod::RegRaw);
     if (u > 2) {
@@ -113,6 +121,7 @@ void frmForm1::ReadCapPrd()
     }
     if (u >= 0 && u <= 2)
         ComboTimerUnits->setCurrentIndex(u);
+    UpdateIntervalWarning();
 }
 
 void frmForm1::ComboAVG_Click()
@@ -148,4 +157,21 @@ void frmForm1::ShowCapDuration()
     const int n = LastAvgExponent;
     const int durationIndex = n < kAvgListCount ? n : kAvgListCount - 1;
     LbLCapDuration->setText(DurationLabelText(CaptureDurations[durationIndex], ComboCapMode->currentIndex() > 2));
+    UpdateIntervalWarning();
+    if (TimerAutoReadout->isActive())
+        TimerAutoReadout->setInterval(capture::PollIntervalMs(LeadingNumber(LbLCapDuration->text())));
+}
+
+void frmForm1::UpdateIntervalWarning()
+{
+    const double interval =
+        LastCaptPrd >= 0 ? capture::IntervalSeconds(LastCaptPrd).value_or(0.0) : 0.0; // 0: not known
+    const double capture = LeadingNumber(LbLCapDuration->text());
+    // The sensor cannot start a capture before the last one ends: it flags a period violation.
+    const bool tooShort = ComboCapMode->currentIndex() == 1 && interval > 0 && interval < capture;
+    if (tooShort)
+        LbLIntervalWarning->setText(QStringLiteral("The interval (%1 s) is shorter than a capture (%2 s): "
+                                                   "captures follow each other without a pause.")
+                                        .arg(QLocale().toString(interval), QLocale().toString(capture)));
+    LbLIntervalWarning->setVisible(tooShort);
 }

@@ -27,9 +27,15 @@ void frmForm1::ShowStatusRow(int bit, const QString& text, uint32_t rgb)
 
 std::optional<int32_t> frmForm1::ReadStatus()
 {
+    const std::optional<int32_t> s = capture::ReadStatusWord();
+    ShowStatusWord(s);
+    return s;
+}
+
+void frmForm1::ShowStatusWord(const std::optional<int32_t>& s)
+{
     for (int i = 0; i < CaptureSettings::kStatusRows; ++i)
         LBLAtitle[i]->setText(CaptureSettings::StatusTitle(i));
-    const std::optional<int32_t> s = capture::ReadStatusWord();
     for (int i = 0; i < CaptureSettings::kStatusRows; ++i) {
         // With no interface answering, the last word read says nothing about the sensor now.
         if (!s) {
@@ -40,7 +46,6 @@ std::optional<int32_t> frmForm1::ReadStatus()
         ShowStatusRow(i, row.text, row.rgb);
     }
     ui::PumpEvents();
-    return s;
 }
 
 void frmForm1::ClearStatus()

@@ -90,7 +90,15 @@ void frmCommand::SendCommand(int32_t value, float busyMs)
 void frmCommand::cmdNull_Click() { SendCommand(cfg::kCmdAutoNull, 700); }
 void frmCommand::cmdPowerDown_Click() { SendCommand(cfg::kCmdPowerDown, 51); }
 void frmCommand::cmdSelfTest_Click() { SendCommand(cfg::kCmdSelfTest, 51); }
-void frmCommand::cmdOrgFactory_Click() { SendCommand(cfg::kCmdFactoryReset, 152); }
+void frmCommand::cmdOrgFactory_Click()
+{
+    // One click would replace the sensor's calibration and every setting it holds.
+    if (ui::MessageBox(QStringLiteral("Reset the sensor to its original factory settings?\n\nIts calibration, "
+                                      "alarms and all other settings are replaced by the factory values."),
+                       MsgIcon::Question, MsgButtons::YesNo) != MsgResult::Yes)
+        return;
+    SendCommand(cfg::kCmdFactoryReset, 152);
+}
 void frmCommand::cmdFlashTest_Click() { SendCommand(cfg::kCmdFlashTest, 152); }
 void frmCommand::cmdReset_Click() { SendCommand(cfg::kCmdSoftwareReset, 51); }
 void frmCommand::cmdClearBuff_Click() { SendCommand(cfg::kCmdClearBuffers, 51); }

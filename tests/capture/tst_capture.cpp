@@ -7,6 +7,7 @@
 #include "datalog/DataFile.h"
 
 #include <QDir>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -54,6 +55,12 @@ class TestCapture : public QObject {
         Sensor().ClearFrames();
     }
     // Chooses a capture mode and averaging as the user does; the captions follow.
+    // The automatic-mode interval as the user types it, in the units chosen.
+    void SetInterval(int value)
+    {
+        w->txtTimerValue->setText(QString::number(value));
+        w->WriteCAPT_PRD();
+    }
     void Select(int mode, int avg)
     {
         w->ComboCapMode->setCurrentIndex(mode);
@@ -283,6 +290,102 @@ private slots:
         QCOMPARE(Sensor().Model().Running(), reArm);
         QCOMPARE(w->TimerPollBusy->isActive(), reArm);
         w->TimerPollBusy->stop();
+    }
+
+    // "Auto read-out": while the sensor runs (automatic) or is armed (event), each new capture is
+    // read out once, by itself, and counted; an event capture re-arms when asked.
+    void autoReadoutReadsEachNewCapture_data()
+    {
+        tb::Columns<int, QString>({"mode", "running"});
+        QTest::newRow("automatic") << 1 << "Stop";
+        QTest::newRow("event, re-armed") << 2 << "DisArm";
+    }
+    void autoReadoutReadsEachNewCapture()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, running);
+        clock.Set(100.0);
+        sim::CurrentBoard()->SetClock(clock.AsClock());
+        Select(mode, 0);
+        SetInterval(1);
+        Sensor().Poke(sim::reg::DIO_CTRL, 0x2C); // DIO pin 2: the event input
+        w->ckAutoReArm->setChecked(true);
+        QVERIFY(!w->ckAutoReadout->isHidden());
+        w->ckAutoReadout->setChecked(true);
+        QVERIFY(!w->TimerAutoReadout->isActive()); // not before the sensor runs
+        w->cmdONE->click();
+        QCOMPARE(w->cmdONE->text(), running);
+        QVERIFY(w->TimerAutoReadout->isActive());
+        QCOMPARE(w->TimerAutoReadout->interval(), 300);
+        w->TimerAutoReadout->stop(); // polls are driven by hand below
+        for (int n = 1; n <= 2; ++n) {
+            Sensor().ClearFrames();
+            w->AutoReadoutTick(); // nothing new yet
+            QCOMPARE(PointerWrites(Wire()), 0);
+            if (mode == 2) {
+                Sensor().Model().DriveInput(1, true);
+                Sensor().Model().DriveInput(1, false);
+            }
+            clock.Advance(1.0);
+            w->AutoReadoutTick();
+            QCOMPARE(PointerWrites(Wire()), 1 + 3 * 1024);
+            QCOMPARE(w->CapturesRead, n);
+            QCOMPARE(w->LbLCapturesRead->text(), QStringLiteral("%1 read").arg(n));
+            QCOMPARE(w->cmdONE->text(), running);
+            QVERIFY(Sensor().Model().Running());
+        }
+        QVERIFY(sbtest::MessageTexts().isEmpty());
+        w->cmdONE->click(); // stop / disarm ends the poll
+        QVERIFY(!w->TimerAutoReadout->isActive());
+    }
+
+    // A capture that ends while the one before is read out would leave the buffers holding parts
+    // of both: that read-out is dropped without a message and the next poll reads the newer whole.
+    void autoReadoutDropsAMixedReadOut()
+    {
+        double t = 100.0;
+        bool ticking = false;
+        sim::CurrentBoard()->SetClock([&] { return ticking ? (t += 0.0002) : t; });
+        Select(1, 0);
+        SetInterval(1);
+        w->ckAutoReadout->setChecked(true);
+        w->cmdONE->click();
+        w->TimerAutoReadout->stop();
+        t += 1.0;
+        const CaptureRecord::Record before = CaptureRecord::Last;
+        ticking = true; // a second capture ends during this read-out
+        w->AutoReadoutTick();
+        ticking = false;
+        QCOMPARE(w->CapturesRead, 0);
+        QCOMPARE(CaptureRecord::Last.time, before.time);
+        QVERIFY(sbtest::MessageTexts().isEmpty());
+        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("newer capture")));
+        w->AutoReadoutTick();
+        QCOMPARE(w->CapturesRead, 1);
+        QVERIFY(CaptureRecord::Last.time != before.time);
+        sim::CurrentBoard()->SetClock(clock.AsClock());
+    }
+
+    void intervalShorterThanACaptureWarns_data()
+    {
+        tb::Columns<int, int, int, bool>({"mode", "avg", "units", "warned"});
+        QTest::newRow("automatic, 1 s against 16.9 s") << 1 << 10 << 0 << true;
+        QTest::newRow("automatic, 1 min against 16.9 s") << 1 << 10 << 1 << false;
+        QTest::newRow("automatic, 1 s against 0.23 s") << 1 << 0 << 0 << false;
+        QTest::newRow("manual: no interval") << 0 << 10 << 0 << false;
+    }
+    void intervalShorterThanACaptureWarns()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, avg);
+        QFETCH(int, units);
+        Select(mode, avg);
+        w->ComboTimerUnits->setCurrentIndex(units);
+        SetInterval(1);
+        QTEST(!w->LbLIntervalWarning->isHidden(), "warned");
+        if (!w->LbLIntervalWarning->isHidden())
+            QCOMPARE(w->LbLIntervalWarning->text(), QStringLiteral("The interval (1 s) is shorter than a capture (16.9 s): "
+                                                                   "captures follow each other without a pause."));
     }
 
     // A normal capture spans 1024 samples, an extended one 3072.

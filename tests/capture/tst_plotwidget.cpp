@@ -163,6 +163,23 @@ private slots:
         QCOMPARE(plot->lblPlotX[3]->text(), QString::number(to));
     }
 
+    // The time axis labels the same range in milliseconds at the capture's rate; off, samples again.
+    void timeAxisInMilliseconds()
+    {
+        CaptureRecord::Last.sampleRate = 2000.0; // 0.5 ms a sample
+        SizeSurface();
+        plot->ckTimeAxis->setChecked(true);
+        plot->ShowRange(100, 300);
+        QCOMPARE(plot->lblPlotX[0]->text(), QStringLiteral("50"));
+        QCOMPARE(plot->lblPlotX[4]->text(), QStringLiteral("100"));
+        QCOMPARE(plot->lblPlotX[3]->text(), QStringLiteral("150"));
+        plot->picture1_MouseMove(201, 0);
+        QCOMPARE(plot->lblCursorX->text(), QStringLiteral("201\n100.500 ms"));
+        plot->ckTimeAxis->setChecked(false);
+        QCOMPARE(plot->lblPlotX[0]->text(), QStringLiteral("100"));
+        QCOMPARE(plot->lblPlotX[4]->text(), QStringLiteral("200"));
+    }
+
     void niceTicks_data()
     {
         tb::Columns<double, double, int, double, double, double>({"lo", "hi", "most", "step", "first", "last"});

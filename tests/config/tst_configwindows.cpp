@@ -97,6 +97,8 @@ private slots:
                 button = b;
         QVERIFY(button);
         Clear();
+        sbtest::ClearMessages();
+        sbtest::SetMessageAnswer(MsgResult::Yes);
         bool busyShown = false;
         cfg::SetWaitObserver([&](float ms) {
             g_waits.append({ms, static_cast<int>(Sensor().Frames().size())});
@@ -104,6 +106,9 @@ private slots:
                                     : static_cast<frmCommand*>(w)->LbLBusy->isVisible();
         });
         QTest::mouseClick(button, Qt::LeftButton);
+        sbtest::SetMessageAnswer(MsgResult::Ok);
+        // Only the factory reset asks first.
+        QCOMPARE(sbtest::MessageTexts().size(), caption == "Reset Org. Factory" ? 1 : 0);
         QCOMPARE(Writes(), (QList<Write>{{addr, data}}));
         QCOMPARE(g_waits.size(), 1);
         QTEST(g_waits[0].ms, "ms");
@@ -113,6 +118,18 @@ private slots:
         if (!calibration || caption == "Write to Flash")
             QVERIFY(busyShown);
         QVERIFY(calibration ? w->cursor().shape() == Qt::ArrowCursor : !static_cast<frmCommand*>(w)->LbLBusy->isVisible());
+    }
+
+    void factoryResetDeclinedWritesNothing()
+    {
+        auto* w = Open<frmCommand>(31473);
+        Clear();
+        sbtest::ClearMessages();
+        sbtest::SetMessageAnswer(MsgResult::No);
+        QTest::mouseClick(w->cmdOrgFactory, Qt::LeftButton);
+        sbtest::SetMessageAnswer(MsgResult::Ok);
+        QVERIFY(Writes().isEmpty());
+        QVERIFY(sbtest::MessageTexts().value(0).startsWith(QStringLiteral("Reset the sensor")));
     }
 
     // Opening reads MSC_CTRL and never writes; each choice writes it with only the self-test

@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QMouseEvent>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -101,6 +103,34 @@ int main(int argc, char** argv)
     w = Capture(4, 2); // Extended Time Y
     PointAt(w, 0.6);
     ok &= Save(w, out, QStringLiteral("capture-extended.png"));
+
+    // Automatic mode, a capture a second, each read out by itself; the time axis in ms.
+    {
+        w = tb::OpenMainWindow();
+        w->resize(1360, 900);
+        w->show();
+        w->ComboCapMode->setCurrentIndex(1);
+        w->WriteCapCtrl();
+        w->ComboAVG->setCurrentIndex(4);
+        w->ComboAVG_Click();
+        w->txtTimerValue->setText(QStringLiteral("1"));
+        w->WriteCAPT_PRD();
+        w->FrameDataPLot->ckADC0->setChecked(true);
+        w->FrameDataPLot->ckADC1->setChecked(true);
+        w->FrameDataPLot->SetScaleCaption(QStringLiteral("3"));
+        w->FrameDataPLot->ckTimeAxis->setChecked(true);
+        w->ckAutoReadout->setChecked(true);
+        w->cmdONE->click();
+        QElapsedTimer running;
+        running.start();
+        while (running.elapsed() < 2700) {
+            QApplication::processEvents();
+            QThread::msleep(20);
+        }
+        PointAt(w, 0.45);
+        ok &= Save(w, out, QStringLiteral("auto-readout.png"));
+        w->cmdONE->click();
+    }
 
     // A short monitoring run, its velocity trend with the severity zones.
     {
