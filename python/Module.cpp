@@ -6,8 +6,6 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include "DataFileReader.h"
-
 #include "analysis/AmplitudeSpectrum.h"
 #include "analysis/SampleRate.h"
 #include "analysis/Statistics.h"
@@ -16,6 +14,7 @@
 #include "capture/CaptureWorkflow.h"
 #include "capture/FastReadout.h"
 #include "datalog/DataFile.h"
+#include "datalog/DataFileReader.h"
 #include "device/DeviceSetup.h"
 #include "device/EzUsb.h"
 #include "device/EzUsbDriver.h"
@@ -257,35 +256,21 @@ Capture Load(const std::string& path, int product)
     if (product != 31470 && product != 31473)
         throw py::value_error("product takes 31470 or 31473");
     const QString p = QString::fromStdString(path);
-    pyreader::DataFile f;
-    QString error;
-    pyreader::ReadError r;
+    Capture c;
+    DataLog::ReadResult r;
     {
         py::gil_scoped_release noGil;
-        r = pyreader::ReadDataFile(p, &f, &error);
+        r = DataLog::ReadDataFile(p, product, c.rec);
     }
-    if (r == pyreader::ReadError::Io)
-        throw FileFailure(QFileInfo::exists(p) ? EACCES : ENOENT, error, p);
-    if (r == pyreader::ReadError::Format)
-        throw py::value_error(Std(p + QStringLiteral(": ") + error));
-    Capture c;
-    c.rec.product = product;
-    c.rec.avgExponent = int(std::log2(f.avgCount));
-    c.rec.sampleRate = analysis::SampleRate(product, c.rec.avgExponent);
-    c.rec.time = f.time;
-    c.rec.complete = true;
-    c.rec.supply = f.supply;
-    c.rec.temp = f.temp;
-    c.rec.peakX = f.peaks[0];
-    c.rec.peakY = f.peaks[1];
-    c.rec.peakZ = f.peaks[2];
-    c.hasLsb = f.wholeNumbers;
-    c.hasG = !f.wholeNumbers;
-    auto& into = c.hasLsb ? c.rec.raw : c.rec.value;
-    for (size_t b = 0; b < 3; ++b)
-        std::copy(f.columns[b].begin(), f.columns[b].end(), into[b].begin());
+    if (r.unreadable)
+        throw FileFailure(QFileInfo::exists(p) ? EACCES : ENOENT, r.error, p);
+    if (!r.ok)
+        throw py::value_error(Std(r.error));
+    // Only the form the file holds: the other would depend on the register table now built.
+    c.hasLsb = !r.scaled;
+    c.hasG = r.scaled;
     for (size_t i = 0; i < 15; ++i)
-        c.statusBits[i] = f.statusBits[i] ? QStringLiteral("1") : QStringLiteral("0");
+        c.statusBits[i] = r.statusBits[i] ? QStringLiteral("1") : QStringLiteral("0");
     return c;
 }
 

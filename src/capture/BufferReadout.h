@@ -19,6 +19,10 @@ struct ScalarTexts {
 // is left alone. Stops early when the interface stops answering; `into.complete` tells which.
 ScalarTexts ReadCaptureRecord(CaptureRecord::Record& into);
 
+// The five texts for a record read earlier (a data file): peaks scaled as a read-out scales them,
+// with the register table built for the record's product.
+ScalarTexts TextsOf(const CaptureRecord::Record& r);
+
 // Pattern "0.0###": at least one and at most four decimals, in the user's locale.
 QString FormatReading(double v);
 

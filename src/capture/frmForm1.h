@@ -75,6 +75,8 @@ public:
     void ShowDataFileResult(const DataLog::WriteResult& result);
     void SetDataLogCountBackground(const QColor& colour);
     void ShowCaptureLost(const QString& reason);
+    // "Buffer Data": supply, temperature and the three peaks.
+    void ShowScalarTexts(const BufferReadout::ScalarTexts& texts);
     // "Auto read-out" (automatic and event modes): polls STATUS while the sensor runs or is armed
     // and reads each new capture out, logging it when data logging is on.
     void AutoReadoutTick();

@@ -235,13 +235,8 @@ capture::ReadOutResult frmForm1::ReadAndShowCapture(const std::function<capture:
     // The read-out blocks: no events between the first and the last sample.
     const int avg = ComboAVG->currentIndex() >= 0 ? ComboAVG->currentIndex() : LastAvgExponent;
     const capture::ReadOutResult r = readOut(avg);
-    if (r.complete) {
-        LbLSupply->setText(r.texts.supply);
-        LbLTemp->setText(r.texts.temp);
-        LbLXpk->setText(r.texts.peakX);
-        LbLADC0->setText(r.texts.peakY);
-        LbLADC1->setText(r.texts.peakZ);
-    }
+    if (r.complete)
+        ShowScalarTexts(r.texts);
 
     ui::SetHourglass(false);
     FrameDataPLot->LbLReadingBuffer->hide();
@@ -264,6 +259,15 @@ capture::ReadOutResult frmForm1::ReadAndShowCapture(const std::function<capture:
     ui::PumpEvents();
     reading_ = false;
     return r;
+}
+
+void frmForm1::ShowScalarTexts(const BufferReadout::ScalarTexts& t)
+{
+    LbLSupply->setText(t.supply);
+    LbLTemp->setText(t.temp);
+    LbLXpk->setText(t.peakX);
+    LbLADC0->setText(t.peakY);
+    LbLADC1->setText(t.peakZ);
 }
 
 void frmForm1::SetDataLogCountBackground(const QColor& colour)

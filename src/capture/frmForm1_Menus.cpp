@@ -79,16 +79,7 @@ bool frmForm1::OpenDataFile(const QString& path)
     }
     // Shown as a normal-mode capture; nothing of the sensor is touched and nothing is logged.
     CaptureRecord::Last = record;
-    LbLSupply->setText(BufferReadout::FormatReading(record.supply));
-    LbLTemp->setText(BufferReadout::FormatReading(record.temp));
-    const std::array<int16_t, 3> peakRows{m470Reg::idxCAPT_PEAK_X, m470Reg::idxCAPT_PEAK_Y, m470Reg::idxCAPT_PEAK_Z};
-    const std::array<double, 3> peaks{record.peakX, record.peakY, record.peakZ};
-    const std::array<QLabel*, 3> peakLabels{LbLXpk, LbLADC0, LbLADC1};
-    for (size_t i = 0; i < 3; ++i) {
-        const auto& row = m470Reg::RegisterTable[static_cast<size_t>(peakRows[i])];
-        peakLabels[i]->setText(BufferReadout::FormatReading(
-            static_cast<float>(static_cast<float>(peaks[i]) * row.RegScale + row.RegOffset)));
-    }
+    ShowScalarTexts(BufferReadout::TextsOf(record));
     openedFile_ = QFileInfo(path).fileName();
     openedTime_ = record.time;
     FrameDataPLot->PlotCaptureData();

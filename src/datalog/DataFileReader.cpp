@@ -1,9 +1,11 @@
 #include "datalog/DataFileReader.h"
 #include "analysis/SampleRate.h"
+#include "datalog/DataFile.h"
 #include "registers/m470Reg.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QStringList>
 #include <cmath>
 
@@ -48,6 +50,21 @@ struct Parser {
         return true;
     }
 };
+// The date and time lines in the writer's locale (seconds added to a short time format).
+QDateTime StatedTime(const QString& dateText, const QString& timeText)
+{
+    const QLocale locale = Locale();
+    QDate date = locale.toDate(dateText.trimmed(), QLocale::ShortFormat);
+    if (date.isValid() && date.year() < 1970)
+        date = date.addYears(100); // two-digit years
+    QString pattern = locale.timeFormat(QLocale::ShortFormat);
+    if (!pattern.contains(QLatin1String("ss"))) {
+        const qsizetype minutes = pattern.indexOf(QLatin1String("mm"));
+        pattern = minutes >= 0 ? pattern.insert(minutes + 2, QStringLiteral(":ss")) : QStringLiteral("HH:mm:ss");
+    }
+    const QTime time = locale.toTime(timeText.trimmed(), pattern);
+    return date.isValid() && time.isValid() ? QDateTime(date, time) : QDateTime();
+}
 } // namespace
 
 ReadResult ParseDataFile(const QByteArray& bytes, const QString& name, int product, CaptureRecord::Record& out)
@@ -64,39 +81,52 @@ ReadResult ParseDataFile(const QByteArray& bytes, const QString& name, int produ
 
     if (!p.lines.value(0).startsWith(QLatin1String("File Name,"))) {
         p.Fail(1, QStringLiteral("not a data file of this program (no \"File Name,\")"));
-        return {false, p.error};
+        return {false, false, p.error};
     }
     const QString date = p.lines.value(1);
     if (!date.startsWith(QLatin1String("Date")) || date.size() < 5 ||
         (date[4] != QLatin1Char(',') && date[4] != QLatin1Char('\t'))) {
         p.Fail(2, QStringLiteral("expected \"Date\" and a separator"));
-        return {false, p.error};
+        return {false, false, p.error};
     }
     p.sep = date[4];
 
     CaptureRecord::Record r;
     r.product = product;
+    const QStringList dateFields = date.split(p.sep);
+    const QStringList timeFields = p.lines.value(2).split(p.sep);
+    if (dateFields.size() == 2 && timeFields.size() == 2 && timeFields[0] == QLatin1String("Time"))
+        r.time = StatedTime(dateFields[1], timeFields[1]);
     double avg = 1;
     if (!p.Field(4, QStringLiteral("AVG_Cnt"), avg) || !p.Field(5, QStringLiteral("Capt_Supply"), r.supply) ||
         !p.Field(6, QStringLiteral("Capt_Temp 'C"), r.temp) || !p.Field(7, QStringLiteral("Capt_Xpk"), r.peakX) ||
         !p.Field(8, QStringLiteral("Capt_ADC0pk"), r.peakY) || !p.Field(9, QStringLiteral("Capt_ADC1pk"), r.peakZ))
-        return {false, p.error};
+        return {false, false, p.error};
     const int exponent = avg >= 1 ? static_cast<int>(std::lround(std::log2(avg))) : -1;
     if (exponent < 0 || exponent > 10 || std::ldexp(1.0, exponent) != avg) {
         p.Fail(4, QStringLiteral("AVG_Cnt %1 is not a power of two from 1 to 1024").arg(avg));
-        return {false, p.error};
+        return {false, false, p.error};
     }
     r.avgExponent = exponent;
+
+    // Line 13: the status bits, bit 14 first; blank when the status was not known.
+    const QStringList bits = p.lines.value(12).split(p.sep);
+    if (bits.size() != 15) {
+        p.Fail(13, QStringLiteral("expected the 15 status bits"));
+        return {false, false, p.error};
+    }
+    for (int i = 0; i < 15; ++i)
+        result.statusBits[static_cast<size_t>(14 - i)] = bits[i].trimmed() == QLatin1String("1");
 
     if (p.lines.size() < kFirstSampleLine - 1 + kSamples) {
         p.Fail(p.lines.size() + 1, QStringLiteral("the file ends after %1 of %2 samples")
                                        .arg(std::max<qsizetype>(0, p.lines.size() - (kFirstSampleLine - 1)))
                                        .arg(kSamples));
-        return {false, p.error};
+        return {false, false, p.error};
     }
     if (p.lines.size() > kFirstSampleLine - 1 + kSamples) {
         p.Fail(kFirstSampleLine + kSamples, QStringLiteral("more lines than the %1 samples").arg(kSamples));
-        return {false, p.error};
+        return {false, false, p.error};
     }
 
     std::array<std::array<double, 1025>, 3> read{};
@@ -106,18 +136,18 @@ ReadResult ParseDataFile(const QByteArray& bytes, const QString& name, int produ
         const QStringList f = p.lines[line - 1].split(p.sep);
         if (f.size() != 4) {
             p.Fail(line, QStringLiteral("expected the sample number and three values, found %1 fields").arg(f.size()));
-            return {false, p.error};
+            return {false, false, p.error};
         }
         double index = -1;
         if (!Parser::Number(f[0], index) || index != i) {
             p.Fail(line, QStringLiteral("expected sample number %1, found \"%2\"").arg(i).arg(f[0]));
-            return {false, p.error};
+            return {false, false, p.error};
         }
         for (int c = 0; c < 3; ++c) {
             double v = 0;
             if (!Parser::Number(f[c + 1], v)) {
                 p.Fail(line, QStringLiteral("\"%1\" is not a number").arg(f[c + 1]));
-                return {false, p.error};
+                return {false, false, p.error};
             }
             read[static_cast<size_t>(c)][static_cast<size_t>(i)] = v;
             allWhole = allWhole && v == std::trunc(v);
@@ -152,9 +182,10 @@ ReadResult ReadDataFile(const QString& path, int product, CaptureRecord::Record&
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        return {false, QStringLiteral("%1 could not be opened: %2").arg(QFileInfo(path).fileName(), f.errorString())};
+        return {false, true,
+                QStringLiteral("%1 could not be opened: %2").arg(QFileInfo(path).fileName(), f.errorString())};
     ReadResult r = ParseDataFile(f.readAll(), QFileInfo(path).fileName(), product, out);
-    if (r.ok)
+    if (r.ok && !out.time.isValid())
         out.time = QFileInfo(path).lastModified();
     return r;
 }

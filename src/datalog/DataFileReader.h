@@ -4,17 +4,21 @@
 // (LSB counts or g) are accepted; which one is seen from the numbers themselves.
 #include "capture/CaptureRecord.h"
 #include <QString>
+#include <array>
 
 namespace DataLog {
 
 struct ReadResult {
     bool ok = false;
-    QString error;        // one sentence naming the line, when !ok
-    bool scaled = false;  // the samples were in g (else LSB counts)
+    bool unreadable = false; // the file could not be opened (else its content is at fault)
+    QString error;           // one sentence naming the line, when !ok
+    bool scaled = false;     // the samples were in g (else LSB counts)
+    std::array<bool, 15> statusBits{}; // index = bit number; all clear when the file left them blank
 };
 
-// Fills `out` (samples, supply, temperature, peaks, averaging from AVG_Cnt; product as given).
-// Counts and g are converted into each other with the register table built for `product`.
+// Fills `out` (samples, supply, temperature, peaks, averaging from AVG_Cnt; product as given;
+// time as the file states it, else the file's modification time). Counts and g are converted into
+// each other with the register table built for `product`.
 ReadResult ReadDataFile(const QString& path, int product, CaptureRecord::Record& out);
 // The same from the file's bytes; `name` only names the file in the error.
 ReadResult ParseDataFile(const QByteArray& bytes, const QString& name, int product, CaptureRecord::Record& out);

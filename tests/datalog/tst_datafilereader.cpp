@@ -33,6 +33,8 @@ void FillCapture(int product)
 }
 } // namespace
 
+const QDateTime kWritten(QDate(2026, 3, 7), QTime(21, 5, 4));
+
 class TestDataFileReader : public QObject {
     Q_OBJECT
     QTemporaryDir dir;
@@ -43,13 +45,18 @@ class TestDataFileReader : public QObject {
         DataLog::SetLocale(QLocale(locale));
         DataLog::FileDir = dir.path() + QLatin1Char('/');
         DataLog::Format = scaled ? DataLog::DataFormat::Scaled : DataLog::DataFormat::LSB;
+        DataLog::SetClock([] { return kWritten; });
         const DataLog::WriteResult w = DataLog::WriteNextDataFile();
-        DataLog::ResetLocale();
-        return w.ok ? w.path : QString();
+        return w.ok ? w.path : QString(); // read back in the same locale
     }
 
 private slots:
-    void cleanup() { DataLog::ResetState(); }
+    void cleanup()
+    {
+        DataLog::ResetState();
+        DataLog::ResetLocale();
+        DataLog::SetClock({});
+    }
 
     void readsBackWhatWasWritten_data()
     {
@@ -67,6 +74,8 @@ private slots:
         tb::UseUsbCard(product);
         FillCapture(product);
         const CaptureRecord::Record written = CaptureRecord::Last;
+        StatusDisplay::StatusBits.fill(QStringLiteral("0"));
+        StatusDisplay::StatusBits[7] = StatusDisplay::StatusBits[12] = QStringLiteral("1");
         const QString path = WriteFile(locale, scaled);
         QVERIFY(!path.isEmpty());
 
@@ -82,6 +91,9 @@ private slots:
         QCOMPARE(read.peakZ, written.peakZ);
         QVERIFY(read.complete);
         QCOMPARE(read.sampleRate, analysis::SampleRate(product, 5));
+        QCOMPARE(read.time, kWritten); // as the file states it, in the writer's locale
+        for (size_t b = 0; b < 15; ++b)
+            QCOMPARE(r.statusBits[b], b == 7 || b == 12);
         for (size_t c = 0; c < 3; ++c)
             for (size_t i = 0; i < 1024; ++i) {
                 if (read.value[c][i] != written.value[c][i] || read.raw[c][i] != written.raw[c][i])
@@ -98,6 +110,7 @@ private slots:
         QTest::newRow("not a data file") << 1 << "Hello" << "d.csv, line 1: not a data file of this program";
         QTest::newRow("averaging not a power of two") << 4 << "AVG_Cnt,3" << "d.csv, line 4: AVG_Cnt 3";
         QTest::newRow("supply not a number") << 5 << "Capt_Supply,x" << "d.csv, line 5: \"x\" is not a number";
+        QTest::newRow("status bits cut short") << 13 << "0,0,0" << "d.csv, line 13: expected the 15 status bits";
         QTest::newRow("a sample with a field missing") << 500 << "484,1,2" << "d.csv, line 500: expected the sample number";
         QTest::newRow("samples out of order") << 17 << "2,1,2,3" << "d.csv, line 17: expected sample number 1";
         QTest::newRow("a value that is not a number") << 1039 << "1023,1,2,z" << "d.csv, line 1039: \"z\"";
