@@ -307,7 +307,7 @@ public:
             product == 31470 ? BuildTable31470() : BuildTable31473();
             InstallBackends(sim);
             FastReadout::Enabled = fast;
-            failure = BringUp(card, port);
+            failure = OpenInterface(card, port);
             if (failure) {
                 ReleaseBackends();
                 SetMessageHandler(previousHandler_);
@@ -443,36 +443,6 @@ public:
 
 private:
     // As the CLI brings up the interface: the parallel port, the card in a slot, or the first card.
-    std::optional<QString> BringUp(std::optional<int> card, std::optional<int> port)
-    {
-        g_messages.clear();
-        if (port) {
-            Module1::PortAddress = static_cast<int16_t>(*port);
-            Module1::InterfaceType = kInterfaceParallel;
-            StartParallelPortAccess();
-            if (!g_messages.isEmpty())
-                return DeviceMessage();
-            return std::nullopt;
-        }
-        Module1::InterfaceType = kInterfaceUsb;
-        if (card) {
-            FindUsbCards();
-            if (EzUsb::UsbCards[size_t(*card)].Valid == VFalse)
-                return QStringLiteral("no card in slot %1").arg(*card);
-            EzUsb::SelectedUsbCard = EzUsb::UsbCards[size_t(*card)];
-            EzUsb::SelectedUsbCardIndex = static_cast<int16_t>(*card);
-        } else {
-            SelectFirstUsbCard();
-        }
-        if (EzUsb::SelectedUsbCard.Valid == VFalse)
-            return DeviceMessage();
-        SetSpiBits(Module1::SpiStaticBits);
-        SetupSpi(Module1::SpiDelay);
-        if (EzUsb::SelectedUsbCard.Valid == VFalse)
-            return DeviceMessage();
-        return std::nullopt;
-    }
-
     // Called with the core's lock held.
     void Begin()
     {

@@ -31,24 +31,6 @@ void Pause(const WaitHooks& hooks, int ms)
         QThread::msleep(static_cast<unsigned long>(ms));
 }
 
-// Records the messages the device layer shows while it runs, to name the cause of a loss.
-class MessageWitness {
-public:
-    MessageWitness() : previous_(CurrentMessageHandler())
-    {
-        SetMessageHandler([this](const MessageRequest& m) {
-            seen_ << m.text;
-            return previous_ ? previous_(m) : MsgResult::Ok;
-        });
-    }
-    ~MessageWitness() { SetMessageHandler(previous_); }
-    QString Seen() const { return seen_.join(QStringLiteral("; ")); }
-
-private:
-    MessageHandler previous_;
-    QStringList seen_;
-};
-
 int ModeIndexOf(int32_t captCtrl)
 {
     const CaptureSettings::CaptCtrlFields f = CaptureSettings::DecodeCaptCtrl(captCtrl);

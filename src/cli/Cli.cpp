@@ -106,28 +106,10 @@ private:
         if (interfaceUp_)
             return std::nullopt;
         messages_.clear();
-        if (o_.portAddress >= 0) {
-            Module1::PortAddress = static_cast<int16_t>(o_.portAddress);
-            Module1::InterfaceType = kInterfaceParallel;
-            StartParallelPortAccess();
-            if (!messages_.isEmpty())
-                return Failure{DeviceError(), kDeviceOrFileError};
-        } else {
-            Module1::InterfaceType = kInterfaceUsb;
-            if (o_.card >= 0) {
-                FindUsbCards();
-                if (o_.card > 3 || EzUsb::UsbCards[size_t(o_.card)].Valid == VFalse)
-                    return Failure{QStringLiteral("no card in slot %1").arg(o_.card), kDeviceOrFileError};
-                EzUsb::SelectedUsbCard = EzUsb::UsbCards[size_t(o_.card)];
-                EzUsb::SelectedUsbCardIndex = static_cast<int16_t>(o_.card);
-            } else {
-                SelectFirstUsbCard();
-            }
-            if (EzUsb::SelectedUsbCard.Valid == VFalse)
-                return Failure{DeviceError(), kDeviceOrFileError};
-            SetSpiBits(Module1::SpiStaticBits);
-            SetupSpi(Module1::SpiDelay);
-        }
+        const std::optional<int> card = o_.card >= 0 ? std::optional<int>(o_.card) : std::nullopt;
+        const std::optional<int> port = o_.portAddress >= 0 ? std::optional<int>(o_.portAddress) : std::nullopt;
+        if (const std::optional<QString> why = OpenInterface(card, port))
+            return Failure{*why, kDeviceOrFileError};
         interfaceUp_ = true;
         return CheckDevice();
     }

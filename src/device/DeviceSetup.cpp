@@ -1,7 +1,12 @@
 #include "device/DeviceSetup.h"
 #include "device/CompositeEzUsbDriver.h"
 #include "device/LibusbEzUsbDriver.h"
+#include "device/EzUsb.h"
 #include "device/LinuxPortIo.h"
+#include "device/SetupGiveIO.h"
+#include "device/UsbSpiDrivers.h"
+#include "shell/Messages.h"
+#include "shell/Module1.h"
 #include "sim/Board.h"
 
 void InstallDeviceBackends(int virtualCards)
@@ -16,4 +21,35 @@ void InstallDeviceBackends(int virtualCards)
     }
     SetEzUsbDriver(real);
     SetPortIo(std::make_shared<LinuxPortIo>());
+}
+
+std::optional<QString> OpenInterface(std::optional<int> card, std::optional<int> port)
+{
+    MessageWitness witness;
+    auto failed = [&witness] {
+        return witness.Seen().isEmpty() ? QStringLiteral("device error") : witness.Seen();
+    };
+    if (port) {
+        Module1::PortAddress = static_cast<int16_t>(*port);
+        Module1::InterfaceType = kInterfaceParallel;
+        StartParallelPortAccess();
+        return witness.Seen().isEmpty() ? std::nullopt : std::optional<QString>(failed());
+    }
+    Module1::InterfaceType = kInterfaceUsb;
+    if (card) {
+        FindUsbCards();
+        if (*card < 0 || *card > 3 || EzUsb::UsbCards[size_t(*card)].Valid == VFalse)
+            return QStringLiteral("no card in slot %1").arg(*card);
+        EzUsb::SelectedUsbCard = EzUsb::UsbCards[size_t(*card)];
+        EzUsb::SelectedUsbCardIndex = static_cast<int16_t>(*card);
+    } else {
+        SelectFirstUsbCard();
+    }
+    if (EzUsb::SelectedUsbCard.Valid == VFalse)
+        return failed();
+    SetSpiBits(Module1::SpiStaticBits);
+    SetupSpi(Module1::SpiDelay);
+    if (EzUsb::SelectedUsbCard.Valid == VFalse)
+        return failed();
+    return std::nullopt;
 }

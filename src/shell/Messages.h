@@ -2,6 +2,7 @@
 // Core code reports to the user through these hooks; the ui/ layer installs the
 // widget implementations, the CLI installs text ones.
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
@@ -22,6 +23,27 @@ MsgResult MsgBox(const QString& text, MsgIcon icon = MsgIcon::None,
                  MsgButtons buttons = MsgButtons::Ok, const QString& title = {});
 void SetMessageHandler(MessageHandler handler);
 MessageHandler CurrentMessageHandler();
+
+// Records the messages shown while it lives (passing them on as before), so a caller can name
+// the cause of a failure in the device layer's own words.
+class MessageWitness {
+public:
+    MessageWitness() : previous_(CurrentMessageHandler())
+    {
+        SetMessageHandler([this](const MessageRequest& m) {
+            seen_ << m.text;
+            return previous_ ? previous_(m) : MsgResult::Ok;
+        });
+    }
+    ~MessageWitness() { SetMessageHandler(previous_); }
+    MessageWitness(const MessageWitness&) = delete;
+    MessageWitness& operator=(const MessageWitness&) = delete;
+    QString Seen() const { return seen_.join(QStringLiteral("; ")); }
+
+private:
+    MessageHandler previous_;
+    QStringList seen_;
+};
 
 // Hourglass pointer while long busy waits run.
 void SetBusyPointerHandler(std::function<void(bool)> handler);

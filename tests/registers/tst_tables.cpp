@@ -25,6 +25,7 @@ private slots:
         QTest::newRow("70 ENDURANCE") << 31470 << 0 << " ENDURANCE " << 0x00 << 2 << 16 << "FTFFF";
         QTest::newRow("70 GPIO_CTRL 8 bytes") << 31470 << 22 << " GPIO_CTRL " << 0x32 << 8 << 16 << "FTTFF";
         QTest::newRow("70 X_OUT") << 31470 << 32 << " X_OUT " << 0x46 << 2 << 14 << "TTFTT";
+        QTest::newRow("70 ALM_MAG4 12 bits") << 31470 << 19 << " ALM_MAG4  " << 0x26 << 2 << 12 << "FTTFF";
         QTest::newRow("70 DAY odd address") << 31470 << 38 << " DAY " << 0x53 << 2 << 8 << "FTTFF";
         QTest::newRow("73 STATUS 15 bits") << 31473 << 25 << " STATUS  " << 0x3C << 2 << 15 << "FTTFF";
         QTest::newRow("73 COMMAND 14 bits") << 31473 << 26 << " COMMAND " << 0x3E << 2 << 14 << "FTTFF";
