@@ -184,13 +184,8 @@ void SpectrumCanvas::Render(QPainter& p, const QSize& size) const
         p.drawPolygon(tri);
         p.setPen(text);
         const QString label = HzText(s.spectrum.PeakFrequency());
-        QRectF r(pk.x() + 7, pk.y() - 4 - lfm.ascent(), lfm.horizontalAdvance(label), lfm.height());
-        for (int guard = 0; guard < 20; ++guard) {
-            const bool clash = std::any_of(labels.begin(), labels.end(), [&](const QRectF& o) { return o.intersects(r); });
-            if (!clash)
-                break;
-            r.translate(0, lfm.height());
-        }
+        const QRectF r = FreeLabelPlace(
+            QRectF(pk.x() + 7, pk.y() - 4 - lfm.ascent(), lfm.horizontalAdvance(label), lfm.height()), labels);
         labels.push_back(r);
         p.drawText(QPointF(r.left(), r.top() + lfm.ascent()), label);
     }
@@ -205,6 +200,18 @@ void SpectrumCanvas::Render(QPainter& p, const QSize& size) const
         p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
         p.drawText(QPointF(x + 3, area.top() + 12), QString::fromLatin1(kNames[i]));
     }
+}
+
+QRectF SpectrumCanvas::FreeLabelPlace(QRectF wanted, const std::vector<QRectF>& placed)
+{
+    // Every step clears at least one label, so as many steps as labels always suffice.
+    for (size_t step = 0; step <= placed.size(); ++step) {
+        const auto clash = std::find_if(placed.begin(), placed.end(), [&](const QRectF& o) { return o.intersects(wanted); });
+        if (clash == placed.end())
+            break;
+        wanted.moveTop(clash->bottom());
+    }
+    return wanted;
 }
 
 void SpectrumCanvas::mouseMoveEvent(QMouseEvent* e)

@@ -5,6 +5,7 @@
 #include "analysis/Statistics.h"
 
 #include <QColor>
+#include <QRectF>
 #include <QWidget>
 #include <array>
 #include <optional>
@@ -32,6 +33,9 @@ public:
     QSize sizeHint() const override { return {640, 300}; }
 
     static constexpr int kLeft = 64, kRight = 28, kTop = 12, kBottom = 34;
+    // Where a peak label wanted at `wanted` goes: there, or moved down a line at a time until it
+    // overlaps none of the labels already `placed`.
+    static QRectF FreeLabelPlace(QRectF wanted, const std::vector<QRectF>& placed);
 
 protected:
     void paintEvent(QPaintEvent*) override;

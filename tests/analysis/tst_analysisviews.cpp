@@ -142,6 +142,28 @@ private slots:
         QCOMPARE(w.ViewHigh(), 2000.0);
     }
 
+    // A peak label never covers another: wanted where others stand, it goes below them.
+    void peakLabelsNeverOverlap_data()
+    {
+        tb::Columns<QList<QRectF>, double>({"placed", "top"});
+        QTest::newRow("free") << QList<QRectF>{QRectF(0, 40, 50, 12)} << 0.0;
+        QTest::newRow("on one") << QList<QRectF>{QRectF(20, 4, 50, 12)} << 16.0;
+        QTest::newRow("on two stacked, listed bottom first")
+            << QList<QRectF>{QRectF(20, 12, 50, 12), QRectF(20, 0, 50, 12)} << 24.0;
+        QTest::newRow("a gap too small") << QList<QRectF>{QRectF(0, 0, 50, 12), QRectF(0, 20, 50, 12)} << 32.0;
+        QTest::newRow("touching edges only") << QList<QRectF>{QRectF(60, 0, 50, 12)} << 0.0;
+    }
+    void peakLabelsNeverOverlap()
+    {
+        QFETCH(QList<QRectF>, placed);
+        const std::vector<QRectF> taken(placed.begin(), placed.end());
+        const QRectF r = SpectrumCanvas::FreeLabelPlace(QRectF(10, 0, 50, 12), taken);
+        QTEST(r.top(), "top");
+        QCOMPARE(r.left(), 10.0);
+        for (const QRectF& o : taken)
+            QVERIFY(!o.intersects(r));
+    }
+
     void statisticsTableAndCounts()
     {
         view.product = 31470;
