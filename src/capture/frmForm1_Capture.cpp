@@ -108,7 +108,7 @@ void frmForm1::AutoReadoutTick()
     if (!status) {
         ShowStatusWord(status);
         ckAutoReadout->setChecked(false);
-        ShowCaptureLost(QStringLiteral("no interface answers"));
+        ui::MessageBox(QStringLiteral("Auto read-out stopped: no interface answers."), MsgIcon::Exclamation);
         return;
     }
     if (!(*status & capture::kDataReadyBit))

@@ -337,6 +337,13 @@ private slots:
         QVERIFY(sbtest::MessageTexts().isEmpty());
         w->cmdONE->click(); // stop / disarm ends the poll
         QVERIFY(!w->TimerAutoReadout->isActive());
+        // Without an interface the poll stops and says so once.
+        w->cmdONE->click();
+        Module1::InterfaceType = 0;
+        w->AutoReadoutTick();
+        QVERIFY(!w->ckAutoReadout->isChecked());
+        QVERIFY(!w->TimerAutoReadout->isActive());
+        QCOMPARE(sbtest::MessageTexts(), QStringList{"Auto read-out stopped: no interface answers."});
     }
 
     // A capture that ends while the one before is read out would leave the buffers holding parts
