@@ -183,6 +183,7 @@ private slots:
 
         panel->ckCounts->setChecked(true); // refreshes by itself
         QCOMPARE(t->item(0, 7)->text(), velocity); // still in mm/s
+        QCOMPARE(t->item(1, 7)->text(), QString("-"));
         QCOMPARE(t->horizontalHeaderItem(2)->text(), QString("AC RMS (counts)"));
         QCOMPARE(t->item(0, 2)->text(), QString("141.4"));
         QVERIFY(spectrum.Record().raw);

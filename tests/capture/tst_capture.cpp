@@ -380,6 +380,7 @@ private slots:
         QTest::newRow("automatic, 1 min against 16.9 s") << 1 << 10 << 1 << false;
         QTest::newRow("automatic, 1 s against 0.23 s") << 1 << 0 << 0 << false;
         QTest::newRow("manual: no interval") << 0 << 10 << 0 << false;
+        QTest::newRow("event: no interval") << 2 << 10 << 0 << false;
     }
     void intervalShorterThanACaptureWarns()
     {

@@ -3,6 +3,7 @@
 #include "../capture/CaptureTestBench.h"
 #include "analysis/GuiAnalysis.h"
 #include "analysis/AnalysisPanelWidget.h"
+#include "capture/BufferReadout.h"
 #include "datalog/DataFile.h"
 #include "datalog/DataFileReader.h"
 #include "analysis/SampleRate.h"
@@ -150,6 +151,14 @@ private slots:
         QCOMPARE(CaptureRecord::Last.value, written.value);
         QCOMPARE(w->FrameDataPLot->Traces.PlotX[100], written.value[0][100]);
         QCOMPARE(w->LbLSupply->text(), QStringLiteral("3.3042"));
+        // Peaks scaled as a read-out of the same words would show them.
+        const std::array<int16_t, 3> peakRows{m470Reg::idxCAPT_PEAK_X, m470Reg::idxCAPT_PEAK_Y, m470Reg::idxCAPT_PEAK_Z};
+        const std::array<int, 3> peakWords{-35, 1021, 7};
+        const std::array<QLabel*, 3> peakLabels{w->LbLXpk, w->LbLADC0, w->LbLADC1};
+        for (size_t i = 0; i < 3; ++i) {
+            ConvertRegisterWord(peakRows[i], peakWords[i] & 0xFFFF);
+            QCOMPARE(peakLabels[i]->text(), BufferReadout::FormatReading(Spi_mod::RegValue));
+        }
         QCOMPARE(GuiAnalysis::Panel(w)->tblStats->rowCount(), 3);
         QVERIFY(sbtest::MessageTexts().isEmpty());
 
