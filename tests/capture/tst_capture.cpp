@@ -333,6 +333,8 @@ private slots:
             QCOMPARE(w->LbLCapturesRead->text(), QStringLiteral("%1 read").arg(n));
             QCOMPARE(w->cmdONE->text(), running);
             QVERIFY(Sensor().Model().Running());
+            if (mode == 1) // the grid shows the status that came with the capture, not the cleared one
+                QCOMPARE(w->LbLAbit[7]->text(), QStringLiteral("SET"));
         }
         QVERIFY(sbtest::MessageTexts().isEmpty());
         w->cmdONE->click(); // stop / disarm ends the poll
