@@ -266,6 +266,7 @@ private slots:
         DataLog::SavedExtIndex = 1;
         DataLog::Format = DataLog::DataFormat::Scaled;
         w->FrameDataPLot->cmdPlotScale_Click(); // 7 -> 3
+        w->FrameDataPLot->ckTimeAxis->setChecked(true);
         SpectrumWidget* sp = GuiAnalysis::Spectrum(w);
         sp->cboWindow->setCurrentIndex(1);
         sp->cboScale->setCurrentIndex(1);
@@ -284,6 +285,7 @@ private slots:
         QVERIFY(DataLog::Format == DataLog::DataFormat::Scaled);
         QCOMPARE(w->FrameDataPLot->cmdPlotScale->text(), QStringLiteral("3"));
         QCOMPARE(w->FrameDataPLot->lblnFS2->text(), QStringLiteral("-3"));
+        QVERIFY(w->FrameDataPLot->ckTimeAxis->isChecked());
         sp = GuiAnalysis::Spectrum(w);
         QCOMPARE(sp->cboWindow->currentIndex(), 1);
         QCOMPARE(sp->cboScale->currentIndex(), 1);
