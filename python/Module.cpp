@@ -442,7 +442,6 @@ public:
     }
 
 private:
-    // As the CLI brings up the interface: the parallel port, the card in a slot, or the first card.
     // Called with the core's lock held.
     void Begin()
     {

@@ -84,7 +84,7 @@ void FillDefaults()
     FilePath = ComposeFilePath();
 }
 
-QString TimeWithSeconds(const QTime& time, const QLocale& locale)
+QString TimePatternWithSeconds(const QLocale& locale)
 {
     QString pattern = locale.timeFormat(QLocale::ShortFormat);
     if (!pattern.contains(QLatin1String("ss"))) {
@@ -94,7 +94,12 @@ QString TimeWithSeconds(const QTime& time, const QLocale& locale)
         else
             pattern = QStringLiteral("HH:mm:ss");
     }
-    return locale.toString(time, pattern);
+    return pattern;
+}
+
+QString TimeWithSeconds(const QTime& time, const QLocale& locale)
+{
+    return locale.toString(time, TimePatternWithSeconds(locale));
 }
 
 QByteArray DataFileBytes(const CaptureRecord::Record& r, const QLocale& locale, const QDateTime& now)

@@ -51,6 +51,8 @@ QString ComposeFilePath();
 // Fills empty FileDir, FileBase, FileExt with their defaults and composes FilePath.
 void FillDefaults();
 
+// The locale's short time format with seconds added (the data file's "Time" line).
+QString TimePatternWithSeconds(const QLocale& locale);
 // The locale's time of day with seconds, as a clock shows it ("03:03:41", "3:13:41 AM").
 QString TimeWithSeconds(const QTime& time, const QLocale& locale);
 

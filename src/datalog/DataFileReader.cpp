@@ -50,19 +50,15 @@ struct Parser {
         return true;
     }
 };
-// The date and time lines in the writer's locale (seconds added to a short time format).
+
+// The date and time lines, read in the writer's locale.
 QDateTime StatedTime(const QString& dateText, const QString& timeText)
 {
     const QLocale locale = Locale();
     QDate date = locale.toDate(dateText.trimmed(), QLocale::ShortFormat);
     if (date.isValid() && date.year() < 1970)
         date = date.addYears(100); // two-digit years
-    QString pattern = locale.timeFormat(QLocale::ShortFormat);
-    if (!pattern.contains(QLatin1String("ss"))) {
-        const qsizetype minutes = pattern.indexOf(QLatin1String("mm"));
-        pattern = minutes >= 0 ? pattern.insert(minutes + 2, QStringLiteral(":ss")) : QStringLiteral("HH:mm:ss");
-    }
-    const QTime time = locale.toTime(timeText.trimmed(), pattern);
+    const QTime time = locale.toTime(timeText.trimmed(), TimePatternWithSeconds(locale));
     return date.isValid() && time.isValid() ? QDateTime(date, time) : QDateTime();
 }
 } // namespace
