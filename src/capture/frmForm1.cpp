@@ -124,7 +124,7 @@ void frmForm1::UpdateStatusBar()
         activity = QStringLiteral("running");
     else if (caption == QLatin1String("DisArm"))
         activity = QStringLiteral("armed");
-    if (TimerAutoReadout->isActive())
+    if (AutoReadoutOn())
         activity += QStringLiteral(", auto read-out (%1 read)").arg(CapturesRead);
     sbMode->setText(QStringLiteral("%1, %2").arg(ComboCapMode->currentText(), activity));
 

@@ -80,7 +80,9 @@ public:
     // "Auto read-out" (automatic and event modes): polls STATUS while the sensor runs or is armed
     // and reads each new capture out, logging it when data logging is on.
     void AutoReadoutTick();
-    // Starts or stops the poll to match the box and the capture button.
+    // Ticked, and the sensor runs or is armed.
+    bool AutoReadoutOn() const;
+    // Starts or stops the poll to match.
     void UpdateAutoReadout();
     // Warns when the automatic-mode interval is shorter than a capture.
     void UpdateIntervalWarning();

@@ -85,12 +85,15 @@ void frmForm1::cmdONE_Click()
     UpdateAutoReadout();
 }
 
-void frmForm1::UpdateAutoReadout()
+bool frmForm1::AutoReadoutOn() const
 {
     const QString caption = cmdONE->text();
-    const bool wanted = ckAutoReadout->isVisibleTo(this) && ckAutoReadout->isChecked() &&
-                        (caption == kStop || caption == kDisArm);
-    if (!wanted) {
+    return ckAutoReadout->isVisibleTo(this) && ckAutoReadout->isChecked() && (caption == kStop || caption == kDisArm);
+}
+
+void frmForm1::UpdateAutoReadout()
+{
+    if (!AutoReadoutOn()) {
         TimerAutoReadout->stop();
         return;
     }

@@ -296,14 +296,15 @@ private slots:
     // read out once, by itself, and counted; an event capture re-arms when asked.
     void autoReadoutReadsEachNewCapture_data()
     {
-        tb::Columns<int, QString>({"mode", "running"});
-        QTest::newRow("automatic") << 1 << "Stop";
-        QTest::newRow("event, re-armed") << 2 << "DisArm";
+        tb::Columns<int, QString, QString>({"mode", "running", "state"});
+        QTest::newRow("automatic") << 1 << "Stop" << "Automatic, running";
+        QTest::newRow("event, re-armed") << 2 << "DisArm" << "Event, armed";
     }
     void autoReadoutReadsEachNewCapture()
     {
         QFETCH(int, mode);
         QFETCH(QString, running);
+        QFETCH(QString, state);
         clock.Set(100.0);
         sim::CurrentBoard()->SetClock(clock.AsClock());
         Select(mode, 0);
@@ -337,6 +338,9 @@ private slots:
                 QCOMPARE(w->LbLAbit[7]->text(), QStringLiteral("SET"));
         }
         QVERIFY(sbtest::MessageTexts().isEmpty());
+        w->UpdateStatusBar();
+        QVERIFY2(w->StatusBarText().contains(state + QStringLiteral(", auto read-out (2 read)")),
+                 qPrintable(w->StatusBarText()));
         w->cmdONE->click(); // stop / disarm ends the poll
         QVERIFY(!w->TimerAutoReadout->isActive());
         // Without an interface the poll stops and says so once.
