@@ -43,6 +43,8 @@ class TestCapture : public QObject {
     Q_OBJECT
     frmForm1* w = nullptr;
     sim::ManualClock clock;
+    double frameClock = 0;       // a clock that runs on with every frame while frameClockRuns
+    bool frameClockRuns = false;
 
     sim::VirtualSensor& Sensor() { return sim::CurrentBoard()->Sensor(); }
     const Frames& Wire() { return Sensor().Frames(); }
@@ -356,9 +358,12 @@ private slots:
     // of both: that read-out is dropped without a message and the next poll reads the newer whole.
     void autoReadoutDropsAMixedReadOut()
     {
-        double t = 100.0;
-        bool ticking = false;
-        sim::CurrentBoard()->SetClock([&] { return ticking ? (t += 0.0002) : t; });
+        // Members, so that the clock outlives the test even when it fails half-way.
+        double& t = frameClock;
+        bool& ticking = frameClockRuns;
+        t = 100.0;
+        ticking = false;
+        sim::CurrentBoard()->SetClock([this] { return frameClockRuns ? (frameClock += 0.0002) : frameClock; });
         Select(1, 0);
         SetInterval(1);
         w->ckAutoReadout->setChecked(true);
@@ -376,7 +381,6 @@ private slots:
         w->AutoReadoutTick();
         QCOMPARE(w->CapturesRead, 1);
         QVERIFY(CaptureRecord::Last.time != before.time);
-        sim::CurrentBoard()->SetClock(clock.AsClock());
     }
 
     void intervalShorterThanACaptureWarns_data()
