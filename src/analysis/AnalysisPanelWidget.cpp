@@ -164,19 +164,7 @@ void AnalysisPanelWidget::Refresh()
     const analysis::RecordView view = CurrentView();
     const double fs = analysis::SampleRate(view.product, view.avgExponent);
     const std::vector<analysis::Channel> channels = analysis::RecordChannels(view);
-    stats_.clear();
-    for (const auto& c : channels)
-        stats_.push_back(analysis::ComputeStats(c.samples.data(), static_cast<int>(c.samples.size()), fs, c.acceleration));
-    if (view.raw) {
-        // Velocity is a physical quantity: in counts the table still gives it, from the record in g.
-        analysis::RecordView inG = view;
-        inG.raw = false;
-        const std::vector<analysis::Channel> g = analysis::RecordChannels(inG);
-        for (size_t i = 0; i < stats_.size() && i < g.size(); ++i)
-            if (g[i].acceleration)
-                stats_[i].velocityRms =
-                    analysis::ComputeStats(g[i].samples.data(), static_cast<int>(g[i].samples.size()), fs, true).velocityRms;
-    }
+    stats_ = analysis::ChannelsStats(channels, view, fs);
     FillTable(channels);
     tblStats->setHorizontalHeaderLabels(StatsHeaders(analysis::UnitName(view)));
     if (spectrum_)

@@ -88,6 +88,26 @@ std::vector<Channel> RecordChannels(const RecordView& view, const CaptureRecord:
     return out;
 }
 
+std::vector<ChannelStats> ChannelsStats(const std::vector<Channel>& channels, const RecordView& view,
+                                        double sampleRate, const CaptureRecord::Record& record)
+{
+    auto stats = [sampleRate](const Channel& c, bool acceleration) {
+        return ComputeStats(c.samples.data(), static_cast<int>(c.samples.size()), sampleRate, acceleration);
+    };
+    std::vector<ChannelStats> out;
+    for (const Channel& c : channels)
+        out.push_back(stats(c, c.acceleration));
+    if (view.raw) {
+        RecordView inG = view;
+        inG.raw = false;
+        const std::vector<Channel> g = RecordChannels(inG, record);
+        for (size_t i = 0; i < out.size() && i < g.size(); ++i)
+            if (g[i].acceleration)
+                out[i].velocityRms = stats(g[i], true).velocityRms;
+    }
+    return out;
+}
+
 QString UnitName(const RecordView& view)
 {
     return view.raw ? QStringLiteral("counts") : QStringLiteral("g");

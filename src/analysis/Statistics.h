@@ -47,6 +47,11 @@ RecordView ViewOfRecord(const CaptureRecord::Record& record);
 
 // The capture record's channels: three of 1024 samples, or one of 3072 in extended mode.
 std::vector<Channel> RecordChannels(const RecordView& view, const CaptureRecord::Record& record = CaptureRecord::Last);
+// Statistics of `channels`, taken as `view` of `record`. Velocity is a physical quantity: for a
+// view in counts it comes from the same channels in g.
+std::vector<ChannelStats> ChannelsStats(const std::vector<Channel>& channels, const RecordView& view,
+                                        double sampleRate,
+                                        const CaptureRecord::Record& record = CaptureRecord::Last);
 // "g" or "counts".
 QString UnitName(const RecordView& view);
 

@@ -59,10 +59,7 @@ ScalarTexts ReadCaptureRecord(CaptureRecord::Record& into)
 
 ScalarTexts TextsOf(const CaptureRecord::Record& r)
 {
-    auto peak = [](int16_t row, double raw) {
-        const auto& e = m470Reg::RegisterTable[static_cast<size_t>(row)];
-        return FormatReading(static_cast<float>(static_cast<float>(raw) * e.RegScale + e.RegOffset));
-    };
+    auto peak = [](int16_t row, double raw) { return FormatReading(m470Reg::ScaledValue(row, raw)); };
     return {FormatReading(r.supply), FormatReading(r.temp), peak(m470Reg::idxCAPT_PEAK_X, r.peakX),
             peak(m470Reg::idxCAPT_PEAK_Y, r.peakY), peak(m470Reg::idxCAPT_PEAK_Z, r.peakZ)};
 }

@@ -55,6 +55,8 @@ public:
     void ReadAVG();
     // "Capt. Duration" for the averaging last read, the capture mode and the write-to-flash box.
     void ShowCapDuration();
+    // The capture time "Capt. Duration" shows: what the count-down and the poll go by.
+    double CaptureSecondsShown() const;
 
     // Status grid (frmForm1_Status.cpp). The STATUS word, or nullopt (grid shows "unknown") when
     // no interface answers.

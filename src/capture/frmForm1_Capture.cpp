@@ -97,7 +97,7 @@ void frmForm1::UpdateAutoReadout()
         TimerAutoReadout->stop();
         return;
     }
-    TimerAutoReadout->setInterval(capture::PollIntervalMs(LeadingNumber(LbLCapDuration->text())));
+    TimerAutoReadout->setInterval(capture::PollIntervalMs(CaptureSecondsShown()));
     if (!TimerAutoReadout->isActive())
         TimerAutoReadout->start();
 }
@@ -161,7 +161,7 @@ void frmForm1::DisplayCapInProgress(int16_t&)
     cmdONE->setText(kAbort);
     ui::PumpEvents();
 
-    const double seconds = LeadingNumber(LbLCapDuration->text());
+    const double seconds = CaptureSecondsShown();
     const capture::WaitHooks hooks = CaptureWaitHooks();
     const bool aborted = !capture::CountDown(seconds, hooks);
 

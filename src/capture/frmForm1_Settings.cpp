@@ -64,7 +64,6 @@ void frmForm1::ReadCapCtrl()
     // The count-down follows the mode (an extended capture takes three buffers' time) and the
     // write-to-flash column, not only the averaging: a short count-down would read stale buffers.
     ShowCapDuration();
-    UpdateAutoReadout();
     ui::PumpEvents();
     CapCtrlUpdating = 0;
 }
@@ -158,15 +157,16 @@ void frmForm1::ShowCapDuration()
     const int durationIndex = n < kAvgListCount ? n : kAvgListCount - 1;
     LbLCapDuration->setText(DurationLabelText(CaptureDurations[durationIndex], ComboCapMode->currentIndex() > 2));
     UpdateIntervalWarning();
-    if (TimerAutoReadout->isActive())
-        TimerAutoReadout->setInterval(capture::PollIntervalMs(LeadingNumber(LbLCapDuration->text())));
+    UpdateAutoReadout(); // the poll interval follows the capture time
 }
+
+double frmForm1::CaptureSecondsShown() const { return LeadingNumber(LbLCapDuration->text()); }
 
 void frmForm1::UpdateIntervalWarning()
 {
     const double interval =
         LastCaptPrd >= 0 ? capture::IntervalSeconds(LastCaptPrd).value_or(0.0) : 0.0; // 0: not known
-    const double capture = LeadingNumber(LbLCapDuration->text());
+    const double capture = CaptureSecondsShown();
     // The sensor cannot start a capture before the last one ends: it flags a period violation.
     const bool tooShort = ComboCapMode->currentIndex() == 1 && interval > 0 && interval < capture;
     if (tooShort)

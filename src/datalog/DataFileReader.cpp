@@ -163,7 +163,7 @@ ReadResult ParseDataFile(const QByteArray& bytes, const QString& name, int produ
                 r.raw[c][i] = row.RegScale != 0 ? std::round((v - row.RegOffset) / row.RegScale) : 0.0;
             } else {
                 r.raw[c][i] = v;
-                r.value[c][i] = static_cast<double>(static_cast<float>(static_cast<float>(v) * row.RegScale + row.RegOffset));
+                r.value[c][i] = static_cast<double>(m470Reg::ScaledValue(rows[c], v));
             }
         }
     }

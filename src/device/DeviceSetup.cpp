@@ -38,7 +38,7 @@ std::optional<QString> OpenInterface(std::optional<int> card, std::optional<int>
     Module1::InterfaceType = kInterfaceUsb;
     if (card) {
         FindUsbCards();
-        if (*card < 0 || *card > 3 || EzUsb::UsbCards[size_t(*card)].Valid == VFalse)
+        if (*card < 0 || size_t(*card) >= EzUsb::UsbCards.size() || EzUsb::UsbCards[size_t(*card)].Valid == VFalse)
             return QStringLiteral("no card in slot %1").arg(*card);
         EzUsb::SelectedUsbCard = EzUsb::UsbCards[size_t(*card)];
         EzUsb::SelectedUsbCardIndex = static_cast<int16_t>(*card);

@@ -45,8 +45,9 @@ void ConvertRegisterWord(int16_t index, int32_t word)
         RegRaw = (word & (Pow2(len - 1) - 1)) - (word & Pow2(len - 1));
     else
         RegRaw = word & (Pow2(len) - 1);
-    RegValue = static_cast<float>(static_cast<float>(RegRaw) * row.RegScale + row.RegOffset);
+    RegValue = m470Reg::ScaledValue(index, RegRaw);
 }
+
 
 void WriteRegister(int16_t index, int32_t value)
 {

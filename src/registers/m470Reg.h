@@ -90,6 +90,14 @@ inline int16_t idxSIGNTRU = 0;
 inline int16_t idxCHKSUML = 0;
 inline int16_t idxCHKSUMM = 0;
 inline int16_t idxCHKSUMU = 0;
+
+// The value a raw reading of row `index` stands for: the row's scale and offset, in single
+// precision as the register layer computes RegValue.
+inline float ScaledValue(int16_t index, double raw)
+{
+    const RegisterEntry& row = RegisterTable[static_cast<size_t>(index)];
+    return static_cast<float>(static_cast<float>(raw) * row.RegScale + row.RegOffset);
+}
 } // namespace m470Reg
 
 void BuildTable31470();
