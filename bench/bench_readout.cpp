@@ -55,7 +55,7 @@ int main(int argc, char** argv)
             ms.push_back((ClockSeconds() - t0) * 1000.0);
         }
         // Frames too close together would have been answered with garbage and flagged.
-        ReadRegister(m470Reg::idxSTATUS);
+        ReadRegister(m470Reg::Table().idxSTATUS);
         if (Spi_mod::RegRaw & 0x0008) {
             std::printf("%d: the sensor flagged an SPI failure during the read-out\n", product);
             met = false;

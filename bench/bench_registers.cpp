@@ -29,7 +29,7 @@ double DelaysOnly()
 
 double OneRun()
 {
-    const int16_t rows[3] = {m470Reg::idxCAPT_BUF1, m470Reg::idxCAPT_BUF2, m470Reg::idxCAPT_BUF3};
+    const int16_t rows[3] = {m470Reg::Table().idxCAPT_BUF1, m470Reg::Table().idxCAPT_BUF2, m470Reg::Table().idxCAPT_BUF3};
     const double t0 = ClockSeconds();
     for (int i = 0; i < kAccesses; ++i)
         ReadRegister(rows[i % 3]);

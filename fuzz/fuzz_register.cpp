@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     MarkCardSelected();
     (in.Byte() & 1) ? BuildTable31470() : BuildTable31473();
     while (!in.Empty()) {
-        const int16_t row = static_cast<int16_t>(in.Byte() % (m470Reg::LastRegisterIndex + 1));
-        const RegisterEntry& e = m470Reg::RegisterTable[size_t(row)];
+        const int16_t row = static_cast<int16_t>(in.Byte() % (m470Reg::Table().LastRegisterIndex + 1));
+        const RegisterEntry& e = m470Reg::Table().RegisterTable[size_t(row)];
         if (in.Byte() & 1) {
             WriteRegister(row, static_cast<int16_t>(in.Word()));
             continue;

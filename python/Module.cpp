@@ -260,7 +260,7 @@ Capture Load(const std::string& path, int product)
     DataLog::ReadResult r;
     {
         py::gil_scoped_release noGil;
-        r = DataLog::ReadDataFile(p, product, c.rec);
+        r = DataLog::ReadDataFile(p, product, 0, c.rec);
     }
     if (r.unreadable)
         throw FileFailure(QFileInfo::exists(p) ? EACCES : ENOENT, r.error, p);
@@ -352,7 +352,7 @@ public:
             raw = Spi_mod::RegRaw;
             value = double(Spi_mod::RegValue);
         }
-        const QString label = m470Reg::RegisterTable[size_t(row)].Label.trimmed();
+        const QString label = m470Reg::Table().RegisterTable[size_t(row)].Label.trimmed();
         return g_readingType(Std(label), row, raw, Std(Hex4(raw)), value);
     }
 
@@ -469,15 +469,15 @@ private:
     {
         if (py::isinstance<py::int_>(name) && !py::isinstance<py::bool_>(name)) {
             const long long row = name.cast<long long>();
-            if (row >= 0 && row <= m470Reg::LastRegisterIndex)
+            if (row >= 0 && row <= m470Reg::Table().LastRegisterIndex)
                 return static_cast<int16_t>(row);
             throw py::key_error("no register row " + std::to_string(row));
         }
         if (!py::isinstance<py::str>(name))
             throw py::key_error("a register is named by its label or row number");
         const QString text = QString::fromStdString(name.cast<std::string>()).trimmed();
-        for (int r = 0; r <= m470Reg::LastRegisterIndex; ++r)
-            if (m470Reg::RegisterTable[size_t(r)].Label.trimmed().compare(text, Qt::CaseInsensitive) == 0)
+        for (int r = 0; r <= m470Reg::Table().LastRegisterIndex; ++r)
+            if (m470Reg::Table().RegisterTable[size_t(r)].Label.trimmed().compare(text, Qt::CaseInsensitive) == 0)
                 return static_cast<int16_t>(r);
         throw py::key_error(Std(QStringLiteral("unknown register '%1'").arg(text)));
     }

@@ -22,7 +22,7 @@ QString ReadScalar(int16_t index, double& store, bool raw)
 // False as soon as the interface stops answering: the rest would only repeat stale words.
 bool ReadBuffer(int16_t bufferIndex, std::array<double, 1025>& values, std::array<double, 1025>& raws)
 {
-    const int16_t pointer = m470Reg::idxCAPT_PNTR;
+    const int16_t pointer = m470Reg::Table().idxCAPT_PNTR;
     for (int32_t i = 0; i <= 1023; ++i) {
         WriteRegister(pointer, i);
         ReadRegister(bufferIndex);
@@ -39,29 +39,29 @@ ScalarTexts ReadCaptureRecord(CaptureRecord::Record& into)
 {
     ScalarTexts t;
     into.complete = false;
-    t.supply = ReadScalar(m470Reg::idxCAPT_SUPPLY, into.supply, false);
-    t.temp = ReadScalar(m470Reg::idxCAPT_TEMP, into.temp, false);
-    t.peakX = ReadScalar(m470Reg::idxCAPT_PEAK_X, into.peakX, true);
-    t.peakY = ReadScalar(m470Reg::idxCAPT_PEAK_Y, into.peakY, true);
-    t.peakZ = ReadScalar(m470Reg::idxCAPT_PEAK_Z, into.peakZ, true);
-    WriteRegister(m470Reg::idxCAPT_PNTR, 0);
+    t.supply = ReadScalar(m470Reg::Table().idxCAPT_SUPPLY, into.supply, false);
+    t.temp = ReadScalar(m470Reg::Table().idxCAPT_TEMP, into.temp, false);
+    t.peakX = ReadScalar(m470Reg::Table().idxCAPT_PEAK_X, into.peakX, true);
+    t.peakY = ReadScalar(m470Reg::Table().idxCAPT_PEAK_Y, into.peakY, true);
+    t.peakZ = ReadScalar(m470Reg::Table().idxCAPT_PEAK_Z, into.peakZ, true);
+    WriteRegister(m470Reg::Table().idxCAPT_PNTR, 0);
     if (!capture::LinkUp())
         return t;
     if (FastReadout::Applies()) {
         into.complete = FastReadout::ReadBuffers(into);
     } else {
-        into.complete = ReadBuffer(m470Reg::idxCAPT_BUF1, into.value[0], into.raw[0])
-                        && ReadBuffer(m470Reg::idxCAPT_BUF2, into.value[1], into.raw[1])
-                        && ReadBuffer(m470Reg::idxCAPT_BUF3, into.value[2], into.raw[2]);
+        into.complete = ReadBuffer(m470Reg::Table().idxCAPT_BUF1, into.value[0], into.raw[0])
+                        && ReadBuffer(m470Reg::Table().idxCAPT_BUF2, into.value[1], into.raw[1])
+                        && ReadBuffer(m470Reg::Table().idxCAPT_BUF3, into.value[2], into.raw[2]);
     }
     return t;
 }
 
 ScalarTexts TextsOf(const CaptureRecord::Record& r)
 {
-    auto peak = [](int16_t row, double raw) { return FormatReading(m470Reg::ScaledValue(row, raw)); };
-    return {FormatReading(r.supply), FormatReading(r.temp), peak(m470Reg::idxCAPT_PEAK_X, r.peakX),
-            peak(m470Reg::idxCAPT_PEAK_Y, r.peakY), peak(m470Reg::idxCAPT_PEAK_Z, r.peakZ)};
+    auto peak = [](int16_t row, double raw) { return FormatReading(m470Reg::Table().ScaledValue(row, raw)); };
+    return {FormatReading(r.supply), FormatReading(r.temp), peak(m470Reg::Table().idxCAPT_PEAK_X, r.peakX),
+            peak(m470Reg::Table().idxCAPT_PEAK_Y, r.peakY), peak(m470Reg::Table().idxCAPT_PEAK_Z, r.peakZ)};
 }
 
 QString FormatReading(double v)

@@ -54,7 +54,7 @@ std::optional<int32_t> ReadStatusWord()
 {
     if (!LinkUp())
         return std::nullopt;
-    ReadRegister(m470Reg::idxSTATUS);
+    ReadRegister(m470Reg::Table().idxSTATUS);
     if (!LinkUp())
         return std::nullopt;
     const int32_t s = Spi_mod::RegRaw;
@@ -76,7 +76,7 @@ ReadOutResult ReadOut(int avgExponent, const std::function<bool()>& stillCurrent
         MessageWitness witness;
         result.texts = BufferReadout::ReadCaptureRecord(r);
         if (r.complete) {
-            ReadRegister(m470Reg::idxCAPT_CTRL);
+            ReadRegister(m470Reg::Table().idxCAPT_CTRL);
             r.captCtrl = Spi_mod::RegRaw;
             r.complete = LinkUp();
         }
@@ -104,11 +104,11 @@ ReadOutResult ReadOut(int avgExponent, const std::function<bool()>& stillCurrent
 
 ReadOutResult ReadReadyCapture(int avgExponent)
 {
-    WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdClearStatus);
+    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdClearStatus);
     Delay(50.0f);
     // A raw read: the kept bits describe the capture being read, not the cleared word.
     return ReadOut(avgExponent, [] {
-        ReadRegister(m470Reg::idxSTATUS);
+        ReadRegister(m470Reg::Table().idxSTATUS);
         return (Spi_mod::RegRaw & kDataReadyBit) == 0;
     });
 }
@@ -193,19 +193,19 @@ RunResult ConfigureAndCapture(const Setup& setup, const WaitHooks& hooks, bool w
     RunResult result;
     if (!LinkUp())
         return result;
-    ReadRegister(m470Reg::idxCAPT_CTRL);
+    ReadRegister(m470Reg::Table().idxCAPT_CTRL);
     const auto old = CaptureSettings::DecodeCaptCtrl(Spi_mod::RegRaw);
-    WriteRegister(m470Reg::idxCAPT_CTRL, CaptureSettings::ComposeCaptCtrl(old.powerDown, setup.modeIndex,
+    WriteRegister(m470Reg::Table().idxCAPT_CTRL, CaptureSettings::ComposeCaptCtrl(old.powerDown, setup.modeIndex,
                                                                           old.preTrigger, old.writeFlash,
                                                                           old.bpFilter));
-    WriteRegister(m470Reg::idxAVG_CNT, setup.avgExponent);
+    WriteRegister(m470Reg::Table().idxAVG_CNT, setup.avgExponent);
     const double seconds =
         CaptureSeconds(Module1::ProductNumber, old.writeFlash, setup.avgExponent, setup.modeIndex >= 3).value_or(0);
 
-    WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdClearStatus);
+    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdClearStatus);
     Delay(50.0f);
     StatusOf(hooks);
-    WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdCaptureStartStop);
+    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdCaptureStartStop);
     if (!CountDown(seconds, hooks)) {
         result.wait = WaitOutcome::Aborted;
         return result;

@@ -22,7 +22,7 @@ struct Target {
     std::array<double, 1025>* raws;
 };
 
-int32_t ReadFrame(int16_t index) { return SpiReadFrame(m470Reg::RegisterTable[static_cast<size_t>(index)].BaseAddr); }
+int32_t ReadFrame(int16_t index) { return SpiReadFrame(m470Reg::Table().RegisterTable[static_cast<size_t>(index)].BaseAddr); }
 
 bool CardOk() { return EzUsb::SelectedUsbCard.Valid != VFalse; }
 
@@ -51,10 +51,10 @@ bool Applies() { return Enabled && Module1::InterfaceType == kInterfaceUsb; }
 
 bool ReadBuffers(CaptureRecord::Record& into)
 {
-    const std::array<Target, 3> targets{{{m470Reg::idxCAPT_BUF1, &into.value[0], &into.raw[0]},
-                                         {m470Reg::idxCAPT_BUF2, &into.value[1], &into.raw[1]},
-                                         {m470Reg::idxCAPT_BUF3, &into.value[2], &into.raw[2]}}};
-    const int32_t pointer = m470Reg::RegisterTable[static_cast<size_t>(m470Reg::idxCAPT_PNTR)].BaseAddr;
+    const std::array<Target, 3> targets{{{m470Reg::Table().idxCAPT_BUF1, &into.value[0], &into.raw[0]},
+                                         {m470Reg::Table().idxCAPT_BUF2, &into.value[1], &into.raw[1]},
+                                         {m470Reg::Table().idxCAPT_BUF3, &into.value[2], &into.raw[2]}}};
+    const int32_t pointer = m470Reg::Table().RegisterTable[static_cast<size_t>(m470Reg::Table().idxCAPT_PNTR)].BaseAddr;
 
     // Per sample: pointer high byte, low byte (as WriteRegister sends them), then the read.
     // A read's answer comes out during the next frame, so one extra read frame at the end

@@ -698,7 +698,7 @@ void frmForm1::SetProductNumber(int16_t number)
 
 void frmForm1::ReadMscCtrl()
 {
-    ReadRegister(m470Reg::idxMSC_CTRL);
+    ReadRegister(m470Reg::Table().idxMSC_CTRL);
     if (cfg::MscSelfTestOn(Spi_mod::RegRaw))
         optSTON->setChecked(true);
     else
@@ -707,31 +707,31 @@ void frmForm1::ReadMscCtrl()
 
 void frmForm1::optSTON_Click()
 {
-    ReadRegister(m470Reg::idxMSC_CTRL);
-    WriteRegister(m470Reg::idxMSC_CTRL, cfg::MscWithSelfTestOn(Spi_mod::RegRaw));
+    ReadRegister(m470Reg::Table().idxMSC_CTRL);
+    WriteRegister(m470Reg::Table().idxMSC_CTRL, cfg::MscWithSelfTestOn(Spi_mod::RegRaw));
     Delay(100);
     ReadMscCtrl();
 }
 
 void frmForm1::optSTOFF_Click()
 {
-    ReadRegister(m470Reg::idxMSC_CTRL);
+    ReadRegister(m470Reg::Table().idxMSC_CTRL);
     // Clears the whole upper byte, as the sensor's self-test switch expects.
-    WriteRegister(m470Reg::idxMSC_CTRL, Spi_mod::RegRaw & 0xFF);
+    WriteRegister(m470Reg::Table().idxMSC_CTRL, Spi_mod::RegRaw & 0xFF);
     Delay(100);
     ReadMscCtrl();
 }
 
 void frmForm1::cmdWriteFlash_Click()
 {
-    WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdFlashBackup);
+    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdFlashBackup);
     ShowWorkingCapPrd(500);
     ui::PumpEvents();
 }
 
 void frmForm1::cmdRestoreFromFlash_Click()
 {
-    WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdFlashRestore);
+    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdFlashRestore);
     ShowWorkingCapPrd(250);
     ReadCapCtrl();
 }

@@ -36,10 +36,9 @@ constexpr int32_t kCaptureBit = cfg::kCmdCaptureStartStop;
 
 void frmForm1::cmdONE_Click()
 {
-    using m470Reg::idxCOMMAND;
     const QString caption = cmdONE->text();
     if (caption == kAbort) {
-        WriteRegister(idxCOMMAND, 0);
+        WriteRegister(m470Reg::Table().idxCOMMAND, 0);
         TimerCapDuration->stop();
         txtCapBusy->hide();
         if (CaptureModeName == QLatin1String("MANUAL"))
@@ -49,12 +48,12 @@ void frmForm1::cmdONE_Click()
         ReadStatus();
         ui::PumpEvents();
     } else if (caption == kStop) {
-        WriteRegister(idxCOMMAND, kCaptureBit);
+        WriteRegister(m470Reg::Table().idxCOMMAND, kCaptureBit);
         cmdONE->setText(kStart);
         ReadStatus();
         ui::PumpEvents();
     } else if (caption == kDisArm) {
-        WriteRegister(idxCOMMAND, kCaptureBit);
+        WriteRegister(m470Reg::Table().idxCOMMAND, kCaptureBit);
         ReadStatus();
         cmdONE->setText(kArm);
         TimerPollBusy->stop();
@@ -62,16 +61,16 @@ void frmForm1::cmdONE_Click()
         ui::PumpEvents();
     } else if (caption == kTrigger) {
         ClearStatus();
-        WriteRegister(idxCOMMAND, kCaptureBit);
+        WriteRegister(m470Reg::Table().idxCOMMAND, kCaptureBit);
         DisplayCapInProgress(1);
     } else if (caption == kStart) {
         ClearStatus();
-        WriteRegister(idxCOMMAND, kCaptureBit);
+        WriteRegister(m470Reg::Table().idxCOMMAND, kCaptureBit);
         cmdONE->setText(kStop);
         Delay(100.0f);
     } else if (caption == kArm) {
         ClearStatus();
-        WriteRegister(idxCOMMAND, kCaptureBit);
+        WriteRegister(m470Reg::Table().idxCOMMAND, kCaptureBit);
         cmdONE->setText(kDisArm);
         txtDIOBusy->hide();
         // Only the parallel port carries the busy line; with the USB card the user presses "Read".

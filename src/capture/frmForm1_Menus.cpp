@@ -72,7 +72,7 @@ void frmForm1::mnuOpenDataFile_Click()
 bool frmForm1::OpenDataFile(const QString& path)
 {
     CaptureRecord::Record record;
-    const DataLog::ReadResult r = DataLog::ReadDataFile(path, Module1::ProductNumber, record);
+    const DataLog::ReadResult r = DataLog::ReadDataFile(path, Module1::ProductNumber, 0, record);
     if (!r.ok) {
         ui::MessageBox(r.error, MsgIcon::Exclamation);
         return false;

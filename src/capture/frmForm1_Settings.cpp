@@ -24,7 +24,7 @@ void frmForm1::WriteCapCtrl()
     const int32_t value = ComposeCaptCtrl(ckPowerDown->isChecked(), ComboCapMode->currentIndex(),
                                           ComboPreTrigLength->currentIndex(), ckWriteFlash->isChecked(),
                                           ckBPfilter->isChecked());
-    WriteRegister(m470Reg::idxCAPT_CTRL, value);
+    WriteRegister(m470Reg::Table().idxCAPT_CTRL, value);
     Delay(100);
     ReadCapCtrl();
 }
@@ -34,7 +34,7 @@ void frmForm1::ReadCapCtrl()
     CapCtrlUpdating = 1;
     ShowWorkingCapPrd(111);
 
-    ReadRegister(m470Reg::idxCAPT_CTRL);
+    ReadRegister(m470Reg::Table().idxCAPT_CTRL);
     const CaptCtrlFields f = DecodeCaptCtrl(Spi_mod::RegRaw);
     ckBPfilter->setChecked(f.bpFilter);
     ckWriteFlash->setChecked(f.writeFlash);
@@ -84,7 +84,7 @@ void frmForm1::WriteCAPT_PRD()
     FrameCaptPrd->setTitle(QStringLiteral("Write/Read CAPT_PRD"));
     ui::PumpEvents();
     const auto n = static_cast<int32_t>(RoundHalfEven(LeadingNumber(txtTimerValue->text())));
-    WriteRegister(m470Reg::idxCAPT_PRD, ComposeCaptPrd(ComboTimerUnits->currentIndex(), n));
+    WriteRegister(m470Reg::Table().idxCAPT_PRD, ComposeCaptPrd(ComboTimerUnits->currentIndex(), n));
     Delay(101);
     ReadCapPrd();
     FrameCaptPrd->setTitle(saved);
@@ -110,7 +110,7 @@ void frmForm1::txtTimerValue_KeyUp()
 
 void frmForm1::ReadCapPrd()
 {
-    ReadRegister(m470Reg::idxCAPT_PRD);
+    ReadRegister(m470Reg::Table().idxCAPT_PRD);
     LastCaptPrd = Spi_mod::RegRaw;
     txtTimerValue->setText(QString::number(PeriodOf(Spi_mod::RegRaw)));
     int u = UnitsOf(Spi_mod::RegRaw);
@@ -128,7 +128,7 @@ void frmForm1::ComboAVG_Click()
     const QString saved = fraAvg->title();
     fraAvg->setTitle(QStringLiteral("WRITE / READ AVG_CNT"));
     ui::PumpEvents();
-    WriteRegister(m470Reg::idxAVG_CNT, ComboAVG->currentIndex());
+    WriteRegister(m470Reg::Table().idxAVG_CNT, ComboAVG->currentIndex());
     Delay(100);
     ReadAVG();
     fraAvg->setTitle(saved);
@@ -137,7 +137,7 @@ void frmForm1::ComboAVG_Click()
 
 void frmForm1::ReadAVG()
 {
-    ReadRegister(m470Reg::idxAVG_CNT);
+    ReadRegister(m470Reg::Table().idxAVG_CNT);
     const int n = AvgExponentForRead(Spi_mod::RegValue);
     // Exponents 11..15 have no list entry: the list shows the sample count it stands for, and the
     // duration is the longest known one, so a capture is never read before it can have ended.

@@ -50,7 +50,7 @@ void frmForm1::ShowStatusWord(const std::optional<int32_t>& s)
 
 void frmForm1::ClearStatus()
 {
-    WriteRegister(m470Reg::idxCOMMAND, cfg::kCmdClearStatus);
+    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdClearStatus);
     Delay(50);
     ReadStatus();
 }

@@ -128,7 +128,7 @@ private:
         if (auto row = ParseInt(name); row && *row >= 0 && *row <= last)
             return static_cast<int16_t>(*row);
         for (int r = 0; r <= last; ++r)
-            if (m470Reg::RegisterTable[size_t(r)].Label.trimmed().compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+            if (m470Reg::Table().RegisterTable[size_t(r)].Label.trimmed().compare(name.trimmed(), Qt::CaseInsensitive) == 0)
                 return static_cast<int16_t>(r);
         return std::nullopt;
     }
@@ -296,7 +296,7 @@ private:
         ReadRegister(*row);
         if (auto f = CheckDevice())
             return f;
-        const QString label = m470Reg::RegisterTable[size_t(*row)].Label.trimmed();
+        const QString label = m470Reg::Table().RegisterTable[size_t(*row)].Label.trimmed();
         const QString value = QString::number(double(Spi_mod::RegValue), 'g', 7);
         if (o_.json)
             results_.append(QJsonObject{{QStringLiteral("register"), label},
@@ -318,7 +318,7 @@ private:
         WriteRegister(*row, *value);
         if (auto f = CheckDevice())
             return f;
-        const QString label = m470Reg::RegisterTable[size_t(*row)].Label.trimmed();
+        const QString label = m470Reg::Table().RegisterTable[size_t(*row)].Label.trimmed();
         if (o_.json)
             results_.append(QJsonObject{{QStringLiteral("register"), label},
                                         {QStringLiteral("row"), *row},

@@ -131,7 +131,7 @@ void fmCalibration::Form_Activate()
 
 void fmCalibration::ReadCalRegisters()
 {
-    const int16_t rows[3] = {idxX_NULL, idxAUX0_NULL, idxAUX1_NULL};
+    const int16_t rows[3] = {m470Reg::Table().idxX_NULL, m470Reg::Table().idxAUX0_NULL, m470Reg::Table().idxAUX1_NULL};
     QLabel* hex[3] = {lblXnullReg, lblAUX0nullReg, lblAUX1nullReg};
     QLineEdit* boxes[3] = {txtXnull, txtAUX0null, txtAUX1null};
     for (int k = 0; k < 3; ++k) {
@@ -144,18 +144,18 @@ void fmCalibration::ReadCalRegisters()
 void fmCalibration::WriteNull(int16_t row, QLineEdit* box)
 {
     const double v = LeadingNumber(box->text());
-    WriteRegister(row, cfg::NullCounts(v, RegisterTable[static_cast<size_t>(row)].RegScale));
+    WriteRegister(row, cfg::NullCounts(v, m470Reg::Table().RegisterTable[static_cast<size_t>(row)].RegScale));
     cfg::WaitMs(100);
     ReadCalRegisters();
 }
 
-void fmCalibration::cmdWriteX_Click() { WriteNull(idxX_NULL, txtXnull); }
-void fmCalibration::cmdWriteAXU0_Click() { WriteNull(idxAUX0_NULL, txtAUX0null); }
-void fmCalibration::cmdWriteAUX1_Click() { WriteNull(idxAUX1_NULL, txtAUX1null); }
+void fmCalibration::cmdWriteX_Click() { WriteNull(m470Reg::Table().idxX_NULL, txtXnull); }
+void fmCalibration::cmdWriteAXU0_Click() { WriteNull(m470Reg::Table().idxAUX0_NULL, txtAUX0null); }
+void fmCalibration::cmdWriteAUX1_Click() { WriteNull(m470Reg::Table().idxAUX1_NULL, txtAUX1null); }
 
 void fmCalibration::cmdAutoNull_Click()
 {
-    WriteRegister(idxCOMMAND, cfg::kCmdAutoNull);
+    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdAutoNull);
     cfg::WaitMs(700);
     ReadCalRegisters();
 }
@@ -164,7 +164,7 @@ void fmCalibration::cmdFlashUpdate_Click()
 {
     setCursor(Qt::WaitCursor);
     ui::PumpEvents();
-    WriteRegister(idxCOMMAND, cfg::kCmdFlashBackup);
+    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdFlashBackup);
     cfg::WaitMs(600);
     unsetCursor();
     ui::PumpEvents();
@@ -172,7 +172,7 @@ void fmCalibration::cmdFlashUpdate_Click()
 
 void fmCalibration::RestoreFromFlash()
 {
-    WriteRegister(idxCOMMAND, cfg::kCmdFlashRestore);
+    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdFlashRestore);
     cfg::WaitMs(250);
     ReadCalRegisters();
 }

@@ -138,7 +138,7 @@ void frmAlarms::ReadAlmMagAlmCtrl()
     ui::PumpEvents();
     cfg::WaitMs(200);
     ReadAlmCtrl();
-    const int16_t rows[3] = {idxALM_MAG1, idxALM_MAG2, idxALM_MAG3};
+    const int16_t rows[3] = {m470Reg::Table().idxALM_MAG1, m470Reg::Table().idxALM_MAG2, m470Reg::Table().idxALM_MAG3};
     QLineEdit* boxes[3] = {txtMag1, txtMag2, txtMag3};
     for (int k = 0; k < 3; ++k) {
         ReadRegister(rows[k]);
@@ -150,12 +150,12 @@ void frmAlarms::ReadAlmMagAlmCtrl()
 
 void frmAlarms::ReadAlmCtrl()
 {
-    ReadRegister(idxALM_CTRL);
+    ReadRegister(m470Reg::Table().idxALM_CTRL);
     const int32_t c = Spi_mod::RegRaw;
     QCheckBox* checks[4] = {Check1, Check2, Check3, Check4};
     for (int k = 0; k < 4; ++k)
         checks[k]->setChecked((c & (1 << k)) != 0);
-    ReadRegister(idxALM_MAG4);
+    ReadRegister(m470Reg::Table().idxALM_MAG4);
     const int32_t n = Spi_mod::RegRaw;
     fillingFromRegister_ = true;
     if (c & cfg::AlmSourceTemp) {
@@ -177,16 +177,16 @@ void frmAlarms::ReadAlmCtrl()
 
 void frmAlarms::WriteAlarmMag(int alarm)
 {
-    const int16_t rows[3] = {idxALM_MAG1, idxALM_MAG2, idxALM_MAG3};
+    const int16_t rows[3] = {m470Reg::Table().idxALM_MAG1, m470Reg::Table().idxALM_MAG2, m470Reg::Table().idxALM_MAG3};
     QLineEdit* boxes[3] = {txtMag1, txtMag2, txtMag3};
     QCheckBox* checks[3] = {Check1, Check2, Check3};
     const int k = alarm - 1;
     const int16_t row = rows[k];
     const double v = LeadingNumber(boxes[k]->text());
-    WriteRegister(row, cfg::AlarmMagCounts(v, RegisterTable[static_cast<size_t>(row)].RegScale));
-    ReadRegister(idxALM_CTRL);
+    WriteRegister(row, cfg::AlarmMagCounts(v, m470Reg::Table().RegisterTable[static_cast<size_t>(row)].RegScale));
+    ReadRegister(m470Reg::Table().idxALM_CTRL);
     const int32_t c = cfg::AlmCtrlWithBit(Spi_mod::RegRaw, k, checks[k]->isChecked());
-    WriteRegister(idxALM_CTRL, c);
+    WriteRegister(m470Reg::Table().idxALM_CTRL, c);
     cfg::WaitMs(50);
     ReadAlmMagAlmCtrl();
 }
@@ -200,13 +200,13 @@ void frmAlarms::cmdA4_Click()
     const double v = LeadingNumber(txtMag4->text());
     const bool temp = OptionTemp->isChecked();
     const int32_t n = temp ? cfg::Alarm4CountsFromTemp(v) : cfg::Alarm4CountsFromVolts(v);
-    WriteRegister(idxALM_MAG4, cfg::Alarm4Clamp(n));
-    ReadRegister(idxALM_CTRL);
+    WriteRegister(m470Reg::Table().idxALM_MAG4, cfg::Alarm4Clamp(n));
+    ReadRegister(m470Reg::Table().idxALM_CTRL);
     int32_t c = Spi_mod::RegRaw;
     c = cfg::AlmCtrlWithBit(c, 3, Check4->isChecked());
     c = cfg::AlmCtrlWithBit(c, 4, temp);
     c = cfg::AlmCtrlWithBit(c, 5, OptionLess->isChecked());
-    WriteRegister(idxALM_CTRL, c);
+    WriteRegister(m470Reg::Table().idxALM_CTRL, c);
     cfg::WaitMs(50);
     ReadAlmMagAlmCtrl();
 }
@@ -229,14 +229,14 @@ void frmAlarms::OptionTemp_Click()
 
 void frmAlarms::cmdReadFlash_Click()
 {
-    WriteRegister(idxCOMMAND, cfg::kCmdFlashRestore);
+    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdFlashRestore);
     cfg::WaitMs(400);
     ReadAlmMagAlmCtrl();
 }
 
 void frmAlarms::cmdWriteFlash_Click()
 {
-    WriteRegister(idxCOMMAND, cfg::kCmdFlashBackup);
+    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdFlashBackup);
     cfg::WaitMs(400);
     ReadAlmMagAlmCtrl();
 }

@@ -83,7 +83,7 @@ void frmCommand::ShowBusy(float bTime)
 
 void frmCommand::SendCommand(int32_t value, float busyMs)
 {
-    WriteRegister(m470Reg::idxCOMMAND, value);
+    WriteRegister(m470Reg::Table().idxCOMMAND, value);
     ShowBusy(busyMs);
 }
 

@@ -158,7 +158,7 @@ void frmDIOGPIO::SetGpioGroupEnabled(int pin, bool enabled)
 void frmDIOGPIO::ReadDIOGPIO()
 {
     Reading = 1;
-    ReadRegister(idxDIO_CTRL);
+    ReadRegister(m470Reg::Table().idxDIO_CTRL);
     const cfg::DioCtrlFields d = cfg::DecodeDioCtrl(Spi_mod::RegRaw);
     (d.activeHigh1 ? opActiveHigh1 : opActiveLow1)->setChecked(true);
     (d.activeHigh2 ? OpActiveHigh2 : OpActiveLow2)->setChecked(true);
@@ -167,7 +167,7 @@ void frmDIOGPIO::ReadDIOGPIO()
     func1[static_cast<int>(d.function1)]->setChecked(true);
     func2[static_cast<int>(d.function2)]->setChecked(true);
 
-    ReadRegister(idxGPIO_CTRL);
+    ReadRegister(m470Reg::Table().idxGPIO_CTRL);
     const cfg::GpioCtrlFields g = cfg::DecodeGpioCtrl(Spi_mod::RegRaw);
     for (QRadioButton* o : {opGInput1, opGOutput1, opGLevelHigh1, opGLevelLow1, opGInput2, opGOutput2,
                             opGLevelHigh2, opGLevelLow2})
@@ -203,7 +203,7 @@ void frmDIOGPIO::WriteDIOCTRL()
     };
     f.function1 = function(opFuncAlarm1, OpFuncCapTrig1, OpFuncBusy1);
     f.function2 = function(OpFuncAlarm2, OpFuncCapTrig2, OpFuncBusy2);
-    WriteRegister(idxDIO_CTRL, cfg::ComposeDioCtrl(f));
+    WriteRegister(m470Reg::Table().idxDIO_CTRL, cfg::ComposeDioCtrl(f));
     cfg::WaitMs(100);
     ReadDIOGPIO();
 }
@@ -215,7 +215,7 @@ void frmDIOGPIO::WriteGPIOCTRL()
     f.output2 = opGOutput2->isChecked();
     f.high1 = opGLevelHigh1->isChecked();
     f.high2 = opGLevelHigh2->isChecked();
-    WriteRegister(idxGPIO_CTRL, cfg::ComposeGpioCtrl(f));
+    WriteRegister(m470Reg::Table().idxGPIO_CTRL, cfg::ComposeGpioCtrl(f));
     ReadDIOGPIO();
 }
 
@@ -228,7 +228,7 @@ void frmDIOGPIO::cmdFlash_Click()
     cmdFlash->setText(QStringLiteral("Writting"));
     ui::SetHourglass(true);
     ui::PumpEvents();
-    WriteRegister(idxCOMMAND, cfg::kCmdFlashBackup);
+    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdFlashBackup);
     cfg::WaitMs(600);
     ui::SetHourglass(false);
     cmdFlash->setText(caption);

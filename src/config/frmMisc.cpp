@@ -58,7 +58,7 @@ void frmMisc::Form_Activate()
 
 void frmMisc::ReadMscCtrl()
 {
-    ReadRegister(idxMSC_CTRL);
+    ReadRegister(m470Reg::Table().idxMSC_CTRL);
     reading_ = true;
     (cfg::MscSelfTestOn(Spi_mod::RegRaw) ? OpSTON : OpSTOFF)->setChecked(true);
     reading_ = false;
@@ -66,16 +66,16 @@ void frmMisc::ReadMscCtrl()
 
 void frmMisc::OpSTON_Click()
 {
-    ReadRegister(idxMSC_CTRL);
-    WriteRegister(idxMSC_CTRL, cfg::MscWithSelfTestOn(Spi_mod::RegRaw));
+    ReadRegister(m470Reg::Table().idxMSC_CTRL);
+    WriteRegister(m470Reg::Table().idxMSC_CTRL, cfg::MscWithSelfTestOn(Spi_mod::RegRaw));
     cfg::WaitMs(100);
     ReadMscCtrl();
 }
 
 void frmMisc::OpSTOFF_Click()
 {
-    ReadRegister(idxMSC_CTRL);
-    WriteRegister(idxMSC_CTRL, cfg::MscWithSelfTestOff(Spi_mod::RegRaw));
+    ReadRegister(m470Reg::Table().idxMSC_CTRL);
+    WriteRegister(m470Reg::Table().idxMSC_CTRL, cfg::MscWithSelfTestOff(Spi_mod::RegRaw));
     cfg::WaitMs(100);
     ReadMscCtrl();
 }

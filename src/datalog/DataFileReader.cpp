@@ -1,4 +1,5 @@
 #include "datalog/DataFileReader.h"
+#include "capture/CaptureSettings.h"
 #include "analysis/SampleRate.h"
 #include "datalog/DataFile.h"
 #include "registers/m470Reg.h"
@@ -63,7 +64,8 @@ QDateTime StatedTime(const QString& dateText, const QString& timeText)
 }
 } // namespace
 
-ReadResult ParseDataFile(const QByteArray& bytes, const QString& name, int product, CaptureRecord::Record& out)
+ReadResult ParseDataFile(const QByteArray& bytes, const QString& name, int product, int modeIndex,
+                         CaptureRecord::Record& out)
 {
     ReadResult result;
     Parser p;
@@ -88,7 +90,9 @@ ReadResult ParseDataFile(const QByteArray& bytes, const QString& name, int produ
     p.sep = date[4];
 
     CaptureRecord::Record r;
-    r.product = product;
+    r.product = product == 31470 ? 31470 : 31473;
+    r.modeIndex = modeIndex;
+    r.captCtrl = CaptureSettings::ComposeCaptCtrl(false, modeIndex, 0, false, false);
     const QStringList dateFields = date.split(p.sep);
     const QStringList timeFields = p.lines.value(2).split(p.sep);
     if (dateFields.size() == 2 && timeFields.size() == 2 && timeFields[0] == QLatin1String("Time"))
@@ -152,9 +156,11 @@ ReadResult ParseDataFile(const QByteArray& bytes, const QString& name, int produ
 
     // Counts are always whole; g values of a real capture never all are.
     result.scaled = !allWhole;
-    const std::array<int16_t, 3> rows{m470Reg::idxCAPT_BUF1, m470Reg::idxCAPT_BUF2, m470Reg::idxCAPT_BUF3};
+    // The file does not say which sensor wrote it: the caller's product decides the scaling.
+    const RegisterMap& map = RegisterMapFor(product);
+    const std::array<int16_t, 3> rows{map.idxCAPT_BUF1, map.idxCAPT_BUF2, map.idxCAPT_BUF3};
     for (size_t c = 0; c < 3; ++c) {
-        const auto& row = m470Reg::RegisterTable[static_cast<size_t>(rows[c])];
+        const auto& row = map.RegisterTable[static_cast<size_t>(rows[c])];
         for (size_t i = 0; i < kSamples; ++i) {
             const double v = read[c][i];
             if (result.scaled) {
@@ -163,24 +169,24 @@ ReadResult ParseDataFile(const QByteArray& bytes, const QString& name, int produ
                 r.raw[c][i] = row.RegScale != 0 ? std::round((v - row.RegOffset) / row.RegScale) : 0.0;
             } else {
                 r.raw[c][i] = v;
-                r.value[c][i] = static_cast<double>(m470Reg::ScaledValue(rows[c], v));
+                r.value[c][i] = static_cast<double>(map.ScaledValue(rows[c], v));
             }
         }
     }
-    r.sampleRate = analysis::SampleRate(product, exponent);
+    r.sampleRate = analysis::SampleRate(r.product, exponent);
     r.complete = true;
     out = r;
     result.ok = true;
     return result;
 }
 
-ReadResult ReadDataFile(const QString& path, int product, CaptureRecord::Record& out)
+ReadResult ReadDataFile(const QString& path, int product, int modeIndex, CaptureRecord::Record& out)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return {false, true,
                 QStringLiteral("%1 could not be opened: %2").arg(QFileInfo(path).fileName(), f.errorString())};
-    ReadResult r = ParseDataFile(f.readAll(), QFileInfo(path).fileName(), product, out);
+    ReadResult r = ParseDataFile(f.readAll(), QFileInfo(path).fileName(), product, modeIndex, out);
     if (r.ok && !out.time.isValid())
         out.time = QFileInfo(path).lastModified();
     return r;

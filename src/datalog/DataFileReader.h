@@ -16,11 +16,13 @@ struct ReadResult {
     std::array<bool, 15> statusBits{}; // index = bit number; all clear when the file left them blank
 };
 
-// Fills `out` (samples, supply, temperature, peaks, averaging from AVG_Cnt; product as given;
-// time as the file states it, else the file's modification time). Counts and g are converted into
-// each other with the register table built for `product`.
-ReadResult ReadDataFile(const QString& path, int product, CaptureRecord::Record& out);
+// Fills `out` (samples, supply, temperature, peaks, averaging from AVG_Cnt; time as the file states
+// it, else the file's modification time). A file does not say which sensor and capture mode wrote
+// it, so the caller says: counts and g are converted into each other with `product`'s table, the
+// sample rate is `product`'s, and `modeIndex` (0..5, as the capture-mode list) lays out the buffers.
+ReadResult ReadDataFile(const QString& path, int product, int modeIndex, CaptureRecord::Record& out);
 // The same from the file's bytes; `name` only names the file in the error.
-ReadResult ParseDataFile(const QByteArray& bytes, const QString& name, int product, CaptureRecord::Record& out);
+ReadResult ParseDataFile(const QByteArray& bytes, const QString& name, int product, int modeIndex,
+                         CaptureRecord::Record& out);
 
 } // namespace DataLog

@@ -15,14 +15,11 @@ SpiTransport* SensorLink()
         Module1::SpiChannel = 1;
     return SpiTransportFor(Module1::InterfaceType);
 }
-
-// Powers of two are formed in floating point and rounded, as the register rows expect.
-int32_t Pow2(int exponent) { return static_cast<int32_t>(std::nearbyint(std::pow(2.0, exponent))); }
 } // namespace
 
 void ReadRegister(int16_t index)
 {
-    const RegisterEntry& row = m470Reg::RegisterTable[static_cast<size_t>(index)];
+    const RegisterEntry& row = m470Reg::Table().RegisterTable[static_cast<size_t>(index)];
     if (row.ReadFlag == VFalse)
         return;
     int16_t address = static_cast<int16_t>(row.BaseAddr);
@@ -32,7 +29,7 @@ void ReadRegister(int16_t index)
 
 void ConvertRegisterWord(int16_t index, int32_t word)
 {
-    const RegisterEntry& row = m470Reg::RegisterTable[static_cast<size_t>(index)];
+    const RegisterEntry& row = m470Reg::Table().RegisterTable[static_cast<size_t>(index)];
     RegRaw = word;
     RegHigh = static_cast<int16_t>(word / 256);
     RegLow = static_cast<int16_t>(word & 255);
@@ -40,25 +37,21 @@ void ConvertRegisterWord(int16_t index, int32_t word)
         RegND = word & static_cast<int32_t>(0xFFFF8000u);
     if (row.ECflag == VTrue)
         RegEC = word & 0x4000;
-    const int len = row.ReadLen;
-    if (row.TwosCompl == VTrue)
-        RegRaw = (word & (Pow2(len - 1) - 1)) - (word & Pow2(len - 1));
-    else
-        RegRaw = word & (Pow2(len) - 1);
-    RegValue = m470Reg::ScaledValue(index, RegRaw);
+    RegRaw = m470Reg::Table().RawOf(index, word);
+    RegValue = m470Reg::Table().ScaledValue(index, RegRaw);
 }
 
 
 void WriteRegister(int16_t index, int32_t value)
 {
-    const int32_t base = m470Reg::RegisterTable[static_cast<size_t>(index)].BaseAddr;
+    const int32_t base = m470Reg::Table().RegisterTable[static_cast<size_t>(index)].BaseAddr;
     int16_t hi = static_cast<int16_t>((value >> 8) & 255);
     int16_t lo = static_cast<int16_t>(value & 255);
     int16_t baseLo = static_cast<int16_t>(base);
     int16_t baseHi = static_cast<int16_t>(base + 1);
-    if (index == m470Reg::idxKEYCODE) {
+    if (index == m470Reg::Table().idxKEYCODE) {
         WriteRegWord(baseLo, lo, baseHi, hi);
-    } else if (index == m470Reg::idxCOMMAND) {
+    } else if (index == m470Reg::Table().idxCOMMAND) {
         // The command register takes one byte: the high one when the value needs it.
         if (value >= 256 || value < 0)
             WriteRegByte(base + 1, static_cast<uint8_t>(hi));

@@ -202,12 +202,14 @@ CaptureRecord::Record RecordOf(const StoredCapture& c)
     r.sampleRate = c.sampleRate;
     r.time = c.timeUtc.toLocalTime();
     r.complete = c.complete && c.samples.size() == 3072;
-    const std::array<int16_t, 3> rows{m470Reg::idxCAPT_BUF1, m470Reg::idxCAPT_BUF2, m470Reg::idxCAPT_BUF3};
+    // Read through the capture's own product, whatever the program is set to now.
+    const RegisterMap& map = RegisterMapFor(c.product);
+    const std::array<int16_t, 3> rows{map.idxCAPT_BUF1, map.idxCAPT_BUF2, map.idxCAPT_BUF3};
     for (size_t k = 0; k < c.samples.size() && k < 3072; ++k) {
         const size_t b = k / 1024, i = k % 1024;
-        ConvertRegisterWord(rows[b], c.samples[k] & 0xFFFF);
-        r.raw[b][i] = Spi_mod::RegRaw;
-        r.value[b][i] = Spi_mod::RegValue;
+        const int32_t raw = map.RawOf(rows[b], c.samples[k] & 0xFFFF);
+        r.raw[b][i] = raw;
+        r.value[b][i] = map.ScaledValue(rows[b], raw);
     }
     return r;
 }

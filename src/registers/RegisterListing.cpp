@@ -47,9 +47,9 @@ QString Line(const QString& label, int32_t baseAddr, int32_t raw)
 
 int16_t LastTableRow()
 {
-    int16_t last = m470Reg::LastRegisterIndex;
+    int16_t last = m470Reg::Table().LastRegisterIndex;
     for (int16_t i = last; i < kRegisterTableRows; ++i)
-        if (!m470Reg::RegisterTable[static_cast<size_t>(i)].Label.trimmed().isEmpty())
+        if (!m470Reg::Table().RegisterTable[static_cast<size_t>(i)].Label.trimmed().isEmpty())
             last = i;
     return last;
 }
@@ -57,10 +57,10 @@ int16_t LastTableRow()
 QString ReadAll(bool everyRow)
 {
     QString text = HeaderLines();
-    const int16_t last = everyRow ? LastTableRow() : m470Reg::LastRegisterIndex;
+    const int16_t last = everyRow ? LastTableRow() : m470Reg::Table().LastRegisterIndex;
     for (int16_t i = 0; i <= last; ++i) {
         ReadRegister(i);
-        const RegisterEntry& e = m470Reg::RegisterTable[static_cast<size_t>(i)];
+        const RegisterEntry& e = m470Reg::Table().RegisterTable[static_cast<size_t>(i)];
         text += Line(e.Label, e.BaseAddr, Spi_mod::RegRaw);
     }
     return text;

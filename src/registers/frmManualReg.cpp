@@ -144,8 +144,8 @@ frmManualReg::frmManualReg(QWidget* parent)
 void frmManualReg::Form_Load()
 {
     ui::PlaceRelativeTo(this, ui::MainWindowOrNull(), 0, 0);
-    for (int i = 0; i <= LastRegisterIndex; ++i)
-        cmboRegister->addItem(RegisterTable[static_cast<size_t>(i)].Label);
+    for (int i = 0; i <= m470Reg::Table().LastRegisterIndex; ++i)
+        cmboRegister->addItem(m470Reg::Table().RegisterTable[static_cast<size_t>(i)].Label);
     cmboRegister->setCurrentIndex(-1);
     cmdReadAllReg_Click();
 }
@@ -175,7 +175,7 @@ void frmManualReg::cmboRegister_Click()
     const int r = cmboRegister->currentIndex();
     if (r < 0)
         return;
-    const RegisterEntry& e = RegisterTable[static_cast<size_t>(r)];
+    const RegisterEntry& e = m470Reg::Table().RegisterTable[static_cast<size_t>(r)];
     txtRegAddr->setText(QString::number(e.BaseAddr, 16).toUpper());
     txtRegByte->setText(QString::number(e.NumBytes));
     txtRegRead->setText(TrueFalse(e.ReadFlag));
@@ -190,7 +190,7 @@ void frmManualReg::cmboRegister_Click()
 void frmManualReg::cmdRead_Click()
 {
     const int r = ChosenRow();
-    if (r < 0 || RegisterTable[static_cast<size_t>(r)].ReadFlag == VFalse)
+    if (r < 0 || m470Reg::Table().RegisterTable[static_cast<size_t>(r)].ReadFlag == VFalse)
         return;
     txtRegHex->clear();
     ReadRegister(static_cast<int16_t>(r));
@@ -213,7 +213,7 @@ void frmManualReg::cmdReadAllReg_Click() { txtUserReg->setPlainText(RegisterList
 
 void frmManualReg::cmdUpdateFlash_Click()
 {
-    WriteRegister(idxCOMMAND, cfg::kCmdFlashBackup);
+    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdFlashBackup);
     cfg::WaitMs(250);
 }
 

@@ -144,9 +144,11 @@ void LoadStateAndTables(const QString& settingsPath)
         BuildTable31470();
     else if (ProductNumber == 31473)
         BuildTable31473();
-    else
+    else {
+        ClearTable();
         MsgBox(QStringLiteral("error Module1 ProductNumber = %1\r\n is not valid").arg(ProductNumber),
                MsgIcon::Critical);
+    }
 }
 
 QString MainWindowCaption()

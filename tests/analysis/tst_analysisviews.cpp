@@ -57,9 +57,9 @@ class tst_analysisviews : public QObject {
         sim::SignalModel& signal = board.Sensor().Signal();
         signal = sim::SignalModel::Default(Module1::ProductNumber);
         signal.axis[0].impacts = {};
-        WriteRegister(idxAVG_CNT, avg);
-        WriteRegister(idxCOMMAND, 0x10);
-        WriteRegister(idxCOMMAND, 0x800);
+        WriteRegister(m470Reg::Table().idxAVG_CNT, avg);
+        WriteRegister(m470Reg::Table().idxCOMMAND, 0x10);
+        WriteRegister(m470Reg::Table().idxCOMMAND, 0x800);
         clock.Advance(sim::CaptureSeconds(Module1::ProductNumber, avg, false) + 0.01);
         return signal;
     }

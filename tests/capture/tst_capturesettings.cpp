@@ -15,7 +15,7 @@ constexpr double k31473Flash[11] = {0.6, 0.6, 0.7, 0.7, 0.8, 1.1, 1.6, 2.7, 4.8,
 constexpr uint16_t kWriteFlash = 0x0040;
 constexpr uint16_t kExtendedX = 0x000C;
 
-int Base(int16_t index) { return RegisterTable[index].BaseAddr; }
+int Base(int16_t index) { return m470Reg::Table().RegisterTable[index].BaseAddr; }
 
 // 16-bit values written to the register at `base` (high byte first, then low byte).
 QList<int> WordWrites(const sim::VirtualSensor& s, int base)
@@ -48,11 +48,11 @@ class TestCaptureSettings : public QObject {
     {
         if (Module1::ProductNumber != product)
             w->SetProductNumber(static_cast<int16_t>(product));
-        if (sensor().Peek(Base(idxCAPT_CTRL)) != captCtrl) {
-            sensor().Poke(Base(idxCAPT_CTRL), captCtrl);
+        if (sensor().Peek(Base(m470Reg::Table().idxCAPT_CTRL)) != captCtrl) {
+            sensor().Poke(Base(m470Reg::Table().idxCAPT_CTRL), captCtrl);
             w->ReadCapCtrl();
         }
-        sensor().Poke(Base(idxAVG_CNT), avg);
+        sensor().Poke(Base(m470Reg::Table().idxAVG_CNT), avg);
         w->ReadAVG();
         sensor().ClearFrames();
     }
@@ -140,14 +140,14 @@ private slots:
         QFETCH(int, unit);
         QFETCH(QString, period);
         QFETCH(int, written);
-        sensor().Poke(Base(idxCAPT_PRD), 0x0105);
+        sensor().Poke(Base(m470Reg::Table().idxCAPT_PRD), 0x0105);
         w->ReadCapPrd();
         w->txtTimerValue->setText(period);
         sensor().ClearFrames();
         w->ComboTimerUnits->setCurrentIndex(unit);
         emit w->ComboTimerUnits->activated(unit);
-        QCOMPARE(WordWrites(sensor(), Base(idxCAPT_PRD)), QList<int>{written});
-        QCOMPARE(int(sensor().Peek(Base(idxCAPT_PRD))), written);
+        QCOMPARE(WordWrites(sensor(), Base(m470Reg::Table().idxCAPT_PRD)), QList<int>{written});
+        QCOMPARE(int(sensor().Peek(Base(m470Reg::Table().idxCAPT_PRD))), written);
         QCOMPARE(w->ComboTimerUnits->currentIndex(), unit);
         QCOMPARE(w->txtTimerValue->text(), period);
     }
@@ -165,7 +165,7 @@ private slots:
         QFETCH(int, raw);
         QFETCH(int, unit);
         w->ComboTimerUnits->setCurrentIndex(0);
-        sensor().Poke(Base(idxCAPT_PRD), uint16_t(raw));
+        sensor().Poke(Base(m470Reg::Table().idxCAPT_PRD), uint16_t(raw));
         sbtest::ClearMessages();
         w->ReadCapPrd();
         QTEST(w->txtTimerValue->text(), "period");

@@ -220,7 +220,7 @@ private slots:
         // F6 reads the capture buffers out.
         sensor().ClearFrames();
         QTest::keyClick(w, Qt::Key_F6);
-        QVERIFY(tb::Count(sensor().Frames(), tb::Rd(m470Reg::RegisterTable[m470Reg::idxCAPT_BUF1].BaseAddr)) >= 1024);
+        QVERIFY(tb::Count(sensor().Frames(), tb::Rd(m470Reg::Table().RegisterTable[m470Reg::Table().idxCAPT_BUF1].BaseAddr)) >= 1024);
         // Home shows the whole capture again.
         w->FrameDataPLot->ShowRange(100, 200);
         QTest::keyClick(w, Qt::Key_Home);

@@ -32,11 +32,11 @@ class tst_fastreadout : public QObject {
         for (auto& axis : Sensor().Signal().axis)
             axis.noise = 0.4;
         SetupSpi(uint8_t{40}); // the user's delay, to be kept
-        WriteRegister(idxCAPT_CTRL, ctrl);
-        WriteRegister(idxCOMMAND, 0x10);
-        WriteRegister(idxCOMMAND, 0x800);
+        WriteRegister(m470Reg::Table().idxCAPT_CTRL, ctrl);
+        WriteRegister(m470Reg::Table().idxCOMMAND, 0x10);
+        WriteRegister(m470Reg::Table().idxCOMMAND, 0x800);
         clock.Advance(5.0);
-        ReadRegister(idxSTATUS);
+        ReadRegister(m470Reg::Table().idxSTATUS);
         QCOMPARE(Spi_mod::RegRaw & 0x80, 0x80);
         Sensor().ClearFrames();
         board->Card(0).ClearMessages();

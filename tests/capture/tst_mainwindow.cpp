@@ -6,7 +6,7 @@
 using namespace m470Reg;
 
 namespace {
-int Base(int16_t index) { return RegisterTable[index].BaseAddr; }
+int Base(int16_t index) { return m470Reg::Table().RegisterTable[index].BaseAddr; }
 
 // Every byte written, as (address, data).
 QList<QPair<int, int>> ByteWrites(const sim::VirtualSensor& s)
@@ -53,7 +53,7 @@ class TestMainWindow : public QObject {
     void deviceHolds(int16_t index, uint16_t value)
     {
         sensor().Poke(Base(index), value);
-        if (index == idxCAPT_CTRL)
+        if (index == m470Reg::Table().idxCAPT_CTRL)
             w->ReadCapCtrl();
         sensor().ClearFrames();
     }
@@ -122,7 +122,7 @@ private slots:
         QCOMPARE(Module1::GiveioInstalled, VTrue);
         QCOMPARE(board().Port().OtherWrites(), std::vector<uint8_t>{64});
         // The load's reads went over the bit-banged port, none over the card.
-        QVERIFY(ReadFrames(sensor(), idxCAPT_CTRL) > 0);
+        QVERIFY(ReadFrames(sensor(), m470Reg::Table().idxCAPT_CTRL) > 0);
         QVERIFY(board().Card(0).Messages().empty());
     }
 
@@ -175,7 +175,7 @@ private slots:
         QCOMPARE(w->ComboCapMode->count(), single ? 3 : 6);
         QTEST(w->FrameDataPLot->ckADC0->text(), "adc0");
         QTEST(w->FrameDataPLot->ckADC1->text(), "adc1");
-        QTEST(int(idxCOMMAND), "commandIndex");
+        QTEST(int(m470Reg::Table().idxCOMMAND), "commandIndex");
         // The switch only reads the device back.
         QVERIFY(ByteWrites(sensor()).isEmpty());
     }
@@ -194,22 +194,22 @@ private slots:
         QFETCH(int, before);
         QFETCH(int, mode);
         QFETCH(int, written);
-        deviceHolds(idxCAPT_CTRL, before);
+        deviceHolds(m470Reg::Table().idxCAPT_CTRL, before);
         if (mode >= 0)
             Choose(w->ComboCapMode, mode);
         else
             w->ckPowerDown->click();
-        QCOMPARE(WordWrites(sensor(), Base(idxCAPT_CTRL)), QList<int>{written});
+        QCOMPARE(WordWrites(sensor(), Base(m470Reg::Table().idxCAPT_CTRL)), QList<int>{written});
         // Written once, then read back into the controls.
         QCOMPARE(ByteWrites(sensor()).size(), 2);
-        QCOMPARE(sensor().Peek(Base(idxCAPT_CTRL)), written);
+        QCOMPARE(sensor().Peek(Base(m470Reg::Table().idxCAPT_CTRL)), written);
         QCOMPARE(w->ckPowerDown->isChecked(), (written & 1) != 0);
     }
 
     // A typed period over 255 is corrected in the box and written at the next key; no number or 0 becomes 1.
     void periodBox()
     {
-        const int prd = Base(idxCAPT_PRD);
+        const int prd = Base(m470Reg::Table().idxCAPT_PRD);
         w->txtTimerValue->setText(QStringLiteral("300"));
         QTest::keyRelease(w->txtTimerValue, Qt::Key_0);
         QCOMPARE(w->txtTimerValue->text(), QStringLiteral("255"));
@@ -225,14 +225,14 @@ private slots:
 
     void flashButtons()
     {
-        const int cmd = Base(idxCOMMAND);
+        const int cmd = Base(m470Reg::Table().idxCOMMAND);
         w->cmdWriteFlash->click();
         QCOMPARE(ByteWrites(sensor()), (QList<QPair<int, int>>{{cmd + 1, 0x10}}));
         sensor().ClearFrames();
         w->cmdRestoreFromFlash->click();
         QCOMPARE(ByteWrites(sensor()), (QList<QPair<int, int>>{{cmd + 1, 0x20}}));
         // The restored settings are read back into the controls.
-        QCOMPARE(sensor().Frames().back().mosi, tb::Rd(Base(idxCAPT_CTRL)));
+        QCOMPARE(sensor().Frames().back().mosi, tb::Rd(Base(m470Reg::Table().idxCAPT_CTRL)));
     }
 
     void clearSendsOneCommandByteThenReads()
@@ -240,9 +240,9 @@ private slots:
         w->cmdClearStatus->click();
         const auto& frames = sensor().Frames();
         QVERIFY(frames.size() >= 2);
-        QCOMPARE(frames[0].mosi, tb::Wr(Base(idxCOMMAND), 0x10));
+        QCOMPARE(frames[0].mosi, tb::Wr(Base(m470Reg::Table().idxCOMMAND), 0x10));
         QCOMPARE(ByteWrites(sensor()).size(), 1);
-        QCOMPARE(frames[1].mosi, tb::Rd(Base(idxSTATUS)));
+        QCOMPARE(frames[1].mosi, tb::Rd(Base(m470Reg::Table().idxSTATUS)));
     }
 };
 

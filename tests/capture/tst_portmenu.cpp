@@ -29,8 +29,8 @@ private slots:
         QVERIFY(!w->mnuUsb->isChecked());
         QVERIFY(sbtest::MessageTexts().isEmpty());
 
-        const int16_t idx = m470Reg::idxX_NULL;
-        board->Sensor(0).Poke(m470Reg::RegisterTable[size_t(idx)].BaseAddr, 0x0123);
+        const int16_t idx = m470Reg::Table().idxX_NULL;
+        board->Sensor(0).Poke(m470Reg::Table().RegisterTable[size_t(idx)].BaseAddr, 0x0123);
         board->Card(0).ClearMessages();
         board->Port().ClearDataWrites();
         ReadRegister(idx);

@@ -84,9 +84,9 @@ class TestStatusGrid : public QObject {
     int readGrid()
     {
         w->CmdReadStatus->click();
-        return sensor().Peek(Base(idxSTATUS));
+        return sensor().Peek(Base(m470Reg::Table().idxSTATUS));
     }
-    static int Base(int16_t index) { return RegisterTable[index].BaseAddr; }
+    static int Base(int16_t index) { return m470Reg::Table().RegisterTable[index].BaseAddr; }
 
 private slots:
     void initTestCase()
@@ -115,7 +115,7 @@ private slots:
         if (!w)
             w = tb::OpenMainWindow();
         StatusDisplay::StatusBits[15] = QStringLiteral("untouched");
-        sensor().Poke(Base(idxSTATUS), uint16_t(status));
+        sensor().Poke(Base(m470Reg::Table().idxSTATUS), uint16_t(status));
         w->CmdReadStatus->click();
         CheckGrid(w, status);
         QCOMPARE(StatusDisplay::StatusBits[15], QStringLiteral("untouched"));
@@ -145,22 +145,22 @@ private slots:
         QVERIFY(sbtest::MessageTexts().isEmpty());
         // The window read the status while it loaded.
         QTEST(readGrid(), "atStart");
-        CheckGrid(w, sensor().Peek(Base(idxSTATUS)));
+        CheckGrid(w, sensor().Peek(Base(m470Reg::Table().idxSTATUS)));
         w->cmdClearStatus->click();
-        QTEST(int(sensor().Peek(Base(idxSTATUS))), "afterClear");
-        CheckGrid(w, sensor().Peek(Base(idxSTATUS)));
+        QTEST(int(sensor().Peek(Base(m470Reg::Table().idxSTATUS))), "afterClear");
+        CheckGrid(w, sensor().Peek(Base(m470Reg::Table().idxSTATUS)));
 
         if (then == "capture") {
             // The capture button's command; the sensor's clock then runs past the capture.
             sim::CurrentBoard()->SetClock(clock.AsClock());
-            WriteRegister(idxCOMMAND, 0x0800);
+            WriteRegister(m470Reg::Table().idxCOMMAND, 0x0800);
             clock.Advance(1.0);
         } else if (then == "write flash")
             w->cmdWriteFlash->click();
         else
-            WriteRegister(idxCOMMAND, then == "self-test" ? 0x0004 : 0x0020);
+            WriteRegister(m470Reg::Table().idxCOMMAND, then == "self-test" ? 0x0004 : 0x0020);
         QTEST(readGrid(), "afterThen");
-        CheckGrid(w, sensor().Peek(Base(idxSTATUS)));
+        CheckGrid(w, sensor().Peek(Base(m470Reg::Table().idxSTATUS)));
     }
 
     // sensorbench-cli's status rows with the faults set through the environment.

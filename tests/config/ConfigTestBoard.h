@@ -87,7 +87,7 @@ inline void Choose(QAbstractButton* option)
     QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
 }
 
-inline int Addr(int16_t idx) { return m470Reg::RegisterTable[static_cast<size_t>(idx)].BaseAddr; }
+inline int Addr(int16_t idx) { return m470Reg::Table().RegisterTable[static_cast<size_t>(idx)].BaseAddr; }
 
 } // namespace cfgtest
 

@@ -21,9 +21,9 @@ class AlarmsTest : public QObject {
     void Open(int16_t product, int almCtrl, int mag4 = 0, int mag1 = 0)
     {
         StartBoard(product);
-        Sensor().Poke(Addr(idxALM_CTRL), static_cast<uint16_t>(almCtrl));
-        Sensor().Poke(Addr(idxALM_MAG4), static_cast<uint16_t>(mag4));
-        Sensor().Poke(Addr(idxALM_MAG1), static_cast<uint16_t>(mag1));
+        Sensor().Poke(Addr(m470Reg::Table().idxALM_CTRL), static_cast<uint16_t>(almCtrl));
+        Sensor().Poke(Addr(m470Reg::Table().idxALM_MAG4), static_cast<uint16_t>(mag4));
+        Sensor().Poke(Addr(m470Reg::Table().idxALM_MAG1), static_cast<uint16_t>(mag1));
         w = frmAlarms::instance();
         w->show();
     }

@@ -23,7 +23,7 @@ void FillCapture(int product)
     Last.peakX = -35;
     Last.peakY = 1021;
     Last.peakZ = 7;
-    const std::array<int16_t, 3> rows{m470Reg::idxCAPT_BUF1, m470Reg::idxCAPT_BUF2, m470Reg::idxCAPT_BUF3};
+    const std::array<int16_t, 3> rows{m470Reg::Table().idxCAPT_BUF1, m470Reg::Table().idxCAPT_BUF2, m470Reg::Table().idxCAPT_BUF3};
     for (size_t c = 0; c < 3; ++c)
         for (int i = 0; i < 1024; ++i) {
             const int word = (i * (37 + 11 * int(c)) + 5) % 16384; // every bit pattern of 14 bits in turn
@@ -81,7 +81,7 @@ private slots:
         QVERIFY(!path.isEmpty());
 
         CaptureRecord::Record read;
-        const DataLog::ReadResult r = DataLog::ReadDataFile(path, product, read);
+        const DataLog::ReadResult r = DataLog::ReadDataFile(path, product, 0, read);
         QVERIFY2(r.ok, qPrintable(r.error));
         QCOMPARE(r.scaled, scaled);
         QCOMPARE(read.avgExponent, 5);
@@ -133,7 +133,7 @@ private slots:
             lines[line - 1] = text.toUtf8() + '\r';
         CaptureRecord::Record read;
         read.supply = 42;
-        const DataLog::ReadResult r = DataLog::ParseDataFile(lines.join('\n'), QStringLiteral("d.csv"), 31473, read);
+        const DataLog::ReadResult r = DataLog::ParseDataFile(lines.join('\n'), QStringLiteral("d.csv"), 31473, 0, read);
         QVERIFY(!r.ok);
         QVERIFY2(r.error.startsWith(error), qPrintable(r.error));
         QCOMPARE(read.supply, 42.0); // nothing half-read
@@ -152,7 +152,7 @@ private slots:
         QCOMPARE(w->FrameDataPLot->Traces.PlotX[100], written.value[0][100]);
         QCOMPARE(w->LbLSupply->text(), QStringLiteral("3.3042"));
         // Peaks scaled as a read-out of the same words would show them.
-        const std::array<int16_t, 3> peakRows{m470Reg::idxCAPT_PEAK_X, m470Reg::idxCAPT_PEAK_Y, m470Reg::idxCAPT_PEAK_Z};
+        const std::array<int16_t, 3> peakRows{m470Reg::Table().idxCAPT_PEAK_X, m470Reg::Table().idxCAPT_PEAK_Y, m470Reg::Table().idxCAPT_PEAK_Z};
         const std::array<int, 3> peakWords{-35, 1021, 7};
         const std::array<QLabel*, 3> peakLabels{w->LbLXpk, w->LbLADC0, w->LbLADC1};
         for (size_t i = 0; i < 3; ++i) {

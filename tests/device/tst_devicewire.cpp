@@ -32,7 +32,7 @@ int16_t Row(const QString& name)
 {
     using namespace m470Reg;
     const QMap<QString, int16_t> rows{
-        {"X_NULL", idxX_NULL}, {"KEYCODE", idxKEYCODE}, {"COMMAND", idxCOMMAND}, {"SUPPLY_OUT", idxSUPPLY_OUT}};
+        {"X_NULL", m470Reg::Table().idxX_NULL}, {"KEYCODE", m470Reg::Table().idxKEYCODE}, {"COMMAND", m470Reg::Table().idxCOMMAND}, {"SUPPLY_OUT", m470Reg::Table().idxSUPPLY_OUT}};
     return rows.value(name);
 }
 
@@ -124,7 +124,7 @@ private slots:
         QFETCH(int, word);
         Use(interface);
         RegND = RegEC = 0x7777;
-        const int addr = m470Reg::RegisterTable[static_cast<size_t>(Row(row))].BaseAddr;
+        const int addr = m470Reg::Table().RegisterTable[static_cast<size_t>(Row(row))].BaseAddr;
         board->Sensor().Poke(addr, static_cast<uint16_t>(word));
         ReadRegister(Row(row));
         // The card sends the read frame twice, the port clocks the answer in with zeros;
@@ -204,7 +204,7 @@ private slots:
         Module1::InterfaceType = 2;
         board->Sensor(0).ClearFrames();
         board->Sensor(1).ClearFrames();
-        WriteRegister(m470Reg::idxX_NULL, 0x0102);
+        WriteRegister(m470Reg::Table().idxX_NULL, 0x0102);
         QVERIFY(board->Sensor(0).Frames().empty());
         QCOMPARE(Mosi(board->Sensor(1)), (Words{0x8301, 0x8202}));
         QCOMPARE(real->cards[0].sent.size(), size_t(1)); // only command 0 of the search

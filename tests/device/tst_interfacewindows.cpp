@@ -199,7 +199,7 @@ private slots:
         QCOMPARE(w->mnuUsb->isChecked(), option == 1);
         board->Sensor(0).ClearFrames();
         board->Sensor(1).ClearFrames();
-        ReadRegister(m470Reg::idxSTATUS);
+        ReadRegister(m470Reg::Table().idxSTATUS);
         QVERIFY(board->Sensor(0).Frames().empty());
         QCOMPARE(board->Sensor(1).Frames().size(), size_t(option == 1 ? 2 : 0));
     }

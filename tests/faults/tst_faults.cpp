@@ -92,7 +92,7 @@ private slots:
         SelectFirstUsbCard();
         QCOMPARE(EzUsb::SelectedUsbCard.Valid, VTrue);
         board->Sensor().Poke(0x58, 0x1234);
-        ReadRegister(m470Reg::idxSCRATCH_A);
+        ReadRegister(m470Reg::Table().idxSCRATCH_A);
         QCOMPARE(Spi_mod::RegRaw, 0x1234);
         w->cmdReadBuffer->click();
         QVERIFY(sbtest::MessageTexts().isEmpty());

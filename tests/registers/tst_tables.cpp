@@ -37,7 +37,7 @@ private slots:
         QFETCH(int, product);
         QFETCH(int, row);
         Build(product);
-        const RegisterEntry& e = RegisterTable[row];
+        const RegisterEntry& e = m470Reg::Table().RegisterTable[row];
         auto flag = [](VBool b) { return QString(b == VTrue ? u'T' : b == VFalse ? u'F' : u'?'); };
         QTEST(e.Label, "label");
         QTEST(int(e.BaseAddr), "addr");
@@ -59,14 +59,14 @@ private slots:
         QFETCH(int, product);
         QFETCH(int, lastBuilt);
         Build(product);
-        QTEST(int(LastRegisterIndex), "lastListed");
+        QTEST(int(m470Reg::Table().LastRegisterIndex), "lastListed");
         for (int r = 0; r <= lastBuilt; ++r) {
-            const RegisterEntry& e = RegisterTable[r];
+            const RegisterEntry& e = m470Reg::Table().RegisterTable[r];
             QVERIFY2(e.Label.startsWith(' ') && e.Label.size() > 3, qPrintable(QString::number(r)));
             QVERIFY(QList<int>({8, 12, 14, 15, 16}).contains(e.ReadLen));
             QVERIFY(e.RegScale != 0.0f);
             if (r > 0)
-                QVERIFY2(e.BaseAddr > RegisterTable[r - 1].BaseAddr, qPrintable(QString::number(r)));
+                QVERIFY2(e.BaseAddr > m470Reg::Table().RegisterTable[r - 1].BaseAddr, qPrintable(QString::number(r)));
         }
     }
 
@@ -108,15 +108,15 @@ private slots:
         signal.temperatureC = 25.0;
         for (int axis = 0; axis < 3; ++axis)
             signal.axis[static_cast<size_t>(axis)].offset = std::array{10.0, -5.0, 2.5}[static_cast<size_t>(axis)];
-        WriteRegister(idxCOMMAND, 0x0800);
+        WriteRegister(m470Reg::Table().idxCOMMAND, 0x0800);
         clock.Advance(0.5);
-        WriteRegister(idxCAPT_PNTR, 0);
+        WriteRegister(m470Reg::Table().idxCAPT_PNTR, 0);
         const std::map<QString, int16_t> index{
-            {"CAPT_SUPPLY", idxCAPT_SUPPLY}, {"CAPT_TEMP", idxCAPT_TEMP},   {"CAPT_PEAK_X", idxCAPT_PEAK_X},
-            {"CAPT_PEAK_Y", idxCAPT_PEAK_Y}, {"CAPT_PEAK_Z", idxCAPT_PEAK_Z}, {"CAPT_BUF1", idxCAPT_BUF1},
-            {"CAPT_BUF2", idxCAPT_BUF2},     {"CAPT_BUF3", idxCAPT_BUF3},   {"SUPPLY_OUT", idxSUPPLY_OUT},
-            {"TEMP_OUT", idxTEMP_OUT},       {"X_OUT", idxX_OUT},           {"AUX0_OUT", idxAUX0_OUT},
-            {"AUX1_OUT", idxAUX1_OUT}};
+            {"CAPT_SUPPLY", m470Reg::Table().idxCAPT_SUPPLY}, {"CAPT_TEMP", m470Reg::Table().idxCAPT_TEMP},   {"CAPT_PEAK_X", m470Reg::Table().idxCAPT_PEAK_X},
+            {"CAPT_PEAK_Y", m470Reg::Table().idxCAPT_PEAK_Y}, {"CAPT_PEAK_Z", m470Reg::Table().idxCAPT_PEAK_Z}, {"CAPT_BUF1", m470Reg::Table().idxCAPT_BUF1},
+            {"CAPT_BUF2", m470Reg::Table().idxCAPT_BUF2},     {"CAPT_BUF3", m470Reg::Table().idxCAPT_BUF3},   {"SUPPLY_OUT", m470Reg::Table().idxSUPPLY_OUT},
+            {"TEMP_OUT", m470Reg::Table().idxTEMP_OUT},       {"X_OUT", m470Reg::Table().idxX_OUT},           {"AUX0_OUT", m470Reg::Table().idxAUX0_OUT},
+            {"AUX1_OUT", m470Reg::Table().idxAUX1_OUT}};
         ReadRegister(index.at(reg));
         // Within the sensor's resolution: 1.22 mV, 0.47 degC, one count of acceleration.
         const double resolution = reg.contains("SUPPLY") ? 0.00122

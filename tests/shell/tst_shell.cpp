@@ -97,10 +97,9 @@ private slots:
         } else if (kind == "loop") {
             QVERIFY(QFile::link(path(), path()));
         }
-        m470Reg::LastRegisterIndex = 0;
         LoadStateAndTables(path());
         QCOMPARE(state(), (QList<int>{0, 0, product}));
-        QTEST(int(m470Reg::LastRegisterIndex), "lastIndex");
+        QTEST(int(m470Reg::Table().LastRegisterIndex), "lastIndex");
         if (kind == "invalid") {   // its message is checked in mainWithInvalidProductThenExit
             QCOMPARE(sbtest::Messages().first().icon, MsgIcon::Critical);
             return;

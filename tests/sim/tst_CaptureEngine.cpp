@@ -26,20 +26,20 @@ class tst_CaptureEngine : public QObject {
         board->Sensor().Signal() = sim::SignalModel::Quiet();
     }
     sim::SignalModel& Signal() { return board->Sensor().Signal(); }
-    double Scale(int16_t idx) const { return RegisterTable[static_cast<size_t>(idx)].RegScale; }
+    double Scale(int16_t idx) const { return m470Reg::Table().RegisterTable[static_cast<size_t>(idx)].RegScale; }
 
     int32_t Read(int16_t idx)
     {
         ReadRegister(idx);
         return Spi_mod::RegRaw;
     }
-    void Command(int32_t value) { WriteRegister(idxCOMMAND, value); }
+    void Command(int32_t value) { WriteRegister(m470Reg::Table().idxCOMMAND, value); }
     void Start() // clear the status, then capture
     {
         Command(0x10);
         Command(0x800);
     }
-    int Status() { return Read(idxSTATUS); }
+    int Status() { return Read(m470Reg::Table().idxSTATUS); }
     // The busy line as the program polls it: bit 5 of the port's status register.
     bool BusyLineHigh() { return CurrentPortIo()->In(0x379) & 0x20; }
 
@@ -48,7 +48,7 @@ class tst_CaptureEngine : public QObject {
     {
         Samples x;
         for (int i = 0; i < 1024; ++i) {
-            WriteRegister(idxCAPT_PNTR, i);
+            WriteRegister(m470Reg::Table().idxCAPT_PNTR, i);
             ReadRegister(idx);
             x.push_back(Spi_mod::RegRaw);
         }
@@ -57,7 +57,7 @@ class tst_CaptureEngine : public QObject {
     Samples ReadAll() // the three buffers in a row
     {
         Samples all;
-        for (int16_t idx : {idxCAPT_BUF1, idxCAPT_BUF2, idxCAPT_BUF3}) {
+        for (int16_t idx : {m470Reg::Table().idxCAPT_BUF1, m470Reg::Table().idxCAPT_BUF2, m470Reg::Table().idxCAPT_BUF3}) {
             const Samples x = ReadBuffer(idx);
             all.insert(all.end(), x.begin(), x.end());
         }
@@ -72,7 +72,7 @@ private slots:
         const int bin = 101; // of 3072
         Signal().axis[1].tones = {{bin * fs / 3072, 2.0, 0.0}};
         Signal().axis[0].tones = {{40 * fs / 1024, 3.0, 0.0}};
-        WriteRegister(idxCAPT_CTRL, 0x010C); // extended, Y axis
+        WriteRegister(m470Reg::Table().idxCAPT_CTRL, 0x010C); // extended, Y axis
         Start();
         clock.Advance(3 * 0.23);
         const Samples all = ReadAll();
@@ -83,10 +83,10 @@ private slots:
         for (size_t join : {size_t(1024), size_t(2048)})
             QVERIFY(std::abs(all[join] - all[join - 1]) <= interior + 1);
         // One coherent tone over all three buffers: a gap or a repeat would smear it.
-        QVERIFY(qAbs(BinAmplitude(all, bin) * Scale(idxCAPT_BUF1) / 2.0 - 1.0) < 0.05);
+        QVERIFY(qAbs(BinAmplitude(all, bin) * Scale(m470Reg::Table().idxCAPT_BUF1) / 2.0 - 1.0) < 0.05);
         // Nothing of the X axis.
         Samples first(all.begin(), all.begin() + 1024);
-        QVERIFY(BinAmplitude(first, 40) * Scale(idxCAPT_BUF1) < 0.1);
+        QVERIFY(BinAmplitude(first, 40) * Scale(m470Reg::Table().idxCAPT_BUF1) < 0.1);
     }
 
     // Automatic captures repeat at CAPT_PRD: bits 0-7 the count, bits 8-9 seconds, minutes or
@@ -105,8 +105,8 @@ private slots:
         QFETCH(double, period);
         QFETCH(int, violation);
         Setup(31473);
-        WriteRegister(idxCAPT_PRD, captPrd);
-        WriteRegister(idxCAPT_CTRL, 0x04);
+        WriteRegister(m470Reg::Table().idxCAPT_PRD, captPrd);
+        WriteRegister(m470Reg::Table().idxCAPT_CTRL, 0x04);
         Start();
         clock.Advance(0.231);
         QCOMPARE(Status(), 0x80 | violation);
@@ -123,10 +123,10 @@ private slots:
         sim::AxisSignal& z = Signal().axis[2];
         z.tones = {{900.0, 0.4, 0.0}};
         z.impacts = {1.0, 0.0, 3.0, 2000.0, 0.005};
-        const int threshold = static_cast<int>(std::lround(1.0 / Scale(idxALM_MAG3)));
-        WriteRegister(idxALM_MAG3, threshold);
-        WriteRegister(idxALM_CTRL, 0x04);
-        WriteRegister(idxCAPT_CTRL, 0x18); // event mode, 128 samples before the trigger
+        const int threshold = static_cast<int>(std::lround(1.0 / Scale(m470Reg::Table().idxALM_MAG3)));
+        WriteRegister(m470Reg::Table().idxALM_MAG3, threshold);
+        WriteRegister(m470Reg::Table().idxALM_CTRL, 0x04);
+        WriteRegister(m470Reg::Table().idxCAPT_CTRL, 0x18); // event mode, 128 samples before the trigger
         Start();
         clock.Advance(0.9);
         QCOMPARE(Status() & 0x80, 0);
@@ -136,7 +136,7 @@ private slots:
         clock.Advance(0.23);
         QCOMPARE(Status() & 0x4480, 0x4480); // data ready, alarm Z, alarm Z event
         QVERIFY(BusyLineHigh());
-        const Samples x = ReadBuffer(idxCAPT_BUF3);
+        const Samples x = ReadBuffer(m470Reg::Table().idxCAPT_BUF3);
         for (int i = 0; i < 128; ++i)
             QVERIFY2(std::abs(x[static_cast<size_t>(i)]) <= threshold, qPrintable(QString::number(i)));
         QVERIFY(std::abs(x[128]) > threshold);
