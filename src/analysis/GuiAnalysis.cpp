@@ -60,9 +60,8 @@ void Attach(frmForm1* w)
     trend->setObjectName(QStringLiteral("trend"));
     tabs->addTab(trend, QStringLiteral("Trend"));
     // A point clicked in the trend becomes the capture on show in the time plot and the analysis.
-    trend->onCaptureLoaded = [w, tabs, plot] {
-        plot->PlotCaptureData();
-        Refresh(w);
+    trend->onCaptureLoaded = [w, tabs, plot](const QString& source) {
+        w->ShowStoredCapture(source);
         tabs->setCurrentWidget(plot);
     };
     auto* v = new QVBoxLayout(area);

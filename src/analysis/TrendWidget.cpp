@@ -2,7 +2,11 @@
 #include "ui/Ui.h"
 
 #include <QComboBox>
+#include "capture/CaptureSettings.h"
+
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -18,6 +22,17 @@ const std::array<QColor, 3> kChannelColours{QColor(0, 0, 255), QColor(0, 160, 0)
 const std::array<QColor, 4> kZoneColours{QColor(200, 240, 200), QColor(240, 240, 190), QColor(250, 220, 180),
                                          QColor(250, 200, 200)};
 enum FigureIndex { kVelocity, kAcRms, kPeakToPeak, kCrest, kKurtosis, kDominantHz, kMean };
+
+std::optional<int> AskProduct(QWidget* parent, int count)
+{
+    bool ok = false;
+    const QString item = QInputDialog::getItem(
+        parent, QStringLiteral("Open Monitoring Database"),
+        QStringLiteral("%1 captures of this database were stored without their sensor's scale.\n"
+                       "Which product took them?").arg(count),
+        {QStringLiteral("31470"), QStringLiteral("31473")}, 1, false, &ok);
+    return ok ? std::optional<int>(item.toInt()) : std::nullopt;
+}
 } // namespace
 
 class TrendWidget::Canvas : public QWidget {
@@ -88,7 +103,19 @@ bool TrendWidget::OpenDatabase(const QString& path, QString* error)
     auto store = std::make_unique<monitor::Store>();
     if (!store->Open(path, error))
         return false;
+    if (const int unscaled = store->CapturesWithoutScale(); unscaled > 0) {
+        const std::optional<int> product = askProduct ? askProduct(unscaled) : AskProduct(this, unscaled);
+        if (!product) {
+            if (error)
+                *error = QStringLiteral("the product of its earlier captures was not given");
+            return false;
+        }
+        const auto machine = monitor::FindMachineClass(comboClass->currentText());
+        if (!store->AssignProduct(*product, machine.value_or(monitor::MachineClasses().front()), error))
+            return false;
+    }
     store_ = std::move(store);
+    path_ = path;
     captures_ = store_->Captures();
     int complete = 0;
     for (const auto& c : captures_)
@@ -110,7 +137,12 @@ bool TrendWidget::LoadCapture(qint64 id)
     CaptureRecord::Last = monitor::RecordOf(*stored);
     lblInfo->setText(QStringLiteral("Capture %1 of %2 loaded").arg(id).arg(QLocale().toString(stored->timeUtc.toLocalTime())));
     if (onCaptureLoaded)
-        onCaptureLoaded();
+        onCaptureLoaded(QStringLiteral("capture %1 of %2 (%3, %4)")
+                            .arg(id)
+                            .arg(QFileInfo(path_).fileName())
+                            .arg(CaptureRecord::Last.product)
+                            .arg(CaptureSettings::CaptureModeItems(CaptureRecord::Last.product)
+                                     .value(CaptureRecord::Last.modeIndex)));
     return true;
 }
 

@@ -29,8 +29,12 @@ public:
 
     const std::vector<monitor::StoredCapture>& Captures() const { return captures_; }
 
-    std::function<void()> onCaptureLoaded;
+    // Told what is now in the capture record, e.g. "capture 3 of night.sqlite (31470, Manual)".
+    std::function<void(const QString& source)> onCaptureLoaded;
     std::function<QString()> askDatabasePath;
+    // A database written before captures kept their scale: which product its `count` such
+    // captures came from (empty: not opened). Tests replace it.
+    std::function<std::optional<int>(int count)> askProduct;
 
     QPushButton* cmdOpen = nullptr;
     QComboBox* comboFigure = nullptr;
@@ -47,5 +51,6 @@ private:
     std::pair<double, double> Range() const;
 
     std::unique_ptr<monitor::Store> store_;
+    QString path_;
     std::vector<monitor::StoredCapture> captures_;
 };

@@ -59,9 +59,12 @@ ScalarTexts ReadCaptureRecord(CaptureRecord::Record& into)
 
 ScalarTexts TextsOf(const CaptureRecord::Record& r)
 {
-    auto peak = [](int16_t row, double raw) { return FormatReading(m470Reg::Table().ScaledValue(row, raw)); };
-    return {FormatReading(r.supply), FormatReading(r.temp), peak(m470Reg::Table().idxCAPT_PEAK_X, r.peakX),
-            peak(m470Reg::Table().idxCAPT_PEAK_Y, r.peakY), peak(m470Reg::Table().idxCAPT_PEAK_Z, r.peakZ)};
+    // The record's own product scales its peaks; a reading never made shows "-".
+    const RegisterMap& map = RegisterMapFor(r.product);
+    auto text = [](double v) { return std::isnan(v) ? QStringLiteral("-") : FormatReading(v); };
+    auto peak = [&](int16_t row, double raw) { return text(map.ScaledValue(row, raw)); };
+    return {text(r.supply), text(r.temp), peak(map.idxCAPT_PEAK_X, r.peakX), peak(map.idxCAPT_PEAK_Y, r.peakY),
+            peak(map.idxCAPT_PEAK_Z, r.peakZ)};
 }
 
 QString FormatReading(double v)

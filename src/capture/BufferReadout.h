@@ -19,8 +19,8 @@ struct ScalarTexts {
 // is left alone. Stops early when the interface stops answering; `into.complete` tells which.
 ScalarTexts ReadCaptureRecord(CaptureRecord::Record& into);
 
-// The five texts for a record read earlier (a data file): peaks scaled as a read-out scales them,
-// with the register table built for the record's product.
+// The five texts for a record read earlier (a data file, a stored capture): peaks scaled as a
+// read-out scales them, with the record's product's table; "-" for a reading never made.
 ScalarTexts TextsOf(const CaptureRecord::Record& r);
 
 // Pattern "0.0###": at least one and at most four decimals, in the user's locale.

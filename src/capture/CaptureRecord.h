@@ -24,6 +24,8 @@ struct Record {
     // Index 0..1023 used; 1024 is never written.
     std::array<std::array<double, 1025>, 3> value{}, raw{};
 
+    // A capture read whole: something to show. A default record (nothing read yet) is not.
+    bool Holds() const { return complete && time.isValid(); }
     bool Extended() const { return modeIndex >= 3 && modeIndex <= 5; }
     int ExtendedAxis() const { return Extended() ? modeIndex - 3 : 0; }
 };

@@ -1,4 +1,5 @@
 #include "capture/DataPlotWidget.h"
+#include "analysis/Statistics.h"
 #include "capture/CaptureRecord.h"
 #include "capture/CaptureSettings.h"
 #include "shell/Numbers.h"
@@ -508,8 +509,6 @@ void DataPlotWidget::SetStartValues()
     lblnFS2->setText(PlotModel::NegatedCaption(cmdPlotScale->text()));
     LbLYmid->setText(QStringLiteral("0"));
     picture1->SetScale(1, 7, 1024, -7);
-    lblCursorX->setText(QStringLiteral("0"));
-    lblCursorY->setText(QStringLiteral("0.00"));
     ckXacc->setChecked(true);
     LblosX->setText(QString::number(VSosX->value()));
     LblosY->setText(QString::number(VSosY->value()));
@@ -637,11 +636,15 @@ void DataPlotWidget::Render(QPainter& p, const QSize& size) const
     // Legend of the traces drawn, top right inside the plot.
     const bool extended = Plot.PlotMaxIndex == PlotModel::kExtendedMaxIndex;
     const std::array<QCheckBox*, 3> boxes{ckXacc, ckADC0, ckADC1};
+    // Named as the shown capture's product names its buffers, whatever the window is set to.
+    const std::vector<analysis::Channel> channels =
+        analysis::RecordChannels(analysis::ViewOfRecord(CaptureRecord::Last), CaptureRecord::Last);
     double y = area.top() + 6;
     for (int t = 0; t < 3; ++t) {
-        if (!boxes[static_cast<size_t>(t)]->isChecked())
+        if (!boxes[static_cast<size_t>(t)]->isChecked() || !CaptureRecord::Last.Holds())
             continue;
-        const QString name = boxes[static_cast<size_t>(t)]->text();
+        const QString name = extended || channels.size() != 3 ? boxes[static_cast<size_t>(t)]->text()
+                                                              : channels[static_cast<size_t>(t)].name;
         const double x = area.right() - fm.horizontalAdvance(name) - 34;
         p.setPen(QPen(extended ? kExtendedColours[static_cast<size_t>(t)] : kNormalColours[static_cast<size_t>(t)], 2));
         p.drawLine(QPointF(x, y + fm.height() / 2.0), QPointF(x + 20, y + fm.height() / 2.0));
@@ -702,6 +705,13 @@ void DataPlotWidget::SetTraceControls(int trace, bool on)
 
 void DataPlotWidget::PlotCaptureData()
 {
+    // Nothing read yet (or only lost captures): an empty plot, not three made-up flat traces.
+    if (!CaptureRecord::Last.Holds()) {
+        picture1->Cls();
+        lblCursorX->clear();
+        lblCursorY->clear();
+        return;
+    }
     // The mode the shown capture was taken in, as read with it: the sensor may be set otherwise now.
     if (CaptureSettings::DecodeCaptCtrl(CaptureRecord::Last.captCtrl).mode == 3) {
         PlotCaptureDataExtendedMode();
@@ -822,6 +832,8 @@ void DataPlotWidget::HScaleLoop()
 
 void DataPlotWidget::picture1_MouseMove(double x, double y)
 {
+    if (!CaptureRecord::Last.Holds())
+        return;
     // The read-out is of the traces at the sample under the mouse, not of the mouse's height.
     const int index = PlotModel::SampleAt(x, Plot.PlotMaxIndex);
     const double k = MsPerSample();

@@ -128,10 +128,10 @@ void frmForm1::UpdateStatusBar()
         activity += QStringLiteral(", auto read-out (%1 read)").arg(CapturesRead);
     sbMode->setText(QStringLiteral("%1, %2").arg(ComboCapMode->currentText(), activity));
 
-    if (!openedFile_.isEmpty() && Last.time == openedTime_) {
-        sbCapture->setText(QStringLiteral("Showing %1 (read-only)").arg(openedFile_));
+    if (!shownSource_.isEmpty() && Last.time == shownTime_) {
+        sbCapture->setText(QStringLiteral("Showing %1 (read-only)").arg(shownSource_));
     } else if (Last.time.isValid()) {
-        openedFile_.clear();
+        shownSource_.clear();
         sbCapture->setText(QStringLiteral("Last read-out %1, %2")
                                .arg(DataLog::TimeWithSeconds(Last.time.time(), QLocale()),
                                     Last.complete ? QStringLiteral("complete") : QStringLiteral("incomplete")));

@@ -103,9 +103,20 @@ public:
     void mnuParallelPort_Click();
     void MnuExit_Click();
     // "Open Data File...": shows a data file written earlier as the capture on screen (plot,
-    // spectrum, statistics). False, with a message naming the line, when it cannot be read.
-    bool OpenDataFile(const QString& path);
+    // spectrum, statistics, Buffer Data), read as `product`'s capture in capture mode `modeIndex`
+    // (a file does not say). False, with a message naming the line, when it cannot be read.
+    bool OpenDataFile(const QString& path, int product, int modeIndex);
     void mnuOpenDataFile_Click();
+    // Which sensor and capture mode wrote a data file: asked before it is read, preset to the
+    // window's own. Empty when the user cancels. Tests replace it.
+    struct FileContext {
+        int product = 31473;
+        int modeIndex = 0;
+    };
+    std::function<std::optional<FileContext>(const QString& path, const FileContext& preset)> askFileContext;
+    // The capture record now holds a capture read earlier (a data file, a stored capture): shown
+    // everywhere a read-out shows, and named `source` in the status bar until the next read-out.
+    void ShowStoredCapture(const QString& source);
 
     // Window-level state
     QString CaptureModeName;
@@ -245,6 +256,6 @@ private:
                                               const std::optional<int32_t>& polled);
     bool exiting_ = false;
     bool reading_ = false;
-    QString openedFile_;   // data file on show, while its record is the one shown
-    QDateTime openedTime_;
+    QString shownSource_;  // stored capture on show, while its record is the one shown
+    QDateTime shownTime_;
 };

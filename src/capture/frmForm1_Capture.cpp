@@ -230,8 +230,8 @@ capture::ReadOutResult frmForm1::ReadAndShowCapture(const std::function<capture:
 {
     reading_ = true;
     ui::SetHourglass(true);
+    // The last complete capture stays on the plot until this one is whole.
     FrameDataPLot->LbLReadingBuffer->show();
-    FrameDataPLot->ClearPlot();
     ui::PumpEvents();
 
     // The read-out blocks: no events between the first and the last sample.

@@ -17,7 +17,14 @@
 #include "device/frmUSBselect.h"
 #include "registers/frmManualReg.h"
 #include "shell/Module1.h"
+#include "capture/CaptureSettings.h"
 #include "ui/Ui.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -61,31 +68,77 @@ void frmForm1::mnuParallelPort_Click()
         mnuUsb->setChecked(false);
 }
 
+namespace {
+// Product and capture mode of a data file, preset to the window's own.
+std::optional<frmForm1::FileContext> AskFileContext(QWidget* parent, const QString& path,
+                                                    const frmForm1::FileContext& preset)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("Open Data File"));
+    auto* product = new QComboBox(&dialog);
+    product->addItems({QStringLiteral("31470"), QStringLiteral("31473")});
+    product->setCurrentIndex(preset.product == 31470 ? 0 : 1);
+    auto* mode = new QComboBox(&dialog);
+    auto fillModes = [mode, product](int keep) {
+        mode->clear();
+        mode->addItems(CaptureSettings::CaptureModeItems(product->currentText().toInt()));
+        mode->setCurrentIndex(keep < mode->count() ? keep : 0);
+    };
+    fillModes(preset.modeIndex);
+    QObject::connect(product, &QComboBox::currentIndexChanged, mode, [=] { fillModes(mode->currentIndex()); });
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* form = new QFormLayout(&dialog);
+    form->addRow(new QLabel(QStringLiteral("A data file does not say which sensor wrote it.\n%1 was written by:")
+                                .arg(QFileInfo(path).fileName())));
+    form->addRow(QStringLiteral("Product"), product);
+    form->addRow(QStringLiteral("Capture mode"), mode);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return frmForm1::FileContext{product->currentText().toInt(), mode->currentIndex()};
+}
+} // namespace
+
 void frmForm1::mnuOpenDataFile_Click()
 {
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Data File"), DataLog::FileDir,
                                                       QStringLiteral("Data files (*.csv *.CSV *.txt);;All files (*)"));
-    if (!path.isEmpty())
-        OpenDataFile(path);
+    if (path.isEmpty())
+        return;
+    const FileContext preset{Module1::ProductNumber == 31470 ? 31470 : 31473, std::max(0, ComboCapMode->currentIndex())};
+    const std::optional<FileContext> context =
+        askFileContext ? askFileContext(path, preset) : AskFileContext(this, path, preset);
+    if (context)
+        OpenDataFile(path, context->product, context->modeIndex);
 }
 
-bool frmForm1::OpenDataFile(const QString& path)
+bool frmForm1::OpenDataFile(const QString& path, int product, int modeIndex)
 {
     CaptureRecord::Record record;
-    const DataLog::ReadResult r = DataLog::ReadDataFile(path, Module1::ProductNumber, 0, record);
+    const DataLog::ReadResult r = DataLog::ReadDataFile(path, product, modeIndex, record);
     if (!r.ok) {
         ui::MessageBox(r.error, MsgIcon::Exclamation);
         return false;
     }
-    // Shown as a normal-mode capture; nothing of the sensor is touched and nothing is logged.
+    // Nothing of the sensor is touched and nothing is logged.
     CaptureRecord::Last = record;
-    ShowScalarTexts(BufferReadout::TextsOf(record));
-    openedFile_ = QFileInfo(path).fileName();
-    openedTime_ = record.time;
+    ShowStoredCapture(QStringLiteral("%1 as %2, %3")
+                          .arg(QFileInfo(path).fileName())
+                          .arg(record.product)
+                          .arg(CaptureSettings::CaptureModeItems(record.product).value(modeIndex)));
+    return true;
+}
+
+void frmForm1::ShowStoredCapture(const QString& source)
+{
+    ShowScalarTexts(BufferReadout::TextsOf(CaptureRecord::Last));
+    shownSource_ = source;
+    shownTime_ = CaptureRecord::Last.time;
     FrameDataPLot->PlotCaptureData();
     GuiAnalysis::Refresh(this);
     UpdateStatusBar();
-    return true;
 }
 
 void frmForm1::MnuExit_Click()

@@ -1,7 +1,7 @@
 #include "monitor/MonitorStore.h"
 #include "monitor/Severity.h"
 #include "capture/CaptureSettings.h"
-#include "device/Spi_mod.h"
+#include "analysis/SampleRate.h"
 #include "registers/m470Reg.h"
 
 #include <QAtomicInt>
@@ -30,6 +30,9 @@ const char* const kSteps[] = {
     "CREATE TABLE waveforms (capture_id INTEGER PRIMARY KEY REFERENCES captures(id), samples BLOB NOT NULL)",
     // 2: the machine class the zones were judged against.
     "ALTER TABLE captures ADD COLUMN machine_class TEXT",
+    // 3: each capture's scale, so that it reads back right whatever the program is set to. Left
+    // NULL for earlier captures: the user says which sensor they came from.
+    "ALTER TABLE captures ADD COLUMN g_per_count REAL",
 };
 
 bool Exec(QSqlDatabase& db, const QString& sql, QString* error)
@@ -44,6 +47,23 @@ bool Exec(QSqlDatabase& db, const QString& sql, QString* error)
 
 QVariant Real(double v) { return std::isnan(v) ? QVariant() : QVariant(v); }
 double RealOf(const QVariant& v) { return v.isNull() ? std::nan("") : v.toDouble(); }
+
+bool InsertFigures(QSqlDatabase& db, qint64 id, int channel, const ChannelFigures& f, QString* error)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT INTO figures VALUES (?,?,?,?,?,?,?,?,?,?,?,?)"));
+    for (const QVariant& v : {QVariant(id), QVariant(channel), QVariant(f.name), Real(f.stats.mean),
+                              Real(f.stats.acRms), Real(f.stats.peakToPeak), Real(f.stats.crestFactor),
+                              Real(f.stats.kurtosis), Real(f.stats.dominantHz), Real(f.stats.dominantAmplitude),
+                              Real(f.stats.velocityRms),
+                              f.zone == QLatin1Char('-') ? QVariant() : QVariant(QString(f.zone))})
+        q.addBindValue(v);
+    if (q.exec())
+        return true;
+    if (error)
+        *error = q.lastError().text();
+    return false;
+}
 } // namespace
 
 std::vector<ChannelFigures> Figures(const CaptureRecord::Record& record, const MachineClass& machine)
@@ -132,30 +152,28 @@ std::optional<qint64> Store::Add(const CaptureRecord::Record& r, bool complete, 
     };
     QSqlQuery q(db);
     q.prepare(QStringLiteral("INSERT INTO captures (time_utc, product, mode, avg_exponent, sample_rate, supply,"
-                             " temperature, peak_x, peak_y, peak_z, status, complete, loss_reason, machine_class)"
-                             " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+                             " temperature, peak_x, peak_y, peak_z, status, complete, loss_reason, machine_class,"
+                             " g_per_count) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
     const QDateTime when = r.time.isValid() ? r.time : QDateTime::currentDateTime();
-    for (const QVariant& v : {QVariant(when.toUTC().toString(Qt::ISODateWithMs)), QVariant(r.product),
-                              QVariant(r.modeIndex), QVariant(r.avgExponent), QVariant(r.sampleRate),
-                              QVariant(r.supply), QVariant(r.temp), QVariant(r.peakX), QVariant(r.peakY),
-                              QVariant(r.peakZ), QVariant(status), QVariant(complete ? 1 : 0),
-                              lossReason.isEmpty() ? QVariant() : QVariant(lossReason), QVariant(machineClass)})
+    // A lost capture's readings were never read: NULL, so that AVG() and friends skip them.
+    auto read = [complete](double v) { return complete ? Real(v) : QVariant(); };
+    const int product = r.product == 31470 ? 31470 : 31473;
+    for (const QVariant& v : {QVariant(when.toUTC().toString(Qt::ISODateWithMs)), QVariant(product),
+                              QVariant(r.modeIndex), QVariant(r.avgExponent),
+                              r.sampleRate > 0 ? QVariant(r.sampleRate) : QVariant(), read(r.supply), read(r.temp),
+                              read(r.peakX), read(r.peakY), read(r.peakZ),
+                              complete ? QVariant(status) : QVariant(), QVariant(complete ? 1 : 0),
+                              lossReason.isEmpty() ? QVariant() : QVariant(lossReason), QVariant(machineClass),
+                              QVariant(RegisterMapFor(product).GPerCount())})
         q.addBindValue(v);
     if (!q.exec())
         return fail(q);
     const qint64 id = q.lastInsertId().toLongLong();
-    for (size_t c = 0; c < figures.size(); ++c) {
-        const ChannelFigures& f = figures[c];
-        QSqlQuery fq(db);
-        fq.prepare(QStringLiteral("INSERT INTO figures VALUES (?,?,?,?,?,?,?,?,?,?,?,?)"));
-        for (const QVariant& v : {QVariant(id), QVariant(int(c)), QVariant(f.name), Real(f.stats.mean),
-                                  Real(f.stats.acRms), Real(f.stats.peakToPeak), Real(f.stats.crestFactor),
-                                  Real(f.stats.kurtosis), Real(f.stats.dominantHz), Real(f.stats.dominantAmplitude),
-                                  Real(f.stats.velocityRms), QVariant(QString(f.zone))})
-            fq.addBindValue(v);
-        if (!fq.exec())
-            return fail(fq);
-    }
+    for (size_t c = 0; c < figures.size(); ++c)
+        if (!InsertFigures(db, id, int(c), figures[c], error)) {
+            db.rollback();
+            return std::nullopt;
+        }
     if (complete) {
         QByteArray blob(3 * 1024 * 2, Qt::Uninitialized);
         for (int b = 0; b < 3; ++b)
@@ -176,6 +194,70 @@ std::optional<qint64> Store::Add(const CaptureRecord::Record& r, bool complete, 
         return std::nullopt;
     }
     return id;
+}
+
+int Store::CapturesWithoutScale() const
+{
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    return q.exec(QStringLiteral("SELECT COUNT(*) FROM captures WHERE g_per_count IS NULL")) && q.next()
+               ? q.value(0).toInt()
+               : 0;
+}
+
+bool Store::AssignProduct(int product, const MachineClass& machine, QString* error)
+{
+    product = product == 31470 ? 31470 : 31473;
+    QSqlDatabase db = QSqlDatabase::database(connection_);
+    std::vector<StoredCapture> old = Select(QStringLiteral(" WHERE g_per_count IS NULL"), true);
+    if (!db.transaction()) {
+        if (error)
+            *error = db.lastError().text();
+        return false;
+    }
+    auto run = [&](QSqlQuery& q) {
+        if (q.exec())
+            return true;
+        if (error)
+            *error = q.lastError().text();
+        db.rollback();
+        return false;
+    };
+    const double gPerCount = RegisterMapFor(product).GPerCount();
+    for (StoredCapture& c : old) {
+        const bool sameProduct = c.product == product;
+        c.product = product;
+        c.sampleRate = analysis::SampleRate(product, c.avgExponent);
+        QSqlQuery u(db);
+        u.prepare(QStringLiteral("UPDATE captures SET product = ?, g_per_count = ?, sample_rate = ? WHERE id = ?"));
+        for (const QVariant& v : {QVariant(product), QVariant(gPerCount), Real(c.sampleRate), QVariant(c.id)})
+            u.addBindValue(v);
+        if (!run(u))
+            return false;
+        // Figures worked out under another product's scale are not this capture's.
+        const bool redo = c.complete && c.samples.size() == 3072;
+        if (sameProduct && !redo)
+            continue;
+        QSqlQuery d(db);
+        d.prepare(QStringLiteral("DELETE FROM figures WHERE capture_id = ?"));
+        d.addBindValue(c.id);
+        if (!run(d))
+            return false;
+        if (!redo)
+            continue;
+        const std::vector<ChannelFigures> figures = Figures(RecordOf(c), machine);
+        for (size_t k = 0; k < figures.size(); ++k)
+            if (!InsertFigures(db, c.id, int(k), figures[k], error)) {
+                db.rollback();
+                return false;
+            }
+    }
+    if (!db.commit()) {
+        if (error)
+            *error = db.lastError().text();
+        db.rollback();
+        return false;
+    }
+    return true;
 }
 
 bool Store::KeepWaveforms(int newest, QString* error)
@@ -202,6 +284,11 @@ CaptureRecord::Record RecordOf(const StoredCapture& c)
     r.sampleRate = c.sampleRate;
     r.time = c.timeUtc.toLocalTime();
     r.complete = c.complete && c.samples.size() == 3072;
+    r.supply = c.supply;
+    r.temp = c.temperature;
+    r.peakX = c.peaks[0];
+    r.peakY = c.peaks[1];
+    r.peakZ = c.peaks[2];
     // Read through the capture's own product, whatever the program is set to now.
     const RegisterMap& map = RegisterMapFor(c.product);
     const std::array<int16_t, 3> rows{map.idxCAPT_BUF1, map.idxCAPT_BUF2, map.idxCAPT_BUF3};
@@ -229,7 +316,8 @@ std::vector<StoredCapture> Store::Select(const QString& where, bool withSamples)
     std::vector<StoredCapture> out;
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT id, time_utc, complete, loss_reason, product, mode, avg_exponent, sample_rate,"
-                               " status FROM captures") + where + QStringLiteral(" ORDER BY id")))
+                               " status, g_per_count, supply, temperature, peak_x, peak_y, peak_z FROM captures") +
+                where + QStringLiteral(" ORDER BY id")))
         return out;
     while (q.next()) {
         StoredCapture c;
@@ -240,8 +328,13 @@ std::vector<StoredCapture> Store::Select(const QString& where, bool withSamples)
         c.product = q.value(4).toInt();
         c.modeIndex = q.value(5).toInt();
         c.avgExponent = q.value(6).toInt();
-        c.sampleRate = q.value(7).toDouble();
+        c.sampleRate = RealOf(q.value(7));
         c.status = q.value(8).toInt();
+        c.gPerCount = RealOf(q.value(9));
+        c.supply = RealOf(q.value(10));
+        c.temperature = RealOf(q.value(11));
+        for (int k = 0; k < 3; ++k)
+            c.peaks[size_t(k)] = RealOf(q.value(12 + k));
         out.push_back(c);
     }
     for (StoredCapture& c : out) {

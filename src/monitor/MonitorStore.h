@@ -7,6 +7,8 @@
 
 #include <QDateTime>
 #include <QString>
+#include <array>
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -31,19 +33,24 @@ struct StoredCapture {
     int product = 0;
     int modeIndex = 0;
     int avgExponent = 0;
-    double sampleRate = 0;
+    // NaN where the capture cannot tell: a lost capture, or a capture stored before the store
+    // kept its scale (g per count) and not yet given a product by the user.
+    double sampleRate = std::nan("");
+    double gPerCount = std::nan("");
+    double supply = std::nan(""), temperature = std::nan("");
+    std::array<double, 3> peaks{std::nan(""), std::nan(""), std::nan("")};
     int32_t status = 0;
     std::vector<ChannelFigures> figures;
     std::vector<int16_t> samples;   // raw counts, buffer 1, 2, 3 one after another; empty once dropped
 };
 
-// A stored capture as a capture record (scaled values from the active register table), for the
-// plot, spectrum and statistics.
+// A stored capture as a capture record, scaled with its own product's register table (whatever the
+// program is set to now), for the plot, spectrum, statistics and Buffer Data.
 CaptureRecord::Record RecordOf(const StoredCapture& stored);
 
 class Store {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     Store();
     ~Store();
@@ -58,6 +65,11 @@ public:
     std::optional<qint64> Add(const CaptureRecord::Record& record, bool complete, const QString& lossReason,
                               int32_t status, const std::vector<ChannelFigures>& figures, const QString& machineClass,
                               QString* error);
+    // Captures stored before the store kept each capture's scale: their product is the user's to say.
+    int CapturesWithoutScale() const;
+    // Gives those captures `product` (scale and sample rate from it); their figures are worked out
+    // again from the samples, or dropped where no samples are kept and the product was another.
+    bool AssignProduct(int product, const MachineClass& machine, QString* error);
     // Drops the samples of all but the newest `newest` captures (figures stay).
     bool KeepWaveforms(int newest, QString* error);
 

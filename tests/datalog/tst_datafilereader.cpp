@@ -10,7 +10,17 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 
+const QDateTime kWritten(QDate(2026, 3, 7), QTime(21, 5, 4));
+
 namespace {
+// The program set to the other product, as a window or script would be when it reads the file.
+void SetProgramTo(int product)
+{
+    Module1::ProductNumber = static_cast<int16_t>(product);
+    product == 31470 ? BuildTable31470() : BuildTable31473();
+}
+int Other(int product) { return product == 31470 ? 31473 : 31470; }
+
 // A capture as the read-out makes it: counts through the register conversion of the product.
 void FillCapture(int product)
 {
@@ -23,18 +33,18 @@ void FillCapture(int product)
     Last.peakX = -35;
     Last.peakY = 1021;
     Last.peakZ = 7;
-    const std::array<int16_t, 3> rows{m470Reg::Table().idxCAPT_BUF1, m470Reg::Table().idxCAPT_BUF2, m470Reg::Table().idxCAPT_BUF3};
+    Last.time = kWritten;
+    Last.complete = true;
+    const RegisterMap& map = RegisterMapFor(product);
+    const std::array<int16_t, 3> rows{map.idxCAPT_BUF1, map.idxCAPT_BUF2, map.idxCAPT_BUF3};
     for (size_t c = 0; c < 3; ++c)
         for (int i = 0; i < 1024; ++i) {
             const int word = (i * (37 + 11 * int(c)) + 5) % 16384; // every bit pattern of 14 bits in turn
-            ConvertRegisterWord(rows[c], word);
-            Last.raw[c][size_t(i)] = Spi_mod::RegRaw;
-            Last.value[c][size_t(i)] = Spi_mod::RegValue;
+            Last.raw[c][size_t(i)] = map.RawOf(rows[c], word);
+            Last.value[c][size_t(i)] = map.ScaledValue(rows[c], Last.raw[c][size_t(i)]);
         }
 }
 } // namespace
-
-const QDateTime kWritten(QDate(2026, 3, 7), QTime(21, 5, 4));
 
 class TestDataFileReader : public QObject {
     Q_OBJECT
@@ -80,6 +90,8 @@ private slots:
         const QString path = WriteFile(locale, scaled);
         QVERIFY(!path.isEmpty());
 
+        // Read back while the program is set to the other sensor: the file's own product decides.
+        SetProgramTo(Other(product));
         CaptureRecord::Record read;
         const DataLog::ReadResult r = DataLog::ReadDataFile(path, product, 0, read);
         QVERIFY2(r.ok, qPrintable(r.error));
@@ -92,6 +104,8 @@ private slots:
         QCOMPARE(read.peakZ, written.peakZ);
         QVERIFY(read.complete);
         QCOMPARE(read.sampleRate, analysis::SampleRate(product, 5));
+        QCOMPARE(analysis::RecordChannels(analysis::ViewOfRecord(read), read)[1].name,
+                 product == 31470 ? QStringLiteral("ADC 0") : QStringLiteral("Y acc"));
         QCOMPARE(read.time, kWritten); // as the file states it, in the writer's locale
         for (size_t b = 0; b < 15; ++b)
             QCOMPARE(r.statusBits[b], b == 7 || b == 12);
@@ -139,37 +153,54 @@ private slots:
         QCOMPARE(read.supply, 42.0); // nothing half-read
     }
 
-    // "Open Data File..." shows the file in the plot, the spectrum and the statistics.
+    // "Open Data File..." shows the file in the plot, the spectrum, the statistics and Buffer Data,
+    // read as the sensor the user names, whatever the window is set to.
+    void mainWindowOpensAFile_data()
+    {
+        tb::Columns<int, bool>({"product", "scaled"});
+        QTest::newRow("31470 counts in a 31473 window") << 31470 << false;
+        QTest::newRow("31473 g in a 31470 window") << 31473 << true;
+    }
     void mainWindowOpensAFile()
     {
+        QFETCH(int, product);
+        QFETCH(bool, scaled);
         frmForm1* w = tb::OpenMainWindow();
-        FillCapture(31473);
+        FillCapture(product);
         const CaptureRecord::Record written = CaptureRecord::Last;
-        const QString path = WriteFile(QStringLiteral("en_US"), true);
+        const QString path = WriteFile(QStringLiteral("en_US"), scaled);
+        w->SetProductNumber(static_cast<int16_t>(Other(product)));
         CaptureRecord::Last = {};
-        QVERIFY(w->OpenDataFile(path));
-        QCOMPARE(CaptureRecord::Last.value, written.value);
+        QVERIFY(w->OpenDataFile(path, product, 0));
+        for (size_t c = 0; c < 3; ++c)
+            QCOMPARE(CaptureRecord::Last.value[c][100], written.value[c][100]);
+        QCOMPARE(CaptureRecord::Last.sampleRate, analysis::SampleRate(product, 5));
         QCOMPARE(w->FrameDataPLot->Traces.PlotX[100], written.value[0][100]);
         QCOMPARE(w->LbLSupply->text(), QStringLiteral("3.3042"));
-        // Peaks scaled as a read-out of the same words would show them.
-        const std::array<int16_t, 3> peakRows{m470Reg::Table().idxCAPT_PEAK_X, m470Reg::Table().idxCAPT_PEAK_Y, m470Reg::Table().idxCAPT_PEAK_Z};
+        // Peaks scaled as a read-out of the same words on that sensor would show them.
+        const RegisterMap& map = RegisterMapFor(product);
+        const std::array<int16_t, 3> peakRows{map.idxCAPT_PEAK_X, map.idxCAPT_PEAK_Y, map.idxCAPT_PEAK_Z};
         const std::array<int, 3> peakWords{-35, 1021, 7};
         const std::array<QLabel*, 3> peakLabels{w->LbLXpk, w->LbLADC0, w->LbLADC1};
-        for (size_t i = 0; i < 3; ++i) {
-            ConvertRegisterWord(peakRows[i], peakWords[i] & 0xFFFF);
-            QCOMPARE(peakLabels[i]->text(), BufferReadout::FormatReading(Spi_mod::RegValue));
-        }
-        QCOMPARE(GuiAnalysis::Panel(w)->tblStats->rowCount(), 3);
+        for (size_t i = 0; i < 3; ++i)
+            QCOMPARE(peakLabels[i]->text(), BufferReadout::FormatReading(map.ScaledValue(peakRows[i], peakWords[i])));
+        QTableWidget* table = GuiAnalysis::Panel(w)->tblStats;
+        QCOMPARE(table->rowCount(), 3);
+        QCOMPARE(table->item(2, 0)->text(), product == 31470 ? QStringLiteral("ADC 1") : QStringLiteral("Z acc"));
+        QVERIFY2(w->StatusBarText().contains(QStringLiteral("Showing %1 as %2, Manual (read-only)")
+                                                 .arg(QFileInfo(path).fileName()).arg(product)),
+                 qPrintable(w->StatusBarText()));
         QVERIFY(sbtest::MessageTexts().isEmpty());
 
         QFile bad(dir.filePath(QStringLiteral("bad.csv")));
         QVERIFY(bad.open(QIODevice::WriteOnly));
         bad.write("File Name,bad.csv\r\nDate,1\r\n");
         bad.close();
-        QVERIFY(!w->OpenDataFile(bad.fileName()));
+        QVERIFY(!w->OpenDataFile(bad.fileName(), product, 0));
         QCOMPARE(sbtest::MessageTexts().size(), 1);
         QVERIFY(sbtest::MessageTexts().first().contains(QStringLiteral("bad.csv, line 4")));
-        QCOMPARE(CaptureRecord::Last.value, written.value); // the shown capture stays
+        QCOMPARE(CaptureRecord::Last.value[0][100], written.value[0][100]); // the shown capture stays
+        frmForm1::destroyInstance();
     }
 };
 

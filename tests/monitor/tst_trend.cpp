@@ -6,14 +6,25 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QTabWidget>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
+#include <cmath>
 
 class tst_trend : public QObject {
     Q_OBJECT
 private slots:
+    // A capture loads as it was taken, whatever the program is set to when it loads.
+    void clickLoadsThatCapture_data()
+    {
+        QTest::addColumn<int>("product");
+        QTest::newRow("31470 loaded while set to 31473") << 31470;
+        QTest::newRow("31473 loaded while set to 31470") << 31473;
+    }
     void clickLoadsThatCapture()
     {
-        tb::UseUsbCard(31473);
+        QFETCH(int, product);
+        tb::UseUsbCard(product);
         QTemporaryDir dir;
         const QString path = dir.filePath("trend.sqlite");
         std::vector<CaptureRecord::Record> taken;
@@ -29,12 +40,19 @@ private slots:
                                   machine.name, &error));
             }
         }
+        const int other = product == 31470 ? 31473 : 31470;
+        Module1::ProductNumber = static_cast<int16_t>(other);
+        other == 31470 ? BuildTable31470() : BuildTable31473();
         TrendWidget trend;
         trend.resize(800, 400);
         trend.show();
         QVERIFY(QTest::qWaitForWindowExposed(&trend));
         int loads = 0;
-        trend.onCaptureLoaded = [&] { ++loads; };
+        QString source;
+        trend.onCaptureLoaded = [&](const QString& s) {
+            ++loads;
+            source = s;
+        };
         QVERIFY(trend.OpenDatabase(path));
         QCOMPARE(trend.Captures().size(), size_t(3));
         QCOMPARE(trend.lblInfo->text(), QStringLiteral("3 captures (0 lost)"));
@@ -47,11 +65,71 @@ private slots:
         QCOMPARE(CaptureRecord::Last.raw, taken[1].raw);
         QCOMPARE(CaptureRecord::Last.value, taken[1].value);
         QCOMPARE(CaptureRecord::Last.sampleRate, taken[1].sampleRate);
+        QCOMPARE(CaptureRecord::Last.product, product);
+        QCOMPARE(CaptureRecord::Last.peakX, taken[1].peakX);
+        QCOMPARE(CaptureRecord::Last.supply, taken[1].supply);
+        QCOMPARE(source, QStringLiteral("capture 2 of trend.sqlite (%1, Manual)").arg(product));
 
         // Velocity points sit inside the plot, higher value higher up.
         trend.comboFigure->setCurrentIndex(1); // AC RMS
         const auto& f = trend.Captures()[0].figures;
         QCOMPARE(trend.PointOf(0, 0).y() < trend.PointOf(0, 2).y(), f[0].stats.acRms > f[2].stats.acRms);
+    }
+
+    // A database from before captures kept their scale asks which sensor took them; the answer
+    // scales the samples, gives the sample rate and works the figures out again.
+    void earlierDatabaseAsksForTheProduct()
+    {
+        tb::UseUsbCard(31470);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("v2.sqlite");
+        CaptureRecord::Record taken;
+        {
+            monitor::Store store;
+            QString error;
+            QVERIFY(store.Open(path, &error));
+            QVERIFY(capture::ConfigureAndCapture({0, 5}, {}, false).Complete());
+            taken = CaptureRecord::Last;
+            QVERIFY(store.Add(taken, true, {}, 0, {}, "group2-rigid", &error));
+            QVERIFY(store.Add(CaptureRecord::Record{}, false, "lost", 0, {}, "group2-rigid", &error));
+        }
+        {
+            // Back to how an earlier version left it: no scale, the product it guessed.
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "v2");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec("ALTER TABLE captures DROP COLUMN g_per_count"));
+            QVERIFY(q.exec("UPDATE captures SET product = 31473, sample_rate = 1"));
+            QVERIFY(q.exec("PRAGMA user_version=2"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("v2");
+        BuildTable31473();
+        TrendWidget trend;
+        int asked = 0;
+        trend.askProduct = [&](int count) -> std::optional<int> {
+            asked = count;
+            return std::nullopt;
+        };
+        QString error;
+        QVERIFY(!trend.OpenDatabase(path, &error));
+        QCOMPARE(asked, 2);
+        trend.askProduct = [](int) -> std::optional<int> { return 31470; };
+        QVERIFY2(trend.OpenDatabase(path, &error), qPrintable(error));
+        const auto& c = trend.Captures();
+        QCOMPARE(c.size(), size_t(2));
+        QCOMPARE(c[0].product, 31470);
+        QCOMPARE(c[0].sampleRate, taken.sampleRate);
+        QCOMPARE(c[0].gPerCount, double(RegisterMapFor(31470).GPerCount()));
+        QCOMPARE(c[0].figures.size(), size_t(3));
+        QCOMPARE(c[0].figures[1].name, QStringLiteral("ADC 0"));
+        QVERIFY(std::isnan(c[1].gPerCount) == false);
+        QVERIFY(trend.LoadCapture(c[0].id));
+        QCOMPARE(CaptureRecord::Last.value, taken.value);
+        // Asked once: the database now keeps the answer.
+        trend.askProduct = [&](int) -> std::optional<int> { return std::nullopt; };
+        QVERIFY(trend.OpenDatabase(path, &error));
     }
 
     // In the main window the Trend tab's capture goes to the time plot.
@@ -77,6 +155,8 @@ private slots:
         QVERIFY(trend->LoadCapture(trend->Captures().front().id));
         QCOMPARE(tabs->currentWidget(), static_cast<QWidget*>(w->FrameDataPLot));
         QCOMPARE(w->FrameDataPLot->lblPlotX[3]->text(), QStringLiteral("3071")); // the extended layout
+        QVERIFY2(w->StatusBarText().contains("Showing capture 1 of w.sqlite (31473, Extended Time X) (read-only)"),
+                 qPrintable(w->StatusBarText()));
         frmForm1::destroyInstance();
     }
 };

@@ -93,7 +93,7 @@ int main(int argc, char** argv)
     DataLog::FileDir = work.path() + QLatin1Char('/');
     const DataLog::WriteResult written = DataLog::WriteNextDataFile();
     CaptureRecord::Last = {};
-    if (written.ok && w->OpenDataFile(written.path)) {
+    if (written.ok && w->OpenDataFile(written.path, Module1::ProductNumber, 0)) {
         PointAt(w, 0.3);
         ok &= Save(w, out, QStringLiteral("opened-file.png"));
     } else {
