@@ -285,6 +285,8 @@ void frmForm1::ShowDataFileResult(const DataLog::WriteResult& result)
 {
     if (result.ok)
         LbLDataLogCount->setText(QString::number(result.number));
+    if (!result.seriesKept.isEmpty())
+        ShowNote(DataLog::SeriesKeptNote(result));
     SetDataLogCountBackground(QColor(255, 255, 255));
     if (!result.ok)
         ui::MessageBox(DataLog::WriteFailureMessage(result), MsgIcon::Exclamation);

@@ -1,4 +1,5 @@
 #include "datalog/DataFile.h"
+#include <QSet>
 #include "capture/CaptureRecord.h"
 #include "shell/SaveFile.h"
 
@@ -14,7 +15,10 @@ namespace DataLog {
 namespace {
 std::optional<QLocale> g_locale;
 std::function<QDateTime()> g_clock;
-QString g_appDir;
+QString g_defaultDir;
+// Series (folder, name, extension) this run has written into: an earlier run's files of a series
+// are set aside once, before this run's first file of it.
+QSet<QString> g_seriesStarted;
 
 constexpr int kSamples = 1024;
 
@@ -33,6 +37,7 @@ void ResetState()
     SavedFileBase.clear();
     SavedExtIndex = 0;
     DataFileNumber = 1;
+    g_seriesStarted.clear();
 }
 
 QLocale Locale() { return g_locale ? *g_locale : QLocale::system(); }
@@ -41,14 +46,16 @@ void ResetLocale() { g_locale.reset(); }
 
 void SetClock(std::function<QDateTime()> clock) { g_clock = std::move(clock); }
 
-QString ApplicationDirectory()
+QString DefaultDirectory()
 {
-    if (!g_appDir.isEmpty())
-        return g_appDir;
-    return QCoreApplication::applicationDirPath();
+    // The working directory, as for the settings file: the program's own folder is often not
+    // writable, and files there would sit among the system's programs.
+    if (!g_defaultDir.isEmpty())
+        return g_defaultDir;
+    return QDir::currentPath();
 }
 
-void SetApplicationDirectory(const QString& dir) { g_appDir = dir; }
+void SetDefaultDirectory(const QString& dir) { g_defaultDir = dir; }
 
 QChar FieldSeparator(const QLocale& locale)
 {
@@ -73,7 +80,7 @@ QString ComposeFilePath()
 void FillDefaults()
 {
     if (FileDir.isEmpty()) {
-        FileDir = ApplicationDirectory();
+        FileDir = DefaultDirectory();
         if (!FileDir.endsWith(QLatin1Char('/')))
             FileDir += QLatin1Char('/');
     }
@@ -141,7 +148,8 @@ QByteArray DataFileBytes(const CaptureRecord::Record& r, const QLocale& locale, 
     return out.toUtf8();
 }
 
-QString NextBackupPath(const QString& path)
+namespace {
+int NextBackupNumber(const QString& path)
 {
     const QFileInfo info(path);
     const QRegularExpression numbered(QStringLiteral("^") + QRegularExpression::escape(info.fileName())
@@ -152,8 +160,49 @@ QString NextBackupPath(const QString& path)
         if (m.hasMatch())
             highest = std::max(highest, m.captured(1).toInt());
     }
-    return path + QStringLiteral(".~%1~").arg(highest + 1);
+    return highest + 1;
 }
+} // namespace
+
+QString NextBackupPath(const QString& path) { return path + QStringLiteral(".~%1~").arg(NextBackupNumber(path)); }
+
+namespace {
+// Moves every file of the current series numbered from DataFileNumber on to NAME.~k~, one k for
+// all of them. Nothing moves when no such file would be replaced.
+bool KeepEarlierSeries(WriteResult* result)
+{
+    const QDir dir(FileDir);
+    const QRegularExpression member(QStringLiteral("^") + QRegularExpression::escape(FileBase) +
+                                    QStringLiteral("_(\\d+)") + QRegularExpression::escape(FileExt) +
+                                    QStringLiteral("$"));
+    QStringList earlier;
+    bool replaced = false;
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
+        const QRegularExpressionMatch m = member.match(name);
+        if (!m.hasMatch())
+            continue;
+        earlier << name;
+        replaced = replaced || m.captured(1).toInt() >= DataFileNumber;
+    }
+    if (!replaced)
+        return true;
+    int k = 1;
+    for (const QString& name : earlier)
+        k = std::max(k, NextBackupNumber(dir.filePath(name)));
+    for (const QString& name : earlier) {
+        const QString from = dir.filePath(name);
+        const QString to = from + QStringLiteral(".~%1~").arg(k);
+        if (!QFile::rename(from, to)) {
+            result->error = QStringLiteral("the earlier file %1 could not be kept as %2").arg(name, QFileInfo(to).fileName());
+            return false;
+        }
+        result->seriesKept << to;
+        if (from == FilePath)
+            result->backupPath = to;
+    }
+    return true;
+}
+} // namespace
 
 WriteResult WriteNextDataFile(const CaptureRecord::Record& record)
 {
@@ -166,7 +215,14 @@ WriteResult WriteNextDataFile(const CaptureRecord::Record& record)
     const QDateTime now = g_clock ? g_clock() : QDateTime::currentDateTime();
     const QByteArray bytes = DataFileBytes(record, locale, now);
 
-    // A file of this name from an earlier run (the numbering starts again at 1) is kept, not replaced.
+    // An earlier run's series is set aside whole, so the folder never shows two runs as one series.
+    const QString series = FileDir + QLatin1Char('\n') + FileBase + QLatin1Char('\n') + FileExt;
+    if (!g_seriesStarted.contains(series)) {
+        if (!KeepEarlierSeries(&result))
+            return result;
+        g_seriesStarted.insert(series);
+    }
+    // A file of this name from this run (the number was reset) is kept, not replaced.
     if (QFileInfo::exists(FilePath)) {
         const QString backup = NextBackupPath(FilePath);
         if (!QFile::copy(FilePath, backup)) {
@@ -186,6 +242,17 @@ WriteResult WriteNextDataFile(const CaptureRecord::Record& record)
     result.ok = true;
     ++DataFileNumber;
     return result;
+}
+
+QString SeriesKeptNote(const WriteResult& result)
+{
+    if (result.seriesKept.isEmpty())
+        return {};
+    const QString first = QFileInfo(result.seriesKept.first()).fileName();
+    const QString suffix = first.mid(first.lastIndexOf(QStringLiteral(".~")));
+    return QStringLiteral("%1 data file(s) of an earlier run (%2 ...) were kept as %3_N%4%5")
+        .arg(result.seriesKept.size())
+        .arg(first.chopped(suffix.size()), FileBase, FileExt, suffix);
 }
 
 QString WriteFailureMessage(const WriteResult& result)

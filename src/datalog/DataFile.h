@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 
@@ -37,9 +38,9 @@ void ResetLocale();
 
 // Current date and time for lines 2 and 3 (replaceable so tests get fixed bytes).
 void SetClock(std::function<QDateTime()> clock);
-// The directory that holds the files when none was chosen (the program's own, unless set).
-QString ApplicationDirectory();
-void SetApplicationDirectory(const QString& dir);
+// The directory that holds the files when none was chosen (the working directory, unless set).
+QString DefaultDirectory();
+void SetDefaultDirectory(const QString& dir);
 
 // Tab when the locale writes 1.2 with a decimal comma, else comma.
 QChar FieldSeparator(const QLocale& locale);
@@ -66,15 +67,21 @@ struct WriteResult {
     QString path;
     QString error;        // reason when !ok
     QString backupPath;   // where an earlier file of the same name was kept (empty: there was none)
+    QStringList seriesKept; // an earlier run's whole series, set aside before this run's first file
 };
 
 // Fills in defaults, writes the next numbered file atomically and, on success only,
-// advances DataFileNumber. An existing file of that name is first kept as a numbered backup
-// beside it (NAME.~1~, NAME.~2~, ...), so no earlier run's data is ever replaced.
+// advances DataFileNumber. No earlier data is ever replaced: before this run's first file of a
+// series, an earlier run's files of it that would be overwritten are all moved to numbered
+// backups at once (NAME.~k~, one k for the series); later, a file of this run whose number comes
+// round again is copied to the next NAME.~k~ beside it.
 WriteResult WriteNextDataFile(const CaptureRecord::Record& record = CaptureRecord::Last);
 
 // The next free numbered backup name for `path`.
 QString NextBackupPath(const QString& path);
+
+// "3 data files of an earlier run (Datalog_1.csv ...) were kept as Datalog_N.csv.~1~".
+QString SeriesKeptNote(const WriteResult& result);
 
 // The user's message for a file that could not be written.
 QString WriteFailureMessage(const WriteResult& result);

@@ -229,7 +229,7 @@ void frmFileDir::Form_Activate()
 {
     FillDrives();
     if (DataLog::FileDir.isEmpty()) {
-        const QString appDir = DataLog::ApplicationDirectory();
+        const QString appDir = DataLog::DefaultDirectory();
         DataLog::FileDir = appDir.endsWith(QLatin1Char('/')) ? appDir : appDir + QLatin1Char('/');
     }
     const QString dir = WithoutTrailingSeparator(DataLog::FileDir);
@@ -292,7 +292,9 @@ DataLog::WriteResult frmFileDir::WriteDataFile(const CaptureRecord::Record& reco
         Form_Load();
     const DataLog::WriteResult result = DataLog::WriteNextDataFile(record);
     txtFileNum->setText(QString::number(DataLog::DataFileNumber));
-    if (!result.backupPath.isEmpty())
+    if (!result.seriesKept.isEmpty())
+        lblBackupNote->setText(DataLog::SeriesKeptNote(result));
+    else if (!result.backupPath.isEmpty())
         lblBackupNote->setText(QStringLiteral("%1 existed and was kept as %2")
                                    .arg(QFileInfo(result.path).fileName(), QFileInfo(result.backupPath).fileName()));
     return result;

@@ -49,7 +49,7 @@ inline void FreshState(const QString& appDir, const QLocale& locale = QLocale::c
     DataLog::ResetState();
     DataLog::SetLocale(locale);
     DataLog::SetClock(FixedTime);
-    DataLog::SetApplicationDirectory(appDir);
+    DataLog::SetDefaultDirectory(appDir);
     ClearStatusBits();
     FillPattern();
 }

@@ -22,7 +22,7 @@ private slots:
     {
         DataLog::ResetLocale();
         DataLog::SetClock({});
-        DataLog::SetApplicationDirectory({});
+        DataLog::SetDefaultDirectory({});
     }
 
     void wholeFile_data()
@@ -175,6 +175,63 @@ private slots:
         QCOMPARE(ReadAll(path + QStringLiteral(".~1~")), earliest);
         QCOMPARE(ReadAll(path + QStringLiteral(".~2~")), first);
         QCOMPARE(Files(dir.path()).size(), 3);
+    }
+
+    // A run's first file of a series sets the earlier run's whole series aside, under one backup
+    // number, so the folder never shows two runs as one series.
+    void earlierRunSetAsideWhole_data()
+    {
+        QTest::addColumn<QStringList>("before");   // files of the earlier run(s)
+        QTest::addColumn<QStringList>("expected"); // the folder after this run's two files
+        QTest::newRow("three files of one earlier run")
+            << QStringList{"Datalog_1.csv", "Datalog_2.csv", "Datalog_3.csv"}
+            << QStringList{"Datalog_1.csv", "Datalog_1.csv.~1~", "Datalog_2.csv", "Datalog_2.csv.~1~",
+                           "Datalog_3.csv.~1~"};
+        QTest::newRow("a backup already there: the next number for all")
+            << QStringList{"Datalog_1.csv", "Datalog_3.csv", "Datalog_3.csv.~1~"}
+            << QStringList{"Datalog_1.csv", "Datalog_1.csv.~2~", "Datalog_2.csv", "Datalog_3.csv.~1~",
+                           "Datalog_3.csv.~2~"};
+        QTest::newRow("other series stay") << QStringList{"Run_1.csv", "Datalog_1.txt", "Datalog_x.csv"}
+                                           << QStringList{"Datalog_1.csv", "Datalog_1.txt", "Datalog_2.csv",
+                                                          "Datalog_x.csv", "Run_1.csv"};
+    }
+    void earlierRunSetAsideWhole()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        FreshState(dir.path());
+        for (const QString& name : before) {
+            QFile f(dir.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(name.toUtf8());
+        }
+        const DataLog::WriteResult first = DataLog::WriteNextDataFile();
+        QVERIFY2(first.ok, qPrintable(first.error));
+        const DataLog::WriteResult second = DataLog::WriteNextDataFile();
+        QVERIFY(second.ok);
+        QVERIFY(second.seriesKept.isEmpty());
+        QCOMPARE(Files(dir.path()), expected);
+        // Each earlier file kept as it was, under its own name.
+        for (const QString& kept : first.seriesKept) {
+            const QString name = QFileInfo(kept).fileName();
+            QCOMPARE(ReadAll(kept), name.left(name.indexOf(".~")).toUtf8());
+        }
+        QCOMPARE(first.seriesKept.size(), int(before.filter(QRegularExpression("^Datalog_\\d+\\.csv$")).size()));
+    }
+
+    // With no folder chosen the files go where the settings file goes: the working directory.
+    void defaultFolderIsTheWorkingDirectory()
+    {
+        QTemporaryDir dir;
+        const QString saved = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        DataLog::ResetState();
+        DataLog::SetDefaultDirectory({});
+        const DataLog::WriteResult r = DataLog::WriteNextDataFile();
+        QDir::setCurrent(saved);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(QFileInfo(r.path).absolutePath(), QFileInfo(dir.path()).canonicalFilePath());
     }
 
     // A write cut short by the system names the system's reason, not a generic one.

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -79,7 +80,7 @@ private slots:
     {
         DataLog::SetClock({});
         DataLog::ResetLocale();
-        DataLog::SetApplicationDirectory({});
+        DataLog::SetDefaultDirectory({});
     }
 
     // "*.*" writes .txt files but is shown as "*.CSV" next time.
@@ -164,6 +165,13 @@ private slots:
         w->ReadCaptureBuffer();
         QCOMPARE(AppFiles().size(), 2);
         QCOMPARE(w->LbLDataLogCount->text(), QStringLiteral("2"));
+
+        // A restart: the earlier run's series is set aside whole, and the status bar says so.
+        DataLog::ResetState();
+        w->ReadCaptureBuffer();
+        QCOMPARE(AppFiles(), (QStringList{"Datalog_1.csv", "Datalog_1.csv.~1~", "Datalog_2.csv.~1~"}));
+        QCOMPARE(w->statusBar()->currentMessage(),
+                 QStringLiteral("2 data file(s) of an earlier run (Datalog_1.csv ...) were kept as Datalog_N.csv.~1~"));
         w->ckDataLog->click();
     }
 
