@@ -64,6 +64,34 @@ private slots:
     void init() { w = tb::OpenMainWindow(); }
     void cleanupTestCase() { frmForm1::destroyInstance(); }
 
+    // A first capture lost part way leaves nothing on the plot and nothing under the cursor: no
+    // flat made-up traces. A later lost one leaves the last whole capture shown.
+    void lostCaptureShowsNoMadeUpData()
+    {
+        CaptureRecord::Last = {};
+        sim::CurrentBoard()->Card(0).FaultAfter(2500, sim::VirtualCard::Fault::Unplug);
+        w->ReadCaptureBuffer();
+        QVERIFY(sbtest::MessageTexts().join("").contains("lost"));
+        PlotSurface* plot = w->FrameDataPLot->picture1;
+        QCOMPARE(plot->StrokeCount(), 0);
+        plot->onMouseMove(500, 1.0);
+        QCOMPARE(w->FrameDataPLot->lblCursorY->text(), QString());
+        QCOMPARE(w->FrameDataPLot->lblCursorX->text(), QString());
+
+        w = tb::OpenMainWindow();
+        w->ReadCaptureBuffer();
+        QVERIFY(CaptureRecord::Last.Holds());
+        const CaptureRecord::Record shown = CaptureRecord::Last;
+        const int strokes = w->FrameDataPLot->picture1->StrokeCount();
+        QVERIFY(strokes > 0);
+        sim::CurrentBoard()->Card(0).FaultAfter(2500, sim::VirtualCard::Fault::Unplug);
+        w->ReadCaptureBuffer();
+        QCOMPARE(CaptureRecord::Last.raw, shown.raw);
+        QCOMPARE(w->FrameDataPLot->picture1->StrokeCount(), strokes);
+        w->FrameDataPLot->picture1->onMouseMove(500, 1.0);
+        QVERIFY(w->FrameDataPLot->lblCursorY->text().contains("X acc"));
+    }
+
     void alarmsOpensAtLeastAtItsMinimum()
     {
         frmAlarms* a = nullptr;
