@@ -1,6 +1,6 @@
 #pragma once
 // One-sided amplitude spectrum of a sampled record (KISS FFT), with the window's amplitude
-// correction, and the velocity RMS derived from an acceleration spectrum.
+// correction, and the velocity RMS of an acceleration record.
 #include <QString>
 #include <vector>
 
@@ -12,6 +12,9 @@ enum class Window { Hann, FlatTop, Rectangular };
 QString WindowName(Window w);
 
 constexpr double kStandardGravity = 9.80665; // m/s^2 per g
+// The band the velocity RMS and the severity zones are taken over, Hz.
+constexpr double kVelocityBandLow = 10.0;
+constexpr double kVelocityBandHigh = 1000.0;
 
 struct Spectrum {
     double sampleRate = 0;  // Hz
@@ -36,7 +39,8 @@ struct Spectrum {
     int BinAt(double f) const;
 };
 
-// Mean removed, window applied, amplitudes scaled so that a sine centred on a bin reads its
+// Window-weighted mean (sum(w x) / sum(w)) removed, so that an offset of any size leaves the
+// lowest bins empty; window applied, amplitudes scaled so that a sine centred on a bin reads its
 // peak amplitude. An odd count drops the last sample (the real transform needs an even length);
 // fewer than 4 samples give an empty spectrum.
 Spectrum ComputeSpectrum(const double* samples, int count, double sampleRate, Window window = Window::Hann);
@@ -45,8 +49,13 @@ inline Spectrum ComputeSpectrum(const std::vector<double>& samples, double sampl
     return ComputeSpectrum(samples.data(), static_cast<int>(samples.size()), sampleRate, window);
 }
 
-// Velocity RMS in mm/s over [fLow, fHigh] Hz of an acceleration spectrum in g: each bin divided
-// by 2 pi f, power summed and corrected for the window's noise bandwidth.
-double VelocityRms(const Spectrum& s, double fLow = 10.0, double fHigh = 1000.0);
+// Velocity RMS in mm/s over [fLow, fHigh] Hz of an acceleration record in g, sampled at sampleRate
+// with `averaged` consecutive sensor samples averaged into each one (the sensor's boxcar, whose
+// response is divided out). Each bin's power is counted at the frequency its phase says it came
+// from, so a tone is integrated at its own frequency and the band edges are sharp to a tenth of a
+// bin. Whether the record can hold the band is VelocityCoverage's question (Statistics.h). NaN for
+// fewer than 4 samples.
+double VelocityRms(const double* samples, int count, double sampleRate, int averaged = 1,
+                   double fLow = kVelocityBandLow, double fHigh = kVelocityBandHigh);
 
 } // namespace analysis

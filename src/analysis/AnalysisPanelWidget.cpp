@@ -183,6 +183,8 @@ void AnalysisPanelWidget::FillTable(const std::vector<analysis::Channel>& channe
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
+            if (c == 7)
+                item->setToolTip(s.velocityNote); // why "-", or what may have folded into the figure
             tblStats->setItem(r, c, item);
         }
     }

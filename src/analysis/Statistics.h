@@ -18,13 +18,13 @@ struct ChannelStats {
     double kurtosis = 0;    // fourth moment / variance^2: 1.5 sine, 3 Gaussian, 1 square
     double dominantHz = 0;
     double dominantAmplitude = 0;
-    // mm/s over 10..1000 Hz; NaN for channels that are not acceleration in g.
+    // mm/s over 10..1000 Hz; NaN for channels that are not acceleration in g, and for records that
+    // cannot hold the band (VelocityCoverage).
     double velocityRms = std::numeric_limits<double>::quiet_NaN();
+    // For an acceleration channel: why velocityRms is NaN, or what else may be in it (vibration
+    // folded in from above the record's Nyquist frequency); empty otherwise.
+    QString velocityNote;
 };
-
-// `acceleration`: the samples are acceleration in g, so the velocity RMS applies.
-ChannelStats ComputeStats(const double* samples, int count, double sampleRate, bool acceleration,
-                          Window window = Window::Hann);
 
 // What the record holds and how to read it.
 struct RecordView {
@@ -34,6 +34,26 @@ struct RecordView {
     int extendedAxis = 0;     // 0 X, 1 Y, 2 Z
     bool raw = false;         // counts (BufRaw) instead of g (BufValue)
 };
+
+// Whether `count` samples from `product` at averaging 2^avgExponent hold the velocity band well
+// enough to report it (within 5 % for a tone anywhere in 10..1000 Hz): its lower edge at least 1.75
+// bins above 0 Hz and its upper edge 2 bins below the Nyquist frequency. `note` is one sentence for
+// the user: the averaging that would do and why this one does not, or, for a record that holds
+// the band, that averaging has lowered the Nyquist frequency so higher vibration folds into it.
+struct VelocityCoverage {
+    bool covered = false;
+    QString note;
+};
+VelocityCoverage CoverageOf(int product, int avgExponent, int count);
+
+// `acceleration`: the samples are acceleration in g, so the velocity RMS applies, if the record as
+// `view` says it was taken (product, averaging) holds the band.
+ChannelStats ComputeStats(const double* samples, int count, const RecordView& view, bool acceleration,
+                          Window window = Window::Hann);
+// The same, with product and averaging told by the sample rate (each rate belongs to one pair); a
+// rate neither sensor gives has no velocity.
+ChannelStats ComputeStats(const double* samples, int count, double sampleRate, bool acceleration,
+                          Window window = Window::Hann);
 
 struct Channel {
     QString name;          // "X acc", "Y acc", "Z acc" ("ADC 0", "ADC 1" on 31470)

@@ -167,7 +167,8 @@ private slots:
     void statisticsTableAndCounts()
     {
         view.product = 31470;
-        FillSines(88000, {1375, 2750, 687.5}, {2.0, 1.0, 0.5});
+        view.avgExponent = 4; // 5500 Hz: the record holds the velocity band
+        FillSines(5500, {687.5, 1375, 343.75}, {2.0, 1.0, 0.5});
         for (int i = 0; i < 1024; ++i)
             CaptureRecord::BufRaw1[static_cast<size_t>(i)] = CaptureRecord::BufValue1[static_cast<size_t>(i)] * 100;
         SpectrumWidget spectrum;
@@ -176,10 +177,17 @@ private slots:
         QTableWidget* t = panel->tblStats;
         QCOMPARE(t->rowCount(), 3);
         QCOMPARE(t->item(0, 2)->text(), QString("1.414"));
-        QCOMPARE(t->item(0, 6)->text(), QString("1375.0"));
+        QCOMPARE(t->item(0, 6)->text(), QString("687.5"));
         QCOMPARE(t->item(1, 7)->text(), QString("-")); // no velocity for an ADC input
+        QVERIFY(t->item(1, 7)->toolTip().isEmpty());
         const QString velocity = t->item(0, 7)->text();
-        QVERIFY(velocity != "-");
+        // The figure undoes the loss of averaging 16 samples at 88 kHz, which these plain sines never had.
+        const double x = std::numbers::pi * 687.5 / 88000;
+        const double averagingGain = std::sin(16 * x) / (16 * std::sin(x));
+        const double mmPerS = 2.0 * 9.80665 / (2 * std::numbers::pi * 687.5) / std::sqrt(2.0) * 1000.0 / averagingGain;
+        QVERIFY2(std::abs(velocity.toDouble() - mmPerS) < 0.01 * mmPerS, qPrintable(velocity));
+        // Averaging 16 lets vibration above 2750 Hz fold in: the cell says so.
+        QVERIFY2(t->item(0, 7)->toolTip().contains("2750 Hz"), qPrintable(t->item(0, 7)->toolTip()));
 
         panel->ckCounts->setChecked(true); // refreshes by itself
         QCOMPARE(t->item(0, 7)->text(), velocity); // still in mm/s
@@ -187,6 +195,19 @@ private slots:
         QCOMPARE(t->horizontalHeaderItem(2)->text(), QString("AC RMS (counts)"));
         QCOMPARE(t->item(0, 2)->text(), QString("141.4"));
         QVERIFY(spectrum.Record().raw);
+    }
+
+    // A record too short for the band's 10 Hz edge: "-", and the reason where the pointer rests.
+    void velocityCellSaysWhyItIsEmpty()
+    {
+        view.product = 31470; // averaging 1: 88000 Hz, 11.6 ms
+        FillSines(88000, {1375, 2750, 687.5}, {2.0, 1.0, 0.5});
+        SpectrumWidget spectrum;
+        auto panel = MakePanel(&spectrum);
+        panel->Refresh();
+        const QTableWidgetItem* cell = panel->tblStats->item(0, 7);
+        QCOMPARE(cell->text(), QString("-"));
+        QVERIFY2(cell->toolTip().startsWith("Needs averaging 16 or 32:"), qPrintable(cell->toolTip()));
     }
 
     // Every number of the views in the system's format, as the rest of the window writes them.
