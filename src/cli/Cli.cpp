@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "analysis/SampleRate.h"
 #include "analysis/Statistics.h"
 #include "capture/CaptureRecord.h"
 #include "capture/CaptureSettings.h"
@@ -30,7 +31,9 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
+#include <algorithm>
 #include <csignal>
+#include <functional>
 #include <cmath>
 #include <optional>
 
@@ -49,6 +52,111 @@ std::optional<int> ParseInt(const QString& text, int base = 10)
     bool ok = false;
     const int v = text.toInt(&ok, base);
     return ok ? std::optional<int>(v) : std::nullopt;
+}
+
+// Capture-mode list index to the name --mode takes (automatic and event are the window's only).
+const QStringList kModeNames{QStringLiteral("manual"),     QStringLiteral("automatic"),  QStringLiteral("event"),
+                             QStringLiteral("extended-x"), QStringLiteral("extended-y"), QStringLiteral("extended-z")};
+
+QString ModeName(int modeIndex)
+{
+    return modeIndex >= 0 && modeIndex < kModeNames.size() ? kModeNames[modeIndex] : QString::number(modeIndex);
+}
+
+// An unknown figure is null: a 0 would pass for a measurement.
+QJsonValue Figure(double v)
+{
+    return std::isfinite(v) ? QJsonValue(v) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue TextOrNull(const QString& s)
+{
+    return s.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(s);
+}
+
+double SampleRateOf(const CaptureRecord::Record& r)
+{
+    return r.sampleRate > 0 ? r.sampleRate : analysis::SampleRate(r.product, r.avgExponent);
+}
+
+// Why a channel has no velocity, or what may limit the one it has; empty when nothing is to be said.
+QString VelocityNote(const analysis::ChannelStats& s, bool acceleration)
+{
+    if (!s.velocityNote.isEmpty())
+        return s.velocityNote;
+    if (!acceleration)
+        return QStringLiteral("not an acceleration channel");
+    return std::isfinite(s.velocityRms) ? QString() : QStringLiteral("unknown");
+}
+
+// Velocity for the text reports: the figure when known, "-" and the reason when an acceleration
+// channel has none; nothing for a channel that is no acceleration.
+QString VelocityText(const monitor::ChannelFigures& f, bool acceleration, bool withZone)
+{
+    if (std::isfinite(f.stats.velocityRms))
+        return QStringLiteral("v %1 mm/s").arg(QString::number(f.stats.velocityRms, 'f', 2))
+               + (withZone ? QStringLiteral(" zone ") + f.zone : QString());
+    if (!acceleration)
+        return {};
+    return QStringLiteral("v - (%1)").arg(VelocityNote(f.stats, acceleration));
+}
+
+// Which of the record's channels are acceleration, in the order monitor::Figures lists them.
+std::vector<bool> AccelerationChannels(const CaptureRecord::Record& r)
+{
+    std::vector<bool> out;
+    for (const analysis::Channel& c : analysis::RecordChannels(analysis::ViewOfRecord(r), r))
+        out.push_back(c.acceleration);
+    return out;
+}
+
+// What a capture was taken with, for its JSON object.
+void AddCaptureContext(QJsonObject& o, const CaptureRecord::Record& r, const monitor::MachineClass& machine)
+{
+    o.insert(QStringLiteral("time"), TextOrNull(r.time.isValid() ? r.time.toUTC().toString(Qt::ISODate) : QString()));
+    o.insert(QStringLiteral("product"), r.product);
+    o.insert(QStringLiteral("mode"), ModeName(r.modeIndex));
+    o.insert(QStringLiteral("avg_exponent"), r.avgExponent);
+    o.insert(QStringLiteral("averaging"), 1 << std::clamp(r.avgExponent, 0, 10));
+    o.insert(QStringLiteral("sample_rate_hz"), SampleRateOf(r));
+    o.insert(QStringLiteral("units"), analysis::UnitName(analysis::ViewOfRecord(r)));
+    o.insert(QStringLiteral("machine_class"), machine.name);
+}
+
+QJsonObject ChannelJson(const monitor::ChannelFigures& f, bool acceleration)
+{
+    // Crest factor is at least 1 for a record that moves at all: 0 marks a flat one, whose shape
+    // figures mean nothing.
+    const bool flat = f.stats.crestFactor == 0;
+    const bool peak = f.stats.dominantHz > 0;
+    return QJsonObject{
+        {QStringLiteral("name"), f.name},
+        {QStringLiteral("mean"), Figure(f.stats.mean)},
+        {QStringLiteral("ac_rms"), Figure(f.stats.acRms)},
+        {QStringLiteral("peak_to_peak"), Figure(f.stats.peakToPeak)},
+        {QStringLiteral("crest_factor"), flat ? QJsonValue() : Figure(f.stats.crestFactor)},
+        {QStringLiteral("kurtosis"), flat ? QJsonValue() : Figure(f.stats.kurtosis)},
+        {QStringLiteral("dominant_hz"), peak ? Figure(f.stats.dominantHz) : QJsonValue()},
+        {QStringLiteral("dominant_amplitude"), peak ? Figure(f.stats.dominantAmplitude) : QJsonValue()},
+        {QStringLiteral("velocity_rms_mm_s"), Figure(f.stats.velocityRms)},
+        {QStringLiteral("velocity_note"), TextOrNull(VelocityNote(f.stats, acceleration))},
+        {QStringLiteral("zone"), f.zone == QLatin1Char('-') ? QJsonValue() : QJsonValue(QString(f.zone))},
+    };
+}
+
+// The figures of `r`'s channels; `alarm`, when given, marks the channels at the alarm zone.
+QJsonArray ChannelsJson(const std::vector<monitor::ChannelFigures>& figures, const CaptureRecord::Record& r,
+                        const std::function<bool(const monitor::ChannelFigures&)>& alarm = {})
+{
+    const std::vector<bool> acceleration = AccelerationChannels(r);
+    QJsonArray out;
+    for (size_t i = 0; i < figures.size(); ++i) {
+        QJsonObject c = ChannelJson(figures[i], i < acceleration.size() && acceleration[i]);
+        if (alarm)
+            c.insert(QStringLiteral("alarm"), alarm(figures[i]));
+        out.append(c);
+    }
+    return out;
 }
 
 class Session {
@@ -80,21 +188,41 @@ public:
             }
             commands.push_back(std::move(c));
         }
+        // A monitor run streams: every result is a line of its own as soon as it is known.
+        jsonLines_ = o_.json && std::any_of(commands.begin(), commands.end(),
+                                            [](const Command& c) { return c.verb == Verb::Monitor; });
         InstallDeviceBackends(o_.simCards);
         FastReadout::Enabled = o_.fast;
         for (const Command& command : commands) {
             std::optional<Failure> f = Execute(command);
             if (f) {
+                // What ran before the failure is still reported, as the text output does.
+                PrintJsonDocument();
                 err_ << "sensorbench-cli: " << f->message << "\n";
                 return f->code;
             }
         }
-        if (o_.json)
-            out_ << QJsonDocument(results_).toJson(QJsonDocument::Indented);
+        PrintJsonDocument();
         return kOk;
     }
 
 private:
+    void Emit(const QJsonObject& result)
+    {
+        if (!jsonLines_) {
+            results_.append(result);
+            return;
+        }
+        out_ << QJsonDocument(result).toJson(QJsonDocument::Compact) << "\n";
+        out_.flush();
+    }
+
+    void PrintJsonDocument()
+    {
+        if (o_.json && !jsonLines_)
+            out_ << QJsonDocument(results_).toJson(QJsonDocument::Indented);
+    }
+
     QString DeviceError() const
     {
         return messages_.isEmpty() ? QStringLiteral("device error") : messages_.join(QStringLiteral("; "));
@@ -155,7 +283,7 @@ private:
 
     struct CaptureArgs {
         int modeIndex = 0;   // 0 manual, 3..5 extended X/Y/Z
-        int avgExponent = 0;
+        int avgExponent = analysis::kDefaultAvgExponent;
         int count = 1;
         QString outDir = QStringLiteral(".");
         QString name = QStringLiteral("Datalog");
@@ -168,7 +296,7 @@ private:
         std::optional<qint64> durationMs;
         std::optional<int> count;
         QString db;
-        capture::Setup setup;
+        capture::Setup setup{0, analysis::kDefaultAvgExponent};
         monitor::MachineClass machine = monitor::MachineClasses().front();
         std::optional<int> keepWaveforms;
         std::optional<QChar> alarmZone;
@@ -224,8 +352,8 @@ private:
                 return Failure{*e, kUsageError};
             if (c->capture.modeIndex >= 3 && o_.product == 31470)
                 return Failure{QStringLiteral("capture: the extended modes need product 31473"), kUsageError};
-            if (!QFileInfo(c->capture.outDir).isDir())
-                return Failure{QStringLiteral("capture: output directory '%1' does not exist").arg(c->capture.outDir),
+            if (!CanBeDirectory(c->capture.outDir))
+                return Failure{QStringLiteral("capture: cannot create output directory '%1'").arg(c->capture.outDir),
                                kDeviceOrFileError};
         } else if (verb == QLatin1String("monitor")) {
             c->verb = Verb::Monitor;
@@ -282,7 +410,7 @@ private:
             }
         }
         if (o_.json)
-            results_.append(QJsonObject{{QStringLiteral("cards"), list}});
+            Emit(QJsonObject{{QStringLiteral("command"), QStringLiteral("cards")}, {QStringLiteral("cards"), list}});
         else if (EzUsb::UsbCardCount == 0)
             out_ << "no cards found\n";
         return std::nullopt;
@@ -299,11 +427,12 @@ private:
         const QString label = m470Reg::Table().RegisterTable[size_t(*row)].Label.trimmed();
         const QString value = QString::number(double(Spi_mod::RegValue), 'g', 7);
         if (o_.json)
-            results_.append(QJsonObject{{QStringLiteral("register"), label},
-                                        {QStringLiteral("row"), *row},
-                                        {QStringLiteral("raw"), Spi_mod::RegRaw},
-                                        {QStringLiteral("hex"), Hex4(Spi_mod::RegRaw)},
-                                        {QStringLiteral("value"), double(Spi_mod::RegValue)}});
+            Emit(QJsonObject{{QStringLiteral("command"), QStringLiteral("read")},
+                             {QStringLiteral("register"), label},
+                             {QStringLiteral("row"), *row},
+                             {QStringLiteral("raw"), Spi_mod::RegRaw},
+                             {QStringLiteral("hex"), Hex4(Spi_mod::RegRaw)},
+                             {QStringLiteral("value"), Figure(double(Spi_mod::RegValue))}});
         else
             out_ << label << "\t0x" << Hex4(Spi_mod::RegRaw) << "\t" << value << "\n";
         return std::nullopt;
@@ -320,10 +449,11 @@ private:
             return f;
         const QString label = m470Reg::Table().RegisterTable[size_t(*row)].Label.trimmed();
         if (o_.json)
-            results_.append(QJsonObject{{QStringLiteral("register"), label},
-                                        {QStringLiteral("row"), *row},
-                                        {QStringLiteral("written"), *value},
-                                        {QStringLiteral("hex"), Hex4(*value)}});
+            Emit(QJsonObject{{QStringLiteral("command"), QStringLiteral("write")},
+                             {QStringLiteral("register"), label},
+                             {QStringLiteral("row"), *row},
+                             {QStringLiteral("written"), *value},
+                             {QStringLiteral("hex"), Hex4(*value)}});
         else
             out_ << label << "\t<- 0x" << Hex4(*value) << "\n";
         return std::nullopt;
@@ -337,7 +467,7 @@ private:
         if (auto f = CheckDevice())
             return f;
         if (o_.json)
-            results_.append(QJsonObject{{QStringLiteral("dump"), listing}});
+            Emit(QJsonObject{{QStringLiteral("command"), QStringLiteral("dump")}, {QStringLiteral("dump"), listing}});
         else
             out_ << listing;
         return std::nullopt;
@@ -362,16 +492,28 @@ private:
                 out_ << CaptureSettings::StatusTitle(i) << "\t" << row.text << "\n";
         }
         if (o_.json)
-            results_.append(QJsonObject{{QStringLiteral("status"), rows}});
+            Emit(QJsonObject{{QStringLiteral("command"), QStringLiteral("status")}, {QStringLiteral("status"), rows}});
         return std::nullopt;
     }
 
     static std::optional<int> ParseMode(const QString& v)
     {
-        static const QStringList modes = {QStringLiteral("manual"), QString(), QString(), QStringLiteral("extended-x"),
-                                          QStringLiteral("extended-y"), QStringLiteral("extended-z")};
-        const int i = v.isEmpty() ? -1 : int(modes.indexOf(v));
-        return i < 0 ? std::nullopt : std::optional<int>(i);
+        const int i = int(kModeNames.indexOf(v));
+        return i == 0 || i >= 3 ? std::optional<int>(i) : std::nullopt;
+    }
+
+    // DIR exists as a directory, or the nearest of its parents that exists is one: checked before
+    // anything runs, created when the capture starts.
+    static bool CanBeDirectory(const QString& dir)
+    {
+        QFileInfo fi(QDir(dir).absolutePath());
+        while (!fi.exists()) {
+            const QString parent = fi.absolutePath();
+            if (parent == fi.absoluteFilePath())
+                return false;
+            fi = QFileInfo(parent);
+        }
+        return fi.isDir();
     }
 
     static std::optional<int> ParseAvg(const QString& v)
@@ -494,6 +636,9 @@ private:
     {
         if (auto f = EnsureInterface())
             return f;
+        if (!QDir().mkpath(a.outDir))
+            return Failure{QStringLiteral("capture: cannot create output directory '%1'").arg(a.outDir),
+                           kDeviceOrFileError};
 
         DataLog::FileDir = QDir(a.outDir).absolutePath() + QLatin1Char('/');
         DataLog::FileBase = a.name;
@@ -519,17 +664,30 @@ private:
             if (!w.backupPath.isEmpty())
                 err_ << "sensorbench-cli: kept the earlier " << QFileInfo(w.path).fileName() << " as "
                      << QFileInfo(w.backupPath).fileName() << "\n";
-            if (o_.json)
-                results_.append(QJsonObject{{QStringLiteral("file"), w.path},
-                                            {QStringLiteral("samples"), 3072},
-                                            {QStringLiteral("readout_ms"), ms}});
-            else
-                out_ << w.path << "\t" << 3072 << " samples\t" << ms << " ms\n";
+            const CaptureRecord::Record& record = CaptureRecord::Last;
+            // Capture has no machine class of its own: the zones are the default class's.
+            const monitor::MachineClass& machine = monitor::MachineClasses().front();
+            if (o_.json) {
+                QJsonObject o{{QStringLiteral("command"), QStringLiteral("capture")},
+                              {QStringLiteral("file"), w.path},
+                              {QStringLiteral("samples"), 3072},
+                              {QStringLiteral("readout_ms"), ms}};
+                AddCaptureContext(o, record, machine);
+                o.insert(QStringLiteral("channels"), ChannelsJson(monitor::Figures(record, machine), record));
+                Emit(o);
+                continue;
+            }
+            out_ << w.path << "\t" << 3072 << " samples\t" << ms << " ms\n";
             if (a.spectrum) {
-                const analysis::RecordView view = analysis::ViewOfRecord(CaptureRecord::Last);
-                for (const QString& line :
-                     analysis::PeakLines(analysis::DominantPeaks(view), analysis::UnitName(view)))
-                    out_ << "  " << line << "\n";
+                const analysis::RecordView view = analysis::ViewOfRecord(record);
+                const QStringList lines = analysis::PeakLines(analysis::DominantPeaks(view), analysis::UnitName(view));
+                const std::vector<monitor::ChannelFigures> figures = monitor::Figures(record, machine);
+                const std::vector<bool> acceleration = AccelerationChannels(record);
+                for (qsizetype i = 0; i < lines.size(); ++i) {
+                    const size_t k = size_t(i);
+                    const QString v = k < figures.size() ? VelocityText(figures[k], acceleration[k], false) : QString();
+                    out_ << "  " << lines[i] << (v.isEmpty() ? QString() : QStringLiteral(", ") + v) << "\n";
+                }
             }
             out_.flush();
         }
@@ -544,6 +702,7 @@ private:
         QString error;
         if (!store.Open(a.db, &error))
             return Failure{QStringLiteral("monitor: %1").arg(error), kDeviceOrFileError};
+        AnnounceMonitor(a);
         g_stop = 0;
         std::signal(SIGINT, StopOnSignal);
         std::signal(SIGTERM, StopOnSignal);
@@ -582,7 +741,7 @@ private:
                 return Failure{QStringLiteral("monitor: %1: %2").arg(a.db, error), kDeviceOrFileError};
             if (a.keepWaveforms && !store.KeepWaveforms(*a.keepWaveforms, &error))
                 return Failure{QStringLiteral("monitor: %1: %2").arg(a.db, error), kDeviceOrFileError};
-            ReportCapture(n, record, complete, reason, figures, a);
+            ReportCapture(n, record, complete, reason, status, figures, a);
             if (a.count && n >= *a.count)
                 break;
             // Sleeping, not spinning: the process is idle between captures.
@@ -594,34 +753,75 @@ private:
         return std::nullopt;
     }
 
-    void ReportCapture(int n, const CaptureRecord::Record& r, bool complete, const QString& reason,
+    static bool Alarming(const monitor::ChannelFigures& f, const MonitorArgs& a)
+    {
+        return a.alarmZone && f.zone != QLatin1Char('-') && f.zone >= *a.alarmZone;
+    }
+
+    void ReportCapture(int n, const CaptureRecord::Record& r, bool complete, const QString& reason, int32_t status,
                        const std::vector<monitor::ChannelFigures>& figures, const MonitorArgs& a)
     {
         const QString when = r.time.toUTC().toString(Qt::ISODate);
-        out_ << when << " #" << n;
-        if (!complete) {
-            out_ << " lost: " << reason << "\n";
+        if (o_.json) {
+            QJsonObject o{{QStringLiteral("command"), QStringLiteral("monitor")},
+                          {QStringLiteral("capture"), n},
+                          {QStringLiteral("db"), a.db},
+                          {QStringLiteral("complete"), complete},
+                          {QStringLiteral("loss_reason"), complete ? QJsonValue() : QJsonValue(reason)},
+                          {QStringLiteral("status_word"), complete ? QJsonValue(status) : QJsonValue()},
+                          {QStringLiteral("alarm_zone"), a.alarmZone ? QJsonValue(QString(*a.alarmZone)) : QJsonValue()}};
+            AddCaptureContext(o, r, a.machine);
+            o.insert(QStringLiteral("channels"),
+                     ChannelsJson(figures, r, [&a](const monitor::ChannelFigures& f) { return Alarming(f, a); }));
+            Emit(o);
+        } else {
+            out_ << when << " #" << n;
+            if (!complete)
+                out_ << " lost: " << reason;
+            const QString unit = analysis::UnitName(analysis::ViewOfRecord(r));
+            const std::vector<bool> acceleration = AccelerationChannels(r);
+            for (size_t i = 0; i < figures.size(); ++i) {
+                const monitor::ChannelFigures& f = figures[i];
+                out_ << " | " << f.name << " rms " << QString::number(f.stats.acRms, 'g', 4) << " " << unit << " pp "
+                     << QString::number(f.stats.peakToPeak, 'g', 4) << " " << QString::number(f.stats.dominantHz, 'f', 1)
+                     << " Hz";
+                const QString v = VelocityText(f, acceleration[i], true);
+                if (!v.isEmpty())
+                    out_ << " " << v;
+            }
+            out_ << "\n";
             out_.flush();
-            return;
         }
-        const QString unit = analysis::UnitName(analysis::ViewOfRecord(r));
+        // With --json the alarm is in the capture's object; the line is for whoever watches.
+        QTextStream& alarms = o_.json ? err_ : out_;
         for (const monitor::ChannelFigures& f : figures) {
-            out_ << " | " << f.name << " rms " << QString::number(f.stats.acRms, 'g', 4) << " " << unit << " pp "
-                 << QString::number(f.stats.peakToPeak, 'g', 4) << " " << QString::number(f.stats.dominantHz, 'f', 1)
-                 << " Hz";
-            if (!std::isnan(f.stats.velocityRms))
-                out_ << " v " << QString::number(f.stats.velocityRms, 'f', 2) << " mm/s zone " << f.zone;
-        }
-        out_ << "\n";
-        for (const monitor::ChannelFigures& f : figures) {
-            if (!a.alarmZone || f.zone == QLatin1Char('-') || f.zone < *a.alarmZone)
+            if (!Alarming(f, a))
                 continue;
-            out_ << when << " ALARM " << f.name << " zone " << f.zone << " ("
-                 << QString::number(f.stats.velocityRms, 'f', 2) << " mm/s)\n";
+            alarms << when << " ALARM " << f.name << " zone " << f.zone << " ("
+                   << QString::number(f.stats.velocityRms, 'f', 2) << " mm/s)\n";
             if (!a.onAlarm.isEmpty())
                 QProcess::startDetached(a.onAlarm.first(), a.onAlarm.mid(1));
         }
-        out_.flush();
+        alarms.flush();
+    }
+
+    // What the run is set to, before the first capture: whether its records can hold velocity.
+    void AnnounceMonitor(const MonitorArgs& a)
+    {
+        const int e = a.setup.avgExponent;
+        const bool extended = a.setup.modeIndex >= 3;
+        const analysis::VelocityCoverage c = analysis::CoverageOf(o_.product, e, extended ? 3072 : 1024);
+        err_ << "sensorbench-cli: monitor: product " << o_.product << ", mode " << ModeName(a.setup.modeIndex)
+             << ", averaging " << (1 << e) << " (2^" << e << "), sample rate "
+             << QString::number(analysis::SampleRate(o_.product, e), 'g', 10) << " Hz; ";
+        if (c.covered)
+            err_ << "velocity and zone (" << a.machine.name << ") valid"
+                 << (o_.product == 31470 && !extended ? " for X acc (ADC 0 and ADC 1 are no acceleration)" : "")
+                 << (c.note.isEmpty() ? QString() : QStringLiteral(". ") + c.note);
+        else
+            err_ << "no velocity or zone at these settings. " << c.note;
+        err_ << "\n";
+        err_.flush();
     }
 
     static void StopOnSignal(int) { g_stop = 1; }
@@ -632,6 +832,7 @@ private:
     QTextStream& err_;
     QStringList messages_;
     QJsonArray results_;
+    bool jsonLines_ = false;
     bool interfaceUp_ = false;
 };
 
@@ -786,7 +987,9 @@ QString HelpText()
         "  --card N               use the card in slot N (0..3) instead of the first one found\n"
         "  --port ADDR            use the parallel port at hex address ADDR instead of a card\n"
         "  --trace                print every SPI frame sent and received to stderr\n"
-        "  --json                 print results as JSON\n"
+        "  --json                 results as JSON on stdout (text notes stay on stderr): one\n"
+        "                         array, an object per result; with monitor, JSON Lines: one\n"
+        "                         object per line, written as each result is known\n"
         "  --fast                 batched card transfers for capture read-outs\n"
         "  -h, --help             this text\n"
         "  --version              the program's version\n"
@@ -808,19 +1011,23 @@ QString HelpText()
         "                         group1-rigid, group1-flexible, group2-rigid (default) or\n"
         "                         group2-flexible; --on-alarm runs PROGRAM (no shell) when a\n"
         "                         channel reaches the alarm zone\n"
+        "                         --avg N: samples averaged, 1, 2, 4, ... 1024 (default %1)\n"
         "  capture [--mode manual|extended-x|extended-y|extended-z] [--avg N] [--count N]\n"
         "          [--out DIR] [--name BASE] [--format lsb|g] [--spectrum]\n"
         "                         trigger, wait, read out and write each capture as a data file\n"
         "                         (BASE_1.csv, BASE_2.csv, ... in DIR); one line per capture:\n"
         "                         file, samples read, read-out time in milliseconds;\n"
         "                         --spectrum adds each channel's dominant frequency and amplitude\n"
+        "                         and velocity RMS; --avg N: samples averaged, 1, 2, 4, ... 1024\n"
+        "                         (default %1); DIR and its parents are created\n"
         "\n"
         "\n"
         "Examples:\n"
         "  sensorbench-cli --sim capture --count 3 --out run/\n"
         "  sensorbench-cli --sim write X_NULL -5 + read X_NULL\n"
         "\n"
-        "Exit codes: 0 success, 1 device or file error, 2 usage error.\n");
+        "Exit codes: 0 success, 1 device or file error, 2 usage error.\n")
+        .arg(1 << analysis::kDefaultAvgExponent);
 }
 
 QString VersionText() { return QStringLiteral("sensorbench-cli " SB_VERSION "\n"); }

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "analysis/SampleRate.h"
 #include "device/EzUsb.h"
 #include "registers/RegisterListing.h"
 #include "registers/m470Reg.h"
@@ -6,7 +7,11 @@
 #include "sim/Board.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
@@ -31,6 +36,62 @@ Result Cli(const QStringList& args, const QString& simFault = {}, const QString&
     if (!p.waitForFinished(120000))
         return {};
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+// "1/channels/0/name": array indices and object keys.
+QJsonValue At(QJsonValue v, const QString& path)
+{
+    for (const QString& step : path.split(u'/')) {
+        bool index = false;
+        const int i = step.toInt(&index);
+        v = index ? v.toArray().at(i) : v.toObject().value(step);
+    }
+    return v;
+}
+
+QString Show(const QJsonValue& v)
+{
+    switch (v.type()) {
+    case QJsonValue::Null: return QStringLiteral("null");
+    case QJsonValue::Bool: return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QJsonValue::Double: return QString::number(v.toDouble(), 'g', 12);
+    case QJsonValue::String: return v.toString();
+    case QJsonValue::Undefined: return QStringLiteral("undefined");
+    default:
+        return QString::fromUtf8((v.isArray() ? QJsonDocument(v.toArray()) : QJsonDocument(v.toObject()))
+                                     .toJson(QJsonDocument::Compact));
+    }
+}
+
+QString TypeName(const QJsonValue& v)
+{
+    static const QMap<QJsonValue::Type, QString> names{
+        {QJsonValue::Null, "null"},     {QJsonValue::Bool, "bool"},     {QJsonValue::Double, "number"},
+        {QJsonValue::String, "string"}, {QJsonValue::Array, "array"},   {QJsonValue::Object, "object"},
+        {QJsonValue::Undefined, "undefined"}};
+    return names.value(v.type());
+}
+
+// Every channel of every capture: a velocity is a number or null with the reason; the zone is
+// known exactly when the velocity is; the shape figures of a moving signal are numbers.
+QString ChannelFault(const QJsonArray& results)
+{
+    for (const QJsonValue& r : results)
+        for (const QJsonValue& c : r.toObject().value("channels").toArray()) {
+            const QJsonObject ch = c.toObject();
+            const QJsonValue v = ch.value("velocity_rms_mm_s"), zone = ch.value("zone"), note = ch.value("velocity_note");
+            const QString where = ch.value("name").toString() + ": ";
+            if (!v.isDouble() && !v.isNull())
+                return where + "velocity is " + TypeName(v);
+            if (v.isNull() && note.toString().isEmpty())
+                return where + "no velocity and no reason";
+            if (v.isNull() != zone.isNull() || (!zone.isNull() && !QStringList{"A", "B", "C", "D"}.contains(zone.toString())))
+                return where + "zone " + Show(zone) + " with velocity " + Show(v);
+            for (const char* key : {"mean", "ac_rms", "peak_to_peak", "crest_factor", "kurtosis", "dominant_hz"})
+                if (!ch.value(key).isDouble())
+                    return where + key + " is " + TypeName(ch.value(key));
+        }
+    return {};
 }
 } // namespace
 
@@ -72,8 +133,10 @@ private slots:
         QTest::newRow("no card") << QStringList{"--sim=0", "read X_NULL"} << 1
                                  << "No USB Buffers Found, Please Verify Setup and Restart";
         QTest::newRow("empty slot") << QStringList{"--sim", "--card", "2", "read X_NULL"} << 1 << "no card in slot 2";
-        QTest::newRow("missing directory") << QStringList{"--sim", "capture --out /nonexistent/dir"} << 1
-                                           << "/nonexistent/dir";
+        // Known before anything runs: the write before it sends no frame (--trace would add lines).
+        QTest::newRow("directory under a file")
+            << QStringList{"--sim", "--trace", "write X_NULL 1", "capture --out /dev/null/dir"} << 1
+            << "cannot create output directory '/dev/null/dir'";
     }
     void errors()
     {
@@ -125,6 +188,12 @@ private slots:
                                                << "wrong arguments: 'read'";
         QTest::newRow("bad quoted command last")
             << QStringList{"--sim", "--trace", "capture --count 2", "write X_NULL"} << "wrong arguments";
+        QTest::newRow("extended capture on the single-axis sensor")
+            << QStringList{"--sim", "--trace", "--json", "--product", "31470", "capture", "--mode", "extended-x"}
+            << "extended modes need product 31473";
+        QTest::newRow("extended monitor on the single-axis sensor")
+            << QStringList{"--sim", "--trace", "--product", "31470", "monitor", "--db", "m.sqlite", "--mode", "extended-z"}
+            << "extended modes need product 31473";
     }
     void malformedRunsNothing()
     {
@@ -135,7 +204,8 @@ private slots:
         QCOMPARE(r.code, 2);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QVERIFY2(!r.err.contains("spi sent"), qPrintable(r.err));
-        QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
     }
 
     void dumpAllListsEveryRow()
@@ -162,14 +232,15 @@ private slots:
         QCOMPARE(r.out, RegisterListing::ReadAll());
     }
 
+    // The output directory and its parents are made as needed.
     void captureWritesNumberedDataFiles()
     {
         QTemporaryDir dir;
-        const Result r = Cli({"--sim", QStringLiteral("capture --count 3 --out %1 --name Run --format g").arg(dir.path())});
+        const Result r = Cli({"--sim", "capture --count 3 --out new/run/ --name Run --format g"}, {}, dir.path());
         QCOMPARE(r.code, 0);
         QCOMPARE(r.rows().size(), 3);
         for (int n = 1; n <= 3; ++n) {
-            const QString path = dir.filePath(QStringLiteral("Run_%1.csv").arg(n));
+            const QString path = dir.filePath(QStringLiteral("new/run/Run_%1.csv").arg(n));
             QVERIFY2(r.rows()[n - 1].startsWith(path + "\t3072 samples\t"), qPrintable(r.rows()[n - 1]));
             QFile f(path);
             QVERIFY(f.open(QIODevice::ReadOnly));
@@ -206,6 +277,178 @@ private slots:
         if (fault.startsWith("silent"))
             QVERIFY2(t.elapsed() >= 900, qPrintable(QString::number(t.elapsed())));
         QCOMPARE(Cli(args).code, 0); // the same capture works without the fault
+    }
+
+    // --json: stdout is one JSON document (JSON Lines when monitor runs), nothing else, and each
+    // result says what it is. Checks: "path=value", "path~part of the value", "path#type".
+    void jsonOutput_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("lines");
+        QTest::addColumn<QStringList>("checks");
+        const int e = analysis::kDefaultAvgExponent;
+        const QString avg = QString::number(1 << e), exponent = QString::number(e);
+        const QString rate = QString::number(analysis::SampleRate(31473, e), 'g', 12);
+        QTest::newRow("capture --spectrum")
+            << QStringList{"--sim", "--json", "capture", "--spectrum", "--count", "2"} << QString() << false
+            << QStringList{"0/command=capture", "0/product=31473", "0/mode=manual", "0/avg_exponent=" + exponent,
+                           "0/averaging=" + avg, "0/sample_rate_hz=" + rate, "0/units=g", "0/samples=3072",
+                           "0/machine_class=group2-rigid", "0/time#string", "0/file~/Datalog_1.csv",
+                           "1/file~/Datalog_2.csv", "2=undefined", "0/channels/0/name=X acc", "0/channels/2/name=Z acc",
+                           "0/channels/3=undefined", "0/channels/1/velocity_rms_mm_s#number", "0/channels/1/zone#string"};
+        QTest::newRow("capture without averaging has no velocity")
+            << QStringList{"--sim", "--json", "capture --avg 1"} << QString() << false
+            << QStringList{"0/avg_exponent=0", "0/averaging=1", "0/sample_rate_hz=64000",
+                           "0/channels/0/velocity_rms_mm_s=null", "0/channels/0/zone=null",
+                           "0/channels/0/velocity_note#string", "0/channels/0/dominant_hz#number"};
+        QTest::newRow("single-axis sensor: ADC channels have no velocity")
+            << QStringList{"--sim", "--json", "--product", "31470", "capture", "--avg", "16"} << QString() << false
+            << QStringList{"0/product=31470", "0/avg_exponent=4", "0/sample_rate_hz=5500", "0/channels/0/name=X acc",
+                           "0/channels/0/velocity_rms_mm_s#number", "0/channels/1/name=ADC 0",
+                           "0/channels/1/velocity_rms_mm_s=null", "0/channels/1/zone=null", "0/channels/2/name=ADC 1"};
+        QTest::newRow("extended capture: one channel")
+            << QStringList{"--sim", "--json", "capture", "--mode", "extended-y", "--avg", "2"} << QString() << false
+            << QStringList{"0/mode=extended-y", "0/sample_rate_hz=32000", "0/channels/0/name=Y acc",
+                           "0/channels/1=undefined"};
+        QTest::newRow("status") << QStringList{"--sim", "--json", "status"} << QString() << false
+                                << QStringList{"0/command=status", "0/status/0/bit=0", "0/status/14/bit=14",
+                                               "0/status/15=undefined", "0/status/3/state#string"};
+        QTest::newRow("dump") << QStringList{"--sim", "--json", "dump"} << QString() << false
+                              << QStringList{"0/command=dump", "0/dump~ X_NULL "};
+        QTest::newRow("read") << QStringList{"--sim", "--json", "--product", "31470", "read", "SUPPLY_OUT"} << QString()
+                              << false
+                              << QStringList{"0/command=read", "0/register=SUPPLY_OUT", "0/value#number", "0/hex#string"};
+        QTest::newRow("write") << QStringList{"--sim", "--json", "write", "X_NULL", "0x10"} << QString() << false
+                               << QStringList{"0/command=write", "0/register=X_NULL", "0/written=16", "0/hex=0010"};
+        QTest::newRow("cards") << QStringList{"--sim=2", "--json", "cards"} << QString() << false
+                               << QStringList{"0/command=cards", "0/cards/1/slot=1", "0/cards/1/type=FIFO4",
+                                              "0/cards/2=undefined"};
+        QTest::newRow("no cards") << QStringList{"--sim=0", "--json", "cards"} << QString() << false
+                                  << QStringList{"0/cards/0=undefined"};
+        QTest::newRow("chain") << QStringList{"--sim", "--json", "write", "X_NULL", "-5", "+", "read X_NULL", "status"}
+                               << QString() << false
+                               << QStringList{"0/command=write", "1/command=read", "1/raw=-5", "1/hex=FFFB",
+                                              "2/command=status", "3=undefined"};
+        QTest::newRow("monitor") << QStringList{"--sim", "--json", "monitor", "--db", "m.sqlite", "--count", "3",
+                                                "--interval", "1s", "--alarm-zone", "D"}
+                                 << QString() << true
+                                 << QStringList{"0/command=monitor", "0/capture=1", "2/capture=3", "3=undefined",
+                                                "0/complete=true", "0/loss_reason=null", "0/status_word#number",
+                                                "2/product=31473", "2/averaging=" + avg, "2/sample_rate_hz=" + rate,
+                                                "0/alarm_zone=D", "0/channels/0/name=X acc", "0/channels/2/alarm=false"};
+        QTest::newRow("monitor loses its card")
+            << QStringList{"--sim", "--json", "monitor", "--db", "m.sqlite", "--count", "1"} << "unplug:3000" << true
+            << QStringList{"0/complete=false", "0/loss_reason=Error Writing SPI", "0/status_word=null",
+                           "0/channels/0=undefined", "0/sample_rate_hz=" + rate};
+        QTest::newRow("chain with monitor")
+            << QStringList{"--sim", "--json", "status", "+", "monitor", "--db", "m.sqlite", "--count", "1", "--avg", "64"}
+            << QString() << true << QStringList{"0/command=status", "1/command=monitor", "1/avg_exponent=6", "2=undefined"};
+    }
+    void jsonOutput()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, fault);
+        QFETCH(bool, lines);
+        QFETCH(QStringList, checks);
+        QTemporaryDir dir;
+        const Result r = Cli(args, fault, dir.path());
+        QCOMPARE(r.code, 0);
+        QJsonArray results;
+        QJsonParseError error;
+        if (lines) {
+            QVERIFY2(r.out.endsWith(u'\n'), qPrintable(r.out));
+            for (const QString& line : r.out.chopped(1).split(u'\n')) {
+                const QJsonDocument doc = QJsonDocument::fromJson(line.toUtf8(), &error);
+                QVERIFY2(error.error == QJsonParseError::NoError && doc.isObject(), qPrintable(line));
+                results.append(doc.object());
+            }
+        } else {
+            const QJsonDocument doc = QJsonDocument::fromJson(r.out.toUtf8(), &error);
+            QVERIFY2(error.error == QJsonParseError::NoError && doc.isArray(),
+                     qPrintable(error.errorString() + ": " + r.out));
+            results = doc.array();
+        }
+        for (const QString& check : checks) {
+            const qsizetype at = check.indexOf(QRegularExpression("[=~#]"));
+            const QJsonValue v = At(results, check.left(at));
+            const QString want = check.mid(at + 1);
+            switch (check[at].unicode()) {
+            case '=': QVERIFY2(Show(v) == want, qPrintable(check + " but is " + Show(v))); break;
+            case '~': QVERIFY2(Show(v).contains(want), qPrintable(check + " but is " + Show(v))); break;
+            default: QVERIFY2(TypeName(v) == want, qPrintable(check + " but is " + TypeName(v) + " " + Show(v)));
+            }
+        }
+        const QString wrong = ChannelFault(results);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    }
+
+    // The text reports say velocity is unknown, and why, rather than leave it out.
+    void velocityInTextReports_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("line");      // every line of stdout (data-file lines aside)
+        QTest::addColumn<QString>("settings");  // on stderr, after "sensorbench-cli: monitor: "
+        const int e = analysis::kDefaultAvgExponent;
+        const QString known = QStringLiteral("  [XYZ] acc: [\\d.]+ Hz, \\S+ g, v \\d+\\.\\d\\d mm/s");
+        QTest::newRow("capture, default averaging") << QStringList{"--sim", "capture", "--spectrum"} << known << QString();
+        QTest::newRow("capture without averaging")
+            << QStringList{"--sim", "capture", "--spectrum", "--avg", "1"}
+            << QStringLiteral("  [XYZ] acc: [\\d.]+ Hz, \\S+ g, v - \\(\\S.*\\)") << QString();
+        QTest::newRow("capture, single-axis sensor")
+            << QStringList{"--sim", "--product", "31470", "capture", "--spectrum"}
+            << QStringLiteral("  (X acc: [\\d.]+ Hz, \\S+ g, v \\d+\\.\\d\\d mm/s|ADC [01]: [\\d.]+ Hz, \\S+ g)")
+            << QString();
+        QTest::newRow("monitor, default averaging")
+            << QStringList{"--sim", "monitor", "--db", "m.sqlite", "--count", "1"}
+            << QStringLiteral("\\S+ #1( \\| [XYZ] acc rms \\S+ g pp \\S+ [\\d.]+ Hz v \\d+\\.\\d\\d mm/s zone [A-D]){3}")
+            << QStringLiteral("product 31473, mode manual, averaging %1 (2^%2), sample rate %3 Hz; velocity and zone")
+                   .arg(1 << e)
+                   .arg(e)
+                   .arg(analysis::SampleRate(31473, e));
+        QTest::newRow("monitor without averaging")
+            << QStringList{"--sim", "monitor", "--db", "m.sqlite", "--count", "1", "--avg", "1"}
+            << QStringLiteral("\\S+ #1( \\| [XYZ] acc rms \\S+ g pp \\S+ [\\d.]+ Hz v - \\(\\S[^|]*\\)){3}")
+            << QStringLiteral("product 31473, mode manual, averaging 1 (2^0), sample rate 64000 Hz; no velocity or zone "
+                              "at these settings. ");
+    }
+    void velocityInTextReports()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, line);
+        QFETCH(QString, settings);
+        QTemporaryDir dir;
+        const Result r = Cli(args, {}, dir.path());
+        QCOMPARE(r.code, 0);
+        const QRegularExpression re("^(/\\S+\t3072 samples\t\\d+ ms|" + line + ")$");
+        QVERIFY(!r.rows().isEmpty());
+        for (const QString& row : r.rows())
+            QVERIFY2(re.match(row).hasMatch(), qPrintable(row));
+        if (!settings.isEmpty())
+            QVERIFY2(r.err.contains("sensorbench-cli: monitor: " + settings), qPrintable(r.err));
+    }
+
+    // Each capture's line is out while the run goes on; SIGTERM while it waits ends it cleanly.
+    void monitorStreamsJsonLines()
+    {
+        QTemporaryDir dir;
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("SENSORBENCH_SIM_FAULT"));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir.path());
+        p.start(qEnvironmentVariable("SB_CLI"), {"--sim", "--json", "monitor", "--db", "m.sqlite", "--interval", "1h"});
+        while (!p.canReadLine() && p.waitForReadyRead(60000)) {
+        }
+        QVERIFY(p.canReadLine());
+        const QJsonDocument first = QJsonDocument::fromJson(p.readLine());
+        QCOMPARE(first.object().value("capture").toInt(), 1);
+        QCOMPARE(first.object().value("complete").toBool(), true);
+        p.terminate();
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(p.readAllStandardOutput(), QByteArray());
     }
 };
 
