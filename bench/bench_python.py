@@ -3,7 +3,9 @@
 (the command-line tool), on the virtual board. Each capture is triggered, waited for, read
 out and written as a data file on both sides.
 
-  PYTHONPATH=build/python python3 bench/bench_python.py [--avg 16] [--count 8] [--cli PATH]
+  PYTHONPATH=build/python python3 bench/bench_python.py [--avg N] [--count 8] [--cli PATH]
+
+Without --avg both sides take the program's default averaging.
 """
 import argparse
 import os
@@ -20,7 +22,8 @@ def cli_seconds_per_capture(cli, avg, count, out):
     def run(n):
         name = f"cli{time.monotonic_ns()}"  # fresh names: no backups of earlier files to make
         t0 = time.perf_counter()
-        subprocess.run([cli, "--sim", f"capture --avg {avg} --count {n} --out {out} --name {name}"],
+        avg_option = f"--avg {avg} " if avg else ""
+        subprocess.run([cli, "--sim", f"capture {avg_option}--count {n} --out {out} --name {name}"],
                        check=True, stdout=subprocess.DEVNULL)
         return time.perf_counter() - t0
     run(1)  # warm the file cache
@@ -28,18 +31,19 @@ def cli_seconds_per_capture(cli, avg, count, out):
 
 
 def python_seconds_per_capture(avg, count, out):
+    options = {"avg": avg} if avg else {}
     with sensorbench.Bench(sim=1) as bench:
-        bench.capture(avg=avg)
+        bench.capture(**options)
         t0 = time.perf_counter()
         for i in range(count):
-            bench.capture(avg=avg).save(os.path.join(out, f"py{time.monotonic_ns()}_{i + 1}.csv"))
+            bench.capture(**options).save(os.path.join(out, f"py{time.monotonic_ns()}_{i + 1}.csv"))
         return (time.perf_counter() - t0) / count
 
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     p = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    p.add_argument("--avg", type=int, default=16)
+    p.add_argument("--avg", type=int, default=None, help="samples averaged (default: the program's)")
     p.add_argument("--count", type=int, default=4)
     p.add_argument("--repeat", type=int, default=3, help="rounds; the fastest of each side counts")
     p.add_argument("--cli", default=os.environ.get("SB_CLI", os.path.join(here, "..", "build", "src", "cli",
@@ -51,7 +55,7 @@ def main():
                   for _ in range(a.repeat)]
     core = min(r[0] for r in rounds)
     py = min(r[1] for r in rounds)
-    print(f"capture avg={a.avg}, {a.count} captures per run, best of {a.repeat} rounds")
+    print(f"capture avg={a.avg or 'default'}, {a.count} captures per run, best of {a.repeat} rounds")
     print(f"core (sensorbench-cli): {core * 1000:8.1f} ms per capture")
     print(f"python module:          {py * 1000:8.1f} ms per capture")
     print(f"ratio python / core:    {py / core:8.3f}")

@@ -34,6 +34,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -101,6 +102,29 @@ void InstallBackends(std::optional<int> sim)
 const QStringList kModes = {QStringLiteral("manual"), QString(), QString(), QStringLiteral("extended-x"),
                             QStringLiteral("extended-y"), QStringLiteral("extended-z")};
 
+void CheckProduct(int product)
+{
+    if (product != 31470 && product != 31473)
+        throw py::value_error("product takes 31470 or 31473, not " + std::to_string(product));
+}
+
+// The capture-mode index of a mode name, as capture() and load() take it.
+int ModeIndex(const std::string& mode, int product)
+{
+    const int index = int(kModes.indexOf(QString::fromStdString(mode).toLower()));
+    if (mode.empty() || index < 0)
+        throw py::value_error("mode takes 'manual', 'extended-x', 'extended-y' or 'extended-z', not '" + mode + "'");
+    if (index >= 3 && product == 31470)
+        throw py::value_error("the extended modes need product 31473");
+    return index;
+}
+
+// Unknown figures are None, never a number that looks measured.
+py::object Known(double v, bool known = true)
+{
+    return known && std::isfinite(v) ? py::object(py::float_(v)) : py::none();
+}
+
 analysis::Window ParseWindow(const std::string& name)
 {
     const QString w = QString::fromStdString(name).toLower();
@@ -119,9 +143,12 @@ class Capture {
 public:
     CaptureRecord::Record rec;
     std::array<QString, 16> statusBits{};
-    bool hasLsb = true, hasG = true;
+    // A capture loaded from a file in g has no counts: they would depend on a scale the file
+    // does not state. Counts always give g through the product's table.
+    bool hasLsb = true;
 
     bool Extended() const { return rec.Extended(); }
+    py::ssize_t SamplesPerChannel() const { return Extended() ? 3072 : 1024; }
 
     // The buffers in the module's layout: 3 x 1024, or one run of 3072 in an extended mode.
     template <typename T>
@@ -142,14 +169,51 @@ public:
     }
 
     py::object Lsb() const { return hasLsb ? py::object(Samples<int16_t>(rec.raw)) : py::none(); }
-    py::object G() const { return hasG ? py::object(Samples<double>(rec.value)) : py::none(); }
+    py::array_t<double> G() const { return Samples<double>(rec.value); }
 
-    // g when the capture has it, counts otherwise; names as the plot and the CLI give them.
+    // Seconds from the first sample, one per sample of a channel.
+    py::array_t<double> Times() const
+    {
+        py::array_t<double> t(SamplesPerChannel());
+        for (py::ssize_t i = 0; i < t.size(); ++i)
+            t.mutable_data()[i] = rec.sampleRate > 0 ? double(i) / rec.sampleRate : std::nan("");
+        return t;
+    }
+
+    // In g; names as the plot and the CLI give them, for the capture's own product and mode.
     std::vector<analysis::Channel> Channels() const
     {
-        analysis::RecordView view = analysis::ViewOfRecord(rec);
-        view.raw = !hasG;
-        return analysis::RecordChannels(view, rec);
+        return analysis::RecordChannels(analysis::ViewOfRecord(rec), rec);
+    }
+
+    py::list ChannelNames() const
+    {
+        py::list names;
+        for (const analysis::Channel& c : Channels())
+            names.append(Std(c.name));
+        return names;
+    }
+
+    py::object SampleRate() const { return Known(rec.sampleRate, rec.sampleRate > 0); }
+    py::object Supply() const { return Known(rec.supply, rec.complete); }
+    py::object Temperature() const { return Known(rec.temp, rec.complete); }
+
+    py::object Peaks() const
+    {
+        if (!rec.complete)
+            return py::none();
+        return py::make_tuple(Known(rec.peakX), Known(rec.peakY), Known(rec.peakZ));
+    }
+
+    // The peak registers through the capture's own product table.
+    py::object PeaksG() const
+    {
+        if (!rec.complete)
+            return py::none();
+        const RegisterMap& map = RegisterMapFor(rec.product);
+        auto g = [&map](int16_t row, double raw) { return Known(double(map.ScaledValue(row, raw))); };
+        return py::make_tuple(g(map.idxCAPT_PEAK_X, rec.peakX), g(map.idxCAPT_PEAK_Y, rec.peakY),
+                              g(map.idxCAPT_PEAK_Z, rec.peakZ));
     }
 
     py::tuple Spectrum(const std::string& window) const
@@ -172,20 +236,26 @@ public:
 
     py::dict Stats() const
     {
+        const std::vector<analysis::Channel> channels = Channels();
+        const std::vector<analysis::ChannelStats> stats =
+            analysis::ChannelsStats(channels, analysis::ViewOfRecord(rec), rec.sampleRate, rec);
+        const double nan = std::numeric_limits<double>::quiet_NaN();
         py::dict out;
-        for (const analysis::Channel& c : Channels()) {
-            const analysis::ChannelStats s = analysis::ComputeStats(c.samples.data(), int(c.samples.size()),
-                                                                    rec.sampleRate, c.acceleration);
+        for (size_t i = 0; i < channels.size() && i < stats.size(); ++i) {
+            const analysis::ChannelStats& s = stats[i];
+            // A flat channel (crest factor 0 only then) has no shape and no dominant tone.
+            const bool flat = s.crestFactor == 0;
             py::dict d;
             d["mean"] = s.mean;
             d["ac_rms"] = s.acRms;
             d["peak_to_peak"] = s.peakToPeak;
-            d["crest_factor"] = s.crestFactor;
-            d["kurtosis"] = s.kurtosis;
-            d["dominant_hz"] = s.dominantHz;
-            d["dominant_amplitude"] = s.dominantAmplitude;
+            d["crest_factor"] = flat ? nan : s.crestFactor;
+            d["kurtosis"] = flat ? nan : s.kurtosis;
+            d["dominant_hz"] = flat ? nan : s.dominantHz;
+            d["dominant_amplitude"] = flat ? nan : s.dominantAmplitude;
             d["velocity_rms"] = s.velocityRms;
-            out[py::str(Std(c.name))] = d;
+            d["velocity_note"] = Std(s.velocityNote);
+            out[py::str(Std(channels[i].name))] = d;
         }
         return out;
     }
@@ -196,9 +266,8 @@ public:
         if (f != QLatin1String("lsb") && f != QLatin1String("g"))
             throw py::value_error("format takes 'lsb' or 'g', not '" + format + "'");
         const bool scaled = f == QLatin1String("g");
-        if (scaled ? !hasG : !hasLsb)
-            throw py::value_error(scaled ? "this capture holds counts only (it was loaded from an LSB file)"
-                                         : "this capture holds g only (it was loaded from a g file)");
+        if (!scaled && !hasLsb)
+            throw py::value_error("this capture holds g only (it was loaded from a g file)");
         const QString target = QString::fromStdString(path);
         const QFileInfo info(target);
         if (info.isDir())
@@ -243,7 +312,8 @@ public:
 
     std::string Repr() const
     {
-        return Std(QStringLiteral("<sensorbench.Capture %1 avg=%2 %3 Hz %4>")
+        return Std(QStringLiteral("<sensorbench.Capture %1 %2 avg=%3 %4 Hz %5>")
+                       .arg(rec.product)
                        .arg(QString::fromStdString(Mode()))
                        .arg(1 << rec.avgExponent)
                        .arg(rec.sampleRate, 0, 'g', 6)
@@ -251,24 +321,25 @@ public:
     }
 };
 
-Capture Load(const std::string& path, int product)
+Capture Load(const std::string& path, std::optional<int> product, const std::string& mode)
 {
-    if (product != 31470 && product != 31473)
-        throw py::value_error("product takes 31470 or 31473");
+    if (!product)
+        throw py::type_error("load() needs the product that wrote the file, product=31470 or product=31473: "
+                             "a data file does not say which sensor wrote it");
+    CheckProduct(*product);
+    const int modeIndex = ModeIndex(mode, *product);
     const QString p = QString::fromStdString(path);
     Capture c;
     DataLog::ReadResult r;
     {
         py::gil_scoped_release noGil;
-        r = DataLog::ReadDataFile(p, product, 0, c.rec);
+        r = DataLog::ReadDataFile(p, *product, modeIndex, c.rec);
     }
     if (r.unreadable)
         throw FileFailure(QFileInfo::exists(p) ? EACCES : ENOENT, r.error, p);
     if (!r.ok)
         throw py::value_error(Std(r.error));
-    // Only the form the file holds: the other would depend on the register table now built.
     c.hasLsb = !r.scaled;
-    c.hasG = r.scaled;
     for (size_t i = 0; i < 15; ++i)
         c.statusBits[i] = r.statusBits[i] ? QStringLiteral("1") : QStringLiteral("0");
     return c;
@@ -281,8 +352,7 @@ public:
     Bench(std::optional<int> sim, std::optional<int> card, std::optional<int> port, int product, bool fast)
         : product_(product)
     {
-        if (product != 31470 && product != 31473)
-            throw py::value_error("product takes 31470 or 31473");
+        CheckProduct(product);
         if (sim && (*sim < 0 || *sim > 4))
             throw py::value_error("sim takes 0 to 4 cards");
         if (card && (*card < 0 || *card > 3))
@@ -401,11 +471,7 @@ public:
 
     Capture Take(const std::string& mode, int avg)
     {
-        const int modeIndex = int(kModes.indexOf(QString::fromStdString(mode).toLower()));
-        if (mode.empty() || modeIndex < 0)
-            throw py::value_error("mode takes 'manual', 'extended-x', 'extended-y' or 'extended-z'");
-        if (modeIndex >= 3 && product_ == 31470)
-            throw py::value_error("the extended modes need product 31473");
+        const int modeIndex = ModeIndex(mode, product_);
         if (avg < 1 || avg > 1024 || (avg & (avg - 1)) != 0)
             throw py::value_error("avg takes 1, 2, 4, ... 1024");
         bool interrupted = false;
@@ -530,8 +596,14 @@ py::list Cards(std::optional<int> sim)
 
 PYBIND11_MODULE(sensorbench, m)
 {
-    m.doc() = "Sensor Bench: registers, captures and data files of SPI vibration sensors, on real "
-              "USB-SPI cards, a parallel port or the virtual sensor board.";
+    m.doc() = "Sensor Bench: registers, captures and data files of the SPI vibration sensors 31470 (one axis\n"
+              "and two ADC inputs, 88 kHz before averaging) and 31473 (three axes, 64 kHz), on real USB-SPI\n"
+              "cards, a parallel port or the virtual sensor board.\n\n"
+              "Bench(sim=1) opens the interface and Bench.capture() gives a Capture; load(path, product) reads\n"
+              "a data file back as a Capture. Units: samples in g (or counts), times in s, frequencies in Hz,\n"
+              "supply in V, temperature in degrees C, velocity in mm/s. A figure that cannot be known is None\n"
+              "(NaN inside arrays and in the stats() tables), never 0.";
+    m.attr("__version__") = SB_VERSION;
 
     static py::exception<DeviceFailure> deviceError(m, "DeviceError", PyExc_RuntimeError);
     deviceError.doc() = "The sensor or its interface failed; the message is the program's own.";
@@ -552,53 +624,118 @@ PYBIND11_MODULE(sensorbench, m)
     g_readingType = py::module_::import("collections")
                         .attr("namedtuple")("Reading", py::make_tuple("register", "row", "raw", "hex", "value"));
     g_readingType.attr("__module__") = "sensorbench";
+    g_readingType.attr("__doc__") = "One register reading, as Bench.read() gives it.";
+    const std::pair<const char*, const char*> fieldDocs[] = {
+        {"register", "The register's label, e.g. 'X_NULL'."},
+        {"row", "The register's row in the product's table."},
+        {"raw", "The reading in counts (sign-extended where the register is two's complement)."},
+        {"hex", "The 16-bit word as four hex digits."},
+        {"value", "The reading in the register's unit: g, V, degrees C, ... (raw where it has no scale)."}};
+    for (const auto& [field, doc] : fieldDocs)
+        g_readingType.attr(field).attr("__doc__") = doc;
     m.attr("Reading") = g_readingType;
+
+    // The classes before the functions that return them, so signatures name them as Python does.
+    py::class_<Capture>(m, "Capture",
+                        "One capture: samples, the context they were taken in (product, mode, averaging)\n"
+                        "and their analysis. Bench.capture() and load() make them.")
+        .def_property_readonly("lsb", &Capture::Lsb,
+                               "Samples in counts, int16: shape (3, 1024), or (3072,) in an extended mode.\n"
+                               "None for a capture loaded from a file in g.")
+        .def_property_readonly("g", &Capture::G,
+                               "Samples in g, float64, shaped as lsb. From a file in counts: scaled with\n"
+                               "the product's register table.")
+        .def_property_readonly("times", &Capture::Times,
+                               "Time of each sample of a channel in s from the first (1024 values, 3072\n"
+                               "in an extended mode); times * 1000 gives the plot's ms axis.")
+        .def_property_readonly("channels", &Capture::ChannelNames,
+                               "Channel names in buffer order: ['X acc', 'Y acc', 'Z acc'] on 31473,\n"
+                               "['X acc', 'ADC 0', 'ADC 1'] on 31470, one axis in an extended mode.")
+        .def_property_readonly("sample_rate", &Capture::SampleRate,
+                               "Samples per second in the buffers, Hz: the product's internal rate / avg.")
+        .def_property_readonly("supply", &Capture::Supply, "Supply voltage at the capture, V (None when unknown).")
+        .def_property_readonly("temperature", &Capture::Temperature,
+                               "Sensor temperature at the capture, degrees C (None when unknown).")
+        .def_property_readonly("peaks", &Capture::Peaks,
+                               "(X, Y, Z) peak registers in counts, as the sensor keeps them (on 31470 Y\n"
+                               "and Z are the ADC 0 and ADC 1 peaks); None when unknown. In g: peaks_g.")
+        .def_property_readonly("peaks_g", &Capture::PeaksG,
+                               "The peaks in g, scaled with the capture's product table (None when unknown).")
+        .def_property_readonly("time", &Capture::Time,
+                               "When the read-out ended (local time, datetime). A loaded file: the time it\n"
+                               "states, else its modification time.")
+        .def_property_readonly("complete", [](const Capture& c) { return c.rec.complete; },
+                               "True when every sample arrived.")
+        .def_property_readonly("mode", &Capture::Mode, "'manual', 'extended-x', 'extended-y' or 'extended-z'.")
+        .def_property_readonly("avg", [](const Capture& c) { return 1 << c.rec.avgExponent; },
+                               "Samples averaged per buffer sample: 1, 2, 4, ... 1024.")
+        .def_property_readonly("product", [](const Capture& c) { return c.rec.product; },
+                               "The sensor model: 31470 or 31473.")
+        .def("spectrum", &Capture::Spectrum, py::arg("window") = "hann",
+             "(frequencies, amplitudes): the one-sided amplitude spectrum of each channel.\n"
+             "frequencies in Hz, shape (513,), or (1537,) in an extended mode; amplitudes in g peak,\n"
+             "one row per channel. window: 'hann', 'flat-top' or 'rectangular'.")
+        .def("stats", &Capture::Stats,
+             "Figures per channel: {channel name: {key: value}}.\n"
+             "  mean, ac_rms (RMS with the mean removed), peak_to_peak   g\n"
+             "  crest_factor, kurtosis                                    ratios\n"
+             "  dominant_hz                                               Hz\n"
+             "  dominant_amplitude                                        g peak\n"
+             "  velocity_rms      mm/s RMS over 10-1000 Hz, acceleration channels only\n"
+             "  velocity_note     why velocity_rms is unknown or what limits it ('' when nothing)\n"
+             "Unknown figures are NaN: velocity_rms where the record cannot hold the band or the\n"
+             "channel is no acceleration; the shape and dominant tone of a flat channel.")
+        .def("save", &Capture::Save, py::arg("path"), py::arg("format") = "lsb",
+             "Writes the program's data file: format 'lsb' (counts) or 'g'.")
+        .def("__repr__", &Capture::Repr);
+
+    py::options handWritten;
+    py::class_<Bench> bench(m, "Bench",
+                            "The sensor's interface: Bench(sim=1) (virtual cards), Bench(card=0) or\n"
+                            "Bench(port=0x378); product=31470 or 31473 (default); fast=True reads the buffers in\n"
+                            "batches. One open at a time; closed on leaving a with block.");
+    bench
+        .def(py::init<std::optional<int>, std::optional<int>, std::optional<int>, int, bool>(), py::kw_only(),
+             py::arg("sim") = py::none(), py::arg("card") = py::none(), py::arg("port") = py::none(),
+             py::arg("product") = 31473, py::arg("fast") = false,
+             "Opens the interface: sim=N virtual cards (0 to 4), card=slot (0 to 3) or port=I/O address.")
+        .def("__enter__", [](Bench& b) -> Bench& {
+            b.EnsureOpen();
+            return b;
+        }, py::return_value_policy::reference, "The open bench itself.")
+        .def("__exit__", [](Bench& b, const py::args&) { b.Close(); }, "Closes the bench.")
+        .def("close", &Bench::Close, "Releases the interface; another Bench may open then.")
+        .def_property_readonly("closed", &Bench::Closed, "True once closed.")
+        .def_property_readonly("product", &Bench::Product, "The sensor model: 31470 or 31473.")
+        .def("status", &Bench::Status, "The fifteen status rows: title -> 'OK', 'FAIL' or 'SET'.")
+        .def("registers", &Bench::Registers, "Every register, listed as the register window's Read All does.")
+        .def("capture", &Bench::Take, py::arg("mode") = "manual", py::arg("avg") = 1 << analysis::kDefaultAvgExponent,
+             "Sets mode and averaging, triggers, waits and reads out one capture.\n"
+             "mode: 'manual', or 'extended-x', 'extended-y', 'extended-z' (31473 only: 3072 samples of\n"
+             "one axis). avg: samples averaged, 1, 2, 4, ... 1024; the default is the program's own, as\n"
+             "sensorbench-cli's. The sample rate is the product's internal rate / avg, Hz.");
+    // pybind11 would show the name arguments as `object`.
+    handWritten.disable_function_signatures();
+    bench.def("read", &Bench::Read, py::arg("name"),
+              "read(self, name: str | int) -> sensorbench.Reading\n\n"
+              "Reads a register, by label (any case) or row: Reading(register, row, raw in counts, hex,\n"
+              "value in the register's unit).");
+    bench.def("write", &Bench::Write, py::arg("name"), py::arg("value"),
+              "write(self, name: str | int, value: int) -> None\n\n"
+              "Writes a 16-bit value (-32768 to 65535, counts) to a register, by label or row.");
+    handWritten.enable_function_signatures();
 
     m.def("cards", &Cards, py::arg("sim") = py::none(),
           "The USB-SPI cards found: a dict per card (slot, type, manufacturer, product, firmware, usb).\n"
           "sim=N adds N virtual cards (0: real cards only); None follows SENSORBENCH_SIM.");
 
-    m.def("load", &Load, py::arg("path"), py::arg("product") = 31473,
-          "Reads a data file back as a Capture (.lsb for an LSB file, .g for a g file).");
-
-    py::class_<Capture>(m, "Capture", "One capture: samples, context and analysis.")
-        .def_property_readonly("lsb", &Capture::Lsb, "Counts, int16: shape (3, 1024), or (3072,) in an extended mode.")
-        .def_property_readonly("g", &Capture::G, "Acceleration in g (float64), shaped as lsb.")
-        .def_property_readonly("sample_rate", [](const Capture& c) { return c.rec.sampleRate; })
-        .def_property_readonly("supply", [](const Capture& c) { return c.rec.supply; })
-        .def_property_readonly("temperature", [](const Capture& c) { return c.rec.temp; })
-        .def_property_readonly("peaks", [](const Capture& c) { return py::make_tuple(c.rec.peakX, c.rec.peakY, c.rec.peakZ); })
-        .def_property_readonly("time", &Capture::Time, "When the read-out ended (local time).")
-        .def_property_readonly("complete", [](const Capture& c) { return c.rec.complete; })
-        .def_property_readonly("mode", &Capture::Mode)
-        .def_property_readonly("avg", [](const Capture& c) { return 1 << c.rec.avgExponent; })
-        .def_property_readonly("product", [](const Capture& c) { return c.rec.product; })
-        .def("spectrum", &Capture::Spectrum, py::arg("window") = "hann",
-             "(frequencies, amplitudes): one-sided amplitude spectrum per channel.")
-        .def("stats", &Capture::Stats, "Per channel: mean, ac_rms, peak_to_peak, crest_factor, kurtosis, "
-                                       "dominant_hz, dominant_amplitude, velocity_rms (mm/s).")
-        .def("save", &Capture::Save, py::arg("path"), py::arg("format") = "lsb",
-             "Writes the program's data file: format 'lsb' (counts) or 'g'.")
-        .def("__repr__", &Capture::Repr);
-
-    py::class_<Bench>(m, "Bench",
-                      "The sensor's interface: Bench(sim=1), Bench(card=0) or Bench(port=0x378); "
-                      "one open at a time, closed on leaving a with block.")
-        .def(py::init<std::optional<int>, std::optional<int>, std::optional<int>, int, bool>(), py::kw_only(),
-             py::arg("sim") = py::none(), py::arg("card") = py::none(), py::arg("port") = py::none(),
-             py::arg("product") = 31473, py::arg("fast") = false)
-        .def("__enter__", [](Bench& b) -> Bench& {
-            b.EnsureOpen();
-            return b;
-        }, py::return_value_policy::reference)
-        .def("__exit__", [](Bench& b, const py::args&) { b.Close(); })
-        .def("close", &Bench::Close)
-        .def_property_readonly("closed", &Bench::Closed)
-        .def_property_readonly("product", &Bench::Product)
-        .def("read", &Bench::Read, py::arg("name"), "Reads a register (label or row): Reading(register, row, raw, hex, value).")
-        .def("write", &Bench::Write, py::arg("name"), py::arg("value"), "Writes a 16-bit value to a register.")
-        .def("status", &Bench::Status, "The fifteen status rows: title -> 'OK', 'FAIL' or 'SET'.")
-        .def("registers", &Bench::Registers, "Every register, listed as the register window's Read All does.")
-        .def("capture", &Bench::Take, py::arg("mode") = "manual", py::arg("avg") = 16,
-             "Sets mode and averaging, triggers, waits and reads out one capture.");
+    // product has no default; the missing one gets a message saying why it is needed.
+    handWritten.disable_function_signatures();
+    m.def("load", &Load, py::arg("path"), py::arg("product") = py::none(), py::arg("mode") = "manual",
+          "load(path: str, product: int, mode: str = 'manual') -> sensorbench.Capture\n\n"
+          "Reads a data file back as a Capture. A data file does not say which sensor or mode wrote\n"
+          "it, so product (31470 or 31473) is required: it sets the sample rate (Hz), the channel\n"
+          "names and the scale from counts to g. mode ('manual', 'extended-x', 'extended-y',\n"
+          "'extended-z') lays the samples out as capture() does. A file in counts gives .lsb and .g,\n"
+          "a file in g gives .g (lsb None). Bad content raises ValueError, an unreadable file OSError.");
 }

@@ -1,5 +1,6 @@
 """The Python module on the virtual sensor board, checked against the command-line tool."""
 import os
+import pydoc
 import re
 import subprocess
 import sys
@@ -16,6 +17,11 @@ CLI = os.environ.get("SB_CLI", "sensorbench-cli")
 SOURCE_DIR = os.environ.get("SB_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
 G_PER_COUNT = 0.004768372  # the acceleration buffers' scale on 31473
 FS_AVG16 = 64000.0 / 16
+INTERNAL_RATE = {31470: 88000.0, 31473: 64000.0}
+CHANNELS = {31470: ["X acc", "ADC 0", "ADC 1"], 31473: ["X acc", "Y acc", "Z acc"]}
+# The virtual board's strongest tones on the first two buffers.
+TONES = {31470: (1210.0, 520.0), 31473: (1210.0, 790.0)}
+OTHER = {31470: 31473, 31473: 31470}
 
 
 def run_cli(*args, extra_env=None):
@@ -33,13 +39,20 @@ def read_lines(path):
         return f.read().decode("utf-8").split("\r\n")
 
 
+def numpy_dominant_hz(samples, fs):
+    """Frequency of the largest Hann-windowed bin above DC, by numpy alone."""
+    x = np.asarray(samples, dtype=float)
+    amps = np.abs(np.fft.rfft((x - x.mean()) * np.hanning(len(x))))
+    return (1 + np.argmax(amps[1:])) * fs / len(x)
+
+
 def sample_columns(lines):
     """The three sample columns of a comma-separated data file, parsed independently of the module."""
     rows = [line.split(",") for line in lines[15:15 + 1024]]
     return np.array([[float(r[c]) for r in rows] for c in (1, 2, 3)])
 
 
-class ModuleTest(unittest.TestCase):
+class TempDirCase(unittest.TestCase):
     def setUp(self):
         os.environ.pop("SENSORBENCH_SIM_FAULT", None)
         self.dir = tempfile.TemporaryDirectory()
@@ -48,6 +61,8 @@ class ModuleTest(unittest.TestCase):
     def path(self, name):
         return os.path.join(self.dir.name, name)
 
+
+class ModuleTest(TempDirCase):
     def test_register_write_read_round_trip(self):
         rows = [("X_NULL", -5, -5, "FFFB", -5 * G_PER_COUNT),
                 (" y_null ", 26, 26, "001A", 26 * G_PER_COUNT),
@@ -83,6 +98,8 @@ class ModuleTest(unittest.TestCase):
         self.assertRaises(ValueError, Bench, sim=1, product=31471)
         with Bench(sim=1, product=31470) as b470:
             self.assertRaises(ValueError, b470.capture, mode="extended-x")
+            with self.assertRaisesRegex(ValueError, "'manual', 'extended-x'.*not 'sideways'"):
+                b470.capture(mode="sideways")
 
     def test_capture_layout_and_file_match_the_cli(self):
         # A repeatable virtual board samples every manual capture from the same moment, so this
@@ -104,6 +121,8 @@ class ModuleTest(unittest.TestCase):
         self.assertEqual(c.sample_rate, FS_AVG16)
         np.testing.assert_allclose(c.g, c.lsb * G_PER_COUNT, rtol=1e-6)
         self.assertEqual(c.peaks, tuple(np.abs(c.lsb).max(axis=1)))  # counts, as the sensor keeps them
+        np.testing.assert_allclose(c.peaks_g, np.abs(c.g).max(axis=1), rtol=1e-6)
+        np.testing.assert_array_equal(c.times, np.arange(1024) / FS_AVG16)
         self.assertAlmostEqual(c.supply, 3.3, delta=0.05)  # the virtual board's supply and temperature
         self.assertAlmostEqual(c.temperature, 25.0, delta=1.0)
         c.save(self.path("py.csv"))
@@ -159,13 +178,16 @@ class ModuleTest(unittest.TestCase):
 
     def test_single_axis_product_has_two_auxiliary_inputs(self):
         with Bench(sim=1, product=31470) as b:
-            c = b.capture(avg=4)
-        self.assertEqual(c.sample_rate, 88000.0 / 4)
+            c = b.capture(avg=16)
+        self.assertEqual(c.sample_rate, 88000.0 / 16)
         stats = c.stats()
         self.assertEqual(list(stats), ["X acc", "ADC 0", "ADC 1"])
-        self.assertFalse(np.isnan(stats["X acc"]["velocity_rms"]))
-        self.assertTrue(np.isnan(stats["ADC 0"]["velocity_rms"]))
+        self.assertEqual(c.channels, ["X acc", "ADC 0", "ADC 1"])
+        self.assertGreater(stats["X acc"]["velocity_rms"], 0.0)
+        self.assertTrue(np.isnan(stats["ADC 0"]["velocity_rms"]))  # no acceleration
         self.assertAlmostEqual(stats["ADC 0"]["dominant_hz"], 520.0, delta=1.0)
+        # The peak registers through the 31470's own scale, not the 31473's.
+        np.testing.assert_allclose(c.peaks_g, np.abs(c.g).max(axis=1), rtol=1e-6)
 
     def test_load_reads_back_what_save_wrote(self):
         with Bench(sim=1) as b:
@@ -173,12 +195,13 @@ class ModuleTest(unittest.TestCase):
         for fmt in ("lsb", "g"):
             with self.subTest(format=fmt):
                 c.save(self.path(f"c_{fmt}.csv"), format=fmt)
-                back = sensorbench.load(self.path(f"c_{fmt}.csv"))
+                back = sensorbench.load(self.path(f"c_{fmt}.csv"), product=31473)
+                # Counts come back with g from the product's scale: the same figures either way.
+                np.testing.assert_array_equal(back.g, c.g)
+                np.testing.assert_equal(back.stats(), c.stats())
                 if fmt == "lsb":
                     np.testing.assert_array_equal(back.lsb, c.lsb)
-                    self.assertIsNone(back.g)
                 else:
-                    np.testing.assert_allclose(back.g, c.g, rtol=1e-13)
                     self.assertIsNone(back.lsb)
                     self.assertRaises(ValueError, back.save, self.path("x.csv"), format="lsb")
                 self.assertEqual((back.avg, back.sample_rate), (8, c.sample_rate))
@@ -198,7 +221,7 @@ class ModuleTest(unittest.TestCase):
         comma = [lines[0]] + [l.replace(",", "\t").replace(".", ",") for l in lines[1:]]
         with open(self.path("comma.csv"), "wb") as f:
             f.write("\r\n".join(comma).encode())
-        back = sensorbench.load(self.path("comma.csv"))
+        back = sensorbench.load(self.path("comma.csv"), 31473)
         np.testing.assert_allclose(back.g, c.g, rtol=1e-13)
         self.assertAlmostEqual(back.supply, c.supply, places=12)
 
@@ -215,8 +238,8 @@ class ModuleTest(unittest.TestCase):
             with self.subTest(case=name):
                 with open(self.path("bad.csv"), "w", newline="") as f:
                     f.write("\r\n".join(content))
-                self.assertRaises(ValueError, sensorbench.load, self.path("bad.csv"))
-        self.assertRaises(FileNotFoundError, sensorbench.load, self.path("missing.csv"))
+                self.assertRaises(ValueError, sensorbench.load, self.path("bad.csv"), 31473)
+        self.assertRaises(FileNotFoundError, sensorbench.load, self.path("missing.csv"), 31473)
         self.assertRaises(OSError, c.save, self.path("no/such/dir/x.csv"))
         self.assertRaises(ValueError, c.save, self.path("x.csv"), format="volts")
 
@@ -283,7 +306,168 @@ class ModuleTest(unittest.TestCase):
         for row in rows:
             self.assertEqual(float(row[1]), 64000.0 / int(row[0]))
             self.assertEqual(len(row), 5)
-            self.assertTrue(all(float(v) > 0.0 for v in row[2:]), row)
+            velocities = [float(v) for v in row[2:]]
+            # 1 and 4: 16 and 64 ms records, too short for 10 Hz; 64: a 500 Hz Nyquist frequency.
+            if int(row[0]) == 16:
+                self.assertTrue(all(v > 0.0 for v in velocities), row)
+            else:
+                self.assertTrue(all(np.isnan(v) for v in velocities), row)
+
+
+class CaptureContextTest(TempDirCase):
+    """A data file does not say which sensor or mode wrote it: load() is told, and the capture's
+    own product decides rates, names and scales, whatever the module was set to last."""
+
+    def test_saved_capture_loads_back_on_its_own_product_after_the_other_was_used(self):
+        for product in (31470, 31473):
+            other = OTHER[product]
+            with self.subTest(product=product):
+                with Bench(sim=1, product=product) as b:
+                    c = b.capture(avg=16)
+                at_capture = (c.g.copy(), c.sample_rate, c.channels, c.stats())
+                with Bench(sim=1, product=other) as b:  # the module is now set to the other sensor
+                    b.capture(avg=1)
+                rate = INTERNAL_RATE[product] / 16
+                self.assertEqual(at_capture[1], rate)
+                self.assertEqual(at_capture[2], CHANNELS[product])
+                np.testing.assert_equal(c.stats(), at_capture[3])
+                for fmt in ("lsb", "g"):
+                    with self.subTest(format=fmt):
+                        path = self.path(f"{product}_{fmt}.csv")
+                        c.save(path, format=fmt)
+                        # Positional and keyword product alike.
+                        back = sensorbench.load(path, product) if fmt == "lsb" else sensorbench.load(path, product=product)
+                        self.assertEqual((back.product, back.mode, back.avg), (product, "manual", 16))
+                        self.assertEqual(back.sample_rate, rate)
+                        self.assertEqual(back.channels, CHANNELS[product])
+                        np.testing.assert_array_equal(back.g, at_capture[0])
+                        np.testing.assert_array_equal(back.times, np.arange(1024) / rate)
+                        stats = back.stats()
+                        self.assertEqual(list(stats), CHANNELS[product])
+                        np.testing.assert_equal(stats, at_capture[3])
+                        self.assertGreater(stats["X acc"]["velocity_rms"], 0.0)
+                        for ch, tone in enumerate(TONES[product]):
+                            name = CHANNELS[product][ch]
+                            self.assertAlmostEqual(numpy_dominant_hz(back.g[ch], back.sample_rate), tone,
+                                                   delta=rate / 1024, msg=name)
+                            self.assertAlmostEqual(stats[name]["dominant_hz"], tone, delta=1.0, msg=name)
+                        self.assertEqual(back.peaks, c.peaks)
+                        np.testing.assert_allclose(back.peaks_g, np.abs(at_capture[0]).max(axis=1), rtol=1e-6)
+                        # Told the wrong sensor, every frequency moves by the ratio of the rates.
+                        wrong = sensorbench.load(path, other)
+                        self.assertEqual(wrong.sample_rate, INTERNAL_RATE[other] / 16)
+                        self.assertEqual(wrong.channels, CHANNELS[other])
+                        self.assertAlmostEqual(wrong.stats()["X acc"]["dominant_hz"],
+                                               1210.0 * INTERNAL_RATE[other] / INTERNAL_RATE[product], delta=1.0)
+
+    def test_load_needs_a_product_and_a_mode_it_has(self):
+        with Bench(sim=1) as b:
+            c = b.capture(avg=1)
+        path = self.path("c.csv")
+        c.save(path)
+        with self.assertRaises(TypeError) as caught:
+            sensorbench.load(path)
+        self.assertIn("31470", str(caught.exception))
+        self.assertIn("31473", str(caught.exception))
+        self.assertRaises(TypeError, sensorbench.load, path, mode="manual")
+        cases = [dict(product=31471), dict(product=31470, mode="extended-x"), dict(product=31473, mode="automatic"),
+                 dict(product=31473, mode="")]
+        for kwargs in cases:
+            with self.subTest(**kwargs):
+                self.assertRaises(ValueError, sensorbench.load, path, **kwargs)
+
+    def test_load_lays_out_an_extended_capture(self):
+        with Bench(sim=1) as b:
+            c = b.capture(mode="extended-y", avg=4)
+        c.save(self.path("ext.csv"))
+        back = sensorbench.load(self.path("ext.csv"), 31473, mode="extended-y")
+        self.assertEqual((back.mode, back.channels), ("extended-y", ["Y acc"]))
+        np.testing.assert_array_equal(back.lsb, c.lsb)
+        self.assertEqual(back.g.shape, (3072,))
+        np.testing.assert_array_equal(back.times, np.arange(3072) / 16000.0)
+        self.assertAlmostEqual(back.stats()["Y acc"]["dominant_hz"], 790.0, delta=1.0)
+        self.assertAlmostEqual(numpy_dominant_hz(back.g, back.sample_rate), 790.0, delta=16000.0 / 3072)
+        self.assertEqual(back.spectrum()[1].shape, (1537,))
+        # The same file as three buffers of a manual capture.
+        manual = sensorbench.load(self.path("ext.csv"), 31473)
+        self.assertEqual((manual.lsb.shape, manual.channels), ((3, 1024), CHANNELS[31473]))
+
+
+class UnknownFiguresTest(TempDirCase):
+    def test_velocity_is_nan_with_a_reason_where_the_record_cannot_hold_the_band(self):
+        with Bench(sim=1) as b:
+            short = b.capture(avg=1)  # 1024 samples at 64 kHz: 16 ms, not one period of 10 Hz
+            held = b.capture(avg=16)
+        for name in CHANNELS[31473]:
+            with self.subTest(channel=name):
+                s = short.stats()[name]
+                self.assertTrue(np.isnan(s["velocity_rms"]))
+                self.assertIsInstance(s["velocity_note"], str)
+                self.assertNotEqual(s["velocity_note"].strip(), "")
+                self.assertGreater(held.stats()[name]["velocity_rms"], 0.0)
+                self.assertIsInstance(held.stats()[name]["velocity_note"], str)
+        # A file in counts gives the same unknown velocity and reason.
+        short.save(self.path("short.csv"), format="lsb")
+        back = sensorbench.load(self.path("short.csv"), 31473)
+        np.testing.assert_equal(back.stats(), short.stats())
+
+    def test_flat_channel_has_no_shape_or_dominant_tone(self):
+        with Bench(sim=1) as b:
+            c = b.capture(avg=16)
+        c.save(self.path("c.csv"), format="lsb")
+        lines = read_lines(self.path("c.csv"))
+        for n in range(15, 15 + 1024):
+            fields = lines[n].split(",")
+            lines[n] = ",".join(fields[:3] + ["200"])  # Z held at 200 counts
+        with open(self.path("flat.csv"), "w", newline="") as f:
+            f.write("\r\n".join(lines))
+        stats = sensorbench.load(self.path("flat.csv"), 31473).stats()
+        z = stats["Z acc"]
+        self.assertAlmostEqual(z["mean"], 200 * G_PER_COUNT, places=6)
+        self.assertLess(z["ac_rms"], 1e-12)
+        self.assertEqual(z["peak_to_peak"], 0.0)
+        for key in ("crest_factor", "kurtosis", "dominant_hz", "dominant_amplitude"):
+            with self.subTest(key=key):
+                self.assertTrue(np.isnan(z[key]), z[key])
+        self.assertAlmostEqual(stats["X acc"]["dominant_hz"], 1210.0, delta=1.0)
+        self.assertAlmostEqual(stats["X acc"]["crest_factor"], c.stats()["X acc"]["crest_factor"], places=12)
+
+
+class ApiTest(TempDirCase):
+    def test_default_averaging_is_the_programs(self):
+        out = run_cli("capture --out " + self.dir.name + " --name cli")
+        cli_avg = int(read_lines(out.split("\t")[0])[3].split(",")[1])
+        with Bench(sim=1) as b:
+            c = b.capture()
+        self.assertEqual(c.avg, cli_avg)
+        self.assertEqual(c.sample_rate, 64000.0 / cli_avg)
+
+    def test_version_is_the_cli_version(self):
+        r = subprocess.run([CLI, "--version"], capture_output=True, text=True, timeout=60)
+        self.assertEqual(r.returncode, 0)
+        self.assertRegex(sensorbench.__version__, r"^\d+\.\d+")
+        self.assertEqual(r.stdout.split()[-1], sensorbench.__version__)
+
+    def test_public_api_documents_itself_with_python_names_and_units(self):
+        text = pydoc.render_doc(sensorbench, renderer=pydoc.plaintext)
+        self.assertNotIn("anonymous", text)
+        self.assertNotIn("::", text)
+        self.assertIn("-> sensorbench.Capture", sensorbench.load.__doc__)
+        self.assertIn("-> sensorbench.Capture", Bench.capture.__doc__)
+        for cls in (Bench, sensorbench.Capture, sensorbench.Reading):
+            self.assertEqual(cls.__module__, "sensorbench")
+            for name, member in vars(cls).items():
+                if name.startswith("_") and name not in ("__init__", "__enter__", "__exit__"):
+                    continue
+                with self.subTest(member=f"{cls.__name__}.{name}"):
+                    doc = getattr(member, "__doc__", None) or ""
+                    self.assertNotEqual(doc.strip(), "")
+                    self.assertNotIn("anonymous", doc)
+        units = {"sample_rate": "Hz", "supply": " V", "temperature": "degrees C", "peaks": "counts",
+                 "peaks_g": " g", "g": " g", "times": " s ", "stats": "mm/s", "spectrum": "Hz"}
+        for name, unit in units.items():
+            with self.subTest(unit=name):
+                self.assertIn(unit, getattr(sensorbench.Capture, name).__doc__)
 
 
 if __name__ == "__main__":
