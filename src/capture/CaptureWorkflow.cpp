@@ -118,6 +118,15 @@ int PollIntervalMs(double captureSeconds)
     return std::max(300, static_cast<int>(std::ceil(captureSeconds * 1000.0)));
 }
 
+double NominalReadOutSeconds(bool fast) { return fast ? 0.05 : 0.95; }
+
+int CapturesFinished(double seconds, double intervalSeconds, int counted)
+{
+    if (!(intervalSeconds > 0) || !(seconds >= 0))
+        return 1;
+    return std::max(1, static_cast<int>(std::lround(seconds / intervalSeconds)) + 1 - counted);
+}
+
 std::optional<double> IntervalSeconds(int32_t captPrd)
 {
     static constexpr double kUnitSeconds[3] = {1.0, 60.0, 3600.0};

@@ -42,6 +42,14 @@ ReadOutResult ReadOut(int avgExponent, const std::function<bool()>& stillCurrent
 ReadOutResult ReadReadyCapture(int avgExponent);
 // How often to poll STATUS for a new capture: every 300 ms at most, never faster than a capture.
 int PollIntervalMs(double captureSeconds);
+// Time to read one capture out before a read-out has been timed: one frame pair per sample the
+// faithful way, batched card transfers the fast way (as measured on the virtual card; a real
+// card is slower, so the window goes by its own measurement once it has one).
+double NominalReadOutSeconds(bool fast);
+// Captures the sensor finished in automatic mode and not yet counted, seeing Data Ready `seconds`
+// after the first capture seen, one capture per `intervalSeconds`, `counted` counted so far: at
+// least the one just seen. Counting from the first sighting keeps the poll's jitter from adding up.
+int CapturesFinished(double seconds, double intervalSeconds, int counted);
 // The automatic-mode interval (CAPT_PRD) in seconds; nullopt for a unit the sensor does not have.
 std::optional<double> IntervalSeconds(int32_t captPrd);
 

@@ -705,13 +705,6 @@ void DataPlotWidget::SetTraceControls(int trace, bool on)
 
 void DataPlotWidget::PlotCaptureData()
 {
-    // Nothing read yet (or only lost captures): an empty plot, not three made-up flat traces.
-    if (!CaptureRecord::Last.Holds()) {
-        picture1->Cls();
-        lblCursorX->clear();
-        lblCursorY->clear();
-        return;
-    }
     // The mode the shown capture was taken in, as read with it: the sensor may be set otherwise now.
     if (CaptureSettings::DecodeCaptCtrl(CaptureRecord::Last.captCtrl).mode == 3) {
         PlotCaptureDataExtendedMode();
@@ -727,6 +720,8 @@ void DataPlotWidget::PlotCaptureData()
     SetSurfaceScale();
     LbLYmid->setText(QStringLiteral("0"));
     picture1->Cls();
+    if (!ShowsCapture())
+        return;
     const int first = Plot.PlotStart;
     const int last = Plot.PlotStart + Plot.PlotSpan;
     const std::array<const double*, 3> arrays{Traces.PlotX.data(), Traces.PlotY.data(), Traces.PlotZ.data()};
@@ -735,6 +730,16 @@ void DataPlotWidget::PlotCaptureData()
         if (boxes[t]->isChecked())
             picture1->DrawTrace(arrays[t], 1024, first, last, kNormalColours[t]);
     }
+}
+
+bool DataPlotWidget::ShowsCapture()
+{
+    // Nothing read yet (or only lost captures): an empty plot, not three made-up flat traces.
+    if (CaptureRecord::Last.Holds())
+        return true;
+    lblCursorX->clear();
+    lblCursorY->clear();
+    return false;
 }
 
 void DataPlotWidget::PlotCaptureDataExtendedMode()
@@ -764,6 +769,8 @@ void DataPlotWidget::PlotCaptureDataExtendedMode()
     SetSurfaceScale();
     LbLYmid->setText(QStringLiteral("0"));
     picture1->Cls();
+    if (!ShowsCapture())
+        return;
     picture1->DrawTrace(Traces.PlotExt.data(), 3072, Plot.PlotStart, Plot.PlotStart + Plot.PlotSpan, colour);
 }
 

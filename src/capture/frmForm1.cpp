@@ -125,7 +125,9 @@ void frmForm1::UpdateStatusBar()
     else if (caption == QLatin1String("DisArm"))
         activity = QStringLiteral("armed");
     if (AutoReadoutOn())
-        activity += QStringLiteral(", auto read-out (%1 read)").arg(CapturesRead);
+        activity += CapturesDropped > 0
+                        ? QStringLiteral(", auto read-out (%1 read, %2 dropped)").arg(CapturesRead).arg(CapturesDropped)
+                        : QStringLiteral(", auto read-out (%1 read)").arg(CapturesRead);
     sbMode->setText(QStringLiteral("%1, %2").arg(ComboCapMode->currentText(), activity));
 
     if (!shownSource_.isEmpty() && Last.time == shownTime_) {
@@ -426,7 +428,11 @@ QWidget* frmForm1::BuildBufferDataFrame()
     ckFastReadout->setToolTip(QStringLiteral("Batches the buffer reads into fewer USB card transfers. "
                                              "No effect with the parallel port."));
     ckFastReadout->setChecked(FastReadout::Enabled);
-    connect(ckFastReadout, &QCheckBox::toggled, this, [](bool on) { FastReadout::Enabled = on; });
+    connect(ckFastReadout, &QCheckBox::toggled, this, [this](bool on) {
+        FastReadout::Enabled = on;
+        readOutSeconds_.reset(); // the other way takes another time
+        UpdateIntervalWarning();
+    });
     g->addWidget(ckFastReadout, 6, 0, 1, 2);
     g->setColumnStretch(0, 1);
     return frameDataReg;
@@ -532,9 +538,12 @@ void frmForm1::ConnectControls()
     connect(ckAutoReadout, &QCheckBox::toggled, this, [this](bool on) {
         if (on) {
             CapturesRead = 0;
+            CapturesDropped = 0;
+            firstReadySeen_.reset();
             LbLCapturesRead->setText(QStringLiteral("0 read"));
         }
         UpdateAutoReadout();
+        UpdateIntervalWarning();
     });
 }
 

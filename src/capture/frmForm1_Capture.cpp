@@ -5,6 +5,8 @@
 #include "capture/CaptureWorkflow.h"
 #include "capture/DataPlotWidget.h"
 #include "capture/frmForm1.h"
+#include <QElapsedTimer>
+#include <chrono>
 #include "config/ConfigConversions.h"
 #include "datalog/frmFileDir.h"
 #include "device/PortIo.h"
@@ -115,8 +117,20 @@ void frmForm1::AutoReadoutTick()
     }
     if (!(*status & capture::kDataReadyBit))
         return;
+    // In automatic mode the interval tells how many captures finished since the last one seen:
+    // all but the newest were overwritten unread.
+    const double now = autoReadoutClock ? autoReadoutClock()
+                                        : std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    if (!firstReadySeen_)
+        firstReadySeen_ = now;
+    int finished = 1;
+    if (CaptureModeName == QLatin1String("TIMER") && LastCaptPrd >= 0)
+        finished = capture::CapturesFinished(now - *firstReadySeen_, capture::IntervalSeconds(LastCaptPrd).value_or(0),
+                                             CapturesRead + CapturesDropped);
     const capture::ReadOutResult r = ReadAndShowCapture(capture::ReadReadyCapture, status);
     if (r.overrun) {
+        CapturesDropped += finished;
+        ShowAutoReadoutCount();
         ShowNote(QStringLiteral("A newer capture finished during the read-out: it is read next."));
         return;
     }
@@ -124,7 +138,9 @@ void frmForm1::AutoReadoutTick()
         ckAutoReadout->setChecked(false);
         return;
     }
-    LbLCapturesRead->setText(QStringLiteral("%1 read").arg(++CapturesRead));
+    ++CapturesRead;
+    CapturesDropped += finished - 1;
+    ShowAutoReadoutCount();
     // An event capture disarms the sensor: the button offers "Arm" again, or re-arms by itself.
     if (CaptureModeName == QLatin1String("EVENT") && cmdONE->text() == kDisArm) {
         cmdONE->setText(kArm);
@@ -132,6 +148,13 @@ void frmForm1::AutoReadoutTick()
             cmdONE_Click();
         UpdateAutoReadout();
     }
+}
+
+void frmForm1::ShowAutoReadoutCount()
+{
+    LbLCapturesRead->setText(CapturesDropped > 0 ? QStringLiteral("%1 read, %2 dropped").arg(CapturesRead).arg(CapturesDropped)
+                                                 : QStringLiteral("%1 read").arg(CapturesRead));
+    UpdateStatusBar();
 }
 
 bool frmForm1::CaptureInProgress() const
@@ -236,7 +259,13 @@ capture::ReadOutResult frmForm1::ReadAndShowCapture(const std::function<capture:
 
     // The read-out blocks: no events between the first and the last sample.
     const int avg = ComboAVG->currentIndex() >= 0 ? ComboAVG->currentIndex() : LastAvgExponent;
+    QElapsedTimer timed;
+    timed.start();
     const capture::ReadOutResult r = readOut(avg);
+    if (r.complete) {
+        readOutSeconds_ = timed.nsecsElapsed() / 1e9;
+        UpdateIntervalWarning();
+    }
     if (r.complete)
         ShowScalarTexts(r.texts);
 

@@ -525,6 +525,7 @@ constexpr double kRepeatableOrigin = 1.0; // seconds of signal time
 void SensorModel::CompleteCapture()
 {
     capturing_ = false;
+    ++completed_;
     if (repeatable_ && kind_ != CaptureKind::Event) {
         captureEnd_ -= captureStart_ - kRepeatableOrigin;
         captureStart_ = kRepeatableOrigin;

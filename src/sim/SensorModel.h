@@ -143,6 +143,8 @@ public:
     // Lets time-driven state (captures, automatic and event modes) catch up with the clock.
     void Update();
     bool Capturing() const { return capturing_; }
+    // Captures finished since power-up (tests count what a reader missed).
+    int CapturesCompleted() const { return completed_; }
     bool Running() const { return autoRunning_ || armed_; }
     // Level of DIO pin 1 or 2 (true = high). DIO pin 1 is the board's busy line.
     bool PinLevel(int pin) const;
@@ -221,6 +223,7 @@ private:
     uint16_t faults_ = 0;
     bool repeatable_ = false;
     uint16_t endurance_ = 0; // flash writes, kept over resets
+    int completed_ = 0;
 };
 
 } // namespace sim

@@ -383,6 +383,55 @@ private slots:
         QVERIFY(CaptureRecord::Last.time != before.time);
     }
 
+    // Automatic mode on a board whose clock runs on during a read-out as a real one's would: at an
+    // interval of at least capture + read-out every capture is read; at a shorter one those that
+    // end during a read-out are counted as dropped. Nothing goes uncounted either way.
+    void autoReadoutKeepsUpOrCountsDrops_data()
+    {
+        tb::Columns<int, bool>({"interval", "drops"});
+        QTest::newRow("3 s: room for capture and read-out") << 3 << false;
+        QTest::newRow("1 s: shorter than capture + read-out") << 1 << true;
+    }
+    void autoReadoutKeepsUpOrCountsDrops()
+    {
+        QFETCH(int, interval);
+        QFETCH(bool, drops);
+        double& t = frameClock;
+        bool& ticking = frameClockRuns;
+        t = 100.0;
+        ticking = false;
+        sim::CurrentBoard()->SetClock([this] { return frameClockRuns ? (frameClock += 0.00008) : frameClock; });
+        w->autoReadoutClock = [this] { return frameClock; };
+        Select(1, 0);
+        SetInterval(interval);
+        w->ckAutoReadout->setChecked(true);
+        w->cmdONE->click();
+        w->TimerAutoReadout->stop();
+        const int before = Sensor().Model().CapturesCompleted();
+        double longest = 0;
+        while (t < 112.0) {
+            t += 0.3; // the poll interval
+            ticking = true;
+            const double start = t;
+            w->AutoReadoutTick();
+            ticking = false;
+            longest = std::max(longest, t - start);
+        }
+        w->cmdONE->click();
+        // The read-out takes the board time a real one would (0.23 s capture + about 1 s).
+        QVERIFY2(longest > 0.8 && longest < 1.7, qPrintable(QString::number(longest)));
+        const int made = Sensor().Model().CapturesCompleted() - before;
+        const int counted = w->CapturesRead + w->CapturesDropped;
+        QVERIFY2(made - counted >= 0 && made - counted <= 1, qPrintable(QStringLiteral("%1 made, %2 read, %3 dropped")
+                                                                        .arg(made).arg(w->CapturesRead).arg(w->CapturesDropped)));
+        QCOMPARE(w->CapturesDropped > 0, drops);
+        if (!drops)
+            QVERIFY(w->CapturesRead >= made - 1);
+        QCOMPARE(w->LbLCapturesRead->text(), drops ? QStringLiteral("%1 read, %2 dropped").arg(w->CapturesRead).arg(w->CapturesDropped)
+                                                   : QStringLiteral("%1 read").arg(w->CapturesRead));
+        w->autoReadoutClock = {};
+    }
+
     void intervalShorterThanACaptureWarns_data()
     {
         tb::Columns<int, int, int, bool>({"mode", "avg", "units", "warned"});
@@ -391,6 +440,32 @@ private slots:
         QTest::newRow("automatic, 1 s against 0.23 s") << 1 << 0 << 0 << false;
         QTest::newRow("manual: no interval") << 0 << 10 << 0 << false;
         QTest::newRow("event: no interval") << 2 << 10 << 0 << false;
+    }
+    // With auto read-out the interval must also leave room to read a capture out.
+    void intervalShorterThanAReadOutWarns_data()
+    {
+        tb::Columns<int, bool, bool>({"interval", "fast", "warned"});
+        QTest::newRow("1 s, faithful read-out") << 1 << false << true;
+        QTest::newRow("1 s, fast read-out") << 1 << true << false;
+        QTest::newRow("2 s, faithful read-out") << 2 << false << false;
+    }
+    void intervalShorterThanAReadOutWarns()
+    {
+        QFETCH(int, interval);
+        QFETCH(bool, fast);
+        w->ckFastReadout->setChecked(fast);
+        Select(1, 0);
+        SetInterval(interval);
+        QVERIFY(w->LbLIntervalWarning->isHidden()); // only with auto read-out
+        w->ckAutoReadout->setChecked(true);
+        QTEST(!w->LbLIntervalWarning->isHidden(), "warned");
+        if (!w->LbLIntervalWarning->isHidden())
+            QCOMPARE(w->LbLIntervalWarning->text(),
+                     QStringLiteral("The interval (1 s) is shorter than a capture and its read-out (0.23 s + 0.95 s): "
+                                    "auto read-out drops the captures that end during a read-out. Fast read-out "
+                                    "reads a capture in a fraction of the time."));
+        w->ckAutoReadout->setChecked(false);
+        w->ckFastReadout->setChecked(false);
     }
     void intervalShorterThanACaptureWarns()
     {

@@ -49,6 +49,9 @@ private slots:
     {
         board = &tb::UseUsbCard(31473);
         CaptureRecord::Last = {};
+        // A capture read whole: only such a record is drawn.
+        CaptureRecord::Last.complete = true;
+        CaptureRecord::Last.time = QDateTime(QDate(2026, 1, 1), QTime(12, 0));
         SetRecord(0, 0, 0);
         plot = std::make_unique<DataPlotWidget>();
         plot->SetStartValues();
