@@ -120,11 +120,20 @@ int PollIntervalMs(double captureSeconds)
 
 double NominalReadOutSeconds(bool fast) { return fast ? 0.05 : 0.95; }
 
-int CapturesFinished(double seconds, double intervalSeconds, int counted)
+void AutoReadoutCount::Seen(double now, double intervalSeconds, bool readWhole)
 {
-    if (!(intervalSeconds > 0) || !(seconds >= 0))
-        return 1;
-    return std::max(1, static_cast<int>(std::lround(seconds / intervalSeconds)) + 1 - counted);
+    if (!first_)
+        first_ = now;
+    int finished = 1;
+    if (intervalSeconds > 0)
+        finished = std::max(1, static_cast<int>(std::lround((now - *first_) / intervalSeconds)) + 1 - (read + dropped));
+    read += readWhole ? 1 : 0;
+    dropped += finished - (readWhole ? 1 : 0);
+}
+
+QString AutoReadoutCount::Text() const
+{
+    return dropped > 0 ? QStringLiteral("%1 read, %2 dropped").arg(read).arg(dropped) : QStringLiteral("%1 read").arg(read);
 }
 
 std::optional<double> IntervalSeconds(int32_t captPrd)

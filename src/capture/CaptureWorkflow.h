@@ -46,10 +46,19 @@ int PollIntervalMs(double captureSeconds);
 // faithful way, batched card transfers the fast way (as measured on the virtual card; a real
 // card is slower, so the window goes by its own measurement once it has one).
 double NominalReadOutSeconds(bool fast);
-// Captures the sensor finished in automatic mode and not yet counted, seeing Data Ready `seconds`
-// after the first capture seen, one capture per `intervalSeconds`, `counted` counted so far: at
-// least the one just seen. Counting from the first sighting keeps the poll's jitter from adding up.
-int CapturesFinished(double seconds, double intervalSeconds, int counted);
+// What auto read-out has made of the captures the sensor finished by itself.
+struct AutoReadoutCount {
+    int read = 0;
+    int dropped = 0;   // finished but never read: overwritten before, or overtaken during, a read-out
+    // A capture seen finished at `now` (seconds, monotonic) and whether it was read whole. In
+    // automatic mode (`intervalSeconds` > 0) the captures finished since the first one seen tell
+    // how many were overwritten unread; counting from the first keeps the poll's jitter from adding up.
+    void Seen(double now, double intervalSeconds, bool readWhole);
+    QString Text() const; // "12 read" or "12 read, 3 dropped"
+
+private:
+    std::optional<double> first_;
+};
 // The automatic-mode interval (CAPT_PRD) in seconds; nullopt for a unit the sensor does not have.
 std::optional<double> IntervalSeconds(int32_t captPrd);
 

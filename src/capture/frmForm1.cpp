@@ -125,9 +125,7 @@ void frmForm1::UpdateStatusBar()
     else if (caption == QLatin1String("DisArm"))
         activity = QStringLiteral("armed");
     if (AutoReadoutOn())
-        activity += CapturesDropped > 0
-                        ? QStringLiteral(", auto read-out (%1 read, %2 dropped)").arg(CapturesRead).arg(CapturesDropped)
-                        : QStringLiteral(", auto read-out (%1 read)").arg(CapturesRead);
+        activity += QStringLiteral(", auto read-out (%1)").arg(AutoReadCount.Text());
     sbMode->setText(QStringLiteral("%1, %2").arg(ComboCapMode->currentText(), activity));
 
     if (!shownSource_.isEmpty() && Last.time == shownTime_) {
@@ -537,10 +535,8 @@ void frmForm1::ConnectControls()
     connect(TimerAutoReadout, &QTimer::timeout, this, &frmForm1::AutoReadoutTick);
     connect(ckAutoReadout, &QCheckBox::toggled, this, [this](bool on) {
         if (on) {
-            CapturesRead = 0;
-            CapturesDropped = 0;
-            firstReadySeen_.reset();
-            LbLCapturesRead->setText(QStringLiteral("0 read"));
+            AutoReadCount = {};
+            LbLCapturesRead->setText(AutoReadCount.Text());
         }
         UpdateAutoReadout();
         UpdateIntervalWarning();

@@ -183,9 +183,7 @@ public:
     QCheckBox* ckAutoReadout = nullptr;
     QLabel* LbLCapturesRead = nullptr;
     QTimer* TimerAutoReadout = nullptr;
-    int CapturesRead = 0;
-    // Captures the sensor finished that auto read-out could not read (overtaken during a read-out).
-    int CapturesDropped = 0;
+    capture::AutoReadoutCount AutoReadCount;
     // Seconds on a monotonic clock, for counting captures between polls (tests use the board's).
     std::function<double()> autoReadoutClock;
     QLabel* LbLIntervalWarning = nullptr;
@@ -260,9 +258,7 @@ private:
                                               const std::optional<int32_t>& polled);
     bool exiting_ = false;
     bool reading_ = false;
-    std::optional<double> firstReadySeen_; // when auto read-out first saw a capture finished
     std::optional<double> readOutSeconds_; // how long the last whole read-out took
-    void ShowAutoReadoutCount();
     QString shownSource_;  // stored capture on show, while its record is the one shown
     QDateTime shownTime_;
 };

@@ -121,26 +121,21 @@ void frmForm1::AutoReadoutTick()
     // all but the newest were overwritten unread.
     const double now = autoReadoutClock ? autoReadoutClock()
                                         : std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-    if (!firstReadySeen_)
-        firstReadySeen_ = now;
-    int finished = 1;
-    if (CaptureModeName == QLatin1String("TIMER") && LastCaptPrd >= 0)
-        finished = capture::CapturesFinished(now - *firstReadySeen_, capture::IntervalSeconds(LastCaptPrd).value_or(0),
-                                             CapturesRead + CapturesDropped);
+    const double interval = CaptureModeName == QLatin1String("TIMER") && LastCaptPrd >= 0
+                                ? capture::IntervalSeconds(LastCaptPrd).value_or(0)
+                                : 0.0;
     const capture::ReadOutResult r = ReadAndShowCapture(capture::ReadReadyCapture, status);
-    if (r.overrun) {
-        CapturesDropped += finished;
-        ShowAutoReadoutCount();
-        ShowNote(QStringLiteral("A newer capture finished during the read-out: it is read next."));
-        return;
-    }
-    if (!r.complete) {
+    if (!r.complete && !r.overrun) {
         ckAutoReadout->setChecked(false);
         return;
     }
-    ++CapturesRead;
-    CapturesDropped += finished - 1;
-    ShowAutoReadoutCount();
+    AutoReadCount.Seen(now, interval, r.complete);
+    LbLCapturesRead->setText(AutoReadCount.Text());
+    UpdateStatusBar();
+    if (r.overrun) {
+        ShowNote(QStringLiteral("A newer capture finished during the read-out: it is read next."));
+        return;
+    }
     // An event capture disarms the sensor: the button offers "Arm" again, or re-arms by itself.
     if (CaptureModeName == QLatin1String("EVENT") && cmdONE->text() == kDisArm) {
         cmdONE->setText(kArm);
@@ -148,13 +143,6 @@ void frmForm1::AutoReadoutTick()
             cmdONE_Click();
         UpdateAutoReadout();
     }
-}
-
-void frmForm1::ShowAutoReadoutCount()
-{
-    LbLCapturesRead->setText(CapturesDropped > 0 ? QStringLiteral("%1 read, %2 dropped").arg(CapturesRead).arg(CapturesDropped)
-                                                 : QStringLiteral("%1 read").arg(CapturesRead));
-    UpdateStatusBar();
 }
 
 bool frmForm1::CaptureInProgress() const

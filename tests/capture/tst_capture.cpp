@@ -332,7 +332,7 @@ private slots:
             clock.Advance(1.0);
             w->AutoReadoutTick();
             QCOMPARE(PointerWrites(Wire()), 1 + 3 * 1024);
-            QCOMPARE(w->CapturesRead, n);
+            QCOMPARE(w->AutoReadCount.read, n);
             QCOMPARE(w->LbLCapturesRead->text(), QStringLiteral("%1 read").arg(n));
             QCOMPARE(w->cmdONE->text(), running);
             QVERIFY(Sensor().Model().Running());
@@ -374,12 +374,12 @@ private slots:
         ticking = true; // a second capture ends during this read-out
         w->AutoReadoutTick();
         ticking = false;
-        QCOMPARE(w->CapturesRead, 0);
+        QCOMPARE(w->AutoReadCount.read, 0);
         QCOMPARE(CaptureRecord::Last.time, before.time);
         QVERIFY(sbtest::MessageTexts().isEmpty());
         QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("newer capture")));
         w->AutoReadoutTick();
-        QCOMPARE(w->CapturesRead, 1);
+        QCOMPARE(w->AutoReadCount.read, 1);
         QVERIFY(CaptureRecord::Last.time != before.time);
     }
 
@@ -421,14 +421,14 @@ private slots:
         // The read-out takes the board time a real one would (0.23 s capture + about 1 s).
         QVERIFY2(longest > 0.8 && longest < 1.7, qPrintable(QString::number(longest)));
         const int made = Sensor().Model().CapturesCompleted() - before;
-        const int counted = w->CapturesRead + w->CapturesDropped;
+        const int counted = w->AutoReadCount.read + w->AutoReadCount.dropped;
         QVERIFY2(made - counted >= 0 && made - counted <= 1, qPrintable(QStringLiteral("%1 made, %2 read, %3 dropped")
-                                                                        .arg(made).arg(w->CapturesRead).arg(w->CapturesDropped)));
-        QCOMPARE(w->CapturesDropped > 0, drops);
+                                                                        .arg(made).arg(w->AutoReadCount.read).arg(w->AutoReadCount.dropped)));
+        QCOMPARE(w->AutoReadCount.dropped > 0, drops);
         if (!drops)
-            QVERIFY(w->CapturesRead >= made - 1);
-        QCOMPARE(w->LbLCapturesRead->text(), drops ? QStringLiteral("%1 read, %2 dropped").arg(w->CapturesRead).arg(w->CapturesDropped)
-                                                   : QStringLiteral("%1 read").arg(w->CapturesRead));
+            QVERIFY(w->AutoReadCount.read >= made - 1);
+        QCOMPARE(w->LbLCapturesRead->text(), drops ? QStringLiteral("%1 read, %2 dropped").arg(w->AutoReadCount.read).arg(w->AutoReadCount.dropped)
+                                                   : QStringLiteral("%1 read").arg(w->AutoReadCount.read));
         w->autoReadoutClock = {};
     }
 
