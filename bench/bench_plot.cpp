@@ -1,6 +1,6 @@
 // One full plot redraw: 3 x 1024 samples as anti-aliased polylines into a 1000 x 400 image.
 // Target: median under 2 ms, so a held zoom button steps at least 200 times a second.
-#include "capture/DataPlotWidget.h"
+#include "capture/ui/DataPlotWidget.h"
 
 #include <QApplication>
 #include <algorithm>

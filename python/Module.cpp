@@ -71,10 +71,7 @@ struct CoreCall {
     std::lock_guard<std::mutex> lock{g_core};
 };
 
-QString DeviceMessage()
-{
-    return g_messages.isEmpty() ? QStringLiteral("device error") : g_messages.join(QStringLiteral("; "));
-}
+QString DeviceMessage() { return DeviceErrorText(g_messages); }
 
 void ReleaseBackends()
 {
@@ -85,19 +82,8 @@ void ReleaseBackends()
     SetPortIo(nullptr);
 }
 
-// sim=N is read by the installation only; the caller's environment is put back afterwards.
-void InstallBackends(std::optional<int> sim)
-{
-    if (!sim) {
-        InstallDeviceBackends();
-        return;
-    }
-    const bool wasSet = qEnvironmentVariableIsSet("SENSORBENCH_SIM");
-    const QByteArray previous = qgetenv("SENSORBENCH_SIM");
-    qputenv("SENSORBENCH_SIM", QByteArray::number(*sim));
-    InstallDeviceBackends();
-    wasSet ? qputenv("SENSORBENCH_SIM", previous) : qunsetenv("SENSORBENCH_SIM");
-}
+// sim=N installs N virtual cards; without it, what SENSORBENCH_SIM says.
+void InstallBackends(std::optional<int> sim) { InstallDeviceBackends(sim.value_or(-1)); }
 
 const QStringList kModes = {QStringLiteral("manual"), QString(), QString(), QStringLiteral("extended-x"),
                             QStringLiteral("extended-y"), QStringLiteral("extended-z")};
@@ -518,8 +504,8 @@ private:
 
     void CheckDevice() const
     {
-        if (Module1::InterfaceType == kInterfaceUsb && EzUsb::SelectedUsbCard.Valid == VFalse)
-            throw DeviceFailure(Std(DeviceMessage()));
+        if (const std::optional<QString> error = DeviceCheck(g_messages))
+            throw DeviceFailure(Std(*error));
     }
 
     void Release()
@@ -535,16 +521,18 @@ private:
     {
         if (py::isinstance<py::int_>(name) && !py::isinstance<py::bool_>(name)) {
             const long long row = name.cast<long long>();
-            if (row >= 0 && row <= m470Reg::Table().LastRegisterIndex)
-                return static_cast<int16_t>(row);
+            if (const auto r = RegisterListing::FindRegisterRow(QString::number(row)))
+                return *r;
             throw py::key_error("no register row " + std::to_string(row));
         }
         if (!py::isinstance<py::str>(name))
             throw py::key_error("a register is named by its label or row number");
         const QString text = QString::fromStdString(name.cast<std::string>()).trimmed();
-        for (int r = 0; r <= m470Reg::Table().LastRegisterIndex; ++r)
-            if (m470Reg::Table().RegisterTable[size_t(r)].Label.trimmed().compare(text, Qt::CaseInsensitive) == 0)
-                return static_cast<int16_t>(r);
+        // A label only: a digit string is not a row number here.
+        bool number = false;
+        text.toInt(&number);
+        if (const auto r = number ? std::nullopt : RegisterListing::FindRegisterRow(text))
+            return *r;
         throw py::key_error(Std(QStringLiteral("unknown register '%1'").arg(text)));
     }
 

@@ -1,5 +1,5 @@
 #include "device/DeviceSetup.h"
-#include "shell/GuiMain.h"
+#include "shell/ui/GuiMain.h"
 #include "ui/Ui.h"
 
 #include <QApplication>

@@ -18,7 +18,6 @@ struct Record {
     double sampleRate = 0;    // samples per second in the buffers
     QDateTime time;           // when the read-out ended (invalid: no read-out yet)
     bool complete = false;    // every sample arrived
-    QString lossReason;       // why not, for the user
 
     double supply = 0, temp = 0, peakX = 0, peakY = 0, peakZ = 0;
     // Index 0..1023 used; 1024 is never written.

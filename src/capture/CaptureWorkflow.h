@@ -1,7 +1,8 @@
 #pragma once
-// One capture, start to end, for every front end (window, busy-line poll, command-line tool):
-// set-up -> trigger -> wait -> read-out -> capture record -> optional data file. No widgets: the
-// caller shows progress through the hooks and the outcome it gets back.
+// The steps of a capture and the one routine that runs them start to end (set-up -> trigger ->
+// wait -> read-out -> capture record -> optional data file) for the command-line tool, the monitor
+// and the Python module. The window runs the same steps one by one around its event loop (count-
+// down, busy-line poll, auto read-out). No widgets: callers show progress through the hooks.
 #include "capture/BufferReadout.h"
 #include "capture/CaptureRecord.h"
 #include "datalog/DataFile.h"

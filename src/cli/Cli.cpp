@@ -223,11 +223,6 @@ private:
             out_ << QJsonDocument(results_).toJson(QJsonDocument::Indented);
     }
 
-    QString DeviceError() const
-    {
-        return messages_.isEmpty() ? QStringLiteral("device error") : messages_.join(QStringLiteral("; "));
-    }
-
     // Brings up the interface once, before the first command that talks to the sensor.
     std::optional<Failure> EnsureInterface()
     {
@@ -244,20 +239,8 @@ private:
 
     std::optional<Failure> CheckDevice()
     {
-        if (Module1::InterfaceType == kInterfaceUsb && EzUsb::SelectedUsbCard.Valid == VFalse)
-            return Failure{DeviceError(), kDeviceOrFileError};
-        return std::nullopt;
-    }
-
-    // A label (spaces trimmed, any case) or a row number of the active table.
-    std::optional<int16_t> FindRegister(const QString& name) const
-    {
-        const int16_t last = RegisterListing::LastTableRow();
-        if (auto row = ParseInt(name); row && *row >= 0 && *row <= last)
-            return static_cast<int16_t>(*row);
-        for (int r = 0; r <= last; ++r)
-            if (m470Reg::Table().RegisterTable[size_t(r)].Label.trimmed().compare(name.trimmed(), Qt::CaseInsensitive) == 0)
-                return static_cast<int16_t>(r);
+        if (const std::optional<QString> error = DeviceCheck(messages_))
+            return Failure{*error, kDeviceOrFileError};
         return std::nullopt;
     }
 
@@ -321,7 +304,7 @@ private:
             return Failure{QStringLiteral("empty command"), kUsageError};
         const QString verb = t.first();
         auto row = [&](const QString& name) -> std::optional<Failure> {
-            const auto r = FindRegister(name);
+            const auto r = RegisterListing::FindRegisterRow(name);
             if (!r)
                 return Failure{QStringLiteral("unknown register '%1'").arg(name), kUsageError};
             c->row = *r;
@@ -630,8 +613,8 @@ private:
         return std::nullopt;
     }
 
-    // Sets up the mode and averaging, then per capture: clear status, trigger, wait 110 % of the
-    // capture duration, read out and write the data file exactly as the program does.
+    // Each capture through the capture workflow (mode and averaging, trigger, count-down, wait for
+    // Data Ready, read-out, data file), reported as a line or a JSON object.
     std::optional<Failure> Capture(const CaptureArgs& a)
     {
         if (auto f = EnsureInterface())
@@ -661,7 +644,9 @@ private:
             const DataLog::WriteResult w = *r.file;
             if (!w.ok)
                 return Failure{DataLog::WriteFailureMessage(w).simplified(), kDeviceOrFileError};
-            if (!w.backupPath.isEmpty())
+            if (!w.seriesKept.isEmpty())
+                err_ << "sensorbench-cli: " << DataLog::SeriesKeptNote(w) << "\n";
+            else if (!w.backupPath.isEmpty())
                 err_ << "sensorbench-cli: kept the earlier " << QFileInfo(w.path).fileName() << " as "
                      << QFileInfo(w.backupPath).fileName() << "\n";
             const CaptureRecord::Record& record = CaptureRecord::Last;

@@ -53,3 +53,15 @@ std::optional<QString> OpenInterface(std::optional<int> card, std::optional<int>
         return failed();
     return std::nullopt;
 }
+
+QString DeviceErrorText(const QStringList& messages)
+{
+    return messages.isEmpty() ? QStringLiteral("device error") : messages.join(QStringLiteral("; "));
+}
+
+std::optional<QString> DeviceCheck(const QStringList& messages)
+{
+    if (Module1::InterfaceType == kInterfaceUsb && EzUsb::SelectedUsbCard.Valid == VFalse)
+        return DeviceErrorText(messages);
+    return std::nullopt;
+}

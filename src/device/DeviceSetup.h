@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // Installs the card driver and the port I/O the program runs with: real cards through
@@ -13,3 +14,8 @@ void InstallDeviceBackends(int virtualCards = -1);
 // card in slot `card` (0..3), else the first card found; then the SPI set-up. nullopt when it is
 // up; else why not, in the device layer's own words ("device error" when it said nothing).
 std::optional<QString> OpenInterface(std::optional<int> card, std::optional<int> port);
+
+// The device layer's messages as one error text ("device error" when it said nothing).
+QString DeviceErrorText(const QStringList& messages);
+// After a command: the error text when the USB card in use was lost meanwhile, else nullopt.
+std::optional<QString> DeviceCheck(const QStringList& messages);

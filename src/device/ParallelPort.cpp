@@ -98,7 +98,7 @@ SpiTransport& ParallelPortSpiTransport()
     return transport;
 }
 
-void ParallelWriteWord(int32_t& word)
+void ParallelWriteWord(int32_t word)
 {
     const uint16_t frame = static_cast<uint16_t>(word);
     ParallelPortSpiTransport().Transfer({&frame, 1}, {});

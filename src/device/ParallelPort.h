@@ -3,8 +3,7 @@
 #include "device/SpiTransport.h"
 #include <cstdint>
 
-void ParallelWriteWord(int32_t& word);
-inline void ParallelWriteWord(int32_t&& word) { ParallelWriteWord(word); }
+void ParallelWriteWord(int32_t word);
 // Sends the read frame of `address` (masked to 7 bits in place) and returns the answer.
 int32_t ParallelReadWord(int16_t& address);
 void ParallelPulse();

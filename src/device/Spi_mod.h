@@ -1,5 +1,6 @@
 #pragma once
-// Register access: the only road from the windows to the sensor.
+// Register access by table row, over the selected interface's transport: how the windows, the
+// command-line tool and the Python module read and write the sensor's registers.
 #include <cstdint>
 
 namespace Spi_mod {

@@ -70,7 +70,7 @@ void ReadSpiConfig()
     CloseUsbDriver(handle);
 }
 
-void SetupSpi(uint8_t& delay)
+void SetupSpi(uint8_t delay)
 {
     if (!CardReady())
         return;
@@ -80,7 +80,7 @@ void SetupSpi(uint8_t& delay)
     SendSetting(kCmdSetDelay, delay, "Error Setting up SPI");
 }
 
-void SetSpiBits(uint8_t& bits)
+void SetSpiBits(uint8_t bits)
 {
     if (!CardReady())
         return;
@@ -155,7 +155,7 @@ SpiTransport& UsbCardSpiTransport()
     return transport;
 }
 
-void SpiTransfer(uint8_t& count)
+void SpiTransfer(uint8_t count)
 {
     if (!CardReady())
         return;

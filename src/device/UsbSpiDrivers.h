@@ -11,12 +11,10 @@ inline std::array<int32_t, 17> SpiRxWords{};
 } // namespace UsbSpiDrivers
 
 void ReadSpiConfig();
-void SetupSpi(uint8_t& delay);
-inline void SetupSpi(uint8_t&& delay) { SetupSpi(delay); }
-void SetSpiBits(uint8_t& bits);
-inline void SetSpiBits(uint8_t&& bits) { SetSpiBits(bits); }
-void SpiTransfer(uint8_t& count);
-inline void SpiTransfer(uint8_t&& count) { SpiTransfer(count); }
+// A delay of 0 is sent as 1.
+void SetupSpi(uint8_t delay);
+void SetSpiBits(uint8_t bits);
+void SpiTransfer(uint8_t count);
 
 // The register layer's road to the sensor over the selected card.
 SpiTransport& UsbCardSpiTransport();

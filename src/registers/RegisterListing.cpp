@@ -54,6 +54,20 @@ int16_t LastTableRow()
     return last;
 }
 
+std::optional<int16_t> FindRegisterRow(const QString& labelOrRow)
+{
+    const int16_t last = LastTableRow();
+    const QString text = labelOrRow.trimmed();
+    bool isNumber = false;
+    const int row = text.toInt(&isNumber);
+    if (isNumber)
+        return row >= 0 && row <= last ? std::optional<int16_t>(static_cast<int16_t>(row)) : std::nullopt;
+    for (int16_t r = 0; r <= last; ++r)
+        if (m470Reg::Table().RegisterTable[static_cast<size_t>(r)].Label.trimmed().compare(text, Qt::CaseInsensitive) == 0)
+            return r;
+    return std::nullopt;
+}
+
 QString ReadAll(bool everyRow)
 {
     QString text = HeaderLines();

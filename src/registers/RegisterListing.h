@@ -1,6 +1,7 @@
 #pragma once
 // The register window's text listing of every register (Read All), line by line.
 #include <QString>
+#include <optional>
 #include <cstdint>
 
 namespace RegisterListing {
@@ -20,5 +21,8 @@ QString Line(const QString& label, int32_t baseAddr, int32_t raw);
 QString ReadAll(bool everyRow = false);
 // The last row of the active table that holds a register.
 int16_t LastTableRow();
+// A register of the product's table by label (spaces trimmed, any case) or row number, over every
+// labelled row; nullopt when there is none such. The command line and the Python module look up alike.
+std::optional<int16_t> FindRegisterRow(const QString& labelOrRow);
 
 } // namespace RegisterListing

@@ -42,15 +42,15 @@ double ClockSeconds()
     return duration<double>(Clock::now().time_since_epoch()).count();
 }
 
-void Delay(float& ms)
+float Delay(float ms)
 {
     if (ms == 0.0f)
-        return;
+        return ms;
     if (ms < 0.01f)
         ms = 0.01f;
 #ifdef SB_FUZZ_BUILD
     // Fuzzing explores inputs, not timing: real waits would only cut the executions a hundredfold.
-    return;
+    return ms;
 #endif
     const int32_t n = RoundHalfEven(static_cast<double>(ms) * 100.0);
     const auto deadline = Clock::now() + std::chrono::microseconds(10) * n;
@@ -60,6 +60,7 @@ void Delay(float& ms)
     const int32_t unit = std::max<int32_t>(1, DelayLoopCount / 10);
     while (Clock::now() < deadline)
         SpinInner(unit);
+    return ms;
 }
 
 void CalibrateDelay() { CalibrateDelayScaled(1.0); }

@@ -10,9 +10,8 @@ inline VBool DelayCalibrated = VFalse;
 inline int32_t DelayLoopCount = 1000;
 }
 
-// ms is by reference: values below 0.01 (but not 0) are raised to 0.01 in the caller's variable.
-void Delay(float& ms);
-inline void Delay(float&& ms) { Delay(ms); }
+// Waits ms milliseconds; values below 0.01 (but not 0) wait 0.01. Returns the time waited for.
+float Delay(float ms);
 // Measures DelayLoopCount; the program's start-up runs it behind its loading window. Processes
 // without that window need not: the deadline keeps every wait correct with the default count.
 void CalibrateDelay();

@@ -1,10 +1,10 @@
 // The spectrum view, the statistics panel, exports, the views in the main window, and captures
 // on the virtual board.
 #include "../capture/CaptureTestBench.h"
-#include "analysis/AmplitudeSpectrumWidget.h"
-#include "analysis/AnalysisPanelWidget.h"
-#include "analysis/GuiAnalysis.h"
-#include "capture/DataPlotWidget.h"
+#include "analysis/ui/AmplitudeSpectrumWidget.h"
+#include "analysis/ui/AnalysisPanelWidget.h"
+#include "analysis/ui/GuiAnalysis.h"
+#include "capture/ui/DataPlotWidget.h"
 
 #include <QClipboard>
 #include <QSvgRenderer>

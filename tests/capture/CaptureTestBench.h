@@ -2,8 +2,8 @@
 // The main window on a fresh virtual board, for the window tests.
 #include "../sim/SimTestBench.h"
 #include "capture/CaptureRecord.h"
-#include "capture/DataPlotWidget.h"
-#include "capture/frmForm1.h"
+#include "capture/ui/DataPlotWidget.h"
+#include "capture/ui/frmForm1.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>

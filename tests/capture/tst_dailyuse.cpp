@@ -1,16 +1,16 @@
 // The windows as an all-day user meets them: sizes, whole numbers in their boxes, read-only
 // fields, keys, the system's number format, remembered settings.
 #include "CaptureTestBench.h"
-#include "analysis/AmplitudeSpectrumWidget.h"
-#include "analysis/GuiAnalysis.h"
-#include "config/fmCalibration.h"
+#include "analysis/ui/AmplitudeSpectrumWidget.h"
+#include "analysis/ui/GuiAnalysis.h"
+#include "config/ui/fmCalibration.h"
 #include "datalog/DataFile.h"
 #include "ui/Settings.h"
-#include "config/frmAlarms.h"
-#include "config/frmCommand.h"
-#include "config/frmDIOGPIO.h"
-#include "config/frmMisc.h"
-#include "device/frmUSBdebug.h"
+#include "config/ui/frmAlarms.h"
+#include "config/ui/frmCommand.h"
+#include "config/ui/frmDIOGPIO.h"
+#include "config/ui/frmMisc.h"
+#include "device/ui/frmUSBdebug.h"
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLayout>

@@ -1,6 +1,6 @@
 // "Interface" -> "Parallel Port...": the main window switches from the USB card to the bit-banged port.
 #include "CaptureTestBench.h"
-#include "device/frmPort.h"
+#include "device/ui/frmPort.h"
 #include <QTemporaryDir>
 
 class TestPortMenu : public QObject {

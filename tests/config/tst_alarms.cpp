@@ -1,7 +1,7 @@
 // The alarms window on the virtual board: what it shows, and the frames its buttons send.
 #include "ConfigTestBoard.h"
 #include "TestSupport.h"
-#include "config/frmAlarms.h"
+#include "config/ui/frmAlarms.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -3,13 +3,13 @@
 // the windows are also rendered to docs/ of the source tree.
 #include "ConfigTestBoard.h"
 #include "TestSupport.h"
-#include "capture/frmForm1.h"
-#include "config/fmCalibration.h"
-#include "config/frmAlarms.h"
-#include "config/frmCommand.h"
-#include "config/frmDIOGPIO.h"
-#include "config/frmMisc.h"
-#include "registers/frmManualReg.h"
+#include "capture/ui/frmForm1.h"
+#include "config/ui/fmCalibration.h"
+#include "config/ui/frmAlarms.h"
+#include "config/ui/frmCommand.h"
+#include "config/ui/frmDIOGPIO.h"
+#include "config/ui/frmMisc.h"
+#include "registers/ui/frmManualReg.h"
 #include "ui/Ui.h"
 
 #include <QAction>

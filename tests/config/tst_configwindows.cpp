@@ -1,9 +1,9 @@
 // The calibration, command and MSC_CTRL windows: the frames their controls send and the waits.
 #include "ConfigTestBoard.h"
 #include "TestSupport.h"
-#include "config/fmCalibration.h"
-#include "config/frmCommand.h"
-#include "config/frmMisc.h"
+#include "config/ui/fmCalibration.h"
+#include "config/ui/frmCommand.h"
+#include "config/ui/frmMisc.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 // The DIO/GPIO window on the virtual board: options from DIO_CTRL/GPIO_CTRL, and the writes.
 #include "ConfigTestBoard.h"
 #include "TestSupport.h"
-#include "config/frmDIOGPIO.h"
+#include "config/ui/frmDIOGPIO.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -1,8 +1,8 @@
 // Data files read back: what the writer wrote comes back sample for sample, and a damaged
 // file is refused with the line that is wrong.
 #include "../capture/CaptureTestBench.h"
-#include "analysis/GuiAnalysis.h"
-#include "analysis/AnalysisPanelWidget.h"
+#include "analysis/ui/GuiAnalysis.h"
+#include "analysis/ui/AnalysisPanelWidget.h"
 #include "capture/BufferReadout.h"
 #include "datalog/DataFile.h"
 #include "datalog/DataFileReader.h"

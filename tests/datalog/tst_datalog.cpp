@@ -4,8 +4,8 @@
 #include "TestSupport.h"
 #include "DataLogTestData.h"
 
-#include "capture/frmForm1.h"
-#include "datalog/frmFileDir.h"
+#include "capture/ui/frmForm1.h"
+#include "datalog/ui/frmFileDir.h"
 #include "device/EzUsb.h"
 #include "registers/m470Reg.h"
 #include "shell/Module1.h"

@@ -3,7 +3,7 @@
 #include "device/EzUsb.h"
 #include "device/UsbDebug.h"
 #include "device/UsbSpiDrivers.h"
-#include "device/frmUSBdebug.h"
+#include "device/ui/frmUSBdebug.h"
 #include "shell/Module1.h"
 #include "sim/Board.h"
 

@@ -1,6 +1,6 @@
 // The Trend tab on a monitoring database: one point per capture, a click loads that capture.
 #include "../capture/CaptureTestBench.h"
-#include "analysis/TrendWidget.h"
+#include "analysis/ui/TrendWidget.h"
 #include "capture/CaptureWorkflow.h"
 
 #include <QComboBox>

@@ -2,7 +2,7 @@
 #include "../config/ConfigTestBoard.h"
 #include "TestSupport.h"
 #include "registers/RegisterListing.h"
-#include "registers/frmManualReg.h"
+#include "registers/ui/frmManualReg.h"
 
 #include <QComboBox>
 #include <QFile>

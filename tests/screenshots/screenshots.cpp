@@ -1,9 +1,9 @@
 // Renders the README's pictures of the main window from captures on the virtual board, offscreen.
 //   screenshots OUTPUT_DIR
 #include "../capture/CaptureTestBench.h"
-#include "analysis/AmplitudeSpectrumWidget.h"
-#include "analysis/GuiAnalysis.h"
-#include "analysis/TrendWidget.h"
+#include "analysis/ui/AmplitudeSpectrumWidget.h"
+#include "analysis/ui/GuiAnalysis.h"
+#include "analysis/ui/TrendWidget.h"
 #include "capture/CaptureWorkflow.h"
 #include "datalog/DataFile.h"
 #include "ui/Ui.h"

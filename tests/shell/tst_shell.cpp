@@ -1,10 +1,10 @@
 // The shell: the settings file, start-up and exit.
 #include "TestSupport.h"
-#include "capture/frmForm1.h"
+#include "capture/ui/frmForm1.h"
 #include "registers/m470Reg.h"
-#include "shell/GuiMain.h"
+#include "shell/ui/GuiMain.h"
 #include "shell/Module1.h"
-#include "shell/frmMsg.h"
+#include "shell/ui/frmMsg.h"
 
 #include <QDir>
 #include <QPlainTextEdit>
