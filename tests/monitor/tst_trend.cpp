@@ -70,6 +70,18 @@ private slots:
         QCOMPARE(CaptureRecord::Last.supply, taken[1].supply);
         QCOMPARE(source, QStringLiteral("capture 2 of trend.sqlite (%1, Manual)").arg(product));
 
+        // With only the newest waveform kept, the newest loads and the earlier ones say why not.
+        {
+            monitor::Store store;
+            QString error;
+            QVERIFY(store.Open(path, &error));
+            QVERIFY(store.KeepWaveforms(1, &error));
+        }
+        QVERIFY(trend.LoadCapture(trend.Captures()[2].id));
+        QCOMPARE(CaptureRecord::Last.raw, taken[2].raw);
+        QVERIFY(!trend.LoadCapture(trend.Captures()[0].id));
+        QCOMPARE(trend.lblInfo->text(), QStringLiteral("Capture %1 has no waveform kept").arg(trend.Captures()[0].id));
+
         // Velocity points sit inside the plot, higher value higher up.
         trend.comboFigure->setCurrentIndex(1); // AC RMS
         const auto& f = trend.Captures()[0].figures;
