@@ -22,27 +22,19 @@ struct Target {
     std::array<double, 1025>* raws;
 };
 
-int32_t ReadFrame(int16_t index) { return SpiReadFrame(m470Reg::Table().RegisterTable[static_cast<size_t>(index)].BaseAddr); }
+uint16_t ReadFrame(int16_t index) { return SpiReadFrame(m470Reg::Table().RegisterTable[static_cast<size_t>(index)].BaseAddr); }
 
 bool CardOk() { return EzUsb::SelectedUsbCard.Valid != VFalse; }
 
-// Sends `mosi` in transfers of up to 16 words; the answers in order. Empty if the card failed.
-std::vector<int32_t> Exchange(const std::vector<int32_t>& mosi)
+// Sends `mosi` through the card's transport (which batches up to 16 words a message); the answers
+// in order. Empty if the card failed.
+std::vector<uint16_t> Exchange(const std::vector<uint16_t>& mosi)
 {
-    std::vector<int32_t> miso;
-    miso.reserve(mosi.size());
-    for (size_t at = 0; at < mosi.size(); at += kMaxWords) {
-        const size_t n = std::min<size_t>(kMaxWords, mosi.size() - at);
-        for (size_t k = 0; k < n; ++k)
-            UsbSpiDrivers::SpiTxWords[k + 1] = mosi[at + k];
-        Module1::SpiChannel = 1;
-        UsbSpiDrivers::SpiWordCount = static_cast<uint8_t>(n);
-        SpiTransfer(UsbSpiDrivers::SpiWordCount);
-        if (!CardOk())
-            return {};
-        for (size_t k = 0; k < n; ++k)
-            miso.push_back(UsbSpiDrivers::SpiRxWords[k + 1]);
-    }
+    SpiTransport* link = SpiTransportFor(kInterfaceUsb);
+    std::vector<uint16_t> miso(mosi.size());
+    Module1::SpiChannel = 1; // the sensor's chip select
+    if (!link || !link->Transfer(mosi, miso) || !CardOk())
+        return {};
     return miso;
 }
 } // namespace
@@ -59,10 +51,10 @@ bool ReadBuffers(CaptureRecord::Record& into)
     // Per sample: pointer high byte, low byte (as WriteRegister sends them), then the read.
     // A read's answer comes out during the next frame, so one extra read frame at the end
     // collects the last one.
-    std::vector<int32_t> mosi;
+    std::vector<uint16_t> mosi;
     mosi.reserve(3 * 3 * kSamples + 1);
     for (const Target& t : targets) {
-        const int32_t read = ReadFrame(t.index);
+        const uint16_t read = ReadFrame(t.index);
         for (int32_t i = 0; i < kSamples; ++i) {
             mosi.push_back(SpiWriteFrame(pointer + 1, i >> 8));
             mosi.push_back(SpiWriteFrame(pointer, i));
@@ -73,9 +65,8 @@ bool ReadBuffers(CaptureRecord::Record& into)
 
     const uint8_t userDelay = Module1::SpiDelay;
     SetupSpi(uint8_t{WordDelay});
-    const std::vector<int32_t> miso = CardOk() ? Exchange(mosi) : std::vector<int32_t>{};
-    uint8_t restore = userDelay;
-    SetupSpi(restore);
+    const std::vector<uint16_t> miso = CardOk() ? Exchange(mosi) : std::vector<uint16_t>{};
+    SetupSpi(userDelay);
     if (miso.size() != mosi.size())
         return false;
 

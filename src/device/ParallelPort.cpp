@@ -6,32 +6,43 @@
 #include <algorithm>
 
 namespace {
-// Data register lines: bit 0 chip select (active from the opening 5 to the closing 0),
-// bit 1 clock, bit 2 inverted data out. Status bit 6 is the inverted data in.
+// Data register lines. Chip select is active from the frame's opening to its closing 0; data out
+// is inverted on the board. Status bit 6 is the inverted data in, bit 5 the sensor's busy line.
+constexpr uint8_t kChipSelect = 1;
+constexpr uint8_t kClock = 2;
+constexpr uint8_t kDataOutInverted = 4;
 constexpr uint8_t kStatusDataIn = 64;
+constexpr uint8_t kStatusBusy = 32;
 
 bool PortSelected() { return Module1::InterfaceType == kInterfaceParallel && CurrentPortIo() != nullptr; }
 uint16_t DataPort() { return static_cast<uint16_t>(Module1::PortAddress); }
 uint16_t StatusPort() { return static_cast<uint16_t>(Module1::PortAddress + 1); }
-void Out(uint8_t value) { CurrentPortIo()->Out(DataPort(), value); }
-uint8_t DataOut(uint16_t word, int bit) { return (word & (1 << bit)) ? 0 : 4; }
+void Out(int value) { CurrentPortIo()->Out(DataPort(), static_cast<uint8_t>(value)); }
+// The data-out line for one bit of the word (inverted: a 1 bit leaves the line low).
+uint8_t DataOut(uint16_t word, int bit) { return (word & (1 << bit)) ? 0 : kDataOutInverted; }
+// Lines at the start of a frame: data out idle, then chip select.
+void OpenFrame()
+{
+    Out(kDataOutInverted);
+    Out(kChipSelect | kDataOutInverted);
+}
 
 // A frame that only sends: the clock pulse sits inside a data-out set-up of its own.
 void SendFrame(uint16_t word)
 {
-    Out(4);
+    Out(kDataOutInverted);
     Delay(0.0f);
-    Out(5);
+    Out(kChipSelect | kDataOutInverted);
     Delay(0.0f);
     for (int bit = 15; bit >= 0; --bit) {
-        Out(7);
+        Out(kChipSelect | kClock | kDataOutInverted);
         Delay(0.0f);
         const uint8_t d = DataOut(word, bit);
-        Out(static_cast<uint8_t>(d + 3));
+        Out(kChipSelect | kClock | d);
         Delay(0.0f);
-        Out(static_cast<uint8_t>(d + 1));
+        Out(kChipSelect | d);
         Delay(0.0f);
-        Out(5);
+        Out(kChipSelect | kDataOutInverted);
     }
     Out(0);
     TraceFrame(word, std::nullopt);
@@ -41,17 +52,16 @@ void SendFrame(uint16_t word)
 // A frame that listens: data in is sampled while the clock is high.
 uint16_t ListenFrame(uint16_t word)
 {
-    Out(4);
-    Out(5);
+    OpenFrame();
     Delay(0.0f);
     uint16_t received = 0;
     for (int bit = 15; bit >= 0; --bit) {
         const uint8_t d = DataOut(word, bit);
-        Out(static_cast<uint8_t>(d + 3));
+        Out(kChipSelect | kClock | d);
         Delay(0.0f);
         if ((CurrentPortIo()->In(StatusPort()) & kStatusDataIn) == 0)
             received = static_cast<uint16_t>(received | (1 << bit));
-        Out(static_cast<uint8_t>(d + 1));
+        Out(kChipSelect | d);
         Delay(0.0f);
     }
     Out(0);
@@ -91,6 +101,13 @@ public:
     }
 };
 } // namespace
+
+std::optional<int> ParallelBusyLine()
+{
+    if (!CurrentPortIo())
+        return std::nullopt;
+    return (CurrentPortIo()->In(StatusPort()) & kStatusBusy) ? 1 : 0;
+}
 
 SpiTransport& ParallelPortSpiTransport()
 {

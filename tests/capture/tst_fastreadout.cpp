@@ -2,6 +2,7 @@
 #include "CaptureTestBench.h"
 #include "capture/BufferReadout.h"
 #include "capture/FastReadout.h"
+#include "device/SpiTransport.h"
 #include "device/UsbSpiDrivers.h"
 
 #include <QDir>
@@ -127,6 +128,41 @@ private slots:
         QVERIFY(Transfers() <= (3 * 3 * 1024 + 1 + 15) / 16 + 5 + 2);
         QCOMPARE(board->Card(0).SpiDelay(), uint8_t{40});
         QCOMPARE(Module1::SpiDelay, uint8_t{40});
+    }
+
+    // The fast read-out goes through the card's transport like every other access: a transport
+    // put in its place sees every frame, in order, and its answers become the samples.
+    void transportSeesEveryFrame()
+    {
+        Capture(31473, 0);
+        struct Recording : SpiTransport {
+            std::vector<uint16_t> frames;
+            bool Transfer(std::span<const uint16_t> mosi, std::span<uint16_t> miso) override
+            {
+                frames.insert(frames.end(), mosi.begin(), mosi.end());
+                for (size_t i = 0; i < miso.size(); ++i)
+                    miso[i] = static_cast<uint16_t>(frames.size() - mosi.size() + i); // the frame's number
+                return true;
+            }
+        };
+        auto t = std::make_shared<Recording>();
+        SetSpiTransport(kInterfaceUsb, t);
+        CaptureRecord::Record r;
+        FastReadout::Enabled = true;
+        const bool ok = FastReadout::ReadBuffers(r);
+        FastReadout::Enabled = false;
+        SetSpiTransport(kInterfaceUsb, nullptr);
+        QVERIFY(ok);
+        QCOMPARE(t->frames.size(), size_t(3 * 3 * 1024 + 1));
+        const int pointer = m470Reg::Table().RegisterTable[m470Reg::Table().idxCAPT_PNTR].BaseAddr;
+        const int buf2 = m470Reg::Table().RegisterTable[m470Reg::Table().idxCAPT_BUF2].BaseAddr;
+        const size_t k = 3 * (1024 + 300); // buffer 2, sample 300
+        QCOMPARE(t->frames[k], SpiWriteFrame(pointer + 1, 300 >> 8));
+        QCOMPARE(t->frames[k + 1], SpiWriteFrame(pointer, 300 & 0xFF));
+        QCOMPARE(t->frames[k + 2], SpiReadFrame(buf2));
+        // A read frame's answer comes back during the frame after it.
+        QCOMPARE(r.raw[1][300], double(m470Reg::Table().RawOf(m470Reg::Table().idxCAPT_BUF2, int32_t(k + 3))));
+        QCOMPARE(Transfers(), 0); // no frame went round the transport to the card
     }
 
     // A card lost part way marks the read-out incomplete, the fast way and the faithful way alike.

@@ -5,6 +5,7 @@
 #include "capture/CaptureWorkflow.h"
 #include "capture/ui/DataPlotWidget.h"
 #include "capture/ui/frmForm1.h"
+#include "device/ParallelPort.h"
 #include <QElapsedTimer>
 #include <chrono>
 #include "config/ConfigConversions.h"
@@ -208,9 +209,7 @@ void frmForm1::PollBusy()
     ui::PumpEvents();
     Delay(10.0f);
 
-    int level = 0;
-    if (PortIo* io = CurrentPortIo())
-        level = (io->In(static_cast<uint16_t>(Module1::PortAddress + 1)) & 32) / 32;
+    const int level = ParallelBusyLine().value_or(0);
     int edge = 0;
     // No level seen yet since arming counts as no edge.
     if (level == 1 && PreviousBusyLevel.has_value() && *PreviousBusyLevel == 0) {
