@@ -46,6 +46,29 @@ private slots:
         QTEST(flag(e.TwosCompl) + flag(e.ReadFlag) + flag(e.WriteFlag) + flag(e.ECflag) + flag(e.NDflag), "flags");
     }
 
+    // Both products' tables exist side by side and never change: choosing a product only picks
+    // which one the program is set to, and a capture's own product reads through its own.
+    void tablesAreConstantPerProduct()
+    {
+        const RegisterMap& t70 = RegisterMapFor(31470);
+        const RegisterMap& t73 = RegisterMapFor(31473);
+        for (int product : {31473, 31470, 31473}) {
+            Build(product);
+            QCOMPARE(&m470Reg::Table(), product == 31470 ? &t70 : &t73);
+            QCOMPARE(int(t70.idxCAPT_BUF1), 10);
+            QCOMPARE(int(t73.idxCAPT_BUF1), 9);
+            QCOMPARE(t70.GPerCount(), double(0.0191f));
+            QCOMPARE(t73.GPerCount(), double(0.004768372f));
+            // Rows the other product has are not left behind.
+            QCOMPARE(int(t73.idxX_OUT), 0);
+            QVERIFY(t73.RegisterTable[42].Label.isEmpty());
+        }
+        QCOMPARE(t73.RawOf(t73.idxCAPT_BUF1, 0xFFFF), -1);      // 16-bit two's complement
+        QCOMPARE(t70.RawOf(t70.idxCAPT_SUPPLY, 0xFFFF), 0x0FFF); // 12-bit unsigned
+        ClearTable();
+        QCOMPARE(int(m470Reg::Table().LastRegisterIndex), 0);
+    }
+
     void everyBuiltRowIsFilledAndAddressesAscend_data()
     {
         QTest::addColumn<int>("product");
