@@ -145,6 +145,14 @@ std::optional<double> IntervalSeconds(int32_t captPrd)
     return CaptureSettings::PeriodOf(captPrd) * kUnitSeconds[unit];
 }
 
+void Trigger(const WaitHooks& hooks)
+{
+    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdClearStatus);
+    Delay(50.0f);
+    StatusOf(hooks);
+    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdCaptureStartStop);
+}
+
 bool CountDown(double seconds, const WaitHooks& hooks)
 {
     double t = seconds * 1.1;
@@ -220,10 +228,7 @@ RunResult ConfigureAndCapture(const Setup& setup, const WaitHooks& hooks, bool w
     const double seconds =
         CaptureSeconds(Module1::ProductNumber, old.writeFlash, setup.avgExponent, setup.modeIndex >= 3).value_or(0);
 
-    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdClearStatus);
-    Delay(50.0f);
-    StatusOf(hooks);
-    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdCaptureStartStop);
+    Trigger(hooks);
     if (!CountDown(seconds, hooks)) {
         result.wait = WaitOutcome::Aborted;
         return result;

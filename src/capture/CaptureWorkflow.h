@@ -73,6 +73,9 @@ struct WaitHooks {
 
 enum class WaitOutcome { Finished, Aborted, NotFinished };
 
+// The trigger step: clears the status (and reads it, through the hooks), then starts a capture,
+// starts automatic mode or arms for an event, as the mode set says.
+void Trigger(const WaitHooks& hooks);
 // The count-down: 110 % of `seconds` in 0.1 s steps. False when aborted.
 bool CountDown(double seconds, const WaitHooks& hooks);
 // Reads STATUS until the sensor reports the capture finished (Data Ready), pausing 0.1 s between

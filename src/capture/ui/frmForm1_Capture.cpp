@@ -63,17 +63,14 @@ void frmForm1::cmdONE_Click()
         txtDIOBusy->hide();
         ui::PumpEvents();
     } else if (caption == kTrigger) {
-        ClearStatus();
-        WriteRegister(m470Reg::Table().idxCOMMAND, kCaptureBit);
+        capture::Trigger(CaptureWaitHooks());
         DisplayCapInProgress();
     } else if (caption == kStart) {
-        ClearStatus();
-        WriteRegister(m470Reg::Table().idxCOMMAND, kCaptureBit);
+        capture::Trigger(CaptureWaitHooks());
         cmdONE->setText(kStop);
         Delay(100.0f);
     } else if (caption == kArm) {
-        ClearStatus();
-        WriteRegister(m470Reg::Table().idxCOMMAND, kCaptureBit);
+        capture::Trigger(CaptureWaitHooks());
         cmdONE->setText(kDisArm);
         txtDIOBusy->hide();
         // Only the parallel port carries the busy line; with the USB card the user presses "Read".
@@ -262,7 +259,9 @@ capture::ReadOutResult frmForm1::ReadAndShowCapture(const std::function<capture:
     PlotCaptureData();
     if (r.complete && ckDataLog->isChecked()) {
         SetDataLogCountBackground(QColor(255, 255, 0));
-        ShowDataFileResult(frmFileDir::instance()->WriteDataFile());
+        const DataLog::WriteResult written = DataLog::WriteNextDataFile(CaptureRecord::Last);
+        frmFileDir::NoteWritten(written);
+        ShowDataFileResult(written);
     }
     // An automatic read-out cleared the status to see the next capture: the grid shows the word
     // that came with this one.

@@ -39,7 +39,7 @@ frmFileDir::frmFileDir(QWidget* parent) : QWidget(parent, Qt::Dialog)
 
 frmFileDir* frmFileDir::instance()
 {
-    static frmFileDir* w = new frmFileDir;
+    static frmFileDir* w = existing_ = new frmFileDir;
     return w;
 }
 
@@ -291,11 +291,22 @@ DataLog::WriteResult frmFileDir::WriteDataFile(const CaptureRecord::Record& reco
     if (!loaded_)
         Form_Load();
     const DataLog::WriteResult result = DataLog::WriteNextDataFile(record);
+    ShowWritten(result);
+    return result;
+}
+
+void frmFileDir::NoteWritten(const DataLog::WriteResult& result)
+{
+    if (existing_)
+        existing_->ShowWritten(result);
+}
+
+void frmFileDir::ShowWritten(const DataLog::WriteResult& result)
+{
     txtFileNum->setText(QString::number(DataLog::DataFileNumber));
     if (!result.seriesKept.isEmpty())
         lblBackupNote->setText(DataLog::SeriesKeptNote(result));
     else if (!result.backupPath.isEmpty())
         lblBackupNote->setText(QStringLiteral("%1 existed and was kept as %2")
                                    .arg(QFileInfo(result.path).fileName(), QFileInfo(result.backupPath).fileName()));
-    return result;
 }

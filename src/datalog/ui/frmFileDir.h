@@ -18,6 +18,8 @@ class frmFileDir : public QWidget {
 public:
     static frmFileDir* instance();
     // Writes the capture record to the next numbered data file; the caller shows the outcome.
+    // The data-log window, when it exists, shows a file written without it: number and backups.
+    static void NoteWritten(const DataLog::WriteResult& result);
     DataLog::WriteResult WriteDataFile(const CaptureRecord::Record& record = CaptureRecord::Last);
 
     void Form_Load();
@@ -62,6 +64,8 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    inline static frmFileDir* existing_ = nullptr;
+    void ShowWritten(const DataLog::WriteResult& result);
     explicit frmFileDir(QWidget* parent = nullptr);
     void BuildControls();
     void FillDrives();
