@@ -6,6 +6,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 import unittest
 
 import numpy as np
@@ -279,23 +280,29 @@ class ModuleTest(TempDirCase):
         self.assertEqual(status["Supply < 3.150 V"], "OK")
 
     def test_capture_lets_other_threads_run(self):
-        started = threading.Event()
+        # The capture thread notes when the call began and ended; this thread notes the time at
+        # every step of its own loop. With the GIL held during the capture no step would fall
+        # inside the call, only before and after it.
+        span = []
         result = []
 
         def work():
             with Bench(sim=1) as b:
-                started.set()
-                result.append(b.capture(avg=16))
+                span.append(time.monotonic())
+                result.append(b.capture(avg=64))
+                span.append(time.monotonic())
 
         t = threading.Thread(target=work)
         t.start()
-        started.wait()
-        spins = 0
+        steps = []
         while t.is_alive():
-            spins += 1
+            steps.append(time.monotonic())
         t.join()
         self.assertEqual(len(result), 1)
-        self.assertGreater(spins, 1000)
+        begin, end = span
+        self.assertGreater(end - begin, 1.0)  # a 1.1 s capture and its read-out
+        during = [x for x in steps if begin + 0.2 < x < end - 0.2]
+        self.assertGreater(len(during), 1000)
 
     def test_example_sweep_runs(self):
         script = os.path.join(SOURCE_DIR, "examples", "sweep.py")
