@@ -52,8 +52,31 @@ frmUSBdebug::frmUSBdebug() : QWidget(nullptr, Qt::Dialog)
     setWindowTitle(QStringLiteral("USB SPI Card Setup"));
     const QFontMetrics fm(font());
     const int hexWidth = fm.horizontalAdvance(QStringLiteral("FFFF")) + 14;
+    BuildBufferSelect(fm, hexWidth);
+    BuildSpiSetup(hexWidth);
+    BuildManualSetup(hexWidth);
+    cmdExit = new QPushButton(QStringLiteral("OK"));
 
-    // Buffer Select
+    auto* lower = new QHBoxLayout;
+    lower->addWidget(frameSpiSetup);
+    lower->addWidget(frameManualSetup);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdExit);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(frameBufferSelect);
+    layout->addLayout(lower);
+    layout->addLayout(buttons);
+
+    // Enabled only by a card choice.
+    frameSpiSetup->setEnabled(false);
+    frameManualSetup->setEnabled(false);
+
+    Connect();
+}
+
+void frmUSBdebug::BuildBufferSelect(const QFontMetrics& fm, int hexWidth)
+{
     frameBufferSelect = new QGroupBox(QStringLiteral("Buffer Select"));
     auto* g = new QGridLayout(frameBufferSelect);
     Label2 = new QLabel(QStringLiteral("Device"));
@@ -91,8 +114,10 @@ frmUSBdebug::frmUSBdebug() : QWidget(nullptr, Qt::Dialog)
     g->addWidget(cmdFindEzUsb, 5, 5);
     g->setColumnStretch(2, 1);
     g->setColumnStretch(3, 1);
+}
 
-    // SPI Setup
+void frmUSBdebug::BuildSpiSetup(int hexWidth)
+{
     frameSpiSetup = new QGroupBox(QStringLiteral("SPI Setup"));
     frameStaticBits = new QGroupBox(QStringLiteral("Static Bits"));
     auto* bits = new QGridLayout(frameStaticBits);
@@ -130,8 +155,10 @@ frmUSBdebug::frmUSBdebug() : QWidget(nullptr, Qt::Dialog)
     spiTop->addWidget(frameCselChannel);
     spi->addLayout(spiTop);
     spi->addLayout(spiRows);
+}
 
-    // Manual Setup
+void frmUSBdebug::BuildManualSetup(int hexWidth)
+{
     frameManualSetup = new QGroupBox(QStringLiteral("Manual Setup"));
     auto* m = new QGridLayout(frameManualSetup);
     lblNumWords = new QLabel(QStringLiteral("# Words to Write"));
@@ -161,24 +188,10 @@ frmUSBdebug::frmUSBdebug() : QWidget(nullptr, Qt::Dialog)
     cmdLoop = new QPushButton(kLoop);
     m->addWidget(cmdWriteSpi, 10, 0, 1, 2);
     m->addWidget(cmdLoop, 10, 2, 1, 2);
+}
 
-    cmdExit = new QPushButton(QStringLiteral("OK"));
-
-    auto* lower = new QHBoxLayout;
-    lower->addWidget(frameSpiSetup);
-    lower->addWidget(frameManualSetup);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdExit);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(frameBufferSelect);
-    layout->addLayout(lower);
-    layout->addLayout(buttons);
-
-    // Enabled only by a card choice.
-    frameSpiSetup->setEnabled(false);
-    frameManualSetup->setEnabled(false);
-
+void frmUSBdebug::Connect()
+{
     // A choice made by the search runs the same action as a click.
     for (int i = 0; i < 5; ++i)
         connect(optUsbPort[i], &QRadioButton::toggled, this, [this, i](bool on) {

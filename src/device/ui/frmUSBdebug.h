@@ -75,6 +75,11 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // The three frames of the window, and the handlers behind their controls.
+    void BuildBufferSelect(const QFontMetrics& fm, int hexWidth);
+    void BuildSpiSetup(int hexWidth);
+    void BuildManualSetup(int hexWidth);
+    void Connect();
     frmUSBdebug();
     bool CardReady() const;
     // The card-ready check of the transfer actions: message, "None", loop stopped.
