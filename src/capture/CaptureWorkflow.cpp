@@ -1,4 +1,5 @@
 #include "capture/CaptureWorkflow.h"
+#include "device/SpiTransport.h"
 #include "analysis/SampleRate.h"
 #include "capture/CaptureSettings.h"
 #include "config/ConfigConversions.h"
@@ -40,14 +41,8 @@ int ModeIndexOf(int32_t captCtrl)
 
 bool LinkUp()
 {
-    switch (Module1::InterfaceType) {
-    case kInterfaceUsb:
-        return EzUsb::SelectedUsbCard.Valid != VFalse;
-    case kInterfaceParallel:
-        return true; // a bit-banged port cannot tell a missing sensor
-    default:
-        return false;
-    }
+    const SpiTransport* link = SpiTransportFor(Module1::InterfaceType);
+    return link && link->LinkUp();
 }
 
 std::optional<int32_t> ReadStatusWord()

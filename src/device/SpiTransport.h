@@ -22,6 +22,10 @@ public:
     // False when the link failed (already reported to the user).
     virtual bool Transfer(std::span<const uint16_t> mosi, std::span<uint16_t> miso) = 0;
 
+    // Whether the link can still answer (a USB card not yet lost). A bit-banged port cannot tell
+    // a missing sensor, so by default the link counts as up.
+    virtual bool LinkUp() const { return true; }
+
     // A register read. The answer to a read frame comes back during the next frame, so by
     // default the read frame goes twice in one exchange.
     virtual uint16_t ReadWord(uint16_t readFrame)

@@ -110,6 +110,8 @@ public:
         return true;
     }
 
+    bool LinkUp() const override { return CardReady(); }
+
 private:
     static bool Exchange(int n)
     {
