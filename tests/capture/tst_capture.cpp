@@ -400,8 +400,10 @@ private slots:
         bool& ticking = frameClockRuns;
         t = 100.0;
         ticking = false;
-        sim::CurrentBoard()->SetClock([this] { return frameClockRuns ? (frameClock += 0.00008) : frameClock; });
+        sim::CurrentBoard()->SetClock([this] { return frameClockRuns ? (frameClock += 0.0001) : frameClock; });
         w->autoReadoutClock = [this] { return frameClock; };
+        // Batched transfers: the same frames at the board, a fraction of the real time.
+        w->ckFastReadout->setChecked(true);
         Select(1, 0);
         SetInterval(interval);
         w->ckAutoReadout->setChecked(true);
@@ -430,6 +432,7 @@ private slots:
         QCOMPARE(w->LbLCapturesRead->text(), drops ? QStringLiteral("%1 read, %2 dropped").arg(w->AutoReadCount.read).arg(w->AutoReadCount.dropped)
                                                    : QStringLiteral("%1 read").arg(w->AutoReadCount.read));
         w->autoReadoutClock = {};
+        w->ckFastReadout->setChecked(false);
     }
 
     void intervalShorterThanACaptureWarns_data()
