@@ -310,7 +310,7 @@ private slots:
         const QString avg = QString::number(1 << e), exponent = QString::number(e);
         const QString rate = QString::number(analysis::SampleRate(31473, e), 'g', 12);
         QTest::newRow("capture --spectrum")
-            << QStringList{"--sim", "--json", "capture", "--spectrum", "--count", "2"} << QString() << false
+            << QStringList{"--sim", "--fast", "--json", "capture", "--spectrum", "--count", "2"} << QString() << false
             << QStringList{"0/command=capture", "0/product=31473", "0/mode=manual", "0/avg_exponent=" + exponent,
                            "0/averaging=" + avg, "0/sample_rate_hz=" + rate, "0/units=g", "0/samples=3072",
                            "0/machine_class=group2-rigid", "0/time#string", "0/file~/Datalog_1.csv",
@@ -322,12 +322,12 @@ private slots:
                            "0/channels/0/velocity_rms_mm_s=null", "0/channels/0/zone=null",
                            "0/channels/0/velocity_note#string", "0/channels/0/dominant_hz#number"};
         QTest::newRow("single-axis sensor: ADC channels have no velocity")
-            << QStringList{"--sim", "--json", "--product", "31470", "capture", "--avg", "16"} << QString() << false
+            << QStringList{"--sim", "--fast", "--json", "--product", "31470", "capture", "--avg", "16"} << QString() << false
             << QStringList{"0/product=31470", "0/avg_exponent=4", "0/sample_rate_hz=5500", "0/channels/0/name=X acc",
                            "0/channels/0/velocity_rms_mm_s#number", "0/channels/1/name=ADC 0",
                            "0/channels/1/velocity_rms_mm_s=null", "0/channels/1/zone=null", "0/channels/2/name=ADC 1"};
         QTest::newRow("extended capture: one channel")
-            << QStringList{"--sim", "--json", "capture", "--mode", "extended-y", "--avg", "2"} << QString() << false
+            << QStringList{"--sim", "--fast", "--json", "capture", "--mode", "extended-y", "--avg", "2"} << QString() << false
             << QStringList{"0/mode=extended-y", "0/sample_rate_hz=32000", "0/channels/0/name=Y acc",
                            "0/channels/1=undefined"};
         QTest::newRow("status") << QStringList{"--sim", "--json", "status"} << QString() << false
@@ -349,7 +349,7 @@ private slots:
                                << QString() << false
                                << QStringList{"0/command=write", "1/command=read", "1/raw=-5", "1/hex=FFFB",
                                               "2/command=status", "3=undefined"};
-        QTest::newRow("monitor") << QStringList{"--sim", "--json", "monitor", "--db", "m.sqlite", "--count", "3",
+        QTest::newRow("monitor") << QStringList{"--sim", "--fast", "--json", "monitor", "--db", "m.sqlite", "--count", "3",
                                                 "--interval", "1s", "--alarm-zone", "D"}
                                  << QString() << true
                                  << QStringList{"0/command=monitor", "0/capture=1", "2/capture=3", "3=undefined",
@@ -361,7 +361,7 @@ private slots:
             << QStringList{"0/complete=false", "0/loss_reason=Error Writing SPI", "0/status_word=null",
                            "0/channels/0=undefined", "0/sample_rate_hz=" + rate};
         QTest::newRow("chain with monitor")
-            << QStringList{"--sim", "--json", "status", "+", "monitor", "--db", "m.sqlite", "--count", "1", "--avg", "64"}
+            << QStringList{"--sim", "--fast", "--json", "status", "+", "monitor", "--db", "m.sqlite", "--count", "1", "--avg", "64"}
             << QString() << true << QStringList{"0/command=status", "1/command=monitor", "1/avg_exponent=6", "2=undefined"};
     }
     void jsonOutput()
@@ -410,23 +410,23 @@ private slots:
         QTest::addColumn<QString>("settings");  // on stderr, after "sensorbench-cli: monitor: "
         const int e = analysis::kDefaultAvgExponent;
         const QString known = QStringLiteral("  [XYZ] acc: [\\d.]+ Hz, \\S+ g, v \\d+\\.\\d\\d mm/s");
-        QTest::newRow("capture, default averaging") << QStringList{"--sim", "capture", "--spectrum"} << known << QString();
+        QTest::newRow("capture, default averaging") << QStringList{"--sim", "--fast", "capture", "--spectrum"} << known << QString();
         QTest::newRow("capture without averaging")
-            << QStringList{"--sim", "capture", "--spectrum", "--avg", "1"}
+            << QStringList{"--sim", "--fast", "capture", "--spectrum", "--avg", "1"}
             << QStringLiteral("  [XYZ] acc: [\\d.]+ Hz, \\S+ g, v - \\(\\S.*\\)") << QString();
         QTest::newRow("capture, single-axis sensor")
-            << QStringList{"--sim", "--product", "31470", "capture", "--spectrum"}
+            << QStringList{"--sim", "--fast", "--product", "31470", "capture", "--spectrum"}
             << QStringLiteral("  (X acc: [\\d.]+ Hz, \\S+ g, v \\d+\\.\\d\\d mm/s|ADC [01]: [\\d.]+ Hz, \\S+ g)")
             << QString();
         QTest::newRow("monitor, default averaging")
-            << QStringList{"--sim", "monitor", "--db", "m.sqlite", "--count", "1"}
+            << QStringList{"--sim", "--fast", "monitor", "--db", "m.sqlite", "--count", "1"}
             << QStringLiteral("\\S+ #1( \\| [XYZ] acc rms \\S+ g pp \\S+ [\\d.]+ Hz v \\d+\\.\\d\\d mm/s zone [A-D]){3}")
             << QStringLiteral("product 31473, mode manual, averaging %1 (2^%2), sample rate %3 Hz; velocity and zone")
                    .arg(1 << e)
                    .arg(e)
                    .arg(analysis::SampleRate(31473, e));
         QTest::newRow("monitor without averaging")
-            << QStringList{"--sim", "monitor", "--db", "m.sqlite", "--count", "1", "--avg", "1"}
+            << QStringList{"--sim", "--fast", "monitor", "--db", "m.sqlite", "--count", "1", "--avg", "1"}
             << QStringLiteral("\\S+ #1( \\| [XYZ] acc rms \\S+ g pp \\S+ [\\d.]+ Hz v - \\(\\S[^|]*\\)){3}")
             << QStringLiteral("product 31473, mode manual, averaging 1 (2^0), sample rate 64000 Hz; no velocity or zone "
                               "at these settings. ");
