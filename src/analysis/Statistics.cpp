@@ -151,18 +151,24 @@ RecordView ViewOfRecord(const CaptureRecord::Record& record)
     return v;
 }
 
+QString BufferName(int product, int buffer)
+{
+    static const char* const kTri[3] = {"X acc", "Y acc", "Z acc"};
+    static const char* const kSingle[3] = {"X acc", "ADC 0", "ADC 1"};
+    const size_t b = static_cast<size_t>(std::clamp(buffer, 0, 2));
+    return QString::fromLatin1(product == 31470 ? kSingle[b] : kTri[b]);
+}
+
 std::vector<Channel> RecordChannels(const RecordView& view, const CaptureRecord::Record& record)
 {
     const auto& source = view.raw ? record.raw : record.value;
     const std::array<const std::array<double, 1025>*, 3> buffers{&source[0], &source[1], &source[2]};
     const bool single = view.product == 31470;
-    static const char* const kTri[3] = {"X acc", "Y acc", "Z acc"};
-    static const char* const kSingle[3] = {"X acc", "ADC 0", "ADC 1"};
     std::vector<Channel> out;
     if (view.extended) {
         Channel c;
         const int axis = std::clamp(view.extendedAxis, 0, 2);
-        c.name = QString::fromLatin1(kTri[axis]);
+        c.name = BufferName(31473, axis); // extended captures are the tri-axis sensor's
         c.buffer = axis;
         c.acceleration = !view.raw;
         c.samples.reserve(3072);
@@ -173,7 +179,7 @@ std::vector<Channel> RecordChannels(const RecordView& view, const CaptureRecord:
     }
     for (int i = 0; i < 3; ++i) {
         Channel c;
-        c.name = QString::fromLatin1(single ? kSingle[i] : kTri[i]);
+        c.name = BufferName(view.product, i);
         c.buffer = i;
         // On the single-axis sensor buffers 2 and 3 are auxiliary ADC inputs, not acceleration.
         c.acceleration = !view.raw && (!single || i == 0);

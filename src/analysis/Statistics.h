@@ -62,6 +62,10 @@ struct Channel {
     std::vector<double> samples;
 };
 
+// The name of buffer 0..2 of a normal-mode capture of `product`: "X acc", "Y acc", "Z acc"
+// ("X acc", "ADC 0", "ADC 1" on 31470).
+QString BufferName(int product, int buffer);
+
 // How a capture record is to be read: product, averaging and layout as it was taken.
 RecordView ViewOfRecord(const CaptureRecord::Record& record);
 

@@ -207,19 +207,24 @@ private slots:
 
     void cursorReadsTheTraces_data()
     {
-        tb::Columns<QString, int, double, QString, QString>({"locale", "captCtrl", "x", "sample", "value"});
-        QTest::newRow("normal: each ticked trace at the sample") << "C" << 0 << 100.4 << "100"
+        tb::Columns<QString, int, int, double, QString, QString>({"locale", "product", "captCtrl", "x", "sample", "value"});
+        QTest::newRow("normal: each ticked trace at the sample") << "C" << 31473 << 0 << 100.4 << "100"
                                                                << "X acc: 0.100\nY acc: -0.100\nZ acc: 1.050";
-        QTest::newRow("extended Y: the second buffer's sample") << "C" << 0x10C << 2000.0 << "2000"
+        QTest::newRow("extended Y: the second buffer's sample") << "C" << 31473 << 0x10C << 2000.0 << "2000"
                                                                 << "Y acc: 0.976";
-        QTest::newRow("German") << "de_DE" << 0 << 1000.0 << "1000" << "X acc: 1,000\nY acc: -1,000\nZ acc: 1,050";
+        QTest::newRow("German") << "de_DE" << 31473 << 0 << 1000.0 << "1000" << "X acc: 1,000\nY acc: -1,000\nZ acc: 1,050";
+        // A stored single-axis capture on a plot set up for the tri-axis sensor: its own names.
+        QTest::newRow("a 31470 capture") << "C" << 31470 << 0 << 100.4 << "100"
+                                         << "X acc: 0.100\nADC 0: -0.100\nADC 1: 1.050";
     }
     void cursorReadsTheTraces()
     {
         QFETCH(QString, locale);
+        QFETCH(int, product);
         QFETCH(int, captCtrl);
         QFETCH(double, x);
         QLocale::setDefault(QLocale(locale));
+        CaptureRecord::Last.product = product;
         for (int i = 0; i < 1024; ++i) {
             CaptureRecord::BufValue1[i] = i / 1000.0;
             CaptureRecord::BufValue2[i] = -i / 1000.0 + (captCtrl ? 2 * i / 1000.0 : 0);

@@ -636,15 +636,11 @@ void DataPlotWidget::Render(QPainter& p, const QSize& size) const
     // Legend of the traces drawn, top right inside the plot.
     const bool extended = Plot.PlotMaxIndex == PlotModel::kExtendedMaxIndex;
     const std::array<QCheckBox*, 3> boxes{ckXacc, ckADC0, ckADC1};
-    // Named as the shown capture's product names its buffers, whatever the window is set to.
-    const std::vector<analysis::Channel> channels =
-        analysis::RecordChannels(analysis::ViewOfRecord(CaptureRecord::Last), CaptureRecord::Last);
     double y = area.top() + 6;
     for (int t = 0; t < 3; ++t) {
         if (!boxes[static_cast<size_t>(t)]->isChecked() || !CaptureRecord::Last.Holds())
             continue;
-        const QString name = extended || channels.size() != 3 ? boxes[static_cast<size_t>(t)]->text()
-                                                              : channels[static_cast<size_t>(t)].name;
+        const QString name = TraceName(t);
         const double x = area.right() - fm.horizontalAdvance(name) - 34;
         p.setPen(QPen(extended ? kExtendedColours[static_cast<size_t>(t)] : kNormalColours[static_cast<size_t>(t)], 2));
         p.drawLine(QPointF(x, y + fm.height() / 2.0), QPointF(x + 20, y + fm.height() / 2.0));
@@ -730,6 +726,16 @@ void DataPlotWidget::PlotCaptureData()
         if (boxes[t]->isChecked())
             picture1->DrawTrace(arrays[t], 1024, first, last, kNormalColours[t]);
     }
+}
+
+QString DataPlotWidget::TraceName(int trace) const
+{
+    // Named as the shown capture's product names its buffers, whatever the window is set to.
+    const CaptureRecord::Record& r = CaptureRecord::Last;
+    if (r.Holds() && CaptureSettings::DecodeCaptCtrl(r.captCtrl).mode != 3)
+        return analysis::BufferName(r.product, trace);
+    const std::array<const QCheckBox*, 3> boxes{ckXacc, ckADC0, ckADC1};
+    return boxes[static_cast<size_t>(std::clamp(trace, 0, 2))]->text();
 }
 
 bool DataPlotWidget::ShowsCapture()
@@ -850,7 +856,7 @@ void DataPlotWidget::picture1_MouseMove(double x, double y)
     QStringList lines;
     for (int t = 0; t < 3; ++t) {
         if (boxes[t]->isChecked())
-            lines << QStringLiteral("%1: %2").arg(boxes[t]->text(), PlotModel::CursorValueText(TraceValue(t, index)));
+            lines << QStringLiteral("%1: %2").arg(TraceName(t), PlotModel::CursorValueText(TraceValue(t, index)));
     }
     lblCursorY->setText(lines.isEmpty() ? PlotModel::CursorYText(y) : lines.join(QLatin1Char('\n')));
 }

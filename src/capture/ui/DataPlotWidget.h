@@ -99,6 +99,8 @@ public:
     void PlotCaptureDataExtendedMode();
     // Clears the drawing surface (start of a read-out).
     void ClearPlot();
+    // The legend and cursor name of trace 0..2: the shown capture's own channel name.
+    QString TraceName(int trace) const;
     // False, with the cursor read-out cleared, while no capture has been read whole.
     bool ShowsCapture();
     // Start values set by the main window's load.
