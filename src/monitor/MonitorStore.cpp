@@ -31,8 +31,11 @@ const char* const kSteps[] = {
     // 2: the machine class the zones were judged against.
     "ALTER TABLE captures ADD COLUMN machine_class TEXT",
     // 3: each capture's scale, so that it reads back right whatever the program is set to. Left
-    // NULL for earlier captures: the user says which sensor they came from.
-    "ALTER TABLE captures ADD COLUMN g_per_count REAL",
+    // NULL for earlier captures: the user says which sensor they came from. Earlier lost captures
+    // stored 0 for what they never read: unknown now, as for new ones.
+    "ALTER TABLE captures ADD COLUMN g_per_count REAL;"
+    "UPDATE captures SET supply = NULL, temperature = NULL, sample_rate = NULL, peak_x = NULL, peak_y = NULL,"
+    " peak_z = NULL, status = NULL WHERE complete = 0",
 };
 
 bool Exec(QSqlDatabase& db, const QString& sql, QString* error)
@@ -226,10 +229,13 @@ bool Store::AssignProduct(int product, const MachineClass& machine, QString* err
     for (StoredCapture& c : old) {
         const bool sameProduct = c.product == product;
         c.product = product;
-        c.sampleRate = analysis::SampleRate(product, c.avgExponent);
+        // A lost capture's rate stays unknown, as it was stored.
+        if (c.complete)
+            c.sampleRate = analysis::SampleRate(product, c.avgExponent);
         QSqlQuery u(db);
         u.prepare(QStringLiteral("UPDATE captures SET product = ?, g_per_count = ?, sample_rate = ? WHERE id = ?"));
-        for (const QVariant& v : {QVariant(product), QVariant(gPerCount), Real(c.sampleRate), QVariant(c.id)})
+        for (const QVariant& v : {QVariant(product), QVariant(gPerCount), c.complete ? Real(c.sampleRate) : QVariant(),
+                                  QVariant(c.id)})
             u.addBindValue(v);
         if (!run(u))
             return false;
@@ -244,7 +250,8 @@ bool Store::AssignProduct(int product, const MachineClass& machine, QString* err
             return false;
         if (!redo)
             continue;
-        const std::vector<ChannelFigures> figures = Figures(RecordOf(c), machine);
+        const std::vector<ChannelFigures> figures =
+            Figures(RecordOf(c), FindMachineClass(c.machineClass).value_or(machine));
         for (size_t k = 0; k < figures.size(); ++k)
             if (!InsertFigures(db, c.id, int(k), figures[k], error)) {
                 db.rollback();
@@ -316,7 +323,8 @@ std::vector<StoredCapture> Store::Select(const QString& where, bool withSamples)
     std::vector<StoredCapture> out;
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT id, time_utc, complete, loss_reason, product, mode, avg_exponent, sample_rate,"
-                               " status, g_per_count, supply, temperature, peak_x, peak_y, peak_z FROM captures") +
+                               " status, g_per_count, supply, temperature, peak_x, peak_y, peak_z, machine_class"
+                               " FROM captures") +
                 where + QStringLiteral(" ORDER BY id")))
         return out;
     while (q.next()) {
@@ -335,6 +343,7 @@ std::vector<StoredCapture> Store::Select(const QString& where, bool withSamples)
         c.temperature = RealOf(q.value(11));
         for (int k = 0; k < 3; ++k)
             c.peaks[size_t(k)] = RealOf(q.value(12 + k));
+        c.machineClass = q.value(15).toString();
         out.push_back(c);
     }
     for (StoredCapture& c : out) {

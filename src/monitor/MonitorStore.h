@@ -40,6 +40,7 @@ struct StoredCapture {
     double supply = std::nan(""), temperature = std::nan("");
     std::array<double, 3> peaks{std::nan(""), std::nan(""), std::nan("")};
     int32_t status = 0;
+    QString machineClass;             // the class its zones were judged against
     std::vector<ChannelFigures> figures;
     std::vector<int16_t> samples;   // raw counts, buffer 1, 2, 3 one after another; empty once dropped
 };
@@ -67,8 +68,9 @@ public:
                               QString* error);
     // Captures stored before the store kept each capture's scale: their product is the user's to say.
     int CapturesWithoutScale() const;
-    // Gives those captures `product` (scale and sample rate from it); their figures are worked out
-    // again from the samples, or dropped where no samples are kept and the product was another.
+    // Gives those captures `product` (scale, and the sample rate of the complete ones, from it);
+    // their figures are worked out again from the samples (zones for the class each was stored
+    // with, else `machine`), or dropped where no samples are kept and the product was another.
     bool AssignProduct(int product, const MachineClass& machine, QString* error);
     // Drops the samples of all but the newest `newest` captures (figures stay).
     bool KeepWaveforms(int newest, QString* error);

@@ -113,6 +113,7 @@ private slots:
             QSqlQuery q(db);
             QVERIFY(q.exec("ALTER TABLE captures DROP COLUMN g_per_count"));
             QVERIFY(q.exec("UPDATE captures SET product = 31473, sample_rate = 1"));
+            QVERIFY(q.exec("UPDATE captures SET supply = 0, temperature = 0 WHERE complete = 0"));
             QVERIFY(q.exec("PRAGMA user_version=2"));
             db.close();
         }
@@ -137,6 +138,8 @@ private slots:
         QCOMPARE(c[0].figures.size(), size_t(3));
         QCOMPARE(c[0].figures[1].name, QStringLiteral("ADC 0"));
         QVERIFY(std::isnan(c[1].gPerCount) == false);
+        // What the lost capture never read is unknown, not the 0 the earlier version stored.
+        QVERIFY(std::isnan(c[1].supply) && std::isnan(c[1].temperature) && std::isnan(c[1].sampleRate));
         QVERIFY(trend.LoadCapture(c[0].id));
         QCOMPARE(CaptureRecord::Last.value, taken.value);
         // Asked once: the database now keeps the answer.
