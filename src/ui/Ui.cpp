@@ -67,6 +67,8 @@ void ShowModal(QWidget* w)
 {
     if (!w)
         return;
+    // Escape closes a modal window as its title bar's close button does.
+    CloseOnEscape(w);
     if (g_modalInterceptor) {
         QPointer<QWidget> guard(w);
         w->show();
@@ -175,6 +177,10 @@ void CloseOnEscape(QWidget* w)
 {
     if (w->property("sbEscape").toBool())
         return;
+    // A window with an Escape action of its own (a Cancel) keeps it.
+    for (const QShortcut* s : w->findChildren<QShortcut*>())
+        if (s->key() == QKeySequence(Qt::Key_Escape))
+            return;
     w->setProperty("sbEscape", true);
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), w);
     esc->setContext(Qt::WindowShortcut);

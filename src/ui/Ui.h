@@ -20,7 +20,7 @@ MsgResult MessageBox(const QString& text, MsgIcon icon = MsgIcon::None,
 // Tests: every message goes to `handler` instead of a modal box.
 void SetMessageInterceptor(std::function<MsgResult(const MessageRequest&)> handler);
 
-// Shows `w` modally: returns when it is hidden. With a modal interceptor set,
+// Shows `w` modally: returns when it is hidden; Escape closes it. With a modal interceptor set,
 // `w` is shown, the interceptor runs (it may click, type, hide), and then `w` is hidden.
 void ShowModal(QWidget* w);
 void SetModalInterceptor(std::function<void(QWidget*)> handler);

@@ -181,6 +181,33 @@ private slots:
         QVERIFY(!side->isVisible());
     }
 
+    // The modal windows close on Escape too; the data-log window's Escape stays its Cancel.
+    void escapeClosesTheModalWindows_data()
+    {
+        tb::Columns<int>({"which"});
+        QTest::newRow("Alarms") << 0;
+        QTest::newRow("Calibration") << 1;
+        QTest::newRow("Registers") << 2;
+        QTest::newRow("USB SPI Card Selection") << 3;
+        QTest::newRow("Data log") << 4;
+    }
+    void escapeClosesTheModalWindows()
+    {
+        QFETCH(int, which);
+        const std::array<void (frmForm1::*)(), 5> open{&frmForm1::mnuAlarms_Click, &frmForm1::MnuCal_Click,
+                                                        &frmForm1::mnuRegisters_Click, &frmForm1::mnuUsb_Click,
+                                                        &frmForm1::mnuDatalog_Click};
+        bool closed = false;
+        sbtest::SetModalAction([&](QWidget* m) {
+            QVERIFY(QTest::qWaitForWindowExposed(m));
+            QTest::keyClick(m, Qt::Key_Escape);
+            closed = !m->isVisible();
+        });
+        (w->*open[static_cast<size_t>(which)])();
+        sbtest::SetModalAction({});
+        QVERIFY(closed);
+    }
+
     // At scale 1.5 a 1600x1000 screen gives the window 1066x666 device-independent pixels.
     void mainWindowFitsASmallScreen()
     {
