@@ -2,6 +2,7 @@
 // every second, STATUS polled every 300 ms, each finished capture read out. Prints how many were
 // read and how many dropped, the faithful way and with Fast read-out.
 // Usage: bench_autoreadout [seconds per run, default 20]
+#include "BenchBoard.h"
 #include "capture/CaptureSettings.h"
 #include "capture/CaptureWorkflow.h"
 #include "capture/FastReadout.h"
@@ -23,16 +24,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const double seconds = argc > 1 ? std::max(2.0, std::atof(argv[1])) : 20.0;
-    qputenv("SENSORBENCH_SIM", "1");
-    sim::InstallFromEnvironment();
-    Module1::InitialiseState();
-    Module1::ProductNumber = 31473;
-    BuildTable31473();
-    SelectFirstUsbCard();
-    Module1::InterfaceType = kInterfaceUsb;
-    SetSpiBits(Module1::SpiStaticBits);
-    SetupSpi(Module1::SpiDelay);
-    if (EzUsb::SelectedUsbCard.Valid != VTrue) {
+    if (!bench::UseVirtualCard(31473)) {
         std::printf("no virtual card selected\n");
         return 2;
     }

@@ -1,6 +1,7 @@
 // Full capture read-out over the virtual USB-SPI card, compared with the 0.1 ms settling delays
 // the register layer must wait (two accesses per sample, 3 x 1024 samples).
 // Target: ratio between 1.00 (no wait short) and 1.05 (transport and bookkeeping add under 5 %).
+#include "BenchBoard.h"
 #include "capture/BufferReadout.h"
 #include "capture/CaptureRecord.h"
 #include "device/EzUsb.h"
@@ -23,20 +24,7 @@ int main(int argc, char** argv)
     const double mandatedMs = 6144 * 0.1;
     bool met = true;
     for (int product : {31473, 31470}) {
-        // The virtual board as the program runs it (SENSORBENCH_SIM): the sensor's frame timing enforced.
-        qputenv("SENSORBENCH_SIM", "1");
-        sim::InstallFromEnvironment();
-        Module1::InitialiseState();
-        Module1::ProductNumber = static_cast<int16_t>(product);
-        if (product == 31470)
-            BuildTable31470();
-        else
-            BuildTable31473();
-        SelectFirstUsbCard();
-        Module1::InterfaceType = kInterfaceUsb;
-        SetSpiBits(Module1::SpiStaticBits);
-        SetupSpi(Module1::SpiDelay);
-        if (EzUsb::SelectedUsbCard.Valid != VTrue) {
+        if (!bench::UseVirtualCard(product)) {
             std::printf("no virtual card selected\n");
             return 2;
         }

@@ -1,4 +1,5 @@
 #include "capture/CaptureWorkflow.h"
+#include <QLocale>
 #include "device/SpiTransport.h"
 #include "analysis/SampleRate.h"
 #include "capture/CaptureSettings.h"
@@ -129,6 +130,26 @@ void AutoReadoutCount::Seen(double now, double intervalSeconds, bool readWhole)
 QString AutoReadoutCount::Text() const
 {
     return dropped > 0 ? QStringLiteral("%1 read, %2 dropped").arg(read).arg(dropped) : QStringLiteral("%1 read").arg(read);
+}
+
+std::optional<QString> IntervalWarning(double interval, double captureSeconds,
+                                       std::optional<double> readOutSeconds, bool fast)
+{
+    if (!(interval > 0))
+        return std::nullopt;
+    const QLocale loc;
+    // The sensor cannot start a capture before the last one ends: it flags a period violation.
+    if (interval < captureSeconds)
+        return QStringLiteral("The interval (%1 s) is shorter than a capture (%2 s): "
+                              "captures follow each other without a pause.")
+            .arg(loc.toString(interval), loc.toString(captureSeconds));
+    // Auto read-out loses every capture that ends while the one before is being read out.
+    if (readOutSeconds && interval < captureSeconds + *readOutSeconds)
+        return QStringLiteral("The interval (%1 s) is shorter than a capture and its read-out (%2 s + %3 s): "
+                              "auto read-out drops the captures that end during a read-out.%4")
+            .arg(loc.toString(interval), loc.toString(captureSeconds), loc.toString(*readOutSeconds, 'f', 2),
+                 fast ? QString() : QStringLiteral(" Fast read-out reads a capture in a fraction of the time."));
+    return std::nullopt;
 }
 
 std::optional<double> IntervalSeconds(int32_t captPrd)

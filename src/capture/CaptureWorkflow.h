@@ -60,6 +60,11 @@ struct AutoReadoutCount {
 private:
     std::optional<double> first_;
 };
+// The warning for an automatic-mode interval (seconds; 0 or less: not known) too short for a
+// capture, or, when auto read-out must keep up (`readOutSeconds` given), for a capture and its
+// read-out; nullopt when it is long enough. `fast`: the read-out already goes the fast way.
+std::optional<QString> IntervalWarning(double interval, double captureSeconds,
+                                       std::optional<double> readOutSeconds, bool fast);
 // The automatic-mode interval (CAPT_PRD) in seconds; nullopt for a unit the sensor does not have.
 std::optional<double> IntervalSeconds(int32_t captPrd);
 

@@ -167,24 +167,15 @@ void frmForm1::UpdateIntervalWarning()
 {
     const double interval =
         LastCaptPrd >= 0 ? capture::IntervalSeconds(LastCaptPrd).value_or(0.0) : 0.0; // 0: not known
-    const double capture = CaptureSecondsShown();
-    const bool automatic = ComboCapMode->currentIndex() == 1 && interval > 0;
-    // The sensor cannot start a capture before the last one ends: it flags a period violation.
-    const bool tooShort = automatic && interval < capture;
-    // Auto read-out loses every capture that ends while the one before is being read out.
     const bool fast = FastReadout::Applies();
-    const double readOut = readOutSeconds_.value_or(capture::NominalReadOutSeconds(fast));
-    const bool outpaced = automatic && !tooShort && ckAutoReadout->isChecked() && interval < capture + readOut;
-    const QLocale loc;
-    if (tooShort)
-        LbLIntervalWarning->setText(QStringLiteral("The interval (%1 s) is shorter than a capture (%2 s): "
-                                                   "captures follow each other without a pause.")
-                                        .arg(loc.toString(interval), loc.toString(capture)));
-    else if (outpaced)
-        LbLIntervalWarning->setText(
-            QStringLiteral("The interval (%1 s) is shorter than a capture and its read-out (%2 s + %3 s): "
-                           "auto read-out drops the captures that end during a read-out.%4")
-                .arg(loc.toString(interval), loc.toString(capture), loc.toString(readOut, 'f', 2),
-                     fast ? QString() : QStringLiteral(" Fast read-out reads a capture in a fraction of the time.")));
-    LbLIntervalWarning->setVisible(tooShort || outpaced);
+    // The read-out only counts when auto read-out has to keep up.
+    const std::optional<double> readOut =
+        ckAutoReadout->isChecked() ? std::optional<double>(readOutSeconds_.value_or(capture::NominalReadOutSeconds(fast)))
+                                   : std::nullopt;
+    const std::optional<QString> warning = ComboCapMode->currentIndex() == 1
+                                               ? capture::IntervalWarning(interval, CaptureSecondsShown(), readOut, fast)
+                                               : std::nullopt;
+    if (warning)
+        LbLIntervalWarning->setText(*warning);
+    LbLIntervalWarning->setVisible(warning.has_value());
 }
