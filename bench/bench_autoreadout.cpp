@@ -40,11 +40,11 @@ int main(int argc, char** argv)
         const double start = ClockSeconds();
         while (ClockSeconds() - start < seconds) {
             QThread::msleep(300);
-            const std::optional<int32_t> status = capture::ReadStatusWord();
+            const std::optional<int32_t> status = capture::ReadStatusWord(ProgramSession());
             if (!status || !(*status & capture::kDataReadyBit))
                 continue;
             const double seen = ClockSeconds();
-            const capture::ReadOutResult r = capture::ReadReadyCapture(0);
+            const capture::ReadOutResult r = capture::ReadReadyCapture(ProgramSession(), 0);
             if (r.complete || r.overrun)
                 count.Seen(seen, 1.0, r.complete);
         }

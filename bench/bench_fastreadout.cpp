@@ -26,7 +26,7 @@ double ReadOutSeconds(bool fast)
 {
     FastReadout::Enabled = fast;
     const double t0 = ClockSeconds();
-    { CaptureRecord::Record r; BufferReadout::ReadCaptureRecord(r); }
+    { CaptureRecord::Record r; BufferReadout::ReadCaptureRecord(ProgramSession(), r); }
     return ClockSeconds() - t0;
 }
 

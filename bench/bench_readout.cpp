@@ -39,7 +39,7 @@ int main(int argc, char** argv)
         for (int r = 0; r < runs; ++r) {
             t0 = ClockSeconds();
             CaptureRecord::Record rec;
-            BufferReadout::ReadCaptureRecord(rec);
+            BufferReadout::ReadCaptureRecord(ProgramSession(), rec);
             ms.push_back((ClockSeconds() - t0) * 1000.0);
         }
         // Frames too close together would have been answered with garbage and flagged.

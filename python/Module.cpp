@@ -35,6 +35,8 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <array>
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -59,31 +61,46 @@ struct FileFailure : std::runtime_error {
 
 std::string Std(const QString& s) { return s.toStdString(); }
 
-// The core keeps its state in process-wide variables: one caller at a time, one open bench.
-std::mutex g_core;
-bool g_benchOpen = false;
-QStringList g_messages;
+// Each Bench has a session of its own; what the process shares is the card driver and port I/O
+// (one bus), installed once and kept while a Bench uses them. The lock guards only that.
+std::mutex g_backends;
+int g_openBenches = 0;
+bool g_installedByBench = false;   // released with the last Bench; install_virtual_cards() keeps them
+bool g_installed = false;
+// The product each virtual card's sensor answers as: that of the Bench on the card.
+std::array<std::atomic<int>, 4> g_slotProduct{};
 py::object g_readingType; // namedtuple Reading
 
-// Released GIL plus the core's lock, for everything that talks to the sensor or waits.
-struct CoreCall {
-    py::gil_scoped_release noGil;
-    std::lock_guard<std::mutex> lock{g_core};
-};
+sim::Host SlotHost()
+{
+    return {[](int card) { return card >= 0 && card < 4 ? g_slotProduct[size_t(card)].load() : 0; }, {}};
+}
 
-QString DeviceMessage() { return DeviceErrorText(g_messages); }
+// sim=N installs N virtual cards; without it, what SENSORBENCH_SIM says. Called with g_backends held.
+void InstallBackends(std::optional<int> sim)
+{
+    InstallDeviceBackends(sim.value_or(-1), SlotHost());
+    g_installed = true;
+}
 
 void ReleaseBackends()
 {
-    Module1::InterfaceType = kInterfaceNone;
-    EzUsb::SelectedUsbCard.Valid = VFalse;
-    EzUsb::SelectedUsbCardIndex = -1;
     SetEzUsbDriver(nullptr);
     SetPortIo(nullptr);
+    g_installed = false;
+    g_installedByBench = false;
 }
 
-// sim=N installs N virtual cards; without it, what SENSORBENCH_SIM says.
-void InstallBackends(std::optional<int> sim) { InstallDeviceBackends(sim.value_or(-1)); }
+void InstallVirtualCards(int cards)
+{
+    if (cards < 1 || cards > 4)
+        throw py::value_error("install_virtual_cards takes 1 to 4 cards");
+    const std::lock_guard<std::mutex> lock(g_backends);
+    if (g_openBenches > 0)
+        throw py::value_error("install_virtual_cards() would replace the open Benches' cards; close them first");
+    InstallBackends(cards);
+    g_installedByBench = false;
+}
 
 const QStringList kModes = {QStringLiteral("manual"), QString(), QString(), QStringLiteral("extended-x"),
                             QStringLiteral("extended-y"), QStringLiteral("extended-z")};
@@ -261,20 +278,13 @@ public:
         QString error;
         bool ok = false;
         {
-            CoreCall call;
-            // The writer reads the file name, format and status bits from the data-log state.
-            const QString base = DataLog::FileBase, ext = DataLog::FileExt;
-            const DataLog::DataFormat previousFormat = DataLog::Format;
-            const auto previousBits = StatusDisplay::StatusBits;
-            DataLog::FileBase = info.completeBaseName();
-            DataLog::FileExt = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
-            DataLog::Format = scaled ? DataLog::DataFormat::Scaled : DataLog::DataFormat::LSB;
-            StatusDisplay::StatusBits = statusBits;
-            const QByteArray bytes = DataLog::DataFileBytes(rec, DataLog::Locale(), QDateTime::currentDateTime());
-            DataLog::FileBase = base;
-            DataLog::FileExt = ext;
-            DataLog::Format = previousFormat;
-            StatusDisplay::StatusBits = previousBits;
+            py::gil_scoped_release noGil;
+            DataLog::Series series;
+            series.base = info.completeBaseName();
+            series.ext = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+            series.format = scaled ? DataLog::DataFormat::Scaled : DataLog::DataFormat::LSB;
+            const QByteArray bytes =
+                DataLog::DataFileBytes(rec, series, statusBits, DataLog::Locale(), QDateTime::currentDateTime());
             ok = SaveWholeFile(target, bytes, &error);
         }
         if (!ok) {
@@ -336,7 +346,7 @@ Capture Load(const std::string& path, std::optional<int> product, const std::str
 class Bench {
 public:
     Bench(std::optional<int> sim, std::optional<int> card, std::optional<int> port, int product, bool fast)
-        : product_(product)
+        : product_(product), s_(std::make_unique<BenchSession>())
     {
         CheckProduct(product);
         if (sim && (*sim < 0 || *sim > 4))
@@ -347,29 +357,33 @@ public:
             throw py::value_error("port takes an I/O address 0x1 to 0xFFFF");
         if (card && port)
             throw py::value_error("give either card or port, not both");
+        // The device layer's messages become the DeviceError's text; nothing is shown.
+        s_->messageHandler = [](const MessageRequest&) { return MsgResult::Ok; };
+        s_->product = static_cast<int16_t>(product);
+        s_->SelectTable(product);
+        s_->fastReadout = fast;
         std::optional<QString> failure;
         {
-            CoreCall call;
-            if (g_benchOpen)
-                throw std::runtime_error("another Bench is open in this process; close it first");
-            previousHandler_ = CurrentMessageHandler();
-            SetMessageHandler([](const MessageRequest& m) {
-                g_messages << m.text;
-                return MsgResult::Ok;
-            });
-            // The product first: a virtual board takes its sensor model from it.
-            Module1::InitialiseState();
-            Module1::ProductNumber = static_cast<int16_t>(product);
-            product == 31470 ? BuildTable31470() : BuildTable31473();
-            InstallBackends(sim);
-            FastReadout::Enabled = fast;
-            failure = OpenInterface(card, port);
+            py::gil_scoped_release noGil;
+            const std::lock_guard<std::mutex> lock(g_backends);
+            if (sim && g_openBenches > 0)
+                throw std::runtime_error("Bench(sim=...) would replace the open Benches' cards; "
+                                         "use sensorbench.install_virtual_cards() before opening them");
+            if (sim || !g_installed) {
+                InstallBackends(sim);
+                g_installedByBench = true;
+            }
+            failure = OpenInterface(*s_, card, port);
             if (failure) {
-                ReleaseBackends();
-                SetMessageHandler(previousHandler_);
+                if (g_openBenches == 0 && g_installedByBench)
+                    ReleaseBackends();
             } else {
+                // A virtual sensor answers as the product of the Bench on its card (the port: card 0's).
+                slot_ = s_->interfaceType == kInterfaceUsb ? s_->cardIndex : 0;
+                if (slot_ >= 0 && slot_ < 4)
+                    g_slotProduct[size_t(slot_)] = product;
                 open_ = true;
-                g_benchOpen = true;
+                ++g_openBenches;
             }
         }
         if (failure)
@@ -378,17 +392,15 @@ public:
 
     ~Bench()
     {
-        if (open_) {
-            std::lock_guard<std::mutex> lock(g_core);
+        if (open_)
             Release();
-        }
     }
 
     void Close()
     {
         if (!open_)
             return;
-        CoreCall call;
+        py::gil_scoped_release noGil;
         Release();
     }
 
@@ -401,14 +413,14 @@ public:
         int32_t raw = 0;
         double value = 0;
         {
-            CoreCall call;
+            py::gil_scoped_release noGil;
             Begin();
-            ReadRegister(row);
+            ReadRegister(*s_, row);
             CheckDevice();
-            raw = Spi_mod::RegRaw;
-            value = double(Spi_mod::RegValue);
+            raw = s_->reg.raw;
+            value = double(s_->reg.value);
         }
-        const QString label = m470Reg::Table().RegisterTable[size_t(row)].Label.trimmed();
+        const QString label = s_->Table().RegisterTable[size_t(row)].Label.trimmed();
         return g_readingType(Std(label), row, raw, Std(Hex4(raw)), value);
     }
 
@@ -420,9 +432,9 @@ public:
         const long long v = value.cast<long long>();
         if (v < -32768 || v > 65535)
             throw py::value_error("bad value " + std::to_string(v) + " (16 bits, -32768 to 65535)");
-        CoreCall call;
+        py::gil_scoped_release noGil;
         Begin();
-        WriteRegister(row, static_cast<int32_t>(v));
+        WriteRegister(*s_, row, static_cast<int32_t>(v));
         CheckDevice();
     }
 
@@ -430,12 +442,12 @@ public:
     {
         std::optional<int32_t> word;
         {
-            CoreCall call;
+            py::gil_scoped_release noGil;
             Begin();
-            word = capture::ReadStatusWord();
+            word = capture::ReadStatusWord(*s_);
             CheckDevice();
             if (!word)
-                throw DeviceFailure(Std(DeviceMessage()));
+                throw DeviceFailure(Std(DeviceErrorText(s_->messages)));
         }
         py::dict rows;
         for (int i = 0; i < CaptureSettings::kStatusRows; ++i)
@@ -447,9 +459,9 @@ public:
     {
         QString listing;
         {
-            CoreCall call;
+            py::gil_scoped_release noGil;
             Begin();
-            listing = RegisterListing::ReadAll();
+            listing = RegisterListing::ReadAll(*s_);
             CheckDevice();
         }
         return Std(listing);
@@ -463,7 +475,7 @@ public:
         bool interrupted = false;
         Capture c;
         {
-            CoreCall call;
+            py::gil_scoped_release noGil;
             Begin();
             // Ctrl-C ends the wait; the check needs the interpreter for a moment per step.
             capture::WaitHooks hooks;
@@ -473,13 +485,13 @@ public:
                 return interrupted;
             };
             const capture::RunResult r =
-                capture::ConfigureAndCapture(capture::Setup{modeIndex, int(std::log2(avg))}, hooks, false);
+                capture::ConfigureAndCapture(*s_, capture::Setup{modeIndex, int(std::log2(avg))}, hooks);
             if (!interrupted) {
                 CheckDevice();
                 if (!r.Complete())
                     throw DeviceFailure(Std(QStringLiteral("capture lost: %1").arg(r.LossReason())));
-                c.rec = CaptureRecord::Last;
-                c.statusBits = StatusDisplay::StatusBits;
+                c.rec = r.readOut.record;
+                c.statusBits = s_->statusBits;
             }
         }
         if (interrupted)
@@ -494,34 +506,37 @@ public:
     }
 
 private:
-    // Called with the core's lock held.
+    // Before each call into the session; a Bench is used by one thread at a time.
     void Begin()
     {
         if (!open_)
             throw py::value_error("the bench is closed");
-        g_messages.clear();
+        s_->messages.clear();
     }
 
     void CheckDevice() const
     {
-        if (const std::optional<QString> error = DeviceCheck(g_messages))
+        if (const std::optional<QString> error = DeviceCheck(*s_))
             throw DeviceFailure(Std(*error));
     }
 
     void Release()
     {
-        ReleaseBackends();
-        SetMessageHandler(previousHandler_);
+        const std::lock_guard<std::mutex> lock(g_backends);
         open_ = false;
-        g_benchOpen = false;
+        if (slot_ >= 0 && slot_ < 4)
+            g_slotProduct[size_t(slot_)] = 0;
+        if (--g_openBenches == 0 && g_installedByBench)
+            ReleaseBackends();
     }
 
-    // A label (spaces trimmed, any case) or a row number of the active table.
-    static int16_t FindRegister(const py::object& name)
+    // A label (spaces trimmed, any case) or a row number of the product's table.
+    int16_t FindRegister(const py::object& name) const
     {
+        const RegisterMap& table = s_->Table();
         if (py::isinstance<py::int_>(name) && !py::isinstance<py::bool_>(name)) {
             const long long row = name.cast<long long>();
-            if (const auto r = RegisterListing::FindRegisterRow(QString::number(row)))
+            if (const auto r = RegisterListing::FindRegisterRow(table, QString::number(row)))
                 return *r;
             throw py::key_error("no register row " + std::to_string(row));
         }
@@ -531,7 +546,7 @@ private:
         // A label only: a digit string is not a row number here.
         bool number = false;
         text.toInt(&number);
-        if (const auto r = number ? std::nullopt : RegisterListing::FindRegisterRow(text))
+        if (const auto r = number ? std::nullopt : RegisterListing::FindRegisterRow(table, text))
             return *r;
         throw py::key_error(Std(QStringLiteral("unknown register '%1'").arg(text)));
     }
@@ -539,30 +554,31 @@ private:
     static QString Hex4(int32_t v) { return QStringLiteral("%1").arg(v & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper(); }
 
     int product_;
+    std::unique_ptr<BenchSession> s_;
     bool open_ = false;
-    MessageHandler previousHandler_;
+    int slot_ = -1;
 };
 
 py::list Cards(std::optional<int> sim)
 {
     if (sim && (*sim < 0 || *sim > 4))
         throw py::value_error("sim takes 0 to 4 cards");
-    std::array<UsbCardInfo, 4> found;
+    BenchSession search;
+    search.messageHandler = [](const MessageRequest&) { return MsgResult::Ok; };
     {
-        CoreCall call;
-        // An open bench keeps its interface; the search then runs over its cards.
-        if (g_benchOpen && sim)
+        py::gil_scoped_release noGil;
+        const std::lock_guard<std::mutex> lock(g_backends);
+        // Open benches keep their cards; the search then runs over them.
+        if (g_openBenches > 0 && sim)
             throw py::value_error("cards(sim=...) would replace the open Bench's interface");
-        const MessageHandler previous = CurrentMessageHandler();
-        SetMessageHandler([](const MessageRequest&) { return MsgResult::Ok; });
-        if (!g_benchOpen)
+        const bool temporary = g_openBenches == 0 && (sim || !g_installed);
+        if (temporary)
             InstallBackends(sim);
-        FindUsbCards();
-        SetMessageHandler(previous);
-        found = EzUsb::UsbCards;
-        if (!g_benchOpen)
+        FindUsbCards(search);
+        if (temporary)
             ReleaseBackends();
     }
+    const std::array<UsbCardInfo, 4>& found = search.cards;
     py::list out;
     for (int i = 0; i < 4; ++i) {
         const UsbCardInfo& c = found[size_t(i)];
@@ -681,7 +697,8 @@ PYBIND11_MODULE(sensorbench, m)
     py::class_<Bench> bench(m, "Bench",
                             "The sensor's interface: Bench(sim=1) (virtual cards), Bench(card=0) or\n"
                             "Bench(port=0x378); product=31470 or 31473 (default); fast=True reads the buffers in\n"
-                            "batches. One open at a time; closed on leaving a with block.");
+                            "batches. Benches on different cards work side by side (install_virtual_cards() for\n"
+                            "several virtual ones); closed on leaving a with block.");
     bench
         .def(py::init<std::optional<int>, std::optional<int>, std::optional<int>, int, bool>(), py::kw_only(),
              py::arg("sim") = py::none(), py::arg("card") = py::none(), py::arg("port") = py::none(),
@@ -692,7 +709,7 @@ PYBIND11_MODULE(sensorbench, m)
             return b;
         }, py::return_value_policy::reference, "The open bench itself.")
         .def("__exit__", [](Bench& b, const py::args&) { b.Close(); }, "Closes the bench.")
-        .def("close", &Bench::Close, "Releases the interface; another Bench may open then.")
+        .def("close", &Bench::Close, "Releases the interface.")
         .def_property_readonly("closed", &Bench::Closed, "True once closed.")
         .def_property_readonly("product", &Bench::Product, "The sensor model: 31470 or 31473.")
         .def("status", &Bench::Status, "The fifteen status rows: title -> 'OK', 'FAIL' or 'SET'.")
@@ -713,6 +730,10 @@ PYBIND11_MODULE(sensorbench, m)
               "Writes a 16-bit value (-32768 to 65535, counts) to a register, by label or row.");
     handWritten.enable_function_signatures();
 
+    m.def("install_virtual_cards", &InstallVirtualCards, py::arg("cards"),
+          "Installs N virtual cards (1 to 4) after the real ones, for Benches opened without sim=;\n"
+          "each virtual card's sensor answers as the product of the Bench on it. Benches on\n"
+          "different cards capture side by side from different threads.");
     m.def("cards", &Cards, py::arg("sim") = py::none(),
           "The USB-SPI cards found: a dict per card (slot, type, manufacturer, product, firmware, usb).\n"
           "sim=N adds N virtual cards (0: real cards only); None follows SENSORBENCH_SIM.");

@@ -15,14 +15,14 @@ void AppendNumber(QByteArray& out, double v)
 
 } // namespace
 
-QByteArray CaptureCsv(const RecordView& view)
+QByteArray CaptureCsv(const RecordView& view, const CaptureRecord::Record& record)
 {
     RecordView scaled = view;
     scaled.raw = false;
     RecordView raw = view;
     raw.raw = true;
-    const std::vector<Channel> g = RecordChannels(scaled);
-    const std::vector<Channel> counts = RecordChannels(raw);
+    const std::vector<Channel> g = RecordChannels(scaled, record);
+    const std::vector<Channel> counts = RecordChannels(raw, record);
     const double fs = SampleRate(view.product, view.avgExponent);
 
     QByteArray out = "sample,time_s";
@@ -45,9 +45,9 @@ QByteArray CaptureCsv(const RecordView& view)
     return out;
 }
 
-bool WriteCaptureCsv(const QString& path, const RecordView& view, QString* error)
+bool WriteCaptureCsv(const QString& path, const RecordView& view, const CaptureRecord::Record& record, QString* error)
 {
-    return SaveWholeFile(path, CaptureCsv(view), error);
+    return SaveWholeFile(path, CaptureCsv(view, record), error);
 }
 
 } // namespace analysis

@@ -8,8 +8,9 @@
 
 namespace analysis {
 
-QByteArray CaptureCsv(const RecordView& view);
+QByteArray CaptureCsv(const RecordView& view, const CaptureRecord::Record& record);
 // Writes atomically; on failure returns false and the reason in `error`.
-bool WriteCaptureCsv(const QString& path, const RecordView& view, QString* error = nullptr);
+bool WriteCaptureCsv(const QString& path, const RecordView& view, const CaptureRecord::Record& record,
+                     QString* error = nullptr);
 
 } // namespace analysis

@@ -218,11 +218,11 @@ QString UnitName(const RecordView& view)
     return view.raw ? QStringLiteral("counts") : QStringLiteral("g");
 }
 
-std::vector<PeakSummary> DominantPeaks(const RecordView& view)
+std::vector<PeakSummary> DominantPeaks(const RecordView& view, const CaptureRecord::Record& record)
 {
     const double fs = SampleRate(view.product, view.avgExponent);
     std::vector<PeakSummary> out;
-    for (const Channel& c : RecordChannels(view)) {
+    for (const Channel& c : RecordChannels(view, record)) {
         const Spectrum s = ComputeSpectrum(c.samples, fs, Window::Hann);
         out.push_back({c.name, s.PeakFrequency(), s.PeakAmplitude()});
     }

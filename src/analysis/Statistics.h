@@ -70,12 +70,12 @@ QString BufferName(int product, int buffer);
 RecordView ViewOfRecord(const CaptureRecord::Record& record);
 
 // The capture record's channels: three of 1024 samples, or one of 3072 in extended mode.
-std::vector<Channel> RecordChannels(const RecordView& view, const CaptureRecord::Record& record = CaptureRecord::Last);
+std::vector<Channel> RecordChannels(const RecordView& view, const CaptureRecord::Record& record);
 // Statistics of `channels`, taken as `view` of `record`. Velocity is a physical quantity: for a
 // view in counts it comes from the same channels in g.
 std::vector<ChannelStats> ChannelsStats(const std::vector<Channel>& channels, const RecordView& view,
                                         double sampleRate,
-                                        const CaptureRecord::Record& record = CaptureRecord::Last);
+                                        const CaptureRecord::Record& record);
 // "g" or "counts".
 QString UnitName(const RecordView& view);
 
@@ -85,7 +85,7 @@ struct PeakSummary {
     double hz = 0;
     double amplitude = 0;
 };
-std::vector<PeakSummary> DominantPeaks(const RecordView& view);
+std::vector<PeakSummary> DominantPeaks(const RecordView& view, const CaptureRecord::Record& record);
 // One line per channel: "X acc: 1210.0 Hz, 1.488 g".
 QStringList PeakLines(const std::vector<PeakSummary>& peaks, const QString& unit);
 

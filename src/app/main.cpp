@@ -8,7 +8,8 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     ui::InstallCoreHooks();
-    InstallDeviceBackends();
+    // Virtual sensors follow the product and port the user picks in the window.
+    InstallDeviceBackends(-1, ProgramSessionHost());
     Main();
     return app.exec();
 }

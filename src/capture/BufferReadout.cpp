@@ -1,6 +1,5 @@
 #include "capture/BufferReadout.h"
 #include "capture/CaptureRecord.h"
-#include "capture/CaptureWorkflow.h"
 #include "capture/FastReadout.h"
 #include "device/Spi_mod.h"
 #include "registers/m470Reg.h"
@@ -12,47 +11,49 @@
 namespace BufferReadout {
 
 namespace {
-QString ReadScalar(int16_t index, double& store, bool raw)
+QString ReadScalar(BenchSession& session, int16_t index, double& store, bool raw)
 {
-    ReadRegister(index);
-    store = raw ? static_cast<double>(Spi_mod::RegRaw) : static_cast<double>(Spi_mod::RegValue);
-    return FormatReading(static_cast<double>(Spi_mod::RegValue));
+    ReadRegister(session, index);
+    store = raw ? static_cast<double>(session.reg.raw) : static_cast<double>(session.reg.value);
+    return FormatReading(static_cast<double>(session.reg.value));
 }
 
 // False as soon as the interface stops answering: the rest would only repeat stale words.
-bool ReadBuffer(int16_t bufferIndex, std::array<double, 1025>& values, std::array<double, 1025>& raws)
+bool ReadBuffer(BenchSession& session, int16_t bufferIndex, std::array<double, 1025>& values,
+                std::array<double, 1025>& raws)
 {
-    const int16_t pointer = m470Reg::Table().idxCAPT_PNTR;
+    const int16_t pointer = session.Table().idxCAPT_PNTR;
     for (int32_t i = 0; i <= 1023; ++i) {
-        WriteRegister(pointer, i);
-        ReadRegister(bufferIndex);
-        if (!capture::LinkUp())
+        WriteRegister(session, pointer, i);
+        ReadRegister(session, bufferIndex);
+        if (!session.LinkUp())
             return false;
-        values[i] = static_cast<double>(Spi_mod::RegValue);
-        raws[i] = static_cast<double>(Spi_mod::RegRaw);
+        values[i] = static_cast<double>(session.reg.value);
+        raws[i] = static_cast<double>(session.reg.raw);
     }
     return true;
 }
 } // namespace
 
-ScalarTexts ReadCaptureRecord(CaptureRecord::Record& into)
+ScalarTexts ReadCaptureRecord(BenchSession& session, CaptureRecord::Record& into)
 {
+    const RegisterMap& table = session.Table();
     ScalarTexts t;
     into.complete = false;
-    t.supply = ReadScalar(m470Reg::Table().idxCAPT_SUPPLY, into.supply, false);
-    t.temp = ReadScalar(m470Reg::Table().idxCAPT_TEMP, into.temp, false);
-    t.peakX = ReadScalar(m470Reg::Table().idxCAPT_PEAK_X, into.peakX, true);
-    t.peakY = ReadScalar(m470Reg::Table().idxCAPT_PEAK_Y, into.peakY, true);
-    t.peakZ = ReadScalar(m470Reg::Table().idxCAPT_PEAK_Z, into.peakZ, true);
-    WriteRegister(m470Reg::Table().idxCAPT_PNTR, 0);
-    if (!capture::LinkUp())
+    t.supply = ReadScalar(session, table.idxCAPT_SUPPLY, into.supply, false);
+    t.temp = ReadScalar(session, table.idxCAPT_TEMP, into.temp, false);
+    t.peakX = ReadScalar(session, table.idxCAPT_PEAK_X, into.peakX, true);
+    t.peakY = ReadScalar(session, table.idxCAPT_PEAK_Y, into.peakY, true);
+    t.peakZ = ReadScalar(session, table.idxCAPT_PEAK_Z, into.peakZ, true);
+    WriteRegister(session, table.idxCAPT_PNTR, 0);
+    if (!session.LinkUp())
         return t;
-    if (FastReadout::Applies()) {
-        into.complete = FastReadout::ReadBuffers(into);
+    if (FastReadout::Applies(session)) {
+        into.complete = FastReadout::ReadBuffers(session, into);
     } else {
-        into.complete = ReadBuffer(m470Reg::Table().idxCAPT_BUF1, into.value[0], into.raw[0])
-                        && ReadBuffer(m470Reg::Table().idxCAPT_BUF2, into.value[1], into.raw[1])
-                        && ReadBuffer(m470Reg::Table().idxCAPT_BUF3, into.value[2], into.raw[2]);
+        into.complete = ReadBuffer(session, table.idxCAPT_BUF1, into.value[0], into.raw[0])
+                        && ReadBuffer(session, table.idxCAPT_BUF2, into.value[1], into.raw[1])
+                        && ReadBuffer(session, table.idxCAPT_BUF3, into.value[2], into.raw[2]);
     }
     return t;
 }

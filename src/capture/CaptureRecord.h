@@ -29,11 +29,10 @@ struct Record {
     int ExtendedAxis() const { return Extended() ? modeIndex - 3 : 0; }
 };
 
-// The last complete capture: what the plot, the analysis and the data files show. A read-out that
-// fails part way never replaces it.
-inline Record Last;
-
-// The record's fields under the names the rest of the program reads them by.
+// The program's session's last complete capture (what the windows' plot, analysis and data files
+// show), under the names the windows read it by. A read-out that fails part way never replaces it.
+Record& ProgramLast();
+inline Record& Last = ProgramLast();
 inline double& CaptSupply = Last.supply;
 inline double& CaptTemp = Last.temp;
 inline double& CaptPeakX = Last.peakX;
@@ -48,6 +47,8 @@ inline std::array<double, 1025>& BufRaw3 = Last.raw[2];
 } // namespace CaptureRecord
 
 namespace StatusDisplay {
-// Element i: "1" when bit i was set at the last status read, "0" when clear; empty before the first read.
-inline std::array<QString, 16> StatusBits{};
+// Element i: "1" when bit i was set at the program's session's last status read, "0" when clear;
+// empty before the first read.
+std::array<QString, 16>& ProgramStatusBits();
+inline std::array<QString, 16>& StatusBits = ProgramStatusBits();
 } // namespace StatusDisplay

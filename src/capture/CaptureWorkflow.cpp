@@ -1,15 +1,11 @@
 #include "capture/CaptureWorkflow.h"
 #include <QLocale>
-#include "device/SpiTransport.h"
 #include "analysis/SampleRate.h"
 #include "capture/CaptureSettings.h"
 #include "config/ConfigConversions.h"
-#include "device/EzUsb.h"
 #include "device/Spi_mod.h"
 #include "registers/m470Reg.h"
 #include "shell/Delay.h"
-#include "shell/Messages.h"
-#include "shell/Module1.h"
 
 #include <QThread>
 #include <algorithm>
@@ -20,9 +16,9 @@ namespace capture {
 namespace {
 constexpr double kStep = 0.1;
 
-std::optional<int32_t> StatusOf(const WaitHooks& hooks)
+std::optional<int32_t> StatusOf(BenchSession& session, const WaitHooks& hooks)
 {
-    return hooks.readStatus ? hooks.readStatus() : ReadStatusWord();
+    return hooks.readStatus ? hooks.readStatus() : ReadStatusWord(session);
 }
 
 void Pause(const WaitHooks& hooks, int ms)
@@ -40,72 +36,66 @@ int ModeIndexOf(int32_t captCtrl)
 }
 } // namespace
 
-bool LinkUp()
+std::optional<int32_t> ReadStatusWord(BenchSession& session)
 {
-    const SpiTransport* link = SpiTransportFor(Module1::InterfaceType);
-    return link && link->LinkUp();
-}
-
-std::optional<int32_t> ReadStatusWord()
-{
-    if (!LinkUp())
+    if (!session.LinkUp())
         return std::nullopt;
-    ReadRegister(m470Reg::Table().idxSTATUS);
-    if (!LinkUp())
+    ReadRegister(session, session.Table().idxSTATUS);
+    if (!session.LinkUp())
         return std::nullopt;
-    const int32_t s = Spi_mod::RegRaw;
+    const int32_t s = session.reg.raw;
     for (int i = 0; i < CaptureSettings::kStatusRows; ++i)
-        StatusDisplay::StatusBits[size_t(i)] =
+        session.statusBits[size_t(i)] =
             CaptureSettings::DecodeStatusRow(s, i).set ? QStringLiteral("1") : QStringLiteral("0");
     return s;
 }
 
-ReadOutResult ReadOut(int avgExponent, const std::function<bool()>& stillCurrent)
+ReadOutResult ReadOut(BenchSession& session, int avgExponent, const std::function<bool()>& stillCurrent)
 {
     ReadOutResult result;
-    if (!LinkUp()) {
+    if (!session.LinkUp()) {
         result.reason = QStringLiteral("no interface answers");
         return result;
     }
-    CaptureRecord::Record r;
+    CaptureRecord::Record& r = result.record;
     {
-        MessageWitness witness;
-        result.texts = BufferReadout::ReadCaptureRecord(r);
+        const qsizetype before = session.messages.size();
+        result.texts = BufferReadout::ReadCaptureRecord(session, r);
         if (r.complete) {
-            ReadRegister(m470Reg::Table().idxCAPT_CTRL);
-            r.captCtrl = Spi_mod::RegRaw;
-            r.complete = LinkUp();
+            ReadRegister(session, session.Table().idxCAPT_CTRL);
+            r.captCtrl = session.reg.raw;
+            r.complete = session.LinkUp();
         }
+        const QString said = session.messages.mid(before).join(QStringLiteral("; "));
         if (!r.complete)
-            result.reason = witness.Seen().isEmpty() ? QStringLiteral("the interface stopped answering")
-                                                     : witness.Seen();
+            result.reason = said.isEmpty() ? QStringLiteral("the interface stopped answering") : said;
     }
     if (r.complete && stillCurrent && !stillCurrent()) {
         r.complete = false;
-        result.overrun = LinkUp();
+        result.overrun = session.LinkUp();
         result.reason = result.overrun ? QStringLiteral("a newer capture finished during the read-out")
                                        : QStringLiteral("the interface stopped answering");
     }
     result.complete = r.complete;
     if (!r.complete)
         return result;
-    r.product = Module1::ProductNumber == 31470 ? 31470 : 31473;
+    r.product = session.product == 31470 ? 31470 : 31473;
     r.modeIndex = ModeIndexOf(r.captCtrl);
     r.avgExponent = std::clamp(avgExponent, 0, 10);
     r.sampleRate = analysis::SampleRate(r.product, r.avgExponent);
     r.time = QDateTime::currentDateTime();
-    CaptureRecord::Last = r;
+    session.last = r;
     return result;
 }
 
-ReadOutResult ReadReadyCapture(int avgExponent)
+ReadOutResult ReadReadyCapture(BenchSession& session, int avgExponent)
 {
-    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdClearStatus);
+    WriteRegister(session, session.Table().idxCOMMAND, cfg::kCmdClearStatus);
     Delay(50.0f);
     // A raw read: the kept bits describe the capture being read, not the cleared word.
-    return ReadOut(avgExponent, [] {
-        ReadRegister(m470Reg::Table().idxSTATUS);
-        return (Spi_mod::RegRaw & kDataReadyBit) == 0;
+    return ReadOut(session, avgExponent, [&session] {
+        ReadRegister(session, session.Table().idxSTATUS);
+        return (session.reg.raw & kDataReadyBit) == 0;
     });
 }
 
@@ -161,12 +151,12 @@ std::optional<double> IntervalSeconds(int32_t captPrd)
     return CaptureSettings::PeriodOf(captPrd) * kUnitSeconds[unit];
 }
 
-void Trigger(const WaitHooks& hooks)
+void Trigger(BenchSession& session, const WaitHooks& hooks)
 {
-    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdClearStatus);
+    WriteRegister(session, session.Table().idxCOMMAND, cfg::kCmdClearStatus);
     Delay(50.0f);
-    StatusOf(hooks);
-    WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdCaptureStartStop);
+    StatusOf(session, hooks);
+    WriteRegister(session, session.Table().idxCOMMAND, cfg::kCmdCaptureStartStop);
 }
 
 bool CountDown(double seconds, const WaitHooks& hooks)
@@ -185,11 +175,11 @@ bool CountDown(double seconds, const WaitHooks& hooks)
 
 double LateCaptureBound(double captureSeconds) { return std::max(2.0, captureSeconds); }
 
-WaitOutcome AwaitDataReady(double boundSeconds, const WaitHooks& hooks)
+WaitOutcome AwaitDataReady(BenchSession& session, double boundSeconds, const WaitHooks& hooks)
 {
     const int steps = static_cast<int>(std::ceil(boundSeconds / kStep));
     for (int i = 0;; ++i) {
-        const std::optional<int32_t> status = StatusOf(hooks);
+        const std::optional<int32_t> status = StatusOf(session, hooks);
         if (!status)
             return WaitOutcome::NotFinished;
         if (*status & kDataReadyBit)
@@ -214,13 +204,13 @@ std::optional<double> CaptureSeconds(int product, bool writeFlash, int avgExpone
     return extended ? std::round(one * 100.0) / 100.0 * 3 : one;
 }
 
-QString WaitLossReason(WaitOutcome outcome)
+QString WaitLossReason(BenchSession& session, WaitOutcome outcome)
 {
     switch (outcome) {
     case WaitOutcome::Aborted:
         return QStringLiteral("the capture was aborted");
     case WaitOutcome::NotFinished:
-        return LinkUp() ? QStringLiteral("the sensor did not report the capture finished (Data Ready)")
+        return session.LinkUp() ? QStringLiteral("the sensor did not report the capture finished (Data Ready)")
                         : QStringLiteral("no interface answers");
     case WaitOutcome::Finished:
         break;
@@ -228,34 +218,38 @@ QString WaitLossReason(WaitOutcome outcome)
     return {};
 }
 
-QString RunResult::LossReason() const { return wait == WaitOutcome::Finished ? readOut.reason : WaitLossReason(wait); }
-
-RunResult ConfigureAndCapture(const Setup& setup, const WaitHooks& hooks, bool writeFile)
+RunResult ConfigureAndCapture(BenchSession& session, const Setup& setup, const WaitHooks& hooks, DataLog::Series* series)
 {
     RunResult result;
-    if (!LinkUp())
+    auto lost = [&](WaitOutcome outcome) {
+        result.wait = outcome;
+        result.waitReason = WaitLossReason(session, outcome);
         return result;
-    ReadRegister(m470Reg::Table().idxCAPT_CTRL);
-    const auto old = CaptureSettings::DecodeCaptCtrl(Spi_mod::RegRaw);
-    WriteRegister(m470Reg::Table().idxCAPT_CTRL, CaptureSettings::ComposeCaptCtrl(old.powerDown, setup.modeIndex,
-                                                                          old.preTrigger, old.writeFlash,
-                                                                          old.bpFilter));
-    WriteRegister(m470Reg::Table().idxAVG_CNT, setup.avgExponent);
+    };
+    if (!session.LinkUp())
+        return lost(WaitOutcome::NotFinished);
+    const RegisterMap& table = session.Table();
+    ReadRegister(session, table.idxCAPT_CTRL);
+    const auto old = CaptureSettings::DecodeCaptCtrl(session.reg.raw);
+    WriteRegister(session, table.idxCAPT_CTRL,
+                  CaptureSettings::ComposeCaptCtrl(old.powerDown, setup.modeIndex, old.preTrigger, old.writeFlash,
+                                                   old.bpFilter));
+    WriteRegister(session, table.idxAVG_CNT, setup.avgExponent);
     const double seconds =
-        CaptureSeconds(Module1::ProductNumber, old.writeFlash, setup.avgExponent, setup.modeIndex >= 3).value_or(0);
+        CaptureSeconds(session.product, old.writeFlash, setup.avgExponent, setup.modeIndex >= 3).value_or(0);
 
-    Trigger(hooks);
-    if (!CountDown(seconds, hooks)) {
-        result.wait = WaitOutcome::Aborted;
-        return result;
-    }
-    result.wait = AwaitDataReady(LateCaptureBound(seconds), hooks);
-    if (result.wait != WaitOutcome::Finished)
-        return result;
-    result.readOut = ReadOut(setup.avgExponent);
-    if (result.readOut.complete && writeFile)
-        result.file = DataLog::WriteNextDataFile(CaptureRecord::Last);
-    StatusOf(hooks);
+    Trigger(session, hooks);
+    if (!CountDown(seconds, hooks))
+        return lost(WaitOutcome::Aborted);
+    const WaitOutcome waited = AwaitDataReady(session, LateCaptureBound(seconds), hooks);
+    if (waited != WaitOutcome::Finished)
+        return lost(waited);
+    result.wait = waited;
+    result.readOut = ReadOut(session, setup.avgExponent);
+    if (result.readOut.complete && series)
+        result.file = DataLog::WriteNextDataFile(*series, result.readOut.record, session.statusBits, DataLog::Locale(),
+                                                 DataLog::Now());
+    StatusOf(session, hooks);
     return result;
 }
 

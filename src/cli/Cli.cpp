@@ -165,19 +165,20 @@ public:
 
     int RunAll()
     {
+        // Everything the device layer says is kept for the error line, nothing is shown.
         SetMessageHandler([this](const MessageRequest& m) {
-            messages_ << m.text;
+            bench_.messages << m.text;
             return MsgResult::Ok;
         });
+        bench_.messageHandler = [](const MessageRequest&) { return MsgResult::Ok; };
         if (o_.trace)
             SetFrameTraceHook([this](uint16_t sent, std::optional<uint16_t> received) {
                 err_ << "spi sent " << Hex4(sent) << " received " << (received ? Hex4(*received) : QStringLiteral("----"))
                      << "\n";
                 err_.flush();
             });
-        Module1::InitialiseState();
-        Module1::ProductNumber = static_cast<int16_t>(o_.product);
-        o_.product == 31470 ? BuildTable31470() : BuildTable31473();
+        bench_.product = static_cast<int16_t>(o_.product);
+        bench_.SelectTable(o_.product);
         // The whole command line is checked before anything runs: a usage error touches nothing.
         std::vector<Command> commands;
         for (const QStringList& tokens : o_.commands) {
@@ -191,8 +192,10 @@ public:
         // A monitor run streams: every result is a line of its own as soon as it is known.
         jsonLines_ = o_.json && std::any_of(commands.begin(), commands.end(),
                                             [](const Command& c) { return c.verb == Verb::Monitor; });
-        InstallDeviceBackends(o_.simCards);
-        FastReadout::Enabled = o_.fast;
+        // Virtual sensors answer as the product the command line names.
+        InstallDeviceBackends(o_.simCards, sim::Host{[this](int) { return static_cast<int>(bench_.product); },
+                                                     [this] { return static_cast<int>(bench_.portAddress); }});
+        bench_.fastReadout = o_.fast;
         for (const Command& command : commands) {
             std::optional<Failure> f = Execute(command);
             if (f) {
@@ -228,10 +231,10 @@ private:
     {
         if (interfaceUp_)
             return std::nullopt;
-        messages_.clear();
+        bench_.messages.clear();
         const std::optional<int> card = o_.card >= 0 ? std::optional<int>(o_.card) : std::nullopt;
         const std::optional<int> port = o_.portAddress >= 0 ? std::optional<int>(o_.portAddress) : std::nullopt;
-        if (const std::optional<QString> why = OpenInterface(card, port))
+        if (const std::optional<QString> why = OpenInterface(bench_, card, port))
             return Failure{*why, kDeviceOrFileError};
         interfaceUp_ = true;
         return CheckDevice();
@@ -239,7 +242,7 @@ private:
 
     std::optional<Failure> CheckDevice()
     {
-        if (const std::optional<QString> error = DeviceCheck(messages_))
+        if (const std::optional<QString> error = DeviceCheck(bench_))
             return Failure{*error, kDeviceOrFileError};
         return std::nullopt;
     }
@@ -304,7 +307,7 @@ private:
             return Failure{QStringLiteral("empty command"), kUsageError};
         const QString verb = t.first();
         auto row = [&](const QString& name) -> std::optional<Failure> {
-            const auto r = RegisterListing::FindRegisterRow(name);
+            const auto r = RegisterListing::FindRegisterRow(RegisterMapFor(o_.product), name);
             if (!r)
                 return Failure{QStringLiteral("unknown register '%1'").arg(name), kUsageError};
             c->row = *r;
@@ -373,11 +376,11 @@ private:
 
     std::optional<Failure> Cards()
     {
-        messages_.clear();
-        FindUsbCards();
+        bench_.messages.clear();
+        FindUsbCards(bench_);
         QJsonArray list;
         for (int i = 0; i < 4; ++i) {
-            const UsbCardInfo& c = EzUsb::UsbCards[size_t(i)];
+            const UsbCardInfo& c = bench_.cards[size_t(i)];
             if (c.Valid == VFalse)
                 continue;
             if (o_.json) {
@@ -394,7 +397,7 @@ private:
         }
         if (o_.json)
             Emit(QJsonObject{{QStringLiteral("command"), QStringLiteral("cards")}, {QStringLiteral("cards"), list}});
-        else if (EzUsb::UsbCardCount == 0)
+        else if (bench_.cardCount == 0)
             out_ << "no cards found\n";
         return std::nullopt;
     }
@@ -404,20 +407,20 @@ private:
         const std::optional<int16_t> row = r;
         if (auto f = EnsureInterface())
             return f;
-        ReadRegister(*row);
+        ReadRegister(bench_, *row);
         if (auto f = CheckDevice())
             return f;
-        const QString label = m470Reg::Table().RegisterTable[size_t(*row)].Label.trimmed();
-        const QString value = QString::number(double(Spi_mod::RegValue), 'g', 7);
+        const QString label = bench_.Table().RegisterTable[size_t(*row)].Label.trimmed();
+        const QString value = QString::number(double(bench_.reg.value), 'g', 7);
         if (o_.json)
             Emit(QJsonObject{{QStringLiteral("command"), QStringLiteral("read")},
                              {QStringLiteral("register"), label},
                              {QStringLiteral("row"), *row},
-                             {QStringLiteral("raw"), Spi_mod::RegRaw},
-                             {QStringLiteral("hex"), Hex4(Spi_mod::RegRaw)},
-                             {QStringLiteral("value"), Figure(double(Spi_mod::RegValue))}});
+                             {QStringLiteral("raw"), bench_.reg.raw},
+                             {QStringLiteral("hex"), Hex4(bench_.reg.raw)},
+                             {QStringLiteral("value"), Figure(double(bench_.reg.value))}});
         else
-            out_ << label << "\t0x" << Hex4(Spi_mod::RegRaw) << "\t" << value << "\n";
+            out_ << label << "\t0x" << Hex4(bench_.reg.raw) << "\t" << value << "\n";
         return std::nullopt;
     }
 
@@ -427,10 +430,10 @@ private:
         const std::optional<int32_t> value = v;
         if (auto f = EnsureInterface())
             return f;
-        WriteRegister(*row, *value);
+        WriteRegister(bench_, *row, *value);
         if (auto f = CheckDevice())
             return f;
-        const QString label = m470Reg::Table().RegisterTable[size_t(*row)].Label.trimmed();
+        const QString label = bench_.Table().RegisterTable[size_t(*row)].Label.trimmed();
         if (o_.json)
             Emit(QJsonObject{{QStringLiteral("command"), QStringLiteral("write")},
                              {QStringLiteral("register"), label},
@@ -446,7 +449,7 @@ private:
     {
         if (auto f = EnsureInterface())
             return f;
-        const QString listing = RegisterListing::ReadAll(all);
+        const QString listing = RegisterListing::ReadAll(bench_, all);
         if (auto f = CheckDevice())
             return f;
         if (o_.json)
@@ -460,7 +463,7 @@ private:
     {
         if (auto f = EnsureInterface())
             return f;
-        const std::optional<int32_t> word = capture::ReadStatusWord();
+        const std::optional<int32_t> word = capture::ReadStatusWord(bench_);
         if (auto f = CheckDevice())
             return f;
         const int32_t s = word.value_or(0);
@@ -623,19 +626,19 @@ private:
             return Failure{QStringLiteral("capture: cannot create output directory '%1'").arg(a.outDir),
                            kDeviceOrFileError};
 
-        DataLog::FileDir = QDir(a.outDir).absolutePath() + QLatin1Char('/');
-        DataLog::FileBase = a.name;
-        DataLog::FileExt.clear();
-        DataLog::Format = a.format;
+        series_.dir = QDir(a.outDir).absolutePath() + QLatin1Char('/');
+        series_.base = a.name;
+        series_.ext.clear();
+        series_.format = a.format;
         for (int n = 0; n < a.count; ++n) {
             QElapsedTimer timer;
             const capture::RunResult r = capture::ConfigureAndCapture(
-                capture::Setup{a.modeIndex, a.avgExponent},
+                bench_, capture::Setup{a.modeIndex, a.avgExponent},
                 capture::WaitHooks{{}, {}, [&timer](int ms) {
                                        QThread::msleep(static_cast<unsigned long>(ms));
                                        timer.start(); // the read-out starts after the last wait
                                    }, {}},
-                true);
+                &series_);
             const qint64 ms = timer.isValid() ? timer.elapsed() : 0;
             if (auto f = CheckDevice())
                 return f;
@@ -649,7 +652,7 @@ private:
             else if (!w.backupPath.isEmpty())
                 err_ << "sensorbench-cli: kept the earlier " << QFileInfo(w.path).fileName() << " as "
                      << QFileInfo(w.backupPath).fileName() << "\n";
-            const CaptureRecord::Record& record = CaptureRecord::Last;
+            const CaptureRecord::Record& record = r.readOut.record;
             // Capture has no machine class of its own: the zones are the default class's.
             const monitor::MachineClass& machine = monitor::MachineClasses().front();
             if (o_.json) {
@@ -665,7 +668,7 @@ private:
             out_ << w.path << "\t" << 3072 << " samples\t" << ms << " ms\n";
             if (a.spectrum) {
                 const analysis::RecordView view = analysis::ViewOfRecord(record);
-                const QStringList lines = analysis::PeakLines(analysis::DominantPeaks(view), analysis::UnitName(view));
+                const QStringList lines = analysis::PeakLines(analysis::DominantPeaks(view, record), analysis::UnitName(view));
                 const std::vector<monitor::ChannelFigures> figures = monitor::Figures(record, machine);
                 const std::vector<bool> acceleration = AccelerationChannels(record);
                 for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -697,23 +700,25 @@ private:
             if ((a.count && n > *a.count) || (a.durationMs && run.elapsed() >= *a.durationMs))
                 break;
             const qint64 started = run.elapsed();
-            messages_.clear();
+            bench_.messages.clear();
             QString reason;
             bool complete = false;
             int32_t status = 0;
             if (std::optional<Failure> f = EnsureInterface()) {
                 reason = f->message;
             } else {
-                const capture::RunResult r = capture::ConfigureAndCapture(a.setup, {}, false);
+                const capture::RunResult r = capture::ConfigureAndCapture(bench_, a.setup, {});
                 complete = r.Complete();
-                reason = complete ? QString() : messages_.isEmpty() ? r.LossReason() : messages_.join(QStringLiteral("; "));
+                reason = complete ? QString()
+                         : bench_.messages.isEmpty() ? r.LossReason()
+                                                     : bench_.messages.join(QStringLiteral("; "));
                 if (complete)
-                    status = capture::ReadStatusWord().value_or(0);
+                    status = capture::ReadStatusWord(bench_).value_or(0);
             }
             // A lost card is searched for again at the next capture.
             if (!complete)
                 interfaceUp_ = false;
-            CaptureRecord::Record record = complete ? CaptureRecord::Last : CaptureRecord::Record{};
+            CaptureRecord::Record record = complete ? bench_.last : CaptureRecord::Record{};
             if (!complete) {
                 record.product = o_.product;
                 record.modeIndex = a.setup.modeIndex;
@@ -815,7 +820,8 @@ private:
     const Options& o_;
     QTextStream& out_;
     QTextStream& err_;
-    QStringList messages_;
+    BenchSession bench_;       // the device the commands work on
+    DataLog::Series series_;   // the capture command's data files, numbered on across commands
     QJsonArray results_;
     bool jsonLines_ = false;
     bool interfaceUp_ = false;

@@ -16,9 +16,6 @@ namespace {
 std::optional<QLocale> g_locale;
 std::function<QDateTime()> g_clock;
 QString g_defaultDir;
-// Series (folder, name, extension) this run has written into: an earlier run's files of a series
-// are set aside once, before this run's first file of it.
-QSet<QString> g_seriesStarted;
 
 constexpr int kSamples = 1024;
 
@@ -27,24 +24,20 @@ const char* const kStatusNames[15] = {"Alm3e", "Alm2e", "Alm1e", "Alm4", "Alm3",
                                       "FtF",   "STD",   "CPV",   "SPI",  "FuF",  "VsH",  "VsL"};
 } // namespace
 
-void ResetState()
+Series& ProgramSeries()
 {
-    FileDir.clear();
-    FileBase.clear();
-    FileExt.clear();
-    FilePath.clear();
-    Format = DataFormat::LSB;
-    SavedFileBase.clear();
-    SavedExtIndex = 0;
-    DataFileNumber = 1;
-    g_seriesStarted.clear();
+    static Series series;
+    return series;
 }
+
+void ResetState() { ProgramSeries() = Series{}; }
 
 QLocale Locale() { return g_locale ? *g_locale : QLocale::system(); }
 void SetLocale(const QLocale& locale) { g_locale = locale; }
 void ResetLocale() { g_locale.reset(); }
 
 void SetClock(std::function<QDateTime()> clock) { g_clock = std::move(clock); }
+QDateTime Now() { return g_clock ? g_clock() : QDateTime::currentDateTime(); }
 
 QString DefaultDirectory()
 {
@@ -72,23 +65,23 @@ QString GeneralNumber(double value, const QLocale& locale)
     return loc.toString(value, 'G', 15);
 }
 
-QString ComposeFilePath()
+QString ComposeFilePath(const Series& series)
 {
-    return FileDir + FileBase + QLatin1Char('_') + QString::number(DataFileNumber) + FileExt;
+    return series.dir + series.base + QLatin1Char('_') + QString::number(series.number) + series.ext;
 }
 
-void FillDefaults()
+void FillDefaults(Series& series)
 {
-    if (FileDir.isEmpty()) {
-        FileDir = DefaultDirectory();
-        if (!FileDir.endsWith(QLatin1Char('/')))
-            FileDir += QLatin1Char('/');
+    if (series.dir.isEmpty()) {
+        series.dir = DefaultDirectory();
+        if (!series.dir.endsWith(QLatin1Char('/')))
+            series.dir += QLatin1Char('/');
     }
-    if (FileBase.isEmpty())
-        FileBase = QStringLiteral("Datalog");
-    if (FileExt.isEmpty())
-        FileExt = QStringLiteral(".csv");
-    FilePath = ComposeFilePath();
+    if (series.base.isEmpty())
+        series.base = QStringLiteral("Datalog");
+    if (series.ext.isEmpty())
+        series.ext = QStringLiteral(".csv");
+    series.path = ComposeFilePath(series);
 }
 
 QString TimePatternWithSeconds(const QLocale& locale)
@@ -109,7 +102,13 @@ QString TimeWithSeconds(const QTime& time, const QLocale& locale)
     return locale.toString(time, TimePatternWithSeconds(locale));
 }
 
-QByteArray DataFileBytes(const CaptureRecord::Record& r, const QLocale& locale, const QDateTime& now)
+QByteArray DataFileBytes(const CaptureRecord::Record& record, const QLocale& locale, const QDateTime& now)
+{
+    return DataFileBytes(record, ProgramSeries(), StatusDisplay::StatusBits, locale, now);
+}
+
+QByteArray DataFileBytes(const CaptureRecord::Record& r, const Series& series, const StatusBitTexts& statusBits,
+                         const QLocale& locale, const QDateTime& now)
 {
     const QString S = FieldSeparator(locale);
     const QString eol = QStringLiteral("\r\n");
@@ -117,7 +116,7 @@ QByteArray DataFileBytes(const CaptureRecord::Record& r, const QLocale& locale, 
 
     QString out;
     out.reserve(64 * 1024);
-    out += QStringLiteral("File Name,") + FileBase + FileExt + eol;
+    out += QStringLiteral("File Name,") + series.base + series.ext + eol;
     out += QStringLiteral("Date") + S + locale.toString(now.date(), QLocale::ShortFormat) + eol;
     out += QStringLiteral("Time") + S + TimeWithSeconds(now.time(), locale) + eol;
     const int exponent = r.avgExponent < 0 ? 0 : r.avgExponent;
@@ -133,13 +132,13 @@ QByteArray DataFileBytes(const CaptureRecord::Record& r, const QLocale& locale, 
         out += (i ? S : QString()) + QLatin1String(kStatusNames[i]);
     out += eol;
     for (int bit = 14; bit >= 0; --bit)
-        out += (bit < 14 ? S : QString()) + StatusDisplay::StatusBits[size_t(bit)];
+        out += (bit < 14 ? S : QString()) + statusBits[size_t(bit)];
     out += eol;
     out += QStringLiteral(" ") + eol;
     out += QStringLiteral("Sample #") + S + QStringLiteral("X Acceleration") + S + QStringLiteral("Aux_ADC_0") + S
            + QStringLiteral("Aux_ADC_1") + S + eol;
+    const bool scaled = series.format == DataFormat::Scaled;
     for (int i = 0; i < kSamples; ++i) {
-        const bool scaled = Format == DataFormat::Scaled;
         const auto& c1 = scaled ? r.value[0] : r.raw[0];
         const auto& c2 = scaled ? r.value[1] : r.raw[1];
         const auto& c3 = scaled ? r.value[2] : r.raw[2];
@@ -167,13 +166,13 @@ int NextBackupNumber(const QString& path)
 QString NextBackupPath(const QString& path) { return path + QStringLiteral(".~%1~").arg(NextBackupNumber(path)); }
 
 namespace {
-// Moves every file of the current series numbered from DataFileNumber on to NAME.~k~, one k for
-// all of them. Nothing moves when no such file would be replaced.
-bool KeepEarlierSeries(WriteResult* result)
+// Moves every file of the series numbered from its next number on to NAME.~k~, one k for all of
+// them. Nothing moves when no such file would be replaced.
+bool KeepEarlierSeries(const Series& series, WriteResult* result)
 {
-    const QDir dir(FileDir);
-    const QRegularExpression member(QStringLiteral("^") + QRegularExpression::escape(FileBase) +
-                                    QStringLiteral("_(\\d+)") + QRegularExpression::escape(FileExt) +
+    const QDir dir(series.dir);
+    const QRegularExpression member(QStringLiteral("^") + QRegularExpression::escape(series.base) +
+                                    QStringLiteral("_(\\d+)") + QRegularExpression::escape(series.ext) +
                                     QStringLiteral("$"));
     QStringList earlier;
     bool replaced = false;
@@ -182,7 +181,7 @@ bool KeepEarlierSeries(WriteResult* result)
         if (!m.hasMatch())
             continue;
         earlier << name;
-        replaced = replaced || m.captured(1).toInt() >= DataFileNumber;
+        replaced = replaced || m.captured(1).toInt() >= series.number;
     }
     if (!replaced)
         return true;
@@ -197,7 +196,7 @@ bool KeepEarlierSeries(WriteResult* result)
             return false;
         }
         result->seriesKept << to;
-        if (from == FilePath)
+        if (from == series.path)
             result->backupPath = to;
     }
     return true;
@@ -206,21 +205,28 @@ bool KeepEarlierSeries(WriteResult* result)
 
 WriteResult WriteNextDataFile(const CaptureRecord::Record& record)
 {
-    const QLocale locale = Locale();
-    FillDefaults();
-    WriteResult result;
-    result.number = DataFileNumber;
-    result.path = FilePath;
+    return WriteNextDataFile(ProgramSeries(), record, StatusDisplay::StatusBits, Locale(), Now());
+}
 
-    const QDateTime now = g_clock ? g_clock() : QDateTime::currentDateTime();
-    const QByteArray bytes = DataFileBytes(record, locale, now);
+WriteResult WriteNextDataFile(Series& series, const CaptureRecord::Record& record, const StatusBitTexts& statusBits,
+                              const QLocale& locale, const QDateTime& now)
+{
+    FillDefaults(series);
+    WriteResult result;
+    result.number = series.number;
+    result.path = series.path;
+    result.base = series.base;
+    result.ext = series.ext;
+    const QString& FilePath = series.path;
+
+    const QByteArray bytes = DataFileBytes(record, series, statusBits, locale, now);
 
     // An earlier run's series is set aside whole, so the folder never shows two runs as one series.
-    const QString series = FileDir + QLatin1Char('\n') + FileBase + QLatin1Char('\n') + FileExt;
-    if (!g_seriesStarted.contains(series)) {
-        if (!KeepEarlierSeries(&result))
+    const QString key = series.dir + QLatin1Char('\n') + series.base + QLatin1Char('\n') + series.ext;
+    if (!series.started.contains(key)) {
+        if (!KeepEarlierSeries(series, &result))
             return result;
-        g_seriesStarted.insert(series);
+        series.started.insert(key);
     }
     // A file of this name from this run (the number was reset) is kept, not replaced.
     if (QFileInfo::exists(FilePath)) {
@@ -240,7 +246,7 @@ WriteResult WriteNextDataFile(const CaptureRecord::Record& record)
         return result;
     }
     result.ok = true;
-    ++DataFileNumber;
+    ++series.number;
     return result;
 }
 
@@ -252,7 +258,7 @@ QString SeriesKeptNote(const WriteResult& result)
     const QString suffix = first.mid(first.lastIndexOf(QStringLiteral(".~")));
     return QStringLiteral("%1 data file(s) of an earlier run (%2 ...) were kept as %3_N%4%5")
         .arg(result.seriesKept.size())
-        .arg(first.chopped(suffix.size()), FileBase, FileExt, suffix);
+        .arg(first.chopped(suffix.size()), result.base, result.ext, suffix);
 }
 
 QString WriteFailureMessage(const WriteResult& result)

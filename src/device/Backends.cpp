@@ -1,19 +1,11 @@
 #include "device/EzUsbDriver.h"
 #include "device/PortIo.h"
-#include "shell/Module1.h"
-#include "sim/Board.h"
 
+// The card driver and port I/O belong to the process (one bus, one port driver); every session
+// opens its own card or port through them.
 namespace {
 std::shared_ptr<EzUsbDriver> g_driver;
 std::shared_ptr<PortIo> g_port;
-
-// A virtual board installed anywhere in the program follows the product the user selects and
-// the port address of the settings, as the real sensor and port would.
-const bool g_virtualBoardFollowsProgram = [] {
-    sim::SetDefaultHost({[] { return static_cast<int>(Module1::ProductNumber); },
-                         [] { return static_cast<int>(Module1::PortAddress); }});
-    return true;
-}();
 } // namespace
 
 EzUsbDriver* CurrentEzUsbDriver() { return g_driver.get(); }

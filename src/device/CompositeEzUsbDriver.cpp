@@ -32,6 +32,7 @@ int32_t CompositeEzUsbDriver::Open(const std::string& name)
     const int32_t h = driver->Open(ezusb::NameOfSlot(inner));
     if (h < 1)
         return h;
+    const std::lock_guard<std::mutex> lock(mutex_);
     const int32_t id = nextHandle_++;
     routes_[id] = {driver, h};
     return id;
@@ -39,23 +40,33 @@ int32_t CompositeEzUsbDriver::Open(const std::string& name)
 
 void CompositeEzUsbDriver::Close(int32_t handle)
 {
-    auto it = routes_.find(handle);
-    if (it == routes_.end())
-        return;
-    it->second.driver->Close(it->second.inner);
-    routes_.erase(it);
+    Route route{};
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        auto it = routes_.find(handle);
+        if (it == routes_.end())
+            return;
+        route = it->second;
+        routes_.erase(it);
+    }
+    route.driver->Close(route.inner);
 }
 
 bool CompositeEzUsbDriver::IoControl(int32_t handle, uint32_t code, const void* in, uint32_t inLen, void* out,
                                      uint32_t outLen, uint32_t* returned)
 {
-    auto it = routes_.find(handle);
-    if (it == routes_.end()) {
-        if (returned)
-            *returned = 0;
-        return false;
+    Route route{};
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        auto it = routes_.find(handle);
+        if (it == routes_.end()) {
+            if (returned)
+                *returned = 0;
+            return false;
+        }
+        route = it->second;
     }
-    return it->second.driver->IoControl(it->second.inner, code, in, inLen, out, outLen, returned);
+    return route.driver->IoControl(route.inner, code, in, inLen, out, outLen, returned);
 }
 
 std::string CompositeEzUsbDriver::TakeAccessNote()

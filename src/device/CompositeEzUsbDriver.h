@@ -3,6 +3,7 @@
 #include "device/EzUsbDriver.h"
 #include <map>
 #include <memory>
+#include <mutex>
 
 class CompositeEzUsbDriver : public EzUsbDriver {
 public:
@@ -22,6 +23,8 @@ private:
         int32_t inner;
     };
     std::shared_ptr<EzUsbDriver> first_, second_;
+    // Sessions on different cards open and close from their own threads.
+    std::mutex mutex_;
     std::map<int32_t, Route> routes_;
     int32_t nextHandle_ = 1;
 };

@@ -5,15 +5,13 @@
 #include "device/LinuxPortIo.h"
 #include "device/SetupGiveIO.h"
 #include "device/UsbSpiDrivers.h"
-#include "shell/Messages.h"
-#include "shell/Module1.h"
 #include "sim/Board.h"
 
-void InstallDeviceBackends(int virtualCards)
+void InstallDeviceBackends(int virtualCards, const sim::Host& host)
 {
     auto real = std::make_shared<LibusbEzUsbDriver>();
-    const bool simulated = virtualCards < 0 ? sim::InstallFromEnvironment()
-                                            : virtualCards > 0 && (sim::InstallVirtualCards(virtualCards), true);
+    const bool simulated = virtualCards < 0 ? sim::InstallFromEnvironment(host)
+                                            : virtualCards > 0 && (sim::InstallVirtualCards(virtualCards, host), true);
     if (simulated) {
         SetEzUsbDriver(std::make_shared<CompositeEzUsbDriver>(real, sim::VirtualDriver()));
         SetPortIo(sim::VirtualPortIo());
@@ -23,33 +21,38 @@ void InstallDeviceBackends(int virtualCards)
     SetPortIo(std::make_shared<LinuxPortIo>());
 }
 
-std::optional<QString> OpenInterface(std::optional<int> card, std::optional<int> port)
+sim::Host ProgramSessionHost()
 {
-    MessageWitness witness;
-    auto failed = [&witness] {
-        return witness.Seen().isEmpty() ? QStringLiteral("device error") : witness.Seen();
-    };
+    return {[](int) { return static_cast<int>(ProgramSession().product); },
+            [] { return static_cast<int>(ProgramSession().portAddress); }};
+}
+
+std::optional<QString> OpenInterface(BenchSession& session, std::optional<int> card, std::optional<int> port)
+{
+    const qsizetype before = session.messages.size();
+    auto said = [&] { return session.messages.mid(before).join(QStringLiteral("; ")); };
+    auto failed = [&] { return said().isEmpty() ? QStringLiteral("device error") : said(); };
     if (port) {
-        Module1::PortAddress = static_cast<int16_t>(*port);
-        Module1::InterfaceType = kInterfaceParallel;
-        StartParallelPortAccess();
-        return witness.Seen().isEmpty() ? std::nullopt : std::optional<QString>(failed());
+        session.portAddress = static_cast<int16_t>(*port);
+        session.interfaceType = kInterfaceParallel;
+        StartParallelPortAccess(session);
+        return said().isEmpty() ? std::nullopt : std::optional<QString>(failed());
     }
-    Module1::InterfaceType = kInterfaceUsb;
+    session.interfaceType = kInterfaceUsb;
     if (card) {
-        FindUsbCards();
-        if (*card < 0 || size_t(*card) >= EzUsb::UsbCards.size() || EzUsb::UsbCards[size_t(*card)].Valid == VFalse)
+        FindUsbCards(session);
+        if (*card < 0 || size_t(*card) >= session.cards.size() || session.cards[size_t(*card)].Valid == VFalse)
             return QStringLiteral("no card in slot %1").arg(*card);
-        EzUsb::SelectedUsbCard = EzUsb::UsbCards[size_t(*card)];
-        EzUsb::SelectedUsbCardIndex = static_cast<int16_t>(*card);
+        session.card = session.cards[size_t(*card)];
+        session.cardIndex = static_cast<int16_t>(*card);
     } else {
-        SelectFirstUsbCard();
+        SelectFirstUsbCard(session);
     }
-    if (EzUsb::SelectedUsbCard.Valid == VFalse)
+    if (!session.CardReady())
         return failed();
-    SetSpiBits(Module1::SpiStaticBits);
-    SetupSpi(Module1::SpiDelay);
-    if (EzUsb::SelectedUsbCard.Valid == VFalse)
+    SetSpiBits(session, session.spi.staticBits);
+    SetupSpi(session, session.spi.delay);
+    if (!session.CardReady())
         return failed();
     return std::nullopt;
 }
@@ -59,9 +62,9 @@ QString DeviceErrorText(const QStringList& messages)
     return messages.isEmpty() ? QStringLiteral("device error") : messages.join(QStringLiteral("; "));
 }
 
-std::optional<QString> DeviceCheck(const QStringList& messages)
+std::optional<QString> DeviceCheck(const BenchSession& session)
 {
-    if (Module1::InterfaceType == kInterfaceUsb && EzUsb::SelectedUsbCard.Valid == VFalse)
-        return DeviceErrorText(messages);
+    if (session.interfaceType == kInterfaceUsb && !session.CardReady())
+        return DeviceErrorText(session.messages);
     return std::nullopt;
 }

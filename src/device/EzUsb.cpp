@@ -4,7 +4,6 @@
 #include <cstring>
 #include <vector>
 
-using namespace EzUsb;
 
 namespace {
 constexpr int kSlots = 4;
@@ -105,15 +104,15 @@ int32_t BulkTransfer(int32_t handle, int16_t pipe, uint8_t* buffer, int32_t& len
     return ok ? 1 : 0;
 }
 
-void FindUsbCards()
+void FindUsbCards(BenchSession& session)
 {
     if (EzUsbDriver* driver = CurrentEzUsbDriver())
         driver->Rescan();
-    UsbCardCount = 0;
+    session.cardCount = 0;
     for (int i = 0; i < kSlots; ++i) {
-        UsbCards[i].Name.clear();
-        UsbCards[i].Valid = VFalse;
-        UsbCards[i].Number = static_cast<int16_t>(i);
+        session.cards[i].Name.clear();
+        session.cards[i].Valid = VFalse;
+        session.cards[i].Number = static_cast<int16_t>(i);
     }
     // Zeroed once for the whole scan: a device whose request fails sees the previous answer.
     uint8_t descriptor[ezusb::kDeviceDescriptorBufferSize] = {};
@@ -133,23 +132,23 @@ void FindUsbCards()
                 type = QStringLiteral("MCP");
         }
         if (!type.isEmpty()) {
-            ++UsbCardCount;
-            UsbCardInfo& card = UsbCards[i];
+            ++session.cardCount;
+            UsbCardInfo& card = session.cards[i];
             card.Valid = VTrue;
             card.Name = SlotName(i);
             card.CardType = type;
-            GetBoardInfo(handle, card);
+            GetBoardInfo(session, handle, card);
         }
         CloseUsbDriver(handle);
     }
 }
 
-void GetBoardInfo(int32_t handle, UsbCardInfo& card)
+void GetBoardInfo(BenchSession& session, int32_t handle, UsbCardInfo& card)
 {
     if (card.Valid == VFalse || handle == 0)
         return;
-    auto fail = [&card] {
-        MsgBox(QStringLiteral("Error getting Board Info"));
+    auto fail = [&session, &card] {
+        session.Report(QStringLiteral("Error getting Board Info"));
         card.Valid = VFalse;
     };
     card.Manufacturer = GetStringDescriptor(handle, 1);
@@ -170,40 +169,40 @@ void GetBoardInfo(int32_t handle, UsbCardInfo& card)
 
 namespace {
 // Told after the search's own message: cards that were there but could not be opened.
-void ShowAccessNote()
+void ShowAccessNote(BenchSession& session)
 {
     if (EzUsbDriver* driver = CurrentEzUsbDriver()) {
         const std::string note = driver->TakeAccessNote();
         if (!note.empty())
-            MsgBox(QString::fromStdString(note), MsgIcon::Information);
+            session.Report(QString::fromStdString(note), MsgIcon::Information);
     }
 }
 
-void SelectFirst()
+void SelectFirst(BenchSession& session)
 {
-    if (UsbCardCount == 0) {
-        MsgBox(QStringLiteral("No USB Buffers Found, Please Verify Setup and Restart"));
+    if (session.cardCount == 0) {
+        session.Report(QStringLiteral("No USB Buffers Found, Please Verify Setup and Restart"));
         return;
     }
     for (int i = 0; i < kSlots; ++i) {
-        if (UsbCards[i].Valid == VTrue) {
-            SelectedUsbCard = UsbCards[i];
-            SelectedUsbCard.Valid = VTrue;
-            SelectedUsbCardIndex = static_cast<int16_t>(i);
+        if (session.cards[i].Valid == VTrue) {
+            session.card = session.cards[i];
+            session.card.Valid = VTrue;
+            session.cardIndex = static_cast<int16_t>(i);
             return;
         }
     }
-    MsgBox(QStringLiteral("No Valid USB Buffers Found, Please Verify Setup and Restart"));
+    session.Report(QStringLiteral("No Valid USB Buffers Found, Please Verify Setup and Restart"));
 }
 } // namespace
 
-void SelectFirstUsbCard()
+void SelectFirstUsbCard(BenchSession& session)
 {
-    SelectedUsbCard.Valid = VFalse;
-    SelectedUsbCardIndex = -1;
+    session.card.Valid = VFalse;
+    session.cardIndex = -1;
     if (EzUsbDriver* driver = CurrentEzUsbDriver())
         driver->TakeAccessNote();   // only this search's findings count
-    FindUsbCards();
-    SelectFirst();
-    ShowAccessNote();
+    FindUsbCards(session);
+    SelectFirst(session);
+    ShowAccessNote(session);
 }

@@ -1,26 +1,18 @@
 #pragma once
 // Card driver access (one open/close per operation) and the card search.
-#include "shell/Module1.h"
+#include "device/BenchSession.h"
+#include "device/UsbCardInfo.h"
 #include <QString>
 #include <array>
 #include <cstdint>
 
-struct UsbCardInfo {
-    QString Name;           // "Ezusb-0".."Ezusb-3", empty when no card
-    VBool Valid = VFalse;   // for SelectedUsbCard: the card-ready flag
-    QString CardType;       // "FIFO4" or "MCP"
-    QString Manufacturer;
-    QString Product;
-    float FirmwareVersion = 0.0f;
-    QString UsbVersion;     // "1.1" or "2"
-    int16_t Number = 0;     // slot number 0..3 (shown by the debug window)
-};
 
+// The windows' names for their session's card search and card in use.
 namespace EzUsb {
-inline std::array<UsbCardInfo, 4> UsbCards{};
-inline int16_t UsbCardCount = 0;
-inline UsbCardInfo SelectedUsbCard{};
-inline int16_t SelectedUsbCardIndex = -1;
+inline std::array<UsbCardInfo, 4>& UsbCards = ProgramSession().cards;
+inline int16_t& UsbCardCount = ProgramSession().cardCount;
+inline UsbCardInfo& SelectedUsbCard = ProgramSession().card;
+inline int16_t& SelectedUsbCardIndex = ProgramSession().cardIndex;
 } // namespace EzUsb
 
 int32_t OpenUsbDriver(const QString& name);
@@ -31,6 +23,11 @@ QString GetStringDescriptor(int32_t handle, int index);
 // length: bytes to move, overwritten with the bytes moved. 1 ok, 0 failure, -2 no handle.
 int32_t BulkTransfer(int32_t handle, int16_t pipe, uint8_t* buffer, int32_t& length);
 
-void FindUsbCards();
-void GetBoardInfo(int32_t handle, UsbCardInfo& card);
-void SelectFirstUsbCard();
+// The card search into session.cards; problems are reported through the session.
+void FindUsbCards(BenchSession& session);
+void GetBoardInfo(BenchSession& session, int32_t handle, UsbCardInfo& card);
+// Searches and makes the first card found the session's card.
+void SelectFirstUsbCard(BenchSession& session);
+// The same on the windows' session.
+inline void FindUsbCards() { FindUsbCards(ProgramSession()); }
+inline void SelectFirstUsbCard() { SelectFirstUsbCard(ProgramSession()); }

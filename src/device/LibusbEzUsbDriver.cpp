@@ -96,15 +96,21 @@ void LibusbEzUsbDriver::Shut(Device& dev)
 
 void LibusbEzUsbDriver::Rescan()
 {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     for (auto& [slot, dev] : devices_)
         Shut(dev);
     ForgetCards();
 }
 
-int LibusbEzUsbDriver::DeviceCount() { return static_cast<int>(Cards().size()); }
+int LibusbEzUsbDriver::DeviceCount()
+{
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return static_cast<int>(Cards().size());
+}
 
 std::string LibusbEzUsbDriver::TakeAccessNote()
 {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     const bool denied = accessDenied_;
     accessDenied_ = false;
     return denied ? AccessNoteText() : std::string();
@@ -112,6 +118,7 @@ std::string LibusbEzUsbDriver::TakeAccessNote()
 
 int32_t LibusbEzUsbDriver::Open(const std::string& name)
 {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     const std::optional<int> parsed = ezusb::SlotOfName(name);
     if (!parsed)
         return -1;
@@ -171,6 +178,7 @@ int32_t LibusbEzUsbDriver::Open(const std::string& name)
 
 void LibusbEzUsbDriver::Close(int32_t handle)
 {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     auto it = open_.find(handle);
     if (it == open_.end())
         return;
@@ -186,6 +194,7 @@ void LibusbEzUsbDriver::Close(int32_t handle)
 bool LibusbEzUsbDriver::IoControl(int32_t handle, uint32_t code, const void* in, uint32_t inLen, void* out,
                                   uint32_t outLen, uint32_t* returned)
 {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     uint32_t dummy = 0;
     if (!returned)
         returned = &dummy;

@@ -9,6 +9,7 @@
 #include "device/EzUsbDriver.h"
 #include <chrono>
 #include <map>
+#include <mutex>
 #include <vector>
 
 struct libusb_context;
@@ -68,6 +69,8 @@ private:
     std::vector<libusb_device*> cards_;   // referenced
     std::map<int, Device> devices_;       // by slot
     std::map<int32_t, int> open_;         // driver handle -> slot
+    // Sessions on different cards call from their own threads; one request at a time.
+    std::recursive_mutex mutex_;
     int32_t nextHandle_ = 1;
     bool accessDenied_ = false;
 };

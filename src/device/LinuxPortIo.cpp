@@ -1,5 +1,4 @@
 #include "device/LinuxPortIo.h"
-#include "shell/Module1.h"
 #include <QDir>
 #include <QFile>
 #include <cerrno>
@@ -98,7 +97,8 @@ bool LinuxPortIo::Acquire(uint16_t base, QString* error)
 
 bool LinuxPortIo::Ready(uint16_t port)
 {
-    const uint16_t base = static_cast<uint16_t>(Module1::PortAddress);
+    // Port bases lie on 4-byte boundaries and a port's registers follow its base.
+    const uint16_t base = static_cast<uint16_t>(port & ~3u);
     const bool covers = acquired_ && port >= base_ && port < base_ + kPortRegisters;
     if (covers)
         return true;

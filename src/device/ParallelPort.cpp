@@ -2,7 +2,6 @@
 #include "device/FrameTrace.h"
 #include "device/PortIo.h"
 #include "shell/Delay.h"
-#include "shell/Module1.h"
 #include <algorithm>
 
 namespace {
@@ -14,76 +13,93 @@ constexpr uint8_t kDataOutInverted = 4;
 constexpr uint8_t kStatusDataIn = 64;
 constexpr uint8_t kStatusBusy = 32;
 
-bool PortSelected() { return Module1::InterfaceType == kInterfaceParallel && CurrentPortIo() != nullptr; }
-uint16_t DataPort() { return static_cast<uint16_t>(Module1::PortAddress); }
-uint16_t StatusPort() { return static_cast<uint16_t>(Module1::PortAddress + 1); }
-void Out(int value) { CurrentPortIo()->Out(DataPort(), static_cast<uint8_t>(value)); }
-// The data-out line for one bit of the word (inverted: a 1 bit leaves the line low).
-uint8_t DataOut(uint16_t word, int bit) { return (word & (1 << bit)) ? 0 : kDataOutInverted; }
-// Lines at the start of a frame: data out idle, then chip select.
-void OpenFrame()
-{
-    Out(kDataOutInverted);
-    Out(kChipSelect | kDataOutInverted);
-}
+// One port's lines, named.
+class Lines {
+public:
+    explicit Lines(const BenchSession& session) : io_(CurrentPortIo()), base_(static_cast<uint16_t>(session.portAddress)) {}
+    bool Present() const { return io_ != nullptr; }
+    void Set(uint8_t lines) { io_->Out(base_, lines); }
+    uint8_t Status() { return io_->In(static_cast<uint16_t>(base_ + 1)); }
+    void SetStatus(uint8_t value) { io_->Out(static_cast<uint16_t>(base_ + 1), value); }
+    // Data in is inverted on the board: a low status bit is a 1.
+    bool DataIn() { return (Status() & kStatusDataIn) == 0; }
+    bool Busy() { return (Status() & kStatusBusy) != 0; }
 
-// A frame that only sends: the clock pulse sits inside a data-out set-up of its own.
-void SendFrame(uint16_t word)
-{
-    Out(kDataOutInverted);
-    Delay(0.0f);
-    Out(kChipSelect | kDataOutInverted);
-    Delay(0.0f);
-    for (int bit = 15; bit >= 0; --bit) {
-        Out(kChipSelect | kClock | kDataOutInverted);
-        Delay(0.0f);
-        const uint8_t d = DataOut(word, bit);
-        Out(kChipSelect | kClock | d);
-        Delay(0.0f);
-        Out(kChipSelect | d);
-        Delay(0.0f);
-        Out(kChipSelect | kDataOutInverted);
+    // Lines at the start of a frame: data out idle, then chip select.
+    void OpenFrame()
+    {
+        Set(kDataOutInverted);
+        Set(kChipSelect | kDataOutInverted);
     }
-    Out(0);
-    TraceFrame(word, std::nullopt);
-    Delay(0.1f);
-}
 
-// A frame that listens: data in is sampled while the clock is high.
-uint16_t ListenFrame(uint16_t word)
-{
-    OpenFrame();
-    Delay(0.0f);
-    uint16_t received = 0;
-    for (int bit = 15; bit >= 0; --bit) {
-        const uint8_t d = DataOut(word, bit);
-        Out(kChipSelect | kClock | d);
+    // A frame that only sends: the clock pulse sits inside a data-out set-up of its own.
+    void SendFrame(uint16_t word)
+    {
+        Set(kDataOutInverted);
         Delay(0.0f);
-        if ((CurrentPortIo()->In(StatusPort()) & kStatusDataIn) == 0)
-            received = static_cast<uint16_t>(received | (1 << bit));
-        Out(kChipSelect | d);
+        Set(kChipSelect | kDataOutInverted);
         Delay(0.0f);
+        for (int bit = 15; bit >= 0; --bit) {
+            Set(kChipSelect | kClock | kDataOutInverted);
+            Delay(0.0f);
+            const uint8_t d = DataOut(word, bit);
+            Set(kChipSelect | kClock | d);
+            Delay(0.0f);
+            Set(kChipSelect | d);
+            Delay(0.0f);
+            Set(kChipSelect | kDataOutInverted);
+        }
+        Set(0);
+        TraceFrame(word, std::nullopt);
+        Delay(0.1f);
     }
-    Out(0);
-    TraceFrame(word, received);
-    Delay(0.1f);
-    return received;
-}
+
+    // A frame that listens: data in is sampled while the clock is high.
+    uint16_t ListenFrame(uint16_t word)
+    {
+        OpenFrame();
+        Delay(0.0f);
+        uint16_t received = 0;
+        for (int bit = 15; bit >= 0; --bit) {
+            const uint8_t d = DataOut(word, bit);
+            Set(kChipSelect | kClock | d);
+            Delay(0.0f);
+            if (DataIn())
+                received = static_cast<uint16_t>(received | (1 << bit));
+            Set(kChipSelect | d);
+            Delay(0.0f);
+        }
+        Set(0);
+        TraceFrame(word, received);
+        Delay(0.1f);
+        return received;
+    }
+
+private:
+    // The data-out line for one bit of the word (inverted: a 1 bit leaves the line low).
+    static uint8_t DataOut(uint16_t word, int bit) { return (word & (1 << bit)) ? 0 : kDataOutInverted; }
+
+    PortIo* io_;
+    uint16_t base_;
+};
 
 class ParallelPortTransport : public SpiTransport {
 public:
+    explicit ParallelPortTransport(const BenchSession& session) : s_(session) {}
+
     // Frames whose answer is wanted are clocked as listening frames, the others as sending ones.
     bool Transfer(std::span<const uint16_t> mosi, std::span<uint16_t> miso) override
     {
-        if (!PortSelected()) {
+        Lines port(s_);
+        if (s_.interfaceType != kInterfaceParallel || !port.Present()) {
             std::fill(miso.begin(), miso.end(), uint16_t{0});
             return false;
         }
         for (size_t i = 0; i < mosi.size(); ++i) {
             if (miso.empty())
-                SendFrame(mosi[i]);
+                port.SendFrame(mosi[i]);
             else
-                miso[i] = ListenFrame(mosi[i]);
+                miso[i] = port.ListenFrame(mosi[i]);
         }
         return true;
     }
@@ -99,39 +115,43 @@ public:
         Transfer({&zero, 1}, {&answer, 1});
         return answer;
     }
+
+private:
+    const BenchSession& s_;
 };
 } // namespace
 
-std::optional<int> ParallelBusyLine()
+std::unique_ptr<SpiTransport> MakeParallelPortTransport(BenchSession& session)
 {
-    if (!CurrentPortIo())
-        return std::nullopt;
-    return (CurrentPortIo()->In(StatusPort()) & kStatusBusy) ? 1 : 0;
+    return std::make_unique<ParallelPortTransport>(session);
 }
 
-SpiTransport& ParallelPortSpiTransport()
+std::optional<int> ParallelBusyLine(const BenchSession& session)
 {
-    static ParallelPortTransport transport;
-    return transport;
+    Lines port(session);
+    if (!port.Present())
+        return std::nullopt;
+    return port.Busy() ? 1 : 0;
 }
 
 void ParallelWriteWord(int32_t word)
 {
     const uint16_t frame = static_cast<uint16_t>(word);
-    ParallelPortSpiTransport().Transfer({&frame, 1}, {});
+    ParallelPortTransport(ProgramSession()).Transfer({&frame, 1}, {});
 }
 
 int32_t ParallelReadWord(int16_t& address)
 {
     address = static_cast<int16_t>(address & 0x7F);
-    return ParallelPortSpiTransport().ReadWord(SpiReadFrame(address));
+    return ParallelPortTransport(ProgramSession()).ReadWord(SpiReadFrame(address));
 }
 
-void ParallelPulse()
+void ParallelPulse(const BenchSession& session)
 {
-    if (!PortSelected())
+    Lines port(session);
+    if (session.interfaceType != kInterfaceParallel || !port.Present())
         return;
-    CurrentPortIo()->Out(StatusPort(), 64);
+    port.SetStatus(64);
     Delay(0.1f);
-    Out(0);
+    port.Set(0);
 }

@@ -1,39 +1,38 @@
 #include "device/SetupGiveIO.h"
 #include "device/ParallelPort.h"
 #include "device/PortIo.h"
-#include "shell/Messages.h"
-#include "shell/Module1.h"
 
-void InstallGiveio()
+void InstallGiveio(BenchSession& session)
 {
     QString reason;
     PortIo* io = CurrentPortIo();
-    if (io && io->Acquire(static_cast<uint16_t>(Module1::PortAddress), &reason))
+    if (io && io->Acquire(static_cast<uint16_t>(session.portAddress), &reason))
         return;
     // The program's message first, then why the port could not be had.
     QString text = QStringLiteral("The required I/O drivers could not be installed.");
     if (!reason.isEmpty())
         text += QStringLiteral("\n\n") + reason;
-    MsgBox(text, MsgIcon::Critical, MsgButtons::Ok, QStringLiteral("Error"));
+    session.Report(text, MsgIcon::Critical, QStringLiteral("Error"));
 }
 
 int giveio() { return 1; }
 
-void StartParallelPortAccess()
+void StartParallelPortAccess(BenchSession& session)
 {
-    InstallGiveio();
+    InstallGiveio(session);
     giveio();
-    Module1::GiveioInstalled = VTrue;
-    ParallelPulse();
+    session.giveioInstalled = VTrue;
+    ParallelPulse(session);
 }
 
 void AcceptPortAddress(int16_t address)
 {
-    Module1::PortAddress = address;
-    Module1::InterfaceType = kInterfaceParallel;
-    const bool ntClass = Module1::OsName == QLatin1String("WinNT") || Module1::OsName == QLatin1String("WinXP");
-    if (ntClass && Module1::GiveioInstalled == VFalse)
-        StartParallelPortAccess();
+    BenchSession& session = ProgramSession();
+    session.portAddress = address;
+    session.interfaceType = kInterfaceParallel;
+    const bool ntClass = session.osName == QLatin1String("WinNT") || session.osName == QLatin1String("WinXP");
+    if (ntClass && session.giveioInstalled == VFalse)
+        StartParallelPortAccess(session);
 }
 
 QString PortAddressText(int16_t address) { return QString::number(static_cast<uint16_t>(address), 16).toUpper(); }

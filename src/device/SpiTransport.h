@@ -1,7 +1,8 @@
 #pragma once
 // What the register layer sends words through: the USB-SPI card, the bit-banged parallel
 // port, or whatever a test installs in their place.
-#include "shell/Module1.h"
+#include "device/BenchSession.h"
+#include "shell/Types.h"
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -37,7 +38,8 @@ public:
     }
 };
 
-// The transport of an interface (null for none). A test may put its own in an interface's
-// place; a null `transport` restores the built-in one.
-SpiTransport* SpiTransportFor(int16_t interfaceKind);
-void SetSpiTransport(InterfaceKind kind, std::shared_ptr<SpiTransport> transport);
+// Puts a transport in the place of an interface's on the windows' session (null: the built-in one).
+inline void SetSpiTransport(InterfaceKind kind, std::shared_ptr<SpiTransport> transport)
+{
+    ProgramSession().SetTransport(kind, std::move(transport));
+}

@@ -2,91 +2,89 @@
 #include "device/SpiTransport.h"
 #include "registers/m470Reg.h"
 #include "shell/Delay.h"
-#include "shell/Module1.h"
 #include <cmath>
 
-using namespace Spi_mod;
-
 namespace {
-// The transport of the selected interface; the sensor sits on the card's chip-select channel 1.
-SpiTransport* SensorLink()
+// The session's transport; the sensor sits on the card's chip-select channel 1.
+SpiTransport* SensorLink(BenchSession& session)
 {
-    if (Module1::InterfaceType == kInterfaceUsb)
-        Module1::SpiChannel = 1;
-    return SpiTransportFor(Module1::InterfaceType);
+    if (session.interfaceType == kInterfaceUsb)
+        session.spi.channel = 1;
+    return session.Transport();
 }
 } // namespace
 
-void ReadRegister(int16_t index)
+void ReadRegister(BenchSession& session, int16_t index)
 {
-    const RegisterEntry& row = m470Reg::Table().RegisterTable[static_cast<size_t>(index)];
+    const RegisterEntry& row = session.Table().RegisterTable[static_cast<size_t>(index)];
     if (row.ReadFlag == VFalse)
         return;
     int16_t address = static_cast<int16_t>(row.BaseAddr);
-    ConvertRegisterWord(index, ReadRegWord(address));
+    ConvertRegisterWord(session, index, ReadRegWord(session, address));
     Delay(0.1f);
 }
 
-void ConvertRegisterWord(int16_t index, int32_t word)
+void ConvertRegisterWord(BenchSession& session, int16_t index, int32_t word)
 {
-    const RegisterEntry& row = m470Reg::Table().RegisterTable[static_cast<size_t>(index)];
-    RegRaw = word;
-    RegHigh = static_cast<int16_t>(word / 256);
-    RegLow = static_cast<int16_t>(word & 255);
+    const RegisterMap& table = session.Table();
+    const RegisterEntry& row = table.RegisterTable[static_cast<size_t>(index)];
+    RegisterReading& r = session.reg;
+    r.high = static_cast<int16_t>(word / 256);
+    r.low = static_cast<int16_t>(word & 255);
     if (row.NDflag == VTrue)
-        RegND = word & static_cast<int32_t>(0xFFFF8000u);
+        r.nd = word & static_cast<int32_t>(0xFFFF8000u);
     if (row.ECflag == VTrue)
-        RegEC = word & 0x4000;
-    RegRaw = m470Reg::Table().RawOf(index, word);
-    RegValue = m470Reg::Table().ScaledValue(index, RegRaw);
+        r.ec = word & 0x4000;
+    r.raw = table.RawOf(index, word);
+    r.value = table.ScaledValue(index, r.raw);
 }
 
-
-void WriteRegister(int16_t index, int32_t value)
+void WriteRegister(BenchSession& session, int16_t index, int32_t value)
 {
-    const int32_t base = m470Reg::Table().RegisterTable[static_cast<size_t>(index)].BaseAddr;
+    const RegisterMap& table = session.Table();
+    const int32_t base = table.RegisterTable[static_cast<size_t>(index)].BaseAddr;
     int16_t hi = static_cast<int16_t>((value >> 8) & 255);
     int16_t lo = static_cast<int16_t>(value & 255);
     int16_t baseLo = static_cast<int16_t>(base);
     int16_t baseHi = static_cast<int16_t>(base + 1);
-    if (index == m470Reg::Table().idxKEYCODE) {
-        WriteRegWord(baseLo, lo, baseHi, hi);
-    } else if (index == m470Reg::Table().idxCOMMAND) {
+    if (index == table.idxKEYCODE) {
+        WriteRegWord(session, baseLo, lo, baseHi, hi);
+    } else if (index == table.idxCOMMAND) {
         // The command register takes one byte: the high one when the value needs it.
         if (value >= 256 || value < 0)
-            WriteRegByte(base + 1, static_cast<uint8_t>(hi));
+            WriteRegByte(session, base + 1, static_cast<uint8_t>(hi));
         else
-            WriteRegByte(base, static_cast<uint8_t>(lo));
+            WriteRegByte(session, base, static_cast<uint8_t>(lo));
     } else {
-        WriteRegWord(baseHi, hi, baseLo, lo);
+        WriteRegWord(session, baseHi, hi, baseLo, lo);
     }
     Delay(0.1f);
 }
 
-int32_t ReadRegWord(int16_t& address)
+int32_t ReadRegWord(BenchSession& session, int16_t& address)
 {
     address = static_cast<int16_t>(address & 0x7F);
-    SpiTransport* link = SensorLink();
+    SpiTransport* link = SensorLink(session);
     if (!link)
         return 0;
-    SpiReadWord = link->ReadWord(SpiReadFrame(address));
-    return SpiReadWord;
+    session.reg.word = link->ReadWord(SpiReadFrame(address));
+    return session.reg.word;
 }
 
-void WriteRegWord(int16_t& addressA, int16_t& dataA, int16_t& addressB, int16_t& dataB)
+void WriteRegWord(BenchSession& session, int16_t& addressA, int16_t& dataA, int16_t& addressB, int16_t& dataB)
 {
     addressA = static_cast<int16_t>(addressA & 0x7F);
     dataA = static_cast<int16_t>(dataA & 0xFF);
     addressB = static_cast<int16_t>(addressB & 0x7F);
     dataB = static_cast<int16_t>(dataB & 0xFF);
     const uint16_t frames[2] = {SpiWriteFrame(addressA, dataA), SpiWriteFrame(addressB, dataB)};
-    if (SpiTransport* link = SensorLink())
+    if (SpiTransport* link = SensorLink(session))
         link->Transfer(frames, {});
 }
 
-void WriteRegByte(int32_t address, uint8_t data)
+void WriteRegByte(BenchSession& session, int32_t address, uint8_t data)
 {
     const uint16_t frame = SpiWriteFrame(address, data);
-    if (SpiTransport* link = SensorLink())
+    if (SpiTransport* link = SensorLink(session))
         link->Transfer({&frame, 1}, {});
 }

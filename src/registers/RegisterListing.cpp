@@ -45,37 +45,38 @@ QString Line(const QString& label, int32_t baseAddr, int32_t raw)
            QString::number(static_cast<uint32_t>(baseAddr), 16).toUpper() + kTab + ListedValue(raw) + kCrLf;
 }
 
-int16_t LastTableRow()
+int16_t LastTableRow(const RegisterMap& table)
 {
-    int16_t last = m470Reg::Table().LastRegisterIndex;
+    int16_t last = table.LastRegisterIndex;
     for (int16_t i = last; i < kRegisterTableRows; ++i)
-        if (!m470Reg::Table().RegisterTable[static_cast<size_t>(i)].Label.trimmed().isEmpty())
+        if (!table.RegisterTable[static_cast<size_t>(i)].Label.trimmed().isEmpty())
             last = i;
     return last;
 }
 
-std::optional<int16_t> FindRegisterRow(const QString& labelOrRow)
+std::optional<int16_t> FindRegisterRow(const RegisterMap& table, const QString& labelOrRow)
 {
-    const int16_t last = LastTableRow();
+    const int16_t last = LastTableRow(table);
     const QString text = labelOrRow.trimmed();
     bool isNumber = false;
     const int row = text.toInt(&isNumber);
     if (isNumber)
         return row >= 0 && row <= last ? std::optional<int16_t>(static_cast<int16_t>(row)) : std::nullopt;
     for (int16_t r = 0; r <= last; ++r)
-        if (m470Reg::Table().RegisterTable[static_cast<size_t>(r)].Label.trimmed().compare(text, Qt::CaseInsensitive) == 0)
+        if (table.RegisterTable[static_cast<size_t>(r)].Label.trimmed().compare(text, Qt::CaseInsensitive) == 0)
             return r;
     return std::nullopt;
 }
 
-QString ReadAll(bool everyRow)
+QString ReadAll(BenchSession& session, bool everyRow)
 {
+    const RegisterMap& table = session.Table();
     QString text = HeaderLines();
-    const int16_t last = everyRow ? LastTableRow() : m470Reg::Table().LastRegisterIndex;
+    const int16_t last = everyRow ? LastTableRow(table) : table.LastRegisterIndex;
     for (int16_t i = 0; i <= last; ++i) {
-        ReadRegister(i);
-        const RegisterEntry& e = m470Reg::Table().RegisterTable[static_cast<size_t>(i)];
-        text += Line(e.Label, e.BaseAddr, Spi_mod::RegRaw);
+        ReadRegister(session, i);
+        const RegisterEntry& e = table.RegisterTable[static_cast<size_t>(i)];
+        text += Line(e.Label, e.BaseAddr, session.reg.raw);
     }
     return text;
 }

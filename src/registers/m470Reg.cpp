@@ -1,4 +1,5 @@
 #include "registers/m470Reg.h"
+#include "device/BenchSession.h"
 #include <bit>
 #include <cmath>
 
@@ -217,8 +218,6 @@ RegisterMap Make31473()
     return t;
 }
 
-const RegisterMap kNoTable{};
-const RegisterMap* selected = &kNoTable;
 } // namespace
 
 int32_t RegisterMap::RawOf(int16_t index, int32_t word) const
@@ -239,8 +238,14 @@ const RegisterMap& RegisterMapFor(int product)
     return product == 31470 ? t31470 : t31473;
 }
 
-const RegisterMap& m470Reg::Table() { return *selected; }
+const RegisterMap& NoRegisterMap()
+{
+    static const RegisterMap none{};
+    return none;
+}
 
-void BuildTable31470() { selected = &RegisterMapFor(31470); }
-void BuildTable31473() { selected = &RegisterMapFor(31473); }
-void ClearTable() { selected = &kNoTable; }
+const RegisterMap& m470Reg::Table() { return ProgramSession().Table(); }
+
+void BuildTable31470() { ProgramSession().SelectTable(31470); }
+void BuildTable31473() { ProgramSession().SelectTable(31473); }
+void ClearTable() { ProgramSession().ClearTable(); }

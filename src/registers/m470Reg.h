@@ -1,6 +1,6 @@
 #pragma once
 // Register tables of the two products and the register index variables.
-#include "shell/Module1.h"
+#include "shell/Types.h"
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -113,13 +113,16 @@ struct RegisterMap {
 
 // The constant table of `product` (31470; anything else reads as 31473).
 const RegisterMap& RegisterMapFor(int product);
+// The empty table: no product chosen.
+const RegisterMap& NoRegisterMap();
 
 namespace m470Reg {
-// The table of the product the program is set to: empty until a product is chosen at start-up.
+// The table of the product the program's session is set to: empty until a product is chosen at
+// start-up.
 const RegisterMap& Table();
 } // namespace m470Reg
 
-// Set the program to a product's table.
+// Set the program's session to a product's table.
 void BuildTable31470();
 void BuildTable31473();
 // Back to no table (a stored product that is neither).

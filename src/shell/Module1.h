@@ -1,31 +1,28 @@
 #pragma once
-// Process-wide application state, settings file, hex conversions and start-up hooks.
+// The program's settings file, hex conversions and start-up hooks.
+#include "device/BenchSession.h"
+#include "shell/Types.h"
 #include <QString>
 #include <cstdint>
 
-// Booleans the program compares with -1 stay 16-bit.
-using VBool = int16_t;
-constexpr VBool VTrue = -1;
-constexpr VBool VFalse = 0;
 
 inline const QString kAppTitle = QStringLiteral("Sensor Bench");
 inline const QString kCompanyName = QStringLiteral("Quorvane");
 inline const QString kSettingsFileName = QStringLiteral("CommPort.cfg");
 
-// How the sensor is reached. The settings file stores the number.
-enum InterfaceKind : int16_t { kInterfaceNone = 0, kInterfaceParallel = 1, kInterfaceUsb = 2 };
 
+// The windows' names for their own session's settings: views, not state of their own.
 namespace Module1 {
-inline int16_t InterfaceType = kInterfaceNone;   // an InterfaceKind, or what the settings file held
-inline int16_t PortAddress = 0;
-inline int16_t ProductNumber = 0;     // 31470 or 31473
-inline VBool GiveioInstalled = VFalse;
-inline VBool SpiLoopStop = VTrue;
-inline VBool SpiPolarityPositive = VTrue;
-inline uint8_t SpiChannel = 1;
-inline uint8_t SpiStaticBits = 120;
-inline uint8_t SpiDelay = 25;
-inline QString OsName;               // "Win95", "Win98", "WinNT" or "WinXP"
+inline int16_t& InterfaceType = ProgramSession().interfaceType;  // an InterfaceKind, or what the settings file held
+inline int16_t& PortAddress = ProgramSession().portAddress;
+inline int16_t& ProductNumber = ProgramSession().product;       // 31470 or 31473
+inline VBool& GiveioInstalled = ProgramSession().giveioInstalled;
+inline VBool& SpiLoopStop = ProgramSession().spiLoopStop;
+inline VBool& SpiPolarityPositive = ProgramSession().spi.polarityPositive;
+inline uint8_t& SpiChannel = ProgramSession().spi.channel;
+inline uint8_t& SpiStaticBits = ProgramSession().spi.staticBits;
+inline uint8_t& SpiDelay = ProgramSession().spi.delay;
+inline QString& OsName = ProgramSession().osName;               // "Win95", "Win98", "WinNT" or "WinXP"
 
 // Step 4 of start-up: the defaults before the settings file is read.
 void InitialiseState();

@@ -82,7 +82,8 @@ Board::Board(int cards, int product, const Host& host) : parts_(std::make_shared
     // The parallel port needs card 0's sensor even on a board without cards.
     const int sensors = std::max(cards, 1);
     for (int i = 0; i < sensors; ++i)
-        parts_->sensors.push_back(std::make_unique<VirtualSensor>(product, host.product));
+        parts_->sensors.push_back(std::make_unique<VirtualSensor>(
+            product, host.product ? std::function<int()>([p = host.product, i] { return p(i); }) : std::function<int()>()));
     std::vector<VirtualCard*> list;
     for (int i = 0; i < cards; ++i) {
         parts_->cards.push_back(std::make_unique<VirtualCard>(*parts_->sensors[static_cast<size_t>(i)]));

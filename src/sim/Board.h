@@ -18,7 +18,7 @@ constexpr std::chrono::milliseconds kSilentCardTimeout{1000};
 
 // What the board asks of the program that drives it, at every access.
 struct Host {
-    std::function<int()> product;     // the product the sensors installed as product 0 answer as
+    std::function<int(int card)> product; // the product card N's sensor, installed as product 0, answers as
     std::function<int()> portAddress; // the parallel port's base until the program acquires it
 };
 // The host of boards installed without one (none set: product 31473, port 0x378).

@@ -165,20 +165,20 @@ private slots:
         FillRecord(std::vector<double>(1024, 1.0), std::vector<double>(1024, 2.0), std::vector<double>(1024, 3.0));
         RecordView v;
         v.product = 31470;
-        auto ch = RecordChannels(v);
+        auto ch = RecordChannels(v, CaptureRecord::Last);
         QCOMPARE(int(ch.size()), 3);
         QVERIFY(ch[0].acceleration && !ch[1].acceleration && !ch[2].acceleration);
         v.product = 31473;
         v.extended = true;
         v.extendedAxis = 1;
-        ch = RecordChannels(v);
+        ch = RecordChannels(v, CaptureRecord::Last);
         QCOMPARE(int(ch.size()), 1);
         QCOMPARE(int(ch[0].samples.size()), 3072);
         QCOMPARE(ch[0].samples[1023], 1.0);
         QCOMPARE(ch[0].samples[1024], 2.0);
         QCOMPARE(ch[0].samples[3071], 3.0);
         v.raw = true;
-        QCOMPARE(RecordChannels(v)[0].samples[2048], 3000.0);
+        QCOMPARE(RecordChannels(v, CaptureRecord::Last)[0].samples[2048], 3000.0);
     }
 
     void csvHoldsEveryChannelAndTime()
@@ -188,7 +188,7 @@ private slots:
         v.avgExponent = 4; // 4000 Hz
         QTemporaryDir dir;
         const QString path = dir.filePath("capture.csv");
-        QVERIFY(WriteCaptureCsv(path, v));
+        QVERIFY(WriteCaptureCsv(path, v, CaptureRecord::Last));
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = f.readAll().split('\n');
@@ -202,7 +202,7 @@ private slots:
         QCOMPARE(row[7], QByteArray("125"));
 
         QString error;
-        QVERIFY(!WriteCaptureCsv(dir.filePath("missing/dir/x.csv"), v, &error));
+        QVERIFY(!WriteCaptureCsv(dir.filePath("missing/dir/x.csv"), v, CaptureRecord::Last, &error));
         QVERIFY(!error.isEmpty());
     }
 };

@@ -51,7 +51,7 @@ class tst_fastreadout : public QObject {
             r.raw[b].fill(-12345.0);
         }
         FastReadout::Enabled = fast;
-        BufferReadout::ReadCaptureRecord(r);
+        BufferReadout::ReadCaptureRecord(ProgramSession(), r);
         FastReadout::Enabled = false;
         if (complete)
             *complete = r.complete;
@@ -149,7 +149,7 @@ private slots:
         SetSpiTransport(kInterfaceUsb, t);
         CaptureRecord::Record r;
         FastReadout::Enabled = true;
-        const bool ok = FastReadout::ReadBuffers(r);
+        const bool ok = FastReadout::ReadBuffers(ProgramSession(), r);
         FastReadout::Enabled = false;
         SetSpiTransport(kInterfaceUsb, nullptr);
         QVERIFY(ok);

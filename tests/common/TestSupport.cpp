@@ -11,6 +11,7 @@ int g_endCalls = 0;
 
 void InitTestProcess()
 {
+    InitCoreTestProcess();
     ui::InstallCoreHooks();
     ui::SetMessageInterceptor(RecordMessage);
     ui::SetModalInterceptor([](QWidget* w) {

@@ -1,5 +1,6 @@
 // Message recording for every test binary; core tests need nothing more.
 #include "TestSupport.h"
+#include "device/DeviceSetup.h"
 
 namespace sbtest {
 namespace {
@@ -13,7 +14,12 @@ MsgResult RecordMessage(const MessageRequest& req)
     return g_answer;
 }
 
-void InitCoreTestProcess() { SetMessageHandler(RecordMessage); }
+void InitCoreTestProcess()
+{
+    SetMessageHandler(RecordMessage);
+    // Boards the tests install answer as the product the program's session is set to, as in the program.
+    sim::SetDefaultHost(ProgramSessionHost());
+}
 
 QList<MessageRequest>& Messages() { return g_messages; }
 

@@ -173,7 +173,7 @@ private slots:
         c.m.unlock();
         FastReadout::Enabled = true;
         CaptureRecord::Record record;
-        BufferReadout::ReadCaptureRecord(record);
+        BufferReadout::ReadCaptureRecord(ProgramSession(), record);
         FastReadout::Enabled = false;
         QCOMPARE(sbtest::MessageTexts(), QStringList());
         std::lock_guard<std::mutex> lock(c.m);

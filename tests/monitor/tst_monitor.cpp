@@ -135,7 +135,7 @@ private slots:
         const monitor::MachineClass machine = *monitor::FindMachineClass("group1-rigid");
         std::vector<CaptureRecord::Record> taken;
         for (int avg : {0, 3}) {
-            const capture::RunResult r = capture::ConfigureAndCapture({0, avg}, {}, false);
+            const capture::RunResult r = capture::ConfigureAndCapture(ProgramSession(), {0, avg}, {});
             QVERIFY(r.Complete());
             taken.push_back(CaptureRecord::Last);
             QVERIFY(store.Add(CaptureRecord::Last, true, {}, 0x80, monitor::Figures(CaptureRecord::Last, machine),

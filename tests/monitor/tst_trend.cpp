@@ -34,7 +34,7 @@ private slots:
             QVERIFY(store.Open(path, &error));
             const monitor::MachineClass machine = monitor::MachineClasses().front();
             for (int avg : {0, 2, 4}) {
-                QVERIFY(capture::ConfigureAndCapture({0, avg}, {}, false).Complete());
+                QVERIFY(capture::ConfigureAndCapture(ProgramSession(), {0, avg}, {}).Complete());
                 taken.push_back(CaptureRecord::Last);
                 QVERIFY(store.Add(CaptureRecord::Last, true, {}, 0, monitor::Figures(CaptureRecord::Last, machine),
                                   machine.name, &error));
@@ -100,7 +100,7 @@ private slots:
             monitor::Store store;
             QString error;
             QVERIFY(store.Open(path, &error));
-            QVERIFY(capture::ConfigureAndCapture({0, 5}, {}, false).Complete());
+            QVERIFY(capture::ConfigureAndCapture(ProgramSession(), {0, 5}, {}).Complete());
             taken = CaptureRecord::Last;
             QVERIFY(store.Add(taken, true, {}, 0, {}, "group2-rigid", &error));
             QVERIFY(store.Add(CaptureRecord::Record{}, false, "lost", 0, {}, "group2-rigid", &error));
@@ -161,7 +161,7 @@ private slots:
             monitor::Store store;
             QString error;
             QVERIFY(store.Open(path, &error));
-            QVERIFY(capture::ConfigureAndCapture({3, 1}, {}, false).Complete());
+            QVERIFY(capture::ConfigureAndCapture(ProgramSession(), {3, 1}, {}).Complete());
             QVERIFY(store.Add(CaptureRecord::Last, true, {}, 0, {}, "group2-rigid", &error));
         }
         CaptureRecord::Last = {};

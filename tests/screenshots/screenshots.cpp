@@ -143,7 +143,7 @@ int main(int argc, char** argv)
         for (int n = 0; n < 12; ++n) {
             for (sim::Tone& t : axes[1].tones)
                 t.amplitude *= 1.12; // a bearing wearing out
-            if (capture::ConfigureAndCapture({0, 4}, {}, false).Complete())
+            if (capture::ConfigureAndCapture(ProgramSession(), {0, 4}, {}).Complete())
                 store.Add(CaptureRecord::Last, true, {}, 0, monitor::Figures(CaptureRecord::Last, machine), machine.name,
                           &error);
         }

@@ -341,7 +341,7 @@ void SpectrumWidget::SetRecord(const analysis::RecordView& view)
 
 void SpectrumWidget::UpdateChannelBoxes()
 {
-    channels_ = analysis::RecordChannels(view_);
+    channels_ = analysis::RecordChannels(view_, CaptureRecord::Last);
     const bool single = view_.product == 31470;
     static const char* const kTri[3] = {"X acc", "Y acc", "Z acc"};
     static const char* const kSingle[3] = {"X acc", "ADC 0", "ADC 1"};

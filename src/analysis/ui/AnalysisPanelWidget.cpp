@@ -163,8 +163,8 @@ void AnalysisPanelWidget::Refresh()
 {
     const analysis::RecordView view = CurrentView();
     const double fs = analysis::SampleRate(view.product, view.avgExponent);
-    const std::vector<analysis::Channel> channels = analysis::RecordChannels(view);
-    stats_ = analysis::ChannelsStats(channels, view, fs);
+    const std::vector<analysis::Channel> channels = analysis::RecordChannels(view, CaptureRecord::Last);
+    stats_ = analysis::ChannelsStats(channels, view, fs, CaptureRecord::Last);
     FillTable(channels);
     tblStats->setHorizontalHeaderLabels(StatsHeaders(analysis::UnitName(view)));
     if (spectrum_)
@@ -319,7 +319,7 @@ void AnalysisPanelWidget::CopyToClipboard(QWidget* plot)
 bool AnalysisPanelWidget::ExportCsv(const QString& path)
 {
     QString error;
-    if (analysis::WriteCaptureCsv(path, CurrentView(), &error))
+    if (analysis::WriteCaptureCsv(path, CurrentView(), CaptureRecord::Last, &error))
         return true;
     ui::MessageBox(QStringLiteral("Could not write %1: %2").arg(path, error), MsgIcon::Critical);
     return false;

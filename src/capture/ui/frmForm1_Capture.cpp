@@ -63,14 +63,14 @@ void frmForm1::cmdONE_Click()
         txtDIOBusy->hide();
         ui::PumpEvents();
     } else if (caption == kTrigger) {
-        capture::Trigger(CaptureWaitHooks());
+        capture::Trigger(ProgramSession(), CaptureWaitHooks());
         DisplayCapInProgress();
     } else if (caption == kStart) {
-        capture::Trigger(CaptureWaitHooks());
+        capture::Trigger(ProgramSession(), CaptureWaitHooks());
         cmdONE->setText(kStop);
         Delay(100.0f);
     } else if (caption == kArm) {
-        capture::Trigger(CaptureWaitHooks());
+        capture::Trigger(ProgramSession(), CaptureWaitHooks());
         cmdONE->setText(kDisArm);
         txtDIOBusy->hide();
         // Only the parallel port carries the busy line; with the USB card the user presses "Read".
@@ -106,7 +106,7 @@ void frmForm1::AutoReadoutTick()
     // The busy-line poll reads event captures by itself; a read-out under way is not interrupted.
     if (reading_ || TimerPollBusy->isActive() || cmdONE->text() == kAbort)
         return;
-    const std::optional<int32_t> status = capture::ReadStatusWord();
+    const std::optional<int32_t> status = capture::ReadStatusWord(ProgramSession());
     if (!status) {
         ShowStatusWord(status);
         ckAutoReadout->setChecked(false);
@@ -122,7 +122,7 @@ void frmForm1::AutoReadoutTick()
     const double interval = CaptureModeName == QLatin1String("TIMER") && LastCaptPrd >= 0
                                 ? capture::IntervalSeconds(LastCaptPrd).value_or(0)
                                 : 0.0;
-    const capture::ReadOutResult r = ReadAndShowCapture(capture::ReadReadyCapture, status);
+    const capture::ReadOutResult r = ReadAndShowCapture([](int avg) { return capture::ReadReadyCapture(ProgramSession(), avg); }, status);
     if (!r.complete && !r.overrun) {
         ckAutoReadout->setChecked(false);
         return;
@@ -185,14 +185,14 @@ void frmForm1::DisplayCapInProgress()
     cmdONE->setEnabled(false);
     capture::WaitHooks late = hooks;
     late.aborted = nullptr; // the button is disabled meanwhile
-    const capture::WaitOutcome ready = capture::AwaitDataReady(capture::LateCaptureBound(seconds), late);
+    const capture::WaitOutcome ready = capture::AwaitDataReady(ProgramSession(), capture::LateCaptureBound(seconds), late);
     txtCapBusy->hide();
     cmdONE->setText(SavedButtonCaption);
     ui::PumpEvents();
     if (ready == capture::WaitOutcome::Finished)
         ReadCaptureBuffer();
     else
-        ShowCaptureLost(capture::WaitLossReason(ready));
+        ShowCaptureLost(capture::WaitLossReason(ProgramSession(), ready));
     cmdONE->setEnabled(true);
     if (ready == capture::WaitOutcome::Finished && !ckAutoReArm->isHidden() && ckAutoReArm->isChecked()) {
         cmdONE_Click();
@@ -230,7 +230,7 @@ void frmForm1::PollBusy()
     ui::PumpEvents();
 }
 
-void frmForm1::ReadCaptureBuffer() { ReadAndShowCapture([](int avg) { return capture::ReadOut(avg); }, std::nullopt); }
+void frmForm1::ReadCaptureBuffer() { ReadAndShowCapture([](int avg) { return capture::ReadOut(ProgramSession(), avg); }, std::nullopt); }
 
 capture::ReadOutResult frmForm1::ReadAndShowCapture(const std::function<capture::ReadOutResult(int)>& readOut,
                                                     const std::optional<int32_t>& polled)

@@ -167,7 +167,7 @@ void frmForm1::UpdateIntervalWarning()
 {
     const double interval =
         LastCaptPrd >= 0 ? capture::IntervalSeconds(LastCaptPrd).value_or(0.0) : 0.0; // 0: not known
-    const bool fast = FastReadout::Applies();
+    const bool fast = FastReadout::Applies(ProgramSession());
     // The read-out only counts when auto read-out has to keep up.
     const std::optional<double> readOut =
         ckAutoReadout->isChecked() ? std::optional<double>(readOutSeconds_.value_or(capture::NominalReadOutSeconds(fast)))

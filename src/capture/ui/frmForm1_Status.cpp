@@ -27,7 +27,7 @@ void frmForm1::ShowStatusRow(int bit, const QString& text, uint32_t rgb)
 
 std::optional<int32_t> frmForm1::ReadStatus()
 {
-    const std::optional<int32_t> s = capture::ReadStatusWord();
+    const std::optional<int32_t> s = capture::ReadStatusWord(ProgramSession());
     ShowStatusWord(s);
     return s;
 }
