@@ -102,11 +102,6 @@ QString TimeWithSeconds(const QTime& time, const QLocale& locale)
     return locale.toString(time, TimePatternWithSeconds(locale));
 }
 
-QByteArray DataFileBytes(const CaptureRecord::Record& record, const QLocale& locale, const QDateTime& now)
-{
-    return DataFileBytes(record, ProgramSeries(), StatusDisplay::StatusBits, locale, now);
-}
-
 QByteArray DataFileBytes(const CaptureRecord::Record& r, const Series& series, const StatusBitTexts& statusBits,
                          const QLocale& locale, const QDateTime& now)
 {
@@ -202,11 +197,6 @@ bool KeepEarlierSeries(const Series& series, WriteResult* result)
     return true;
 }
 } // namespace
-
-WriteResult WriteNextDataFile(const CaptureRecord::Record& record)
-{
-    return WriteNextDataFile(ProgramSeries(), record, StatusDisplay::StatusBits, Locale(), Now());
-}
 
 WriteResult WriteNextDataFile(Series& series, const CaptureRecord::Record& record, const StatusBitTexts& statusBits,
                               const QLocale& locale, const QDateTime& now)

@@ -83,7 +83,10 @@ using StatusBitTexts = std::array<QString, 16>;
 QByteArray DataFileBytes(const CaptureRecord::Record& record, const Series& series, const StatusBitTexts& statusBits,
                          const QLocale& locale, const QDateTime& now);
 // The same for the windows' series and status.
-QByteArray DataFileBytes(const CaptureRecord::Record& record, const QLocale& locale, const QDateTime& now);
+inline QByteArray DataFileBytes(const CaptureRecord::Record& record, const QLocale& locale, const QDateTime& now)
+{
+    return DataFileBytes(record, ProgramSeries(), StatusDisplay::StatusBits, locale, now);
+}
 
 struct WriteResult {
     bool ok = false;
@@ -103,7 +106,10 @@ struct WriteResult {
 WriteResult WriteNextDataFile(Series& series, const CaptureRecord::Record& record, const StatusBitTexts& statusBits,
                               const QLocale& locale, const QDateTime& now);
 // The same for the windows' series and status, in the program's locale, now.
-WriteResult WriteNextDataFile(const CaptureRecord::Record& record = CaptureRecord::Last);
+inline WriteResult WriteNextDataFile(const CaptureRecord::Record& record = CaptureRecord::Last)
+{
+    return WriteNextDataFile(ProgramSeries(), record, StatusDisplay::StatusBits, Locale(), Now());
+}
 
 // The next free numbered backup name for `path`.
 QString NextBackupPath(const QString& path);

@@ -21,12 +21,6 @@ void InstallDeviceBackends(int virtualCards, const sim::Host& host)
     SetPortIo(std::make_shared<LinuxPortIo>());
 }
 
-sim::Host ProgramSessionHost()
-{
-    return {[](int) { return static_cast<int>(ProgramSession().product); },
-            [] { return static_cast<int>(ProgramSession().portAddress); }};
-}
-
 std::optional<QString> OpenInterface(BenchSession& session, std::optional<int> card, std::optional<int> port)
 {
     const qsizetype before = session.messages.size();

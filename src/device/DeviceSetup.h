@@ -14,7 +14,11 @@ void InstallDeviceBackends(int virtualCards = -1, const sim::Host& host = sim::D
 
 // Virtual sensors that answer as the product of the windows' session, and a virtual port at its
 // address, as the real sensor and port would when the user picks them.
-sim::Host ProgramSessionHost();
+inline sim::Host ProgramSessionHost()
+{
+    return {[](int) { return static_cast<int>(ProgramSession().product); },
+            [] { return static_cast<int>(ProgramSession().portAddress); }};
+}
 
 // Brings up the interface a script or command line names on `session`: the parallel port at
 // `port`, else the USB card in slot `card` (0..3), else the first card found; then the SPI set-up.

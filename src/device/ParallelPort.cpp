@@ -134,18 +134,6 @@ std::optional<int> ParallelBusyLine(const BenchSession& session)
     return port.Busy() ? 1 : 0;
 }
 
-void ParallelWriteWord(int32_t word)
-{
-    const uint16_t frame = static_cast<uint16_t>(word);
-    ParallelPortTransport(ProgramSession()).Transfer({&frame, 1}, {});
-}
-
-int32_t ParallelReadWord(int16_t& address)
-{
-    address = static_cast<int16_t>(address & 0x7F);
-    return ParallelPortTransport(ProgramSession()).ReadWord(SpiReadFrame(address));
-}
-
 void ParallelPulse(const BenchSession& session)
 {
     Lines port(session);

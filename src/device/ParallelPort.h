@@ -15,8 +15,16 @@ std::optional<int> ParallelBusyLine(const BenchSession& session);
 void ParallelPulse(const BenchSession& session);
 
 // The same on the windows' session.
-void ParallelWriteWord(int32_t word);
+inline void ParallelWriteWord(int32_t word)
+{
+    const uint16_t frame = static_cast<uint16_t>(word);
+    MakeParallelPortTransport(ProgramSession())->Transfer({&frame, 1}, {});
+}
 // Sends the read frame of `address` (masked to 7 bits in place) and returns the answer.
-int32_t ParallelReadWord(int16_t& address);
+inline int32_t ParallelReadWord(int16_t& address)
+{
+    address = static_cast<int16_t>(address & 0x7F);
+    return MakeParallelPortTransport(ProgramSession())->ReadWord(SpiReadFrame(address));
+}
 inline void ParallelPulse() { ParallelPulse(ProgramSession()); }
 inline std::optional<int> ParallelBusyLine() { return ParallelBusyLine(ProgramSession()); }

@@ -25,9 +25,8 @@ void StartParallelPortAccess(BenchSession& session)
     ParallelPulse(session);
 }
 
-void AcceptPortAddress(int16_t address)
+void AcceptPortAddress(BenchSession& session, int16_t address)
 {
-    BenchSession& session = ProgramSession();
     session.portAddress = address;
     session.interfaceType = kInterfaceParallel;
     const bool ntClass = session.osName == QLatin1String("WinNT") || session.osName == QLatin1String("WinXP");

@@ -13,6 +13,7 @@ void StartParallelPortAccess(BenchSession& session);
 inline void StartParallelPortAccess() { StartParallelPortAccess(ProgramSession()); }
 // The port window's OK: takes the address into the windows' session, selects the parallel port
 // and, on the first use in this run, runs the access step.
-void AcceptPortAddress(int16_t address);
+void AcceptPortAddress(BenchSession& session, int16_t address);
+inline void AcceptPortAddress(int16_t address) { AcceptPortAddress(ProgramSession(), address); }
 // The address as the port window shows it: 16-bit hex, upper case, no prefix.
 QString PortAddressText(int16_t address);

@@ -1,5 +1,4 @@
 #include "registers/m470Reg.h"
-#include "device/BenchSession.h"
 #include <bit>
 #include <cmath>
 
@@ -244,8 +243,4 @@ const RegisterMap& NoRegisterMap()
     return none;
 }
 
-const RegisterMap& m470Reg::Table() { return ProgramSession().Table(); }
 
-void BuildTable31470() { ProgramSession().SelectTable(31470); }
-void BuildTable31473() { ProgramSession().SelectTable(31473); }
-void ClearTable() { ProgramSession().ClearTable(); }

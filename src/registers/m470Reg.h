@@ -1,5 +1,6 @@
 #pragma once
 // Register tables of the two products and the register index variables.
+#include "device/BenchSession.h"
 #include "shell/Types.h"
 #include <QString>
 #include <array>
@@ -119,11 +120,11 @@ const RegisterMap& NoRegisterMap();
 namespace m470Reg {
 // The table of the product the program's session is set to: empty until a product is chosen at
 // start-up.
-const RegisterMap& Table();
+inline const RegisterMap& Table() { return ProgramSession().Table(); }
 } // namespace m470Reg
 
 // Set the program's session to a product's table.
-void BuildTable31470();
-void BuildTable31473();
+inline void BuildTable31470() { ProgramSession().SelectTable(31470); }
+inline void BuildTable31473() { ProgramSession().SelectTable(31473); }
 // Back to no table (a stored product that is neither).
-void ClearTable();
+inline void ClearTable() { ProgramSession().ClearTable(); }
