@@ -277,7 +277,7 @@ void TrendWidget::Redraw()
         }
         QCPGraph* g = canvas->addGraph();
         g->setName(name);
-        g->setPen(QPen(kChannelColours[ch], 1.5));
+        g->setPen(QPen(kChannelColours[ch], dots ? 1.5 : 1.0));
         if (dots)
             g->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 4));
         g->data()->set(data, true);

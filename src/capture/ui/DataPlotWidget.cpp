@@ -194,16 +194,13 @@ QLayout* DataPlotWidget::BuildScaleRow(QWidget* side)
     Label3 = new QLabel(QStringLiteral("Scale(g)"), side);
     cmdPlotScale = new QPushButton(side);
     cmdPlotScale->setMinimumWidth(48);
+    // Not shown: the y axis itself labels the range; they keep the full scale for the redraw.
     lblnFS2 = new QLabel(side);
     lblpFS2 = new QLabel(side);
-    auto* range = new QHBoxLayout;
-    range->addWidget(lblnFS2);
-    range->addWidget(new QLabel(QStringLiteral("to"), side));
-    range->addWidget(lblpFS2);
-    range->addStretch(1);
+    lblnFS2->hide();
+    lblpFS2->hide();
     grid->addWidget(Label3, 0, 0);
     grid->addWidget(cmdPlotScale, 0, 1);
-    grid->addLayout(range, 1, 0, 1, 2);
     return grid;
 }
 
@@ -236,7 +233,7 @@ QLayout* DataPlotWidget::BuildOffsetBars(QWidget* side)
         bars[i]->setRange(-50, 50);
         bars[i]->setValue(0);
         bars[i]->setInvertedAppearance(true); // up raises the trace
-        bars[i]->setMinimumHeight(60);
+        bars[i]->setMinimumHeight(48);
         barLabels[i] = new QLabel(side);
         barLabels[i]->setAlignment(Qt::AlignCenter);
         barLabels[i]->setMinimumWidth(28);
