@@ -130,9 +130,11 @@ void SpectrumCanvas::Update()
     static const char* const kNames[2] = {"A", "B"};
     for (int i = 0; i < 2; ++i) {
         const auto m = owner_->Marker(i);
-        markerLines_[i]->setVisible(m.has_value());
-        markerTexts_[i]->setVisible(m.has_value());
-        if (!m)
+        // A marker zoomed out of view keeps its read-out below the plot, not a stray label at the edge.
+        const bool inView = m && *m >= lo && *m <= hi;
+        markerLines_[i]->setVisible(inView);
+        markerTexts_[i]->setVisible(inView);
+        if (!inView)
             continue;
         markerLines_[i]->point1->setCoords(*m, 0);
         markerLines_[i]->point2->setCoords(*m, 1);
