@@ -1,4 +1,5 @@
-// One full plot redraw: 3 x 1024 samples as anti-aliased polylines into a 1000 x 400 image.
+// One full plot redraw: axes, ticks, grid, legend and 3 x 1024 samples as anti-aliased lines,
+// 1000 x 400 pixels.
 // Target: median under 2 ms, so a held zoom button steps at least 200 times a second.
 #include "capture/ui/DataPlotWidget.h"
 
@@ -41,7 +42,8 @@ int main(int argc, char** argv)
         const auto t0 = std::chrono::steady_clock::now();
         surface.Cls();
         for (int t = 0; t < 3; ++t)
-            surface.DrawTrace(traces[t].data(), 1024, 0, 1023, colours[t]);
+            surface.DrawTrace(traces[t].data(), 1024, 0, 1023, colours[t], QStringLiteral("Trace %1").arg(t + 1));
+        surface.Redraw();
         const auto t1 = std::chrono::steady_clock::now();
         if (r >= 20) // warm-up passes left out
             ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QShortcut>
 #include <QStyle>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
@@ -23,21 +24,8 @@ MsgResult ShowBox(const MessageRequest& req)
 {
     if (g_msgInterceptor)
         return g_msgInterceptor(req);
-    QMessageBox box;
-    box.setWindowTitle(req.title);
-    box.setText(req.text);
-    switch (req.icon) {
-    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
-    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
-    case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case MsgIcon::None: break;
-    }
-    switch (req.buttons) {
-    case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-    }
+    const std::unique_ptr<QMessageBox> made = BuildMessageBox(req);
+    QMessageBox& box = *made;
     switch (box.exec()) {
     case QMessageBox::Cancel: return MsgResult::Cancel;
     case QMessageBox::Yes: return MsgResult::Yes;
@@ -46,6 +34,36 @@ MsgResult ShowBox(const MessageRequest& req)
     }
 }
 } // namespace
+
+std::unique_ptr<QMessageBox> BuildMessageBox(const MessageRequest& req)
+{
+    auto box = std::make_unique<QMessageBox>();
+    box->setWindowTitle(req.title);
+    box->setText(req.text);
+    switch (req.icon) {
+    case MsgIcon::Critical: box->setIcon(QMessageBox::Critical); break;
+    case MsgIcon::Question: box->setIcon(QMessageBox::Question); break;
+    case MsgIcon::Exclamation: box->setIcon(QMessageBox::Warning); break;
+    case MsgIcon::Information: box->setIcon(QMessageBox::Information); break;
+    case MsgIcon::None: break;
+    }
+    switch (req.buttons) {
+    case MsgButtons::Ok: box->setStandardButtons(QMessageBox::Ok); break;
+    case MsgButtons::OkCancel: box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    // Every yes/no question guards something that cannot be undone: Enter must not confirm it.
+    case MsgButtons::YesNo:
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box->setDefaultButton(QMessageBox::No);
+        break;
+    }
+    // A short text must not cut the title off: the box is at least as wide as its title.
+    const QString title = req.title.isEmpty() ? QApplication::applicationDisplayName() : req.title;
+    const int titleWidth = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(title) + 120;
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    return box;
+}
 
 void InstallCoreHooks()
 {

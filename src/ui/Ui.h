@@ -4,9 +4,11 @@
 #include "shell/Messages.h"
 #include <QString>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QLineEdit;
+class QMessageBox;
 class QWidget;
 
 namespace ui {
@@ -17,6 +19,8 @@ void InstallCoreHooks();
 // Message box (through the interceptor when one is set).
 MsgResult MessageBox(const QString& text, MsgIcon icon = MsgIcon::None,
                      MsgButtons buttons = MsgButtons::Ok, const QString& title = {});
+// The box MessageBox shows (Yes/No questions default to No; never narrower than its title).
+std::unique_ptr<QMessageBox> BuildMessageBox(const MessageRequest& req);
 // Tests: every message goes to `handler` instead of a modal box.
 void SetMessageInterceptor(std::function<MsgResult(const MessageRequest&)> handler);
 

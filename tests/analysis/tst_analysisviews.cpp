@@ -105,10 +105,18 @@ private slots:
         w.SetMarker(0, 250.0);
         w.SetMarker(1, 1001.0);
         QCOMPARE(*w.Marker(1), 1000.0);
-        QCOMPARE(w.lblMarkers->text(), QString("A 250.0 Hz  B 1000.0 Hz  \u0394 750.0 Hz (192 bins, period 0.001333 s)"));
+        // Frequency and amplitude of each marker (the first channel's, in the scale shown), and
+        // their differences.
+        QCOMPARE(w.lblMarkers->text(), QString("A 250.0 Hz, -154.2 dB  B 1000.0 Hz, -144.5 dB  "
+                                               "\u0394 750.0 Hz (192 bins, period 0.001333 s), \u0394 9.7 dB"));
+        w.SetMarker(1, 500.0);
+        QVERIFY2(w.lblMarkers->text().startsWith("A 250.0 Hz, -154.2 dB  B 500.0 Hz, 0.0 dB"), qPrintable(w.lblMarkers->text()));
+        w.cboScale->setCurrentIndex(0);
+        QVERIFY2(w.lblMarkers->text().contains("B 500.0 Hz, 1 g") && w.lblMarkers->text().endsWith("\u0394 1 g"),
+                 qPrintable(w.lblMarkers->text()));
 
         // Mouse: a click on the canvas places A at the frequency under the pointer.
-        const int x = int(w.canvas->PixelOf(1500.0, w.canvas->width()));
+        const int x = int(w.canvas->PixelOf(1500.0));
         QTest::mouseClick(w.canvas, Qt::LeftButton, {}, QPoint(x, 50));
         QVERIFY(std::abs(*w.Marker(0) - 1500.0) < 10);
         w.cmdClearMarkers->click();
@@ -125,14 +133,21 @@ private slots:
         w.SetRecord(view);
         SpectrumCanvas* c = w.canvas;
         // Three notches in about 1000 Hz: the span shrinks and 1000 Hz stays under the mouse.
-        const double px = c->PixelOf(1000.0, c->width());
+        const double px = c->PixelOf(1000.0);
         QWheelEvent wheel(QPointF(px, 100), c->mapToGlobal(QPointF(px, 100)), QPoint(), QPoint(0, 360), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(c, &wheel);
         QVERIFY(std::abs(w.ViewHigh() - w.ViewLow() - 2000 * 0.512) < 1);
-        QVERIFY(std::abs(c->FrequencyAt(px, c->width()) - 1000.0) < 1);
+        QVERIFY(std::abs(c->FrequencyAt(px) - 1000.0) < 1);
+        // A drag pans and sets no marker.
+        const double low = w.ViewLow();
+        QTest::mousePress(c, Qt::LeftButton, {}, QPoint(int(px), 50));
+        QTest::mouseMove(c, QPoint(int(px) - 60, 50));
+        QTest::mouseRelease(c, Qt::LeftButton, {}, QPoint(int(px) - 60, 50));
+        QVERIFY(w.ViewLow() > low);
+        QVERIFY(!w.Marker(0));
         // A click a few pixels beside the 500 Hz peak puts A on it; with Shift, exactly there.
-        const int near = int(c->PixelOf(500.0, c->width())) + 4;
+        const int near = int(c->PixelOf(500.0)) + 4;
         QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(near, 50));
         QCOMPARE(*w.Marker(0), 500.0);
         QTest::mouseClick(c, Qt::RightButton, Qt::ShiftModifier, QPoint(near, 50));
@@ -266,6 +281,10 @@ private slots:
     void timePlotExportsAreDrawnNotGrabbed()
     {
         ThreeTones();
+        CaptureRecord::Last = {};
+        CaptureRecord::Last.complete = true;
+        CaptureRecord::Last.product = 31473;
+        CaptureRecord::Last.time = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7));
         DataPlotWidget plot;
         plot.SetStartValues();
         plot.resize(900, 500);
@@ -283,11 +302,20 @@ private slots:
         const QByteArray text = svg.readAll();
         QVERIFY(!text.contains("<image")); // no pictures of widgets inside
         QVERIFY(text.contains("<polyline") || text.contains("<path"));
+        // Axis titles with units, the legend, and what the capture is.
+        for (const char* want : {"Sample", "Acceleration (g)", "X acc", "31473, Manual"})
+            QVERIFY2(text.contains(want), want);
         panel->actExportPng->trigger();
         const QImage png(out.filePath("timeplot.png"));
-        QCOMPARE(png.size(), QSize(760, 440));
-        // The drawn traces and nothing of the controls: the scale button's caption is not there.
+        QCOMPARE(png.size(), QSize(700, 400));
         QCOMPARE(png.pixelColor(2, 2), QColor(Qt::white));
+        panel->actExportPdf->trigger();
+        QFile pdf(out.filePath("timeplot.pdf"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.readAll().startsWith("%PDF"));
+        // A chosen size.
+        QVERIFY(AnalysisPanelWidget::ExportPng(&plot, out.filePath("big.png"), nullptr, QSize(1600, 900)));
+        QCOMPARE(QImage(out.filePath("big.png")).size(), QSize(1600, 900));
     }
 
     // The views in the main window: a tab beside the time plot, a menu, a refresh after every read-out.

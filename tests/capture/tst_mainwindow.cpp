@@ -1,6 +1,9 @@
 // The main window's start-up, product switch and settings controls, at the wire of the virtual board.
 #include "CaptureTestBench.h"
 #include "device/PortIo.h"
+#include "ui/Ui.h"
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 using namespace m470Reg;
@@ -59,6 +62,32 @@ class TestMainWindow : public QObject {
     }
 
 private slots:
+    // Enter never confirms a question that cannot be undone; a short text keeps its title whole.
+    void messageBoxDefaultsAndWidth_data()
+    {
+        tb::Columns<int, QString, int>({"buttons", "title", "defaultButton"});
+        QTest::newRow("yes/no defaults to No") << int(MsgButtons::YesNo) << "Exit" << int(QMessageBox::No);
+        QTest::newRow("a long title on an OK box") << int(MsgButtons::Ok) << "Error Writing SPI to the sensor board"
+                                                   << int(QMessageBox::Ok);
+    }
+    void messageBoxDefaultsAndWidth()
+    {
+        QFETCH(int, buttons);
+        QFETCH(QString, title);
+        QFETCH(int, defaultButton);
+        MessageRequest req;
+        req.text = QStringLiteral("x");
+        req.title = title;
+        req.buttons = static_cast<MsgButtons>(buttons);
+        const auto box = ui::BuildMessageBox(req);
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        if (buttons == int(MsgButtons::YesNo))
+            QCOMPARE(box->standardButton(box->defaultButton()), QMessageBox::StandardButton(defaultButton));
+        QVERIFY(box->width() > QFontMetrics(box->font()).horizontalAdvance(title));
+        box->hide();
+    }
+
     void initTestCase() { QVERIFY(QDir::setCurrent(dir.path())); }
     void init()
     {

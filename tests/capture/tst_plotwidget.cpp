@@ -1,6 +1,7 @@
 // The "Data Plot" frame on the virtual board: offsets, layouts, press-and-hold, reading texts.
 #include "CaptureTestBench.h"
 #include "capture/BufferReadout.h"
+#include "analysis/ui/AnalysisPanelWidget.h"
 #include <QFrame>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -9,25 +10,32 @@
 #include <memory>
 
 namespace {
-
-// Rows of one image column that are not background, darkest first.
-struct Ink {
-    int row = -1;
-    QColor colour;
+// Tick labels of `axis` as drawn: their extents along the axis, in pixels.
+struct Label {
+    QString text;
+    double from, to;
 };
-Ink DarkestInColumn(const QImage& img, int x)
+std::vector<Label> Labels(QCPAxis* axis)
 {
-    Ink best;
-    int bestSum = 3 * 255;
-    for (int y = 0; y < img.height(); ++y) {
-        const QColor c = img.pixelColor(x, y);
-        const int sum = c.red() + c.green() + c.blue();
-        if (sum < bestSum) {
-            bestSum = sum;
-            best = {y, c};
-        }
+    const QFontMetricsF fm(axis->tickLabelFont());
+    std::vector<Label> out;
+    const QVector<double> ticks = axis->tickVector();
+    const QVector<QString> texts = axis->tickVectorLabels();
+    for (int i = 0; i < ticks.size(); ++i) {
+        if (!axis->range().contains(ticks[i]))
+            continue;
+        const double at = axis->coordToPixel(ticks[i]);
+        const double half = axis->orientation() == Qt::Horizontal ? fm.horizontalAdvance(texts[i]) / 2 : fm.height() / 2;
+        out.push_back({texts[i], std::min(at - half, at + half), std::max(at - half, at + half)});
     }
-    return best;
+    std::sort(out.begin(), out.end(), [](const Label& a, const Label& b) { return a.from < b.from; });
+    return out;
+}
+// 1, 2 or 5 times a power of ten.
+bool NiceStep(double step)
+{
+    const double m = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+    return std::abs(m - 1) < 1e-6 || std::abs(m - 2) < 1e-6 || std::abs(m - 5) < 1e-6;
 }
 } // namespace
 
@@ -78,9 +86,12 @@ private slots:
                       Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(plot->picture1, &e);
     }
-    double SampleAtPixel(double px)
+    double SampleAtPixel(double px) { return plot->picture1->CoordX(px); }
+    // Pixel of a fraction of the plotting area's width.
+    double At(double fraction)
     {
-        return PlotModel::PixelToUser(plot->picture1->Scale(), px, 0, 1001, 401).x();
+        const QRect r = plot->picture1->axisRect()->rect();
+        return r.left() + fraction * r.width();
     }
     void SizeSurface()
     {
@@ -91,15 +102,16 @@ private slots:
     void wheelZoomsAboutTheMouse_data()
     {
         tb::Columns<double, int>({"pixel", "notches"});
-        QTest::newRow("middle, one notch in") << 500.0 << 1;
-        QTest::newRow("near the left edge, three in") << 100.0 << 3;
-        QTest::newRow("near the right edge, five in") << 900.0 << 5;
+        QTest::newRow("middle, one notch in") << 0.5 << 1;
+        QTest::newRow("near the left edge, three in") << 0.1 << 3;
+        QTest::newRow("near the right edge, five in") << 0.9 << 5;
     }
     void wheelZoomsAboutTheMouse()
     {
         QFETCH(double, pixel);
         QFETCH(int, notches);
         SizeSurface();
+        pixel = At(pixel);
         const double under = SampleAtPixel(pixel);
         Wheel(pixel, notches);
         QVERIFY(plot->Plot.PlotSpan < 1023 * 0.85);
@@ -120,20 +132,22 @@ private slots:
         QCOMPARE(int(plot->Plot.PlotStart), 200);
         QCOMPARE(int(plot->Plot.PlotSpan), 200);
         // Dragging left by a fifth of the width shows later samples by a fifth of the span.
-        Send(QEvent::MouseButtonPress, 600, Qt::LeftButton);
-        Send(QEvent::MouseMove, 400, Qt::LeftButton);
-        Send(QEvent::MouseButtonRelease, 400, Qt::LeftButton);
-        QCOMPARE(int(plot->Plot.PlotStart), 240);
+        Send(QEvent::MouseButtonPress, At(0.6), Qt::LeftButton);
+        Send(QEvent::MouseMove, At(0.4), Qt::LeftButton);
+        Send(QEvent::MouseButtonRelease, At(0.4), Qt::LeftButton);
+        QVERIFY(std::abs(plot->Plot.PlotStart - 240) <= 1);
         QCOMPARE(int(plot->Plot.PlotSpan), 200);
-        // Shift+drag from pixel 100 to 600 zooms to the band; a click without moving does not.
-        Send(QEvent::MouseButtonPress, 100, Qt::LeftButton, Qt::ShiftModifier);
-        Send(QEvent::MouseMove, 600, Qt::LeftButton, Qt::ShiftModifier);
-        Send(QEvent::MouseButtonRelease, 600, Qt::LeftButton, Qt::ShiftModifier);
-        QCOMPARE(int(plot->Plot.PlotStart), 260);
-        QCOMPARE(int(plot->Plot.PlotSpan), 100);
-        Send(QEvent::MouseButtonPress, 300, Qt::RightButton);
-        Send(QEvent::MouseButtonRelease, 300, Qt::RightButton);
-        QCOMPARE(int(plot->Plot.PlotSpan), 100);
+        // Shift+drag over half the width zooms to the band; a click without moving does not.
+        const int start = plot->Plot.PlotStart;
+        Send(QEvent::MouseButtonPress, At(0.1), Qt::LeftButton, Qt::ShiftModifier);
+        Send(QEvent::MouseMove, At(0.6), Qt::LeftButton, Qt::ShiftModifier);
+        Send(QEvent::MouseButtonRelease, At(0.6), Qt::LeftButton, Qt::ShiftModifier);
+        QVERIFY(std::abs(plot->Plot.PlotStart - (start + 20)) <= 1);
+        QVERIFY(std::abs(plot->Plot.PlotSpan - 100) <= 1);
+        const int span = plot->Plot.PlotSpan;
+        Send(QEvent::MouseButtonPress, At(0.3), Qt::RightButton);
+        Send(QEvent::MouseButtonRelease, At(0.3), Qt::RightButton);
+        QCOMPARE(int(plot->Plot.PlotSpan), span);
         // A band narrower than the least span keeps the least span; the pan stops at the record's end.
         plot->ShowRange(1020, 1022);
         QCOMPARE(int(plot->Plot.PlotSpan), 20);
@@ -147,40 +161,86 @@ private slots:
         QCOMPARE(int(plot->Plot.PlotSpan), 1023);
     }
 
-    void middleTickFollowsTheRange_data()
+    // The axes label nice values that never overprint one another or run off the plot, at the
+    // sizes, text scales (1.5 as a 1.5 times larger font), vertical scales and ranges in use.
+    void ticksNeverOverlap_data()
     {
-        tb::Columns<int, int, int, QString>({"captCtrl", "from", "to", "middle"});
-        QTest::newRow("normal, zoomed to 100..300") << 0 << 100 << 300 << "200";
-        QTest::newRow("extended, zoomed to 2040..2060") << 0x10C << 2040 << 2060 << "2050";
+        tb::Columns<int, int, double, QString, int, int, double>(
+            {"width", "height", "fontScale", "scale", "captCtrl", "span", "rate"});
+        QTest::newRow("main window plot, scale 7") << 760 << 330 << 1.0 << "7" << 0 << 1023 << 0.0;
+        QTest::newRow("small, scale 1.5") << 260 << 130 << 1.0 << "1.5" << 0 << 1023 << 0.0;
+        QTest::newRow("text 1.5x, scale 3") << 560 << 260 << 1.5 << "3" << 0 << 1023 << 0.0;
+        QTest::newRow("text 1.5x, extended, scale 120") << 420 << 200 << 1.5 << "120" << 0x10C << 3071 << 0.0;
+        QTest::newRow("ms at averaging 1024, narrow") << 300 << 160 << 1.0 << "70" << 0 << 1023 << 86.0;
+        QTest::newRow("ms zoomed to 20 samples") << 760 << 330 << 1.5 << "15" << 0 << 20 << 44000.0;
     }
-    void middleTickFollowsTheRange()
+    void ticksNeverOverlap()
     {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(double, fontScale);
+        QFETCH(QString, scale);
         QFETCH(int, captCtrl);
-        QFETCH(int, from);
-        QFETCH(int, to);
+        QFETCH(int, span);
+        QFETCH(double, rate);
         CaptureRecord::Last.captCtrl = captCtrl;
-        SizeSurface();
-        plot->ShowRange(from, to);
-        QTEST(plot->lblPlotX[4]->text(), "middle");
-        QCOMPARE(plot->lblPlotX[0]->text(), QString::number(from));
-        QCOMPARE(plot->lblPlotX[3]->text(), QString::number(to));
+        CaptureRecord::Last.sampleRate = rate;
+        QFont f = plot->picture1->xAxis->tickLabelFont();
+        f.setPointSizeF(f.pointSizeF() * fontScale);
+        for (QCPAxis* a : {plot->picture1->xAxis, plot->picture1->yAxis})
+            a->setTickLabelFont(f);
+        plot->ckTimeAxis->setChecked(rate > 0);
+        plot->SetScaleCaption(scale);
+        plot->picture1->resize(width, height);
+        plot->ShowRange(0, span);
+        for (QCPAxis* axis : {plot->picture1->xAxis, plot->picture1->yAxis}) {
+            const std::vector<Label> labels = Labels(axis);
+            QVERIFY2(labels.size() >= 2, qPrintable(axis->label()));
+            for (size_t i = 1; i < labels.size(); ++i)
+                QVERIFY2(labels[i].from > labels[i - 1].to,
+                         qPrintable(labels[i - 1].text + " overlaps " + labels[i].text));
+            // Every label inside the widget, the edge ones too.
+            const double extent = axis->orientation() == Qt::Horizontal ? width : height;
+            QVERIFY2(labels.front().from >= 0 && labels.back().to <= extent,
+                     qPrintable(labels.front().text + " .. " + labels.back().text));
+            const QVector<double> ticks = axis->tickVector();
+            const double perUnit = ui::PlotView::Ticker(axis)->perUnit;
+            QVERIFY(NiceStep((ticks[1] - ticks[0]) / perUnit));
+        }
+        QCOMPARE(plot->picture1->yAxis->range().upper, scale.toDouble());
+        QCOMPARE(plot->picture1->yAxis->range().lower, -scale.toDouble());
+        QVERIFY(!plot->picture1->xAxis->label().isEmpty() && plot->picture1->yAxis->label().contains("(g)"));
     }
 
-    // The time axis labels the same range in milliseconds at the capture's rate; off, samples again.
-    void timeAxisInMilliseconds()
+    // A click sets a marker where it is; a drag pans or zooms and leaves the markers alone.
+    void markerByClickNeverByDrag()
     {
-        CaptureRecord::Last.sampleRate = 2000.0; // 0.5 ms a sample
+        AnalysisPanelWidget panel;
+        panel.AttachTimePlot(plot->picture1);
         SizeSurface();
-        plot->ckTimeAxis->setChecked(true);
-        plot->ShowRange(100, 300);
-        QCOMPARE(plot->lblPlotX[0]->text(), QStringLiteral("50"));
-        QCOMPARE(plot->lblPlotX[4]->text(), QStringLiteral("100"));
-        QCOMPARE(plot->lblPlotX[3]->text(), QStringLiteral("150"));
-        plot->picture1_MouseMove(201, 0);
-        QCOMPARE(plot->lblCursorX->text(), QStringLiteral("201\n100.500 ms"));
-        plot->ckTimeAxis->setChecked(false);
-        QCOMPARE(plot->lblPlotX[0]->text(), QStringLiteral("100"));
-        QCOMPARE(plot->lblPlotX[4]->text(), QStringLiteral("200"));
+        plot->ShowRange(200, 400);
+        const double x = SampleAtPixel(At(0.5));
+        Send(QEvent::MouseButtonPress, At(0.5), Qt::LeftButton);
+        Send(QEvent::MouseButtonRelease, At(0.5), Qt::LeftButton);
+        QCOMPARE(*panel.TimeMarker(0), std::round(x));
+        QVERIFY(!panel.TimeMarker(1));
+        const int start = plot->Plot.PlotStart;
+        for (auto mods : {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier)}) {
+            Send(QEvent::MouseButtonPress, At(0.7), Qt::LeftButton, mods);
+            Send(QEvent::MouseMove, At(0.3), Qt::LeftButton, mods);
+            Send(QEvent::MouseButtonRelease, At(0.3), Qt::LeftButton, mods);
+            QCOMPARE(*panel.TimeMarker(0), std::round(x));
+        }
+        QVERIFY(plot->Plot.PlotStart != start);
+        // A right drag zooms; a right click sets B.
+        Send(QEvent::MouseButtonPress, At(0.2), Qt::RightButton);
+        Send(QEvent::MouseMove, At(0.8), Qt::RightButton);
+        Send(QEvent::MouseButtonRelease, At(0.8), Qt::RightButton);
+        QVERIFY(!panel.TimeMarker(1));
+        Send(QEvent::MouseButtonPress, At(0.25), Qt::RightButton);
+        Send(QEvent::MouseMove, At(0.25) + 2, Qt::RightButton); // a hand's tremor is still a click
+        Send(QEvent::MouseButtonRelease, At(0.25) + 2, Qt::RightButton);
+        QCOMPARE(*panel.TimeMarker(1), std::round(SampleAtPixel(At(0.25))));
     }
 
     void niceTicks_data()
@@ -241,22 +301,41 @@ private slots:
 
     void tracesInTheirColoursAtTheirOffsets()
     {
-        // Constant traces at 0 g, moved by their offset bars; scale 7 on 401 rows: 400/14 rows per g.
+        // Constant traces at 0 g, moved by their offset bars.
         plot->VSosX->setValue(2);
         plot->VSosY->setValue(-3);
         plot->ckADC1->setChecked(false);
         plot->PlotCaptureData();
         QCOMPARE(plot->picture1->StrokeCount(), 2);
+        QCPGraph* x = plot->picture1->graph(0);
+        QCPGraph* y = plot->picture1->graph(1);
+        QCOMPARE(x->data()->at(500)->value, 2.0);
+        QCOMPARE(y->data()->at(500)->value, -3.0);
+        QCOMPARE(x->pen().color(), DataPlotWidget::kNormalColours[0]);
+        QCOMPARE(y->pen().color(), DataPlotWidget::kNormalColours[1]);
+        QCOMPARE(x->name(), QStringLiteral("X acc"));
+        // The tracers sit on the traces at the sample under the pointer, offsets included.
+        plot->picture1_MouseMove(300, 6);
+        auto* dot = qobject_cast<QCPItemTracer*>(plot->picture1->item(plot->picture1->itemCount() - 1));
+        QVERIFY(dot && dot->visible());
+        QCOMPARE(dot->position->coords(), QPointF(300, -3));
+    }
 
-        const QImage& img = plot->picture1->Image();
-        QImage top = img.copy(0, 0, img.width(), 200);
-        QImage bottom = img.copy(0, 201, img.width(), 200);
-        const Ink x = DarkestInColumn(top, 500);
-        const Ink y = DarkestInColumn(bottom, 500);
-        QVERIFY(std::abs(x.row - (7 - 2) * 400 / 14.0) <= 1.0);
-        QVERIFY(std::abs(201 + y.row - (7 + 3) * 400 / 14.0) <= 1.0);
-        QVERIFY(x.colour.blue() > x.colour.red() && x.colour.blue() > x.colour.green());
-        QVERIFY(y.colour.green() > y.colour.red() && y.colour.green() > y.colour.blue());
+    // Back from an extended capture the traces ticked before it are ticked again, and the cursor
+    // read-out follows each new capture with only its captured channels.
+    void extendedThenNormalRestoresTicksAndCursor()
+    {
+        plot->ckADC0->setChecked(false);
+        plot->picture1_MouseMove(100, 0);
+        QCOMPARE(plot->lblCursorY->text().count('\n'), 1); // X and Z
+        CaptureRecord::Last.captCtrl = 0x20C; // Extended Time Z
+        plot->PlotCaptureData();
+        QCOMPARE(plot->lblCursorY->text(), QStringLiteral("Z acc: 0.000"));
+        CaptureRecord::Last.captCtrl = 0;
+        SetRecord(1, 2, 3);
+        plot->PlotCaptureData();
+        QVERIFY(plot->ckXacc->isChecked() && !plot->ckADC0->isChecked() && plot->ckADC1->isChecked());
+        QCOMPARE(plot->lblCursorY->text(), QStringLiteral("X acc: 1.000\nZ acc: 3.000"));
     }
 
     void extendedAndNormalLayouts_data()

@@ -2,6 +2,7 @@
 #include "../capture/CaptureTestBench.h"
 #include "analysis/ui/TrendWidget.h"
 #include "capture/CaptureWorkflow.h"
+#include "../../bench/TrendDatabase.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -86,6 +87,47 @@ private slots:
         trend.comboFigure->setCurrentIndex(1); // AC RMS
         const auto& f = trend.Captures()[0].figures;
         QCOMPARE(trend.PointOf(0, 0).y() < trend.PointOf(0, 2).y(), f[0].stats.acRms > f[2].stats.acRms);
+    }
+
+    // A night of monitoring: every capture in time order on a date/time axis, a legend per channel,
+    // the lost ones marked apart, the nearest capture found under the pointer.
+    void hundredThousandCaptures()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("night.sqlite");
+        QString error;
+        QVERIFY2(MakeTrendDatabase(path, 100000, &error), qPrintable(error));
+        TrendWidget trend;
+        trend.resize(900, 400);
+        QVERIFY2(trend.OpenDatabase(path, &error), qPrintable(error));
+        QCOMPARE(trend.Captures().size(), size_t(100000));
+        QCOMPARE(trend.lblInfo->text(), QStringLiteral("100000 captures (1000 lost)"));
+        QCustomPlot* plot = trend.canvas;
+        QCOMPARE(plot->graphCount(), 4);
+        QCOMPARE(plot->graph(0)->name(), QStringLiteral("X acc"));
+        QCOMPARE(plot->graph(2)->name(), QStringLiteral("Z acc"));
+        QCOMPARE(plot->graph(3)->name(), QStringLiteral("Lost capture"));
+        QCOMPARE(plot->graph(3)->dataCount(), 1000);
+        QCOMPARE(plot->graph(0)->dataCount(), 100000);
+        QVERIFY(std::isnan(plot->graph(0)->data()->at(99)->value)); // capture 100 was lost: a gap
+        QVERIFY(qSharedPointerDynamicCast<QCPAxisTickerDateTime>(plot->xAxis->ticker()));
+        // The whole run on the axis, first capture to last.
+        QVERIFY(plot->xAxis->range().contains(trend.Captures().front().timeUtc.toSecsSinceEpoch()));
+        QVERIFY(plot->xAxis->range().contains(trend.Captures().back().timeUtc.toSecsSinceEpoch()));
+        // The zone bands of the chosen class stand behind the velocity trend.
+        int bands = 0;
+        for (int i = 0; i < plot->itemCount(); ++i)
+            bands += qobject_cast<QCPItemRect*>(plot->item(i)) != nullptr;
+        QCOMPARE(bands, 4);
+        trend.comboFigure->setCurrentIndex(1);
+        for (int i = 0; i < plot->itemCount(); ++i)
+            QVERIFY(!qobject_cast<QCPItemRect*>(plot->item(i)));
+        // Under the pointer: the capture nearest in time, to a pixel.
+        const QPointF p = trend.PointOf(54321, 0);
+        const qint64 id = *trend.CaptureAt(p.toPoint());
+        const double perPixel = plot->xAxis->range().size() / plot->axisRect()->width();
+        QVERIFY(std::abs(trend.Captures()[size_t(id - 1)].timeUtc.toSecsSinceEpoch()
+                         - trend.Captures()[54321].timeUtc.toSecsSinceEpoch()) <= perPixel);
     }
 
     // A database from before captures kept their scale asks which sensor took them; the answer

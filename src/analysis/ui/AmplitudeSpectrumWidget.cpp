@@ -6,8 +6,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -40,56 +38,50 @@ double Db(double a)
     return 20.0 * std::log10(std::max(a, 1e-12));
 }
 
-// Tick step of about `target` divisions over `range` (1, 2, 5 times a power of ten).
-double NiceStep(double range, int target)
-{
-    if (range <= 0)
-        return 1;
-    const double raw = range / target;
-    const double p = std::pow(10.0, std::floor(std::log10(raw)));
-    for (double m : {1.0, 2.0, 5.0, 10.0})
-        if (raw <= m * p)
-            return m * p;
-    return 10 * p;
-}
-
 } // namespace
 
-SpectrumCanvas::SpectrumCanvas(SpectrumWidget* owner) : QWidget(owner), owner_(owner)
+SpectrumCanvas::SpectrumCanvas(SpectrumWidget* owner) : ui::PlotView(owner), owner_(owner)
 {
-    setMouseTracking(true);
     setMinimumSize(240, 140);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setFocusPolicy(Qt::WheelFocus);
-    setToolTip(QStringLiteral("Wheel: zoom in frequency   Middle-drag: pan   Double-click or Home: fit\n"
+    setToolTip(QStringLiteral("Wheel: zoom in frequency   Drag: pan   Right-drag: zoom to range   Double-click or Home: fit\n"
                               "Left/right click: marker A/B at the nearest peak (Shift: exactly there)"));
+    xAxis->setLabel(QStringLiteral("Frequency (Hz)"));
+    legend->setVisible(true);
+    axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+    for (int i = 0; i < 2; ++i) {
+        const QPen pen(QColor(120, 0, 160), 1, i == 0 ? Qt::SolidLine : Qt::DashLine);
+        markerLines_[i] = new QCPItemStraightLine(this);
+        markerLines_[i]->setPen(pen);
+        markerTexts_[i] = new QCPItemText(this);
+        markerTexts_[i]->setColor(pen.color());
+        markerTexts_[i]->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+        markerTexts_[i]->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    }
+    onHover = [this](double hz, double) { owner_->CursorAt(hz); };
+    onClick = [this](double hz, Qt::MouseButton button, Qt::KeyboardModifiers mods, QPointF pixel) {
+        // Markers go to the nearest peak within a few pixels; Shift places them freely.
+        if (!(mods & Qt::ShiftModifier))
+            hz = owner_->NearestPeak(hz, std::abs(CoordX(pixel.x() + 8) - CoordX(pixel.x())) + 1e-9);
+        if (button == Qt::LeftButton)
+            owner_->SetMarker(0, hz);
+        else if (button == Qt::RightButton)
+            owner_->SetMarker(1, hz);
+    };
+    onWheel = [this](double hz, double steps) { owner_->ZoomFrequency(hz, std::pow(0.8, steps)); };
+    onPan = [this](double dHz) {
+        owner_->PanFrequency(dHz - panned_);
+        panned_ = dHz;
+    };
+    onPanStart = [this] { panned_ = 0; };
+    onBand = [this](double a, double b) {
+        const double lo = std::min(a, b), hi = std::max(a, b);
+        owner_->ZoomFrequency((lo + hi) / 2, (hi - lo) / std::max(1e-9, owner_->ViewHigh() - owner_->ViewLow()));
+    };
+    onFit = [this] { owner_->FitFrequency(); };
 }
 
-double SpectrumCanvas::FrequencyAt(double px, int width) const
+void SpectrumCanvas::Update()
 {
-    const double w = std::max(1, width - kLeft - kRight);
-    const double lo = owner_->ViewLow(), hi = owner_->ViewHigh();
-    return lo + std::clamp((px - kLeft) / w, 0.0, 1.0) * (hi - lo);
-}
-
-double SpectrumCanvas::PixelOf(double hz, int width) const
-{
-    const double lo = owner_->ViewLow(), hi = owner_->ViewHigh();
-    const double w = std::max(1, width - kLeft - kRight);
-    return kLeft + (hi > lo ? (hz - lo) / (hi - lo) : 0.0) * w;
-}
-
-void SpectrumCanvas::paintEvent(QPaintEvent*)
-{
-    QPainter p(this);
-    Render(p, size());
-}
-
-void SpectrumCanvas::Render(QPainter& p, const QSize& size) const
-{
-    const QRectF area(kLeft, kTop, std::max(1, size.width() - kLeft - kRight),
-                      std::max(1, size.height() - kTop - kBottom));
-    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     const auto& shown = owner_->Spectra();
     const bool log = owner_->LogScale();
     const QString unit = analysis::UnitName(owner_->Record());
@@ -104,102 +96,75 @@ void SpectrumCanvas::Render(QPainter& p, const QSize& size) const
         yHi = std::ceil(Db(top > 0 ? top : 1.0) / 10.0) * 10.0 + 10.0;
         yLo = yHi + kLogFloorDb;
     }
-    const auto yPix = [&](double a) {
-        const double v = log ? Db(a) : a;
-        return area.bottom() - (std::clamp(v, yLo, yHi) - yLo) / (yHi - yLo) * area.height();
-    };
-    const double nyquist = owner_->SampleRate() / 2.0;
-
-    // Grid and axis labels.
-    p.setRenderHint(QPainter::Antialiasing, false);
-    QFont f = p.font();
-    f.setPointSizeF(8);
-    p.setFont(f);
-    const QPen grid(QColor(225, 225, 225));
-    const QPen text(Qt::black);
+    yAxis->setRange(yLo, yHi);
+    yAxis->setLabel(log ? QStringLiteral("dB re 1 %1").arg(unit) : QStringLiteral("Amplitude (%1)").arg(unit));
     const double lo = owner_->ViewLow(), hi = owner_->ViewHigh();
-    if (nyquist > 0 && hi > lo) {
-        const double step = NiceStep(hi - lo, 8);
-        for (double hz = std::ceil(lo / step - 1e-9) * step; hz <= hi + step * 1e-9; hz += step) {
-            const double x = PixelOf(hz, size.width());
-            p.setPen(grid);
-            p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
-            p.setPen(text);
-            p.drawText(QRectF(x - 40, area.bottom() + 2, 80, 14), Qt::AlignHCenter | Qt::AlignTop, Num(hz, 6));
-        }
-    }
-    const double ystep = NiceStep(yHi - yLo, 5);
-    for (double v = std::ceil(yLo / ystep) * ystep; v <= yHi + 1e-12; v += ystep) {
-        const double y = area.bottom() - (v - yLo) / (yHi - yLo) * area.height();
-        p.setPen(grid);
-        p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
-        p.setPen(text);
-        p.drawText(QRectF(0, y - 7, kLeft - 4, 14), Qt::AlignRight | Qt::AlignVCenter, Num(v, 4));
-    }
-    p.setPen(text);
-    p.drawRect(area);
-    p.drawText(QRectF(area.left(), area.bottom() + 16, area.width(), 16), Qt::AlignHCenter | Qt::AlignTop,
-               QStringLiteral("Frequency (Hz)"));
-    p.save();
-    p.translate(10, area.center().y());
-    p.rotate(-90);
-    p.drawText(QRectF(-80, -8, 160, 16), Qt::AlignCenter,
-               log ? QStringLiteral("dB re 1 %1").arg(unit) : QStringLiteral("Amplitude (%1)").arg(unit));
-    p.restore();
+    xAxis->setRange(lo, hi > lo ? hi : lo + 1);
 
-    // Traces, then the peak markers on top.
-    p.setRenderHint(QPainter::Antialiasing, true);
-    p.setClipRect(area.adjusted(-1, -1, 1, 1));
+    clearGraphs();
+    for (QCPItemText* t : peakLabels_)
+        removeItem(t);
+    peakLabels_.clear();
     for (const auto& s : shown) {
-        const auto& a = s.spectrum.amplitude;
-        if (a.empty())
-            continue;
-        QPainterPath path;
-        for (size_t k = 0; k < a.size(); ++k) {
-            const QPointF pt(PixelOf(s.spectrum.Frequency(static_cast<int>(k)), size.width()), yPix(a[k]));
-            if (k == 0)
-                path.moveTo(pt);
-            else
-                path.lineTo(pt);
+        QVector<double> keys, values;
+        for (size_t k = 0; k < s.spectrum.amplitude.size(); ++k) {
+            keys.append(s.spectrum.Frequency(static_cast<int>(k)));
+            values.append(log ? std::max(Db(s.spectrum.amplitude[k]), yLo) : s.spectrum.amplitude[k]);
         }
-        p.setPen(QPen(s.colour, 1.0));
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(path);
-    }
-    // Peak labels move down until they clear the ones already placed.
-    std::vector<QRectF> labels;
-    const QFontMetricsF lfm(p.font());
-    for (const auto& s : shown) {
+        QCPGraph* g = addGraph();
+        g->setName(s.channel.name);
+        g->setPen(QPen(s.colour, 1.0));
+        g->setData(keys, values, true);
         if (s.spectrum.peakBin < 0)
             continue;
         // On the drawn peak bin; the label carries the interpolated frequency.
         const int k = s.spectrum.peakBin;
-        if (s.spectrum.Frequency(k) < lo || s.spectrum.Frequency(k) > hi)
-            continue; // zoomed away
-        const QPointF pk(PixelOf(s.spectrum.Frequency(k), size.width()), yPix(s.spectrum.amplitude[static_cast<size_t>(k)]));
-        QPolygonF tri;
-        tri << QPointF(pk.x(), pk.y() - 2) << QPointF(pk.x() - 5, pk.y() - 11) << QPointF(pk.x() + 5, pk.y() - 11);
-        p.setPen(QPen(Qt::black, 1));
-        p.setBrush(s.colour);
-        p.drawPolygon(tri);
-        p.setPen(text);
-        const QString label = HzText(s.spectrum.PeakFrequency());
-        const QRectF r = FreeLabelPlace(
-            QRectF(pk.x() + 7, pk.y() - 4 - lfm.ascent(), lfm.horizontalAdvance(label), lfm.height()), labels);
-        labels.push_back(r);
-        p.drawText(QPointF(r.left(), r.top() + lfm.ascent()), label);
+        auto* label = new QCPItemText(this);
+        label->setText(QStringLiteral("\u25BC ") + HzText(s.spectrum.PeakFrequency()));
+        label->setColor(s.colour.darker(130));
+        label->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
+        label->position->setCoords(s.spectrum.Frequency(k), values[k]);
+        label->setClipToAxisRect(true);
+        peakLabels_.push_back(label);
     }
-    // User markers: A solid, B dashed.
     static const char* const kNames[2] = {"A", "B"};
     for (int i = 0; i < 2; ++i) {
         const auto m = owner_->Marker(i);
-        if (!m)
+        // A marker zoomed out of view keeps its read-out below the plot, not a stray label at the edge.
+        const bool inView = m && *m >= lo && *m <= hi;
+        markerLines_[i]->setVisible(inView);
+        markerTexts_[i]->setVisible(inView);
+        if (!inView)
             continue;
-        const double x = PixelOf(*m, size.width());
-        p.setPen(QPen(QColor(120, 0, 160), 1, i == 0 ? Qt::SolidLine : Qt::DashLine));
-        p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
-        p.drawText(QPointF(x + 3, area.top() + 12), QString::fromLatin1(kNames[i]));
+        markerLines_[i]->point1->setCoords(*m, 0);
+        markerLines_[i]->point2->setCoords(*m, 1);
+        const auto a = owner_->AmplitudeAt(*m);
+        markerTexts_[i]->setText(QStringLiteral("%1 %2\n%3").arg(QString::fromLatin1(kNames[i]), HzText(*m),
+                                                                 a ? owner_->AmplitudeText(*a) : QStringLiteral("-")));
+        markerTexts_[i]->position->setCoords(*m, 0.02 + 0.1 * i);
     }
+    Redraw();
+    PlacePeakLabels();
+}
+
+void SpectrumCanvas::PlacePeakLabels()
+{
+    // Labels move down until they clear the ones already placed.
+    std::vector<QRectF> placed;
+    const QFontMetricsF fm(font());
+    bool moved = false;
+    for (QCPItemText* label : peakLabels_) {
+        const QPointF at = label->position->pixelPosition();
+        const QRectF wanted(at.x(), at.y() - fm.height(), fm.horizontalAdvance(label->text()), fm.height());
+        const QRectF r = FreeLabelPlace(wanted, placed);
+        placed.push_back(r);
+        if (r != wanted) {
+            label->position->setPixelPosition(QPointF(r.left(), r.bottom()));
+            moved = true;
+        }
+    }
+    if (moved)
+        replot();
 }
 
 QRectF SpectrumCanvas::FreeLabelPlace(QRectF wanted, const std::vector<QRectF>& placed)
@@ -212,54 +177,6 @@ QRectF SpectrumCanvas::FreeLabelPlace(QRectF wanted, const std::vector<QRectF>& 
         wanted.moveTop(clash->bottom());
     }
     return wanted;
-}
-
-void SpectrumCanvas::mouseMoveEvent(QMouseEvent* e)
-{
-    owner_->CursorAt(FrequencyAt(e->position().x(), width()));
-}
-
-void SpectrumCanvas::mousePressEvent(QMouseEvent* e)
-{
-    double hz = FrequencyAt(e->position().x(), width());
-    if (e->button() == Qt::MiddleButton) {
-        panFrom_ = hz;
-        return;
-    }
-    // Markers go to the nearest peak within a few pixels; Shift places them freely.
-    if (!(e->modifiers() & Qt::ShiftModifier))
-        hz = owner_->NearestPeak(hz, std::abs(FrequencyAt(e->position().x() + 8, width()) - FrequencyAt(e->position().x(), width())) + 1e-9);
-    if (e->button() == Qt::LeftButton)
-        owner_->SetMarker(0, hz);
-    else if (e->button() == Qt::RightButton)
-        owner_->SetMarker(1, hz);
-}
-
-void SpectrumCanvas::mouseReleaseEvent(QMouseEvent* e)
-{
-    if (panFrom_ && e->button() == Qt::MiddleButton) {
-        owner_->PanFrequency(*panFrom_ - FrequencyAt(e->position().x(), width()));
-        panFrom_.reset();
-    }
-}
-
-void SpectrumCanvas::mouseDoubleClickEvent(QMouseEvent*) { owner_->FitFrequency(); }
-
-void SpectrumCanvas::wheelEvent(QWheelEvent* e)
-{
-    const double steps = e->angleDelta().y() / 120.0;
-    if (steps != 0)
-        owner_->ZoomFrequency(FrequencyAt(e->position().x(), width()), std::pow(0.8, steps));
-    e->accept();
-}
-
-void SpectrumCanvas::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_Home) {
-        owner_->FitFrequency();
-        return;
-    }
-    QWidget::keyPressEvent(e);
 }
 
 SpectrumWidget::SpectrumWidget(QWidget* parent) : QWidget(parent)
@@ -287,7 +204,10 @@ SpectrumWidget::SpectrumWidget(QWidget* parent) : QWidget(parent)
     lblResolution = new QLabel(this);
     top->addWidget(lblResolution);
     connect(cboWindow, &QComboBox::currentIndexChanged, this, [this] { Recompute(); });
-    connect(cboScale, &QComboBox::currentIndexChanged, this, [this] { canvas->update(); });
+    connect(cboScale, &QComboBox::currentIndexChanged, this, [this] {
+        UpdateMarkerText();
+        canvas->Update();
+    });
 
     canvas = new SpectrumCanvas(this);
 
@@ -372,7 +292,7 @@ void SpectrumWidget::Recompute()
                                .arg(Num(n > 0 ? sampleRate_ / n : 0.0, 4)));
     UpdatePeakText();
     UpdateMarkerText();
-    canvas->update();
+    canvas->Update();
 }
 
 void SpectrumWidget::UpdatePeakText()
@@ -413,7 +333,7 @@ void SpectrumWidget::SetMarker(int i, double hz)
         snapped = shown_.front().spectrum.Frequency(shown_.front().spectrum.BinAt(hz));
     markers_[static_cast<size_t>(i)] = snapped;
     UpdateMarkerText();
-    canvas->update();
+    canvas->Update();
 }
 
 double SpectrumWidget::NearestPeak(double hz, double toleranceHz) const
@@ -456,7 +376,7 @@ void SpectrumWidget::ZoomFrequency(double hz, double factor)
     viewHi_ = viewLo_ + span;
     if (span >= nyquist)
         viewHi_ = 0;
-    canvas->update();
+    canvas->Update();
 }
 
 void SpectrumWidget::PanFrequency(double hz)
@@ -466,20 +386,36 @@ void SpectrumWidget::PanFrequency(double hz)
     const double span = viewHi_ - viewLo_;
     viewLo_ = std::clamp(viewLo_ + hz, 0.0, sampleRate_ / 2.0 - span);
     viewHi_ = viewLo_ + span;
-    canvas->update();
+    canvas->Update();
 }
 
 void SpectrumWidget::FitFrequency()
 {
     viewLo_ = viewHi_ = 0;
-    canvas->update();
+    canvas->Update();
 }
 
 void SpectrumWidget::ClearMarkers()
 {
     markers_ = {};
     UpdateMarkerText();
-    canvas->update();
+    canvas->Update();
+}
+
+std::optional<double> SpectrumWidget::AmplitudeAt(double hz) const
+{
+    if (shown_.empty() || shown_.front().spectrum.amplitude.empty())
+        return std::nullopt;
+    const auto& sp = shown_.front().spectrum;
+    const double a = sp.amplitude[static_cast<size_t>(sp.BinAt(hz))];
+    return LogScale() ? Db(a) : a;
+}
+
+QString SpectrumWidget::AmplitudeText(double amplitude) const
+{
+    if (LogScale())
+        return Loc(std::round(amplitude * 10) / 10 + 0.0, 'f', 1) + QStringLiteral(" dB");
+    return Num(amplitude) + QLatin1Char(' ') + analysis::UnitName(view_);
 }
 
 void SpectrumWidget::UpdateMarkerText()
@@ -490,13 +426,24 @@ void SpectrumWidget::UpdateMarkerText()
         lblMarkers->setText(QStringLiteral("Markers: left click A, right click B"));
         return;
     }
-    QString t = QStringLiteral("A %1  B %2").arg(a ? HzText(*a) : QStringLiteral("-"), b ? HzText(*b) : QStringLiteral("-"));
+    // Each marker's frequency and the first shown channel's amplitude there.
+    const auto describe = [this](const std::optional<double>& m) {
+        if (!m)
+            return QStringLiteral("-");
+        const auto amp = AmplitudeAt(*m);
+        return amp ? QStringLiteral("%1, %2").arg(HzText(*m), AmplitudeText(*amp)) : HzText(*m);
+    };
+    QString t = QStringLiteral("A %1  B %2").arg(describe(a), describe(b));
     if (a && b) {
         const double df = std::abs(*b - *a);
         const int n = channels_.empty() ? 0 : static_cast<int>(channels_.front().samples.size());
         const double bins = n > 0 && sampleRate_ > 0 ? df / (sampleRate_ / n) : 0.0;
         t += QStringLiteral("  \u0394 %1 (%2 bins, period %3 s)")
                  .arg(HzText(df), Num(bins, 5), df > 0 ? Num(1.0 / df, 4) : QStringLiteral("-"));
+        const auto aa = AmplitudeAt(*a), ab = AmplitudeAt(*b);
+        if (aa && ab)
+            t += QStringLiteral(", \u0394 %1").arg(LogScale() ? Loc(std::round((*ab - *aa) * 10) / 10 + 0.0, 'f', 1) + QStringLiteral(" dB")
+                                                            : Num(*ab - *aa) + QLatin1Char(' ') + analysis::UnitName(view_));
     }
     lblMarkers->setText(t);
 }

@@ -3,6 +3,7 @@
 // and magnitude scale choice, cursor read-out, dominant-peak marker and two user markers.
 #include "analysis/AmplitudeSpectrum.h"
 #include "analysis/Statistics.h"
+#include "ui/PlotView.h"
 
 #include <QColor>
 #include <QRectF>
@@ -21,34 +22,28 @@ class QPainter;
 class QPushButton;
 class SpectrumWidget;
 
-// Drawing surface of the spectrum view.
-class SpectrumCanvas : public QWidget {
+// Drawing surface of the spectrum view: the spectra, their peaks and the markers A and B.
+class SpectrumCanvas : public ui::PlotView {
 public:
     explicit SpectrumCanvas(SpectrumWidget* owner);
-    // Draws the whole view (axes, traces, markers) into `p` over `size`; also used for export.
-    void Render(QPainter& p, const QSize& size) const;
-    // Frequency under a pixel column of a surface `width` wide.
-    double FrequencyAt(double px, int width) const;
-    double PixelOf(double hz, int width) const;
+    // Rebuilds graphs, axes and marks from the owner's spectra and view, and draws them.
+    void Update();
+    // Frequency under a pixel column and back (the widget's own width).
+    double FrequencyAt(double px) const { return CoordX(px); }
+    double PixelOf(double hz) const { return PixelX(hz); }
     QSize sizeHint() const override { return {640, 300}; }
 
-    static constexpr int kLeft = 64, kRight = 28, kTop = 12, kBottom = 34;
     // Where a peak label wanted at `wanted` goes: there, or moved down a line at a time until it
     // overlaps none of the labels already `placed`.
     static QRectF FreeLabelPlace(QRectF wanted, const std::vector<QRectF>& placed);
 
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-    void mouseDoubleClickEvent(QMouseEvent* e) override;
-    void wheelEvent(QWheelEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
-
 private:
+    void PlacePeakLabels();
     SpectrumWidget* owner_;
-    std::optional<double> panFrom_; // frequency under the middle button when pressed
+    double panned_ = 0; // Hz already moved by the drag under way
+    std::vector<QCPItemText*> peakLabels_;
+    std::array<QCPItemStraightLine*, 2> markerLines_{};
+    std::array<QCPItemText*, 2> markerTexts_{};
 };
 
 class SpectrumWidget : public QWidget {
@@ -88,6 +83,9 @@ public:
     void PanFrequency(double hz);
     void FitFrequency();
     std::optional<double> Marker(int i) const { return markers_[static_cast<size_t>(i)]; }
+    // Amplitude of the first shown spectrum at the bin of `hz` (in the magnitude scale shown).
+    std::optional<double> AmplitudeAt(double hz) const;
+    QString AmplitudeText(double amplitude) const;
 
     // Trace colours by buffer, as on the time plot.
     static QColor ChannelColour(int buffer);

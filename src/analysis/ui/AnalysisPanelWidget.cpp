@@ -6,6 +6,8 @@
 #include "analysis/ui/AmplitudeSpectrumWidget.h"
 #include "capture/ui/DataPlotWidget.h"
 #include "capture/PlotModel.h"
+#include "capture/CaptureRecord.h"
+#include "capture/CaptureSettings.h"
 #include "ui/Ui.h"
 
 #include <QAction>
@@ -19,6 +21,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QSvgGenerator>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -28,37 +31,6 @@
 #include <cmath>
 
 namespace {
-
-// Draws the time-plot markers over the plot surface without taking its mouse events.
-class MarkerOverlay : public QWidget {
-public:
-    MarkerOverlay(PlotSurface* surface, const std::array<std::optional<double>, 2>* markers)
-        : QWidget(surface), surface_(surface), markers_(markers)
-    {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-        setAttribute(Qt::WA_NoSystemBackground);
-        resize(surface->size());
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        for (int i = 0; i < 2; ++i) {
-            const auto& m = (*markers_)[static_cast<size_t>(i)];
-            if (!m)
-                continue;
-            const QPointF pt = PlotModel::UserToPixel(surface_->Scale(), *m, 0, width(), height());
-            p.setPen(QPen(QColor(120, 0, 160), 1, i == 0 ? Qt::SolidLine : Qt::DashLine));
-            p.drawLine(QPointF(pt.x(), 0), QPointF(pt.x(), height()));
-            p.drawText(QPointF(pt.x() + 3, 12), i == 0 ? QStringLiteral("A") : QStringLiteral("B"));
-        }
-    }
-
-private:
-    PlotSurface* surface_;
-    const std::array<std::optional<double>, 2>* markers_;
-};
 
 // Numbers on screen in the system's format, without grouping.
 QString Loc(double v, char format, int precision)
@@ -111,6 +83,7 @@ AnalysisPanelWidget::AnalysisPanelWidget(QWidget* parent) : QGroupBox(QStringLit
 
     actExportPng = new QAction(QStringLiteral("Export Plot as &PNG..."), this);
     actExportSvg = new QAction(QStringLiteral("Export Plot as &SVG..."), this);
+    actExportPdf = new QAction(QStringLiteral("Export Plot as P&DF..."), this);
     actExportCsv = new QAction(QStringLiteral("Export Capture as &CSV..."), this);
     actCopyPlot = new QAction(QStringLiteral("&Copy Plot"), this);
     askSavePath = [this](const QString& caption, const QString& filter) {
@@ -129,6 +102,13 @@ AnalysisPanelWidget::AnalysisPanelWidget(QWidget* parent) : QGroupBox(QStringLit
                        [plot](const QString& p) {
                            QString error;
                            return ReportFailure(ExportSvg(plot(), p, &error), p, error);
+                       });
+    });
+    connect(actExportPdf, &QAction::triggered, this, [this, plot] {
+        SaveWithDialog(QStringLiteral("Export Plot"), QStringLiteral("PDF document (*.pdf)"),
+                       [plot](const QString& p) {
+                           QString error;
+                           return ReportFailure(ExportPdf(plot(), p, &error), p, error);
                        });
     });
     connect(actExportCsv, &QAction::triggered, this, [this] {
@@ -193,26 +173,13 @@ void AnalysisPanelWidget::FillTable(const std::vector<analysis::Channel>& channe
 void AnalysisPanelWidget::AttachTimePlot(PlotSurface* surface)
 {
     timePlot_ = surface;
-    timeOverlay_ = new MarkerOverlay(surface, &timeMarkers_);
-    surface->installEventFilter(this);
-}
-
-bool AnalysisPanelWidget::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == timePlot_) {
-        if (event->type() == QEvent::Resize && timeOverlay_) {
-            timeOverlay_->resize(timePlot_->size());
-        } else if (event->type() == QEvent::MouseButtonPress) {
-            auto* e = static_cast<QMouseEvent*>(event);
-            const QPointF u = PlotModel::PixelToUser(timePlot_->Scale(), e->position().x(), e->position().y(),
-                                                     timePlot_->width(), timePlot_->height());
-            if (e->button() == Qt::LeftButton)
-                SetTimeMarker(0, std::round(u.x()));
-            else if (e->button() == Qt::RightButton)
-                SetTimeMarker(1, std::round(u.x()));
-        }
-    }
-    return QGroupBox::eventFilter(watched, event);
+    // A click places a marker; a drag (pan, rubber band) never does.
+    surface->onClick = [this](double x, Qt::MouseButton button, Qt::KeyboardModifiers, QPointF) {
+        if (button == Qt::LeftButton)
+            SetTimeMarker(0, std::round(x));
+        else if (button == Qt::RightButton)
+            SetTimeMarker(1, std::round(x));
+    };
 }
 
 void AnalysisPanelWidget::SetTimeMarker(int i, double sample)
@@ -221,8 +188,8 @@ void AnalysisPanelWidget::SetTimeMarker(int i, double sample)
         return;
     timeMarkers_[static_cast<size_t>(i)] = sample;
     UpdateTimeMarkerText();
-    if (timeOverlay_)
-        timeOverlay_->update();
+    if (timePlot_)
+        timePlot_->SetMarkers(timeMarkers_);
 }
 
 void AnalysisPanelWidget::UpdateTimeMarkerText()
@@ -242,72 +209,121 @@ void AnalysisPanelWidget::UpdateTimeMarkerText()
 }
 
 namespace {
-// The size a plot is drawn at: what its drawing surface shows on screen (with room for axes).
-QSize PlotSize(QWidget* plot)
+// The plot widget inside a view.
+QCustomPlot* PlotOf(QWidget* view)
 {
-    if (auto* spectrum = qobject_cast<SpectrumWidget*>(plot))
-        return spectrum->canvas->size().expandedTo(QSize(320, 200));
-    if (auto* time = qobject_cast<DataPlotWidget*>(plot))
-        return (time->picture1->size() + QSize(60, 40)).expandedTo(QSize(320, 200));
-    return plot->size();
+    if (!view)
+        return nullptr;
+    if (auto* plot = qobject_cast<QCustomPlot*>(view))
+        return plot;
+    return view->findChild<QCustomPlot*>();
 }
 
-// Draws the plot alone with its own painter: no buttons, boxes or scroll bars.
-bool DrawPlot(QWidget* plot, QPainter& p, const QSize& size)
+// The export's size: as chosen, else as the plot is on screen (never smaller than legible).
+QSize ExportSize(QCustomPlot* plot, const QSize& chosen)
 {
-    if (auto* spectrum = qobject_cast<SpectrumWidget*>(plot))
-        spectrum->canvas->Render(p, size);
-    else if (auto* time = qobject_cast<DataPlotWidget*>(plot))
-        time->Render(p, size);
-    else
-        plot->render(&p);
-    return true;
+    return chosen.isValid() ? chosen : plot->size().expandedTo(QSize(320, 200));
+}
+
+// What the capture is, above the plot in the exports: product, mode, time.
+QString CaptureTitle()
+{
+    const CaptureRecord::Record& r = CaptureRecord::Last;
+    if (!r.Holds())
+        return QStringLiteral("No capture");
+    return QStringLiteral("%1, %2, %3")
+        .arg(r.product)
+        .arg(CaptureSettings::CaptureModeItems(r.product).value(r.modeIndex))
+        .arg(QLocale().toString(r.time, QLocale::ShortFormat));
+}
+
+// Draws `plot` on `painter` over `size` with the capture's title above it; the plot on screen
+// is left as it was.
+void RenderWithTitle(QCustomPlot* plot, QCPPainter& painter, const QSize& size)
+{
+    plot->plotLayout()->insertRow(0);
+    auto* title = new QCPTextElement(plot, CaptureTitle(), QFont(plot->font().family(), 9));
+    plot->plotLayout()->addElement(0, 0, title);
+    const bool legend = plot->legend->visible();
+    plot->legend->setVisible(plot->graphCount() > 0 || legend);
+    plot->toPainter(&painter, size.width(), size.height());
+    plot->plotLayout()->remove(title);
+    plot->plotLayout()->simplify();
+    plot->legend->setVisible(legend);
+    plot->replot();
 }
 } // namespace
 
-QImage AnalysisPanelWidget::PlotImage(QWidget* plot)
+QImage AnalysisPanelWidget::PlotImage(QWidget* view, QSize size)
 {
+    QCustomPlot* plot = PlotOf(view);
     if (!plot)
         return {};
-    const QSize size = PlotSize(plot);
-    const qreal dpr = plot->devicePixelRatioF();
-    QImage img(size * dpr, QImage::Format_ARGB32_Premultiplied);
-    img.setDevicePixelRatio(dpr);
+    size = ExportSize(plot, size);
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::white);
-    QPainter p(&img);
-    DrawPlot(plot, p, size);
+    QCPPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    RenderWithTitle(plot, p, size);
+    p.end();
     return img;
 }
 
-// Images are made in memory and saved whole, so a failed save names the system's reason.
-bool AnalysisPanelWidget::ExportPng(QWidget* plot, const QString& path, QString* error)
+// Files are made in memory and saved whole, so a failed save names the system's reason.
+bool AnalysisPanelWidget::ExportPng(QWidget* view, const QString& path, QString* error, QSize size)
 {
-    if (!plot)
+    const QImage img = PlotImage(view, size);
+    if (img.isNull())
         return false;
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    return PlotImage(plot).save(&buffer, "PNG") && SaveWholeFile(path, bytes, error);
+    return img.save(&buffer, "PNG") && SaveWholeFile(path, bytes, error);
 }
 
-bool AnalysisPanelWidget::ExportSvg(QWidget* plot, const QString& path, QString* error)
+bool AnalysisPanelWidget::ExportSvg(QWidget* view, const QString& path, QString* error, QSize size)
 {
+    QCustomPlot* plot = PlotOf(view);
     if (!plot)
         return false;
-    auto* spectrum = qobject_cast<SpectrumWidget*>(plot);
-    const QSize size = PlotSize(plot);
+    size = ExportSize(plot, size);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     QSvgGenerator gen;
     gen.setOutputDevice(&buffer);
     gen.setSize(size);
     gen.setViewBox(QRect(QPoint(0, 0), size));
-    gen.setTitle(spectrum ? QStringLiteral("Spectrum") : QStringLiteral("Data Plot"));
-    QPainter p;
+    gen.setTitle(CaptureTitle());
+    QCPPainter p;
     if (!p.begin(&gen))
         return false;
-    DrawPlot(plot, p, size); // as vectors
+    RenderWithTitle(plot, p, size); // as vectors
     return p.end() && SaveWholeFile(path, bytes, error);
+}
+
+bool AnalysisPanelWidget::ExportPdf(QWidget* view, const QString& path, QString* error, QSize size)
+{
+    QCustomPlot* plot = PlotOf(view);
+    if (!plot)
+        return false;
+    size = ExportSize(plot, size);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter pdf(&buffer);
+        pdf.setTitle(CaptureTitle());
+        pdf.setCreator(QStringLiteral("Sensor Bench"));
+        pdf.setResolution(96);
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setPageSize(QPageSize(QSizeF(size.width() / 96.0 * 72.0, size.height() / 96.0 * 72.0), QPageSize::Point));
+        QCPPainter p;
+        if (!p.begin(&pdf))
+            return false;
+        RenderWithTitle(plot, p, size); // as vectors
+        p.end();
+    }
+    return SaveWholeFile(path, bytes, error);
 }
 
 void AnalysisPanelWidget::CopyToClipboard(QWidget* plot)

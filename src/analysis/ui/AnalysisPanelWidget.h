@@ -41,12 +41,14 @@ public:
     void SetTimeMarker(int i, double sample);
     std::optional<double> TimeMarker(int i) const { return timeMarkers_[static_cast<size_t>(i)]; }
 
-    // Export of a plot widget (the spectrum as vectors, other widgets as drawn) and the record.
-    static bool ExportPng(QWidget* plot, const QString& path, QString* error = nullptr);
-    static bool ExportSvg(QWidget* plot, const QString& path, QString* error = nullptr);
+    // Export of a view's plot by the plotting library's renderer, with the capture's product,
+    // mode and time above it: at `size`, else at its size on screen. PDF and SVG are vectors.
+    static bool ExportPng(QWidget* view, const QString& path, QString* error = nullptr, QSize size = {});
+    static bool ExportSvg(QWidget* view, const QString& path, QString* error = nullptr, QSize size = {});
+    static bool ExportPdf(QWidget* view, const QString& path, QString* error = nullptr, QSize size = {});
     static void CopyToClipboard(QWidget* plot);
-    // The plot alone as its own painter draws it (what the exports and the copy hold).
-    static QImage PlotImage(QWidget* plot);
+    // The plot alone (what the exports and the copy hold).
+    static QImage PlotImage(QWidget* view, QSize size = {});
     bool ExportCsv(const QString& path);
 
     QTableWidget* tblStats = nullptr;
@@ -54,14 +56,12 @@ public:
     QLabel* lblTimeMarkers = nullptr;
     QAction* actExportPng = nullptr;
     QAction* actExportSvg = nullptr;
+    QAction* actExportPdf = nullptr;
     QAction* actExportCsv = nullptr;
     QAction* actCopyPlot = nullptr;
 
     // Column captions of the statistics table.
     static QStringList StatsHeaders(const QString& unit);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FillTable(const std::vector<analysis::Channel>& channels);
@@ -70,7 +70,6 @@ private:
 
     SpectrumWidget* spectrum_ = nullptr;
     PlotSurface* timePlot_ = nullptr;
-    QWidget* timeOverlay_ = nullptr;
     std::vector<analysis::ChannelStats> stats_;
     std::array<std::optional<double>, 2> timeMarkers_{};
 };

@@ -88,6 +88,7 @@ void Attach(frmForm1* w)
     auto* menu = new QMenu(QStringLiteral("&Analysis"), w);
     menu->addAction(panel->actExportPng);
     menu->addAction(panel->actExportSvg);
+    menu->addAction(panel->actExportPdf);
     menu->addAction(panel->actExportCsv);
     menu->addSeparator();
     menu->addAction(panel->actCopyPlot);

@@ -10,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -35,31 +34,6 @@ std::optional<int> AskProduct(QWidget* parent, int count)
 }
 } // namespace
 
-class TrendWidget::Canvas : public QWidget {
-public:
-    explicit Canvas(TrendWidget* owner) : QWidget(owner), owner_(owner)
-    {
-        setMouseTracking(true);
-        setMinimumSize(120, 80);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        owner_->Paint(p, size());
-    }
-    void mouseMoveEvent(QMouseEvent* e) override { owner_->Hover(e->position().toPoint()); }
-    void mousePressEvent(QMouseEvent* e) override
-    {
-        if (const auto id = owner_->CaptureAt(e->position().toPoint()))
-            owner_->LoadCapture(*id);
-    }
-
-private:
-    TrendWidget* owner_;
-};
-
 TrendWidget::TrendWidget(QWidget* parent) : QWidget(parent)
 {
     cmdOpen = new QPushButton(QStringLiteral("Open Database..."));
@@ -70,7 +44,34 @@ TrendWidget::TrendWidget(QWidget* parent) : QWidget(parent)
     comboClass = new QComboBox;
     comboClass->addItems(monitor::MachineClassNames());
     lblInfo = new QLabel(QStringLiteral("No monitoring database open"));
-    canvas = new Canvas(this);
+    canvas = new ui::PlotView(this);
+    canvas->setMinimumSize(120, 80);
+    auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
+    ticker->setDateTimeFormat(QStringLiteral("yyyy-MM-dd\nhh:mm:ss"));
+    ticker->setDateTimeSpec(Qt::LocalTime);
+    ticker->setTickStepStrategy(QCPAxisTicker::tssMeetTickCount);
+    canvas->xAxis->setTicker(ticker);
+    canvas->xAxis->setLabel(QStringLiteral("Capture time"));
+    canvas->legend->setVisible(true);
+    canvas->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+    canvas->onHover = [this](double x, double y) { Hover(QPoint(qRound(canvas->PixelX(x)), qRound(canvas->PixelY(y)))); };
+    canvas->onClick = [this](double, Qt::MouseButton button, Qt::KeyboardModifiers, QPointF pixel) {
+        if (button != Qt::LeftButton)
+            return;
+        if (const auto id = CaptureAt(pixel.toPoint()))
+            LoadCapture(*id);
+    };
+    canvas->onWheel = [this](double t, double steps) {
+        canvas->xAxis->scaleRange(std::pow(0.8, steps), t);
+        canvas->Redraw();
+    };
+    canvas->onPan = [this](double dt) {
+        canvas->xAxis->moveRange(dt - panned_);
+        panned_ = dt;
+        canvas->Redraw();
+    };
+    canvas->onPanStart = [this] { panned_ = 0; };
+    canvas->onFit = [this] { Redraw(); };
     // Narrow enough for the main window's smallest size: the controls share one row, the text its own.
     lblInfo->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* bar = new QHBoxLayout;
@@ -92,8 +93,9 @@ TrendWidget::TrendWidget(QWidget* parent) : QWidget(parent)
         if (!path.isEmpty() && !OpenDatabase(path, &error))
             ui::MessageBox(QStringLiteral("Could not open %1: %2").arg(path, error), MsgIcon::Exclamation);
     });
-    connect(comboFigure, &QComboBox::currentIndexChanged, canvas, qOverload<>(&QWidget::update));
-    connect(comboClass, &QComboBox::currentIndexChanged, canvas, qOverload<>(&QWidget::update));
+    connect(comboFigure, &QComboBox::currentIndexChanged, this, &TrendWidget::Redraw);
+    connect(comboClass, &QComboBox::currentIndexChanged, this, &TrendWidget::Redraw);
+    Redraw();
 }
 
 TrendWidget::~TrendWidget() = default;
@@ -117,11 +119,18 @@ bool TrendWidget::OpenDatabase(const QString& path, QString* error)
     store_ = std::move(store);
     path_ = path;
     captures_ = store_->Captures();
+    // Stored in the order taken; a clock set back must not break the search by time.
+    std::stable_sort(captures_.begin(), captures_.end(),
+                     [](const auto& a, const auto& b) { return a.timeUtc < b.timeUtc; });
+    times_.clear();
+    times_.reserve(captures_.size());
+    for (const auto& c : captures_)
+        times_.push_back(c.timeUtc.toMSecsSinceEpoch() / 1000.0);
     int complete = 0;
     for (const auto& c : captures_)
         complete += c.complete;
     lblInfo->setText(QStringLiteral("%1 captures (%2 lost)").arg(captures_.size()).arg(captures_.size() - complete));
-    canvas->update();
+    Redraw();
     return true;
 }
 
@@ -159,8 +168,6 @@ double TrendWidget::Figure(const monitor::ChannelFigures& f) const
     }
 }
 
-QRectF TrendWidget::PlotArea(const QSize& size) const { return QRectF(50, 10, size.width() - 60, size.height() - 30); }
-
 std::pair<double, double> TrendWidget::Range() const
 {
     double hi = 0;
@@ -176,78 +183,115 @@ std::pair<double, double> TrendWidget::Range() const
 
 QPointF TrendWidget::PointOf(size_t index, int channel) const
 {
-    const QRectF area = PlotArea(canvas->size());
-    const auto [lo, hi] = Range();
-    const double x = captures_.size() < 2 ? area.center().x()
-                                          : area.left() + area.width() * double(index) / double(captures_.size() - 1);
     const auto& figures = captures_[index].figures;
     const double v = size_t(channel) < figures.size() ? Figure(figures[size_t(channel)]) : std::nan("");
-    return {x, area.bottom() - (v - lo) / (hi - lo) * area.height()};
+    return {canvas->PixelX(times_[index]), std::isnan(v) ? v : canvas->PixelY(v)};
+}
+
+size_t TrendWidget::NearestIndex(double t) const
+{
+    const auto it = std::lower_bound(times_.begin(), times_.end(), t);
+    size_t i = static_cast<size_t>(it - times_.begin());
+    if (i >= times_.size())
+        return times_.size() - 1;
+    if (i > 0 && t - times_[i - 1] < times_[i] - t)
+        --i;
+    return i;
 }
 
 std::optional<qint64> TrendWidget::CaptureAt(const QPoint& pos) const
 {
     if (captures_.empty())
         return std::nullopt;
-    size_t best = 0;
-    for (size_t i = 1; i < captures_.size(); ++i)
-        if (std::abs(PointOf(i, 0).x() - pos.x()) < std::abs(PointOf(best, 0).x() - pos.x()))
-            best = i;
-    return captures_[best].id;
+    return captures_[NearestIndex(canvas->CoordX(pos.x()))].id;
 }
 
 void TrendWidget::Hover(const QPoint& pos)
 {
-    const auto id = CaptureAt(pos);
-    if (!id)
+    if (captures_.empty())
         return;
-    for (const auto& c : captures_) {
-        if (c.id != *id)
-            continue;
-        QStringList lines{QLocale().toString(c.timeUtc.toLocalTime(), QLocale::ShortFormat)};
-        if (!c.complete)
-            lines << QStringLiteral("lost: %1").arg(c.lossReason);
-        for (const auto& f : c.figures)
-            lines << QStringLiteral("%1: %2 (zone %3)").arg(f.name, QLocale().toString(Figure(f), 'g', 4), f.zone);
-        QToolTip::showText(canvas->mapToGlobal(pos), lines.join(QLatin1Char('\n')), canvas);
+    const auto& c = captures_[NearestIndex(canvas->CoordX(pos.x()))];
+    QStringList lines{QLocale().toString(c.timeUtc.toLocalTime(), QLocale::ShortFormat)};
+    if (!c.complete)
+        lines << QStringLiteral("lost: %1").arg(c.lossReason);
+    for (const auto& f : c.figures) {
+        const double v = Figure(f);
+        lines << QStringLiteral("%1: %2 (zone %3)").arg(f.name, std::isnan(v) ? QStringLiteral("-") : QLocale().toString(v, 'g', 4), f.zone);
     }
+    QToolTip::showText(canvas->mapToGlobal(pos), lines.join(QLatin1Char('\n')), canvas);
 }
 
-void TrendWidget::Paint(QPainter& p, const QSize& size) const
+void TrendWidget::Redraw()
 {
-    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    const QRectF area = PlotArea(size);
+    canvas->clearGraphs();
+    canvas->clearItems();
     const auto [lo, hi] = Range();
-    auto yOf = [&](double v) { return area.bottom() - (v - lo) / (hi - lo) * area.height(); };
+    canvas->yAxis->setRange(lo, hi);
+    canvas->yAxis->setLabel(comboFigure->currentText());
+    if (times_.empty()) {
+        const double now = QDateTime::currentSecsSinceEpoch();
+        canvas->xAxis->setRange(now - 3600, now);
+    } else {
+        // Half a minute either side, so a single capture still has a time span.
+        canvas->xAxis->setRange(times_.front() - 30, times_.back() + 30);
+    }
     // Severity zones behind velocity.
     if (comboFigure->currentIndex() == kVelocity)
         if (const auto m = monitor::FindMachineClass(comboClass->currentText())) {
             double from = lo;
             for (int z = 0; z < 4; ++z) {
-                const double to = z < 3 ? m->bounds[size_t(z)] : hi;
-                p.fillRect(QRectF(QPointF(area.left(), yOf(std::min(to, hi))), QPointF(area.right(), yOf(from))),
-                           kZoneColours[size_t(z)]);
-                p.drawText(QPointF(area.right() - 12, yOf(std::min(to, hi)) + 12), QString(QChar(u'A' + z)));
+                const double to = z < 3 ? std::min(m->bounds[size_t(z)], hi) : hi;
+                auto* band = new QCPItemRect(canvas);
+                band->setLayer(QStringLiteral("background"));
+                band->setPen(Qt::NoPen);
+                band->setBrush(kZoneColours[size_t(z)]);
+                band->topLeft->setTypeX(QCPItemPosition::ptAxisRectRatio);
+                band->bottomRight->setTypeX(QCPItemPosition::ptAxisRectRatio);
+                band->topLeft->setCoords(0, to);
+                band->bottomRight->setCoords(1, from);
+                auto* name = new QCPItemText(canvas);
+                name->setText(QStringLiteral("Zone %1").arg(QChar(u'A' + z)));
+                name->setColor(QColor(90, 90, 90));
+                name->position->setTypeX(QCPItemPosition::ptAxisRectRatio);
+                name->position->setCoords(0.995, to);
+                name->setPositionAlignment(Qt::AlignRight | Qt::AlignTop);
+                name->setClipToAxisRect(true);
                 from = to;
             }
         }
-    p.setPen(Qt::gray);
-    p.drawRect(area);
-    p.drawText(QPointF(2, area.top() + 10), QLocale().toString(hi, 'g', 3));
-    p.drawText(QPointF(2, area.bottom()), QLocale().toString(lo, 'g', 3));
-    for (int ch = 0; ch < 3; ++ch) {
-        p.setPen(QPen(kChannelColours[size_t(ch)], 1.5));
-        std::optional<QPointF> last;
+    // One graph per channel, gaps at lost captures and unknown figures; the lost ones marked apart.
+    const size_t channels = captures_.empty() ? 0 : std::max_element(captures_.begin(), captures_.end(), [](const auto& a, const auto& b) {
+                                                      return a.figures.size() < b.figures.size();
+                                                  })->figures.size();
+    const bool dots = captures_.size() <= 2000;
+    for (size_t ch = 0; ch < std::min<size_t>(channels, 3); ++ch) {
+        QVector<QCPGraphData> data;
+        data.reserve(static_cast<int>(captures_.size()));
+        QString name;
         for (size_t i = 0; i < captures_.size(); ++i) {
-            const QPointF pt = PointOf(i, ch);
-            if (!captures_[i].complete || std::isnan(pt.y())) {
-                last.reset();
-                continue;
-            }
-            if (last)
-                p.drawLine(*last, pt);
-            p.drawEllipse(pt, 2.5, 2.5);
-            last = pt;
+            const auto& f = captures_[i].figures;
+            const double v = captures_[i].complete && ch < f.size() ? Figure(f[ch]) : std::nan("");
+            if (name.isEmpty() && ch < f.size())
+                name = f[ch].name;
+            data.append(QCPGraphData(times_[i], v));
         }
+        QCPGraph* g = canvas->addGraph();
+        g->setName(name);
+        g->setPen(QPen(kChannelColours[ch], dots ? 1.5 : 1.0));
+        if (dots)
+            g->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 4));
+        g->data()->set(data, true);
     }
+    QVector<QCPGraphData> lost;
+    for (size_t i = 0; i < captures_.size(); ++i)
+        if (!captures_[i].complete)
+            lost.append(QCPGraphData(times_[i], lo));
+    if (!lost.isEmpty()) {
+        QCPGraph* g = canvas->addGraph();
+        g->setName(QStringLiteral("Lost capture"));
+        g->setLineStyle(QCPGraph::lsNone);
+        g->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCross, QPen(QColor(90, 90, 90), 1.5), Qt::NoBrush, 8));
+        g->data()->set(lost, true);
+    }
+    canvas->Redraw();
 }

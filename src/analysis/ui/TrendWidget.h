@@ -3,6 +3,7 @@
 // severity zones behind velocity; hovering shows a point's value, a click loads that capture.
 #include "monitor/MonitorStore.h"
 #include "monitor/Severity.h"
+#include "ui/PlotView.h"
 
 #include <QWidget>
 #include <functional>
@@ -40,17 +41,21 @@ public:
     QComboBox* comboFigure = nullptr;
     QComboBox* comboClass = nullptr;
     QLabel* lblInfo = nullptr;
-    QWidget* canvas = nullptr;
+    ui::PlotView* canvas = nullptr;
+
+    // Rebuilds the graphs for the figure and machine class chosen, and draws them.
+    void Redraw();
 
 private:
-    class Canvas;
     double Figure(const monitor::ChannelFigures& f) const;
-    void Paint(QPainter& p, const QSize& size) const;
     void Hover(const QPoint& pos);
-    QRectF PlotArea(const QSize& size) const;
     std::pair<double, double> Range() const;
+    // Index of the capture nearest in time to axis time `t` (seconds since the epoch).
+    size_t NearestIndex(double t) const;
 
     std::unique_ptr<monitor::Store> store_;
     QString path_;
     std::vector<monitor::StoredCapture> captures_;
+    double panned_ = 0; // seconds already moved by the drag under way
+    std::vector<double> times_; // each capture's time, seconds since the epoch, ascending
 };

@@ -10,214 +10,115 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
-#include <QWheelEvent>
 #include <cmath>
 
 // ---------------------------------------------------------------------------------------------
 // PlotSurface
 
-PlotSurface::PlotSurface(QWidget* parent) : QWidget(parent)
+PlotSurface::PlotSurface(QWidget* parent) : ui::PlotView(parent)
 {
-    setMouseTracking(true);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setMinimumSize(200, 120);
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    setFocusPolicy(Qt::WheelFocus);
-    setToolTip(QStringLiteral("Wheel: zoom   Drag: pan   Shift+drag or right-drag: zoom to range   Home: fit"));
-}
-
-void PlotSurface::SetGrid(std::vector<double> xs, std::vector<double> ys)
-{
-    gridX_ = std::move(xs);
-    gridY_ = std::move(ys);
-}
-
-void PlotSurface::RenderBackground()
-{
-    image_.fill(kBackground);
-    if (gridX_.empty() && gridY_.empty())
-        return;
-    const QSizeF logical = image_.deviceIndependentSize();
-    const int w = qRound(logical.width());
-    const int h = qRound(logical.height());
-    QPainter p(&image_);
-    DrawGrid(p, w, h);
-}
-
-void PlotSurface::DrawGrid(QPainter& p, int w, int h) const
-{
-    QPen pen{QColor::fromRgb(kGrid)};
-    pen.setCosmetic(true);
-    p.setPen(pen);
-    for (double x : gridX_) {
-        const double px = PlotModel::UserToPixel(scale_, x, 0, w, h).x();
-        p.drawLine(QPointF(px, 0), QPointF(px, h));
+    setToolTip(QStringLiteral("Wheel: zoom   Drag: pan   Shift+drag or right-drag: zoom to range   Home: fit\n"
+                              "Click: marker A   Right click: marker B"));
+    xAxis->setLabel(QStringLiteral("Sample"));
+    yAxis->setLabel(QStringLiteral("Acceleration (g)"));
+    legend->setVisible(true);
+    axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+    onHover = [this](double x, double y) {
+        if (onMouseMove)
+            onMouseMove(x, y);
+    };
+    for (int i = 0; i < 2; ++i) {
+        const QPen pen(QColor(120, 0, 160), 1, i == 0 ? Qt::SolidLine : Qt::DashLine);
+        markerLines_[i] = new QCPItemStraightLine(this);
+        markerLines_[i]->setPen(pen);
+        markerTexts_[i] = new QCPItemText(this);
+        markerTexts_[i]->setText(i == 0 ? QStringLiteral("A") : QStringLiteral("B"));
+        markerTexts_[i]->setColor(pen.color());
+        markerTexts_[i]->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+        markerTexts_[i]->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+        markerLines_[i]->setVisible(false);
+        markerTexts_[i]->setVisible(false);
     }
-    for (double y : gridY_) {
-        const double py = PlotModel::UserToPixel(scale_, 0, y, w, h).y();
-        p.drawLine(QPointF(0, py), QPointF(w, py));
-    }
+    SetScale(1, 7, 1024, -7);
 }
 
 void PlotSurface::SetScale(double left, double top, double right, double bottom)
 {
-    scale_ = {left, top, right, bottom};
+    xAxis->setRange(left, right);
+    yAxis->setRange(std::min(top, bottom), std::max(top, bottom));
+}
+
+PlotModel::UserScale PlotSurface::Scale() const
+{
+    return {xAxis->range().lower, yAxis->range().upper, xAxis->range().upper, yAxis->range().lower};
 }
 
 void PlotSurface::Cls()
 {
     ++clears_;
-    strokes_.clear();
-    if (!image_.isNull())
-        RenderBackground();
-    update();
+    clearGraphs();
+    ShowTracers({});
 }
 
-void PlotSurface::DrawTrace(const double* values, int count, int first, int last, const QColor& colour)
+void PlotSurface::DrawTrace(const double* values, int count, int first, int last, const QColor& colour,
+                            const QString& name)
 {
-    strokes_.push_back({colour, values, count, first, last});
-    RenderStroke(strokes_.back());
-    update();
-}
-
-void PlotSurface::ResizeImage(const QSize& size)
-{
-    const double dpr = devicePixelRatioF();
-    image_ = QImage(size * dpr, QImage::Format_ARGB32_Premultiplied);
-    image_.setDevicePixelRatio(dpr);
-    RenderAll();
-}
-
-void PlotSurface::RenderAll()
-{
-    if (image_.isNull())
-        return;
-    RenderBackground();
-    for (const Stroke& s : strokes_)
-        RenderStroke(s);
-}
-
-void PlotSurface::RenderStroke(const Stroke& s)
-{
-    if (image_.isNull())
-        return;
-    const QSizeF logical = image_.deviceIndependentSize();
-    const int w = qRound(logical.width());
-    const int h = qRound(logical.height());
-    PlotModel::MapTrace(s.values, s.count, s.first, s.last, scale_, w, h, points_);
-    if (points_.size() < 2)
-        return; // a single point draws nothing
-    QPainter p(&image_);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    QPen pen(s.colour);
-    pen.setCosmetic(true);
-    pen.setWidthF(1.0);
-    p.setPen(pen);
-    p.drawPolyline(points_.data(), static_cast<int>(points_.size()));
-}
-
-void PlotSurface::RenderTo(QPainter& p, const QRectF& area) const
-{
-    p.save();
-    p.translate(area.topLeft());
-    p.setClipRect(QRectF(QPointF(0, 0), area.size()));
-    const int w = qRound(area.width());
-    const int h = qRound(area.height());
-    DrawGrid(p, w, h);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    std::vector<QPointF> points;
-    for (const Stroke& s : strokes_) {
-        PlotModel::MapTrace(s.values, s.count, s.first, s.last, scale_, w, h, points);
-        if (points.size() < 2)
-            continue;
-        QPen pen(s.colour);
-        pen.setCosmetic(true);
-        p.setPen(pen);
-        p.drawPolyline(points.data(), static_cast<int>(points.size()));
+    first = std::max(first, 0);
+    last = std::min(last, count - 1);
+    QVector<double> keys, data;
+    for (int i = first; i <= last; ++i) {
+        keys.append(i);
+        data.append(values[i]);
     }
-    p.restore();
+    QCPGraph* g = addGraph();
+    g->setPen(QPen(colour, 1.0));
+    g->setName(name);
+    g->setData(keys, data, true);
+    g->setAdaptiveSampling(true);
 }
 
-void PlotSurface::paintEvent(QPaintEvent*)
+int PlotSurface::StrokeCount() const
 {
-    QPainter p(this);
-    if (image_.isNull())
-        p.fillRect(rect(), QColor::fromRgb(kBackground));
-    else
-        p.drawImage(0, 0, image_);
-    if (drag_ == Drag::Band) {
-        const QRectF band(QPointF(std::min(pressX_, bandX_), 0), QPointF(std::max(pressX_, bandX_), height()));
-        p.fillRect(band, QColor(80, 120, 220, 50));
+    int n = 0;
+    for (int i = 0; i < graphCount(); ++i)
+        n += graph(i)->dataCount() >= 2;
+    return n;
+}
+
+void PlotSurface::SetMarkers(const std::array<std::optional<double>, 2>& markers)
+{
+    for (size_t i = 0; i < 2; ++i) {
+        const bool on = markers[i].has_value();
+        markerLines_[i]->setVisible(on);
+        markerTexts_[i]->setVisible(on);
+        if (on) {
+            markerLines_[i]->point1->setCoords(*markers[i], 0);
+            markerLines_[i]->point2->setCoords(*markers[i], 1);
+            markerTexts_[i]->position->setCoords(*markers[i], 0.02);
+        }
     }
-    // The border belongs to the widget, not to the drawing.
-    p.setPen(QColor(150, 150, 150));
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    replot();
 }
 
-double PlotSurface::UserX(double px) const { return PlotModel::PixelToUser(scale_, px, 0, width(), height()).x(); }
-
-void PlotSurface::mousePressEvent(QMouseEvent* e)
+void PlotSurface::ShowTracers(const std::vector<TracerPoint>& points)
 {
-    pressX_ = bandX_ = e->position().x();
-    const bool band = e->button() == Qt::RightButton ||
-                      (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ShiftModifier));
-    if (band) {
-        drag_ = Drag::Band;
-    } else if (e->button() == Qt::LeftButton) {
-        drag_ = Drag::Pan;
-        setCursor(Qt::ClosedHandCursor);
-        if (onPanStart)
-            onPanStart();
+    while (tracers_.size() < points.size()) {
+        auto* t = new QCPItemTracer(this);
+        t->setStyle(QCPItemTracer::tsCircle);
+        t->setSize(7);
+        tracers_.push_back(t);
     }
-}
-
-void PlotSurface::mouseReleaseEvent(QMouseEvent* e)
-{
-    const Drag was = drag_;
-    drag_ = Drag::None;
-    unsetCursor();
-    // A click without a real drag is no zoom.
-    if (was == Drag::Band && std::abs(e->position().x() - pressX_) >= 4 && onBand)
-        onBand(UserX(pressX_), UserX(e->position().x()));
-    update();
-}
-
-void PlotSurface::wheelEvent(QWheelEvent* e)
-{
-    const double steps = e->angleDelta().y() / 120.0;
-    if (steps != 0 && onWheel)
-        onWheel(UserX(e->position().x()), steps);
-    e->accept();
-}
-
-void PlotSurface::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_Home && onFit) {
-        onFit();
-        return;
+    for (size_t i = 0; i < tracers_.size(); ++i) {
+        tracers_[i]->setVisible(i < points.size());
+        if (i < points.size()) {
+            tracers_[i]->position->setCoords(points[i].x, points[i].y);
+            tracers_[i]->setPen(QPen(points[i].colour, 1.5));
+        }
     }
-    QWidget::keyPressEvent(e);
-}
-
-void PlotSurface::resizeEvent(QResizeEvent*) { ResizeImage(size()); }
-
-void PlotSurface::mouseMoveEvent(QMouseEvent* e)
-{
-    if (drag_ == Drag::Pan && onPan) {
-        onPan(UserX(pressX_) - UserX(e->position().x()));
-    } else if (drag_ == Drag::Band) {
-        bandX_ = e->position().x();
-        update();
-    }
-    if (!onMouseMove)
-        return;
-    const QPointF u = PlotModel::PixelToUser(scale_, e->position().x(), e->position().y(), width(), height());
-    onMouseMove(u.x(), u.y());
+    replot(QCustomPlot::rpQueuedReplot);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -229,46 +130,6 @@ const std::array<QColor, 3> DataPlotWidget::kExtendedColours = {QColor(0, 0, 120
                                                                 QColor(120, 0, 0)};
 
 namespace {
-// An axis beside the plot: the label widgets placed by onResize, and painted tick marks with
-// their texts at fractions 0..1 along it (top to bottom when vertical).
-class AxisStrip : public QWidget {
-public:
-    AxisStrip(Qt::Orientation o, QWidget* parent) : QWidget(parent), orientation(o) {}
-    std::function<void()> onResize;
-    struct Mark {
-        double at;
-        QString text; // empty: tick only
-    };
-    std::vector<Mark> marks;
-    Qt::Orientation orientation;
-
-protected:
-    void resizeEvent(QResizeEvent*) override
-    {
-        if (onResize)
-            onResize();
-    }
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setPen(palette().color(QPalette::WindowText));
-        const QFontMetrics fm(font());
-        for (const Mark& m : marks) {
-            if (orientation == Qt::Horizontal) {
-                const int x = qRound(m.at * (width() - 1));
-                p.drawLine(x, 0, x, 4);
-                const int tw = fm.horizontalAdvance(m.text);
-                p.drawText(std::clamp(x - tw / 2, 0, std::max(0, width() - tw)), 7 + fm.ascent(), m.text);
-            } else {
-                const int y = qRound(m.at * (height() - 1));
-                p.drawLine(width() - 5, y, width() - 1, y);
-                const int tw = fm.horizontalAdvance(m.text);
-                p.drawText(width() - 8 - tw, y + fm.ascent() / 2 - 1, m.text);
-            }
-        }
-    }
-};
-
 QFrame* LegendLine(const QColor& c, QWidget* parent)
 {
     auto* f = new QFrame(parent);
@@ -279,115 +140,72 @@ QFrame* LegendLine(const QColor& c, QWidget* parent)
     f->setPalette(pal);
     return f;
 }
-
-QFrame* Tick(QWidget* parent, Qt::Orientation o)
-{
-    auto* f = new QFrame(parent);
-    f->setFrameShape(o == Qt::Vertical ? QFrame::VLine : QFrame::HLine);
-    f->setFrameShadow(QFrame::Plain);
-    if (o == Qt::Vertical)
-        f->setFixedSize(1, 6);
-    else
-        f->setFixedSize(6, 1);
-    return f;
-}
 } // namespace
 
 DataPlotWidget::DataPlotWidget(QWidget* parent) : QGroupBox(QStringLiteral("Data Plot"), parent)
 {
-    BuildControls();
-}
-
-void DataPlotWidget::BuildControls()
-{
-    auto* grid = new QGridLayout(this);
-    grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(2);
-
-    // Vertical axis labels.
-    auto* yAxis = new AxisStrip(Qt::Vertical, this);
-    yAxis_ = yAxis;
-    auto* yl = new QVBoxLayout(yAxis);
-    yl->setContentsMargins(0, 0, 0, 0);
-    lblpFS2 = new QLabel(yAxis);
-    LbLYmid = new QLabel(QStringLiteral("Ymid"), yAxis);
-    lblnFS2 = new QLabel(yAxis);
-    LineYmid = Tick(yAxis, Qt::Horizontal);
-    auto* mid = new QHBoxLayout;
-    mid->addStretch(1);
-    mid->addWidget(LbLYmid);
-    mid->addWidget(LineYmid);
-    for (QLabel* l : {lblpFS2, lblnFS2})
-        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    yl->addWidget(lblpFS2);
-    yl->addStretch(1);
-    yl->addLayout(mid);
-    yl->addStretch(1);
-    yl->addWidget(lblnFS2);
-
-    picture1 = new PlotSurface(this);
-    picture1->onMouseMove = [this](double x, double y) { picture1_MouseMove(x, y); };
-    picture1->onWheel = [this](double x, double steps) { ZoomAt(x, std::pow(0.8, steps)); };
-    picture1->onPanStart = [this] { panStart_ = Plot.PlotStart; };
-    picture1->onPan = [this](double dx) {
-        const int16_t before = Plot.PlotStart;
-        Plot.PlotStart = static_cast<int16_t>(panStart_);
-        PlotModel::PanBy(Plot, dx);
-        if (Plot.PlotStart != before) {
-            RefreshEdgeLabels();
-            PlotCaptureData();
-        }
-    };
-    picture1->onBand = [this](double a, double b) { ShowRange(a, b); };
-    picture1->onFit = [this] { FitToRecord(); };
-
-    // Horizontal axis labels.
-    auto* strip = new AxisStrip(Qt::Horizontal, this);
-    xStrip_ = strip;
-    strip->setFixedHeight(26);
-    for (int i : {0, 3, 4}) {
-        LineX[i] = Tick(strip, Qt::Vertical);
-        lblPlotX[i] = new QLabel(strip);
-    }
-    lblPlotX[0]->setText(QStringLiteral("0"));
-    lblPlotX[3]->setText(QStringLiteral("1023"));
-    lblPlotX[4]->setText(QStringLiteral("350"));
-    strip->onResize = [this, strip] {
-        const int w = strip->width();
-        auto place = [&](int i, int x) {
-            LineX[i]->move(x, 0);
-            lblPlotX[i]->adjustSize();
-            const int lw = lblPlotX[i]->width();
-            lblPlotX[i]->move(std::clamp(x - lw / 2, 0, std::max(0, w - lw)), 7);
-        };
-        place(0, 0);
-        const double span = std::max(1, Plot.PlotSpan);
-        const double k = MsPerSample();
-        const double mid = LeadingNumber(lblPlotX[4]->text()) / (k > 0 ? k : 1.0);
-        place(4, qRound((w - 1) * std::clamp((mid - Plot.PlotStart) / span, 0.0, 1.0)));
-        place(3, w - 1);
-    };
-
+    BuildSurface();
+    QWidget* side = BuildControlColumn();
     LbLReadingBuffer = new QLabel(QStringLiteral("Reading Capture Buffer"), this);
     QFont bold = LbLReadingBuffer->font();
     bold.setBold(true);
     LbLReadingBuffer->setFont(bold);
     LbLReadingBuffer->hide();
 
-    // Control column.
+    auto* grid = new QGridLayout(this);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(2);
+    grid->addWidget(picture1, 0, 0);
+    grid->addWidget(LbLReadingBuffer, 1, 0, Qt::AlignLeft);
+    grid->addWidget(side, 0, 1, 2, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setRowStretch(0, 1);
+    ConnectControls();
+}
+
+void DataPlotWidget::BuildSurface()
+{
+    picture1 = new PlotSurface(this);
+    picture1->onMouseMove = [this](double x, double y) { picture1_MouseMove(x, y); };
+    picture1->onWheel = [this](double x, double steps) { ZoomAt(x, std::pow(0.8, steps)); };
+    picture1->onPanStart = [this] { panStart_ = Plot.PlotStart; };
+    picture1->onPan = [this](double dx) { PanTo(dx); };
+    picture1->onBand = [this](double a, double b) { ShowRange(a, b); };
+    picture1->onFit = [this] { FitToRecord(); };
+}
+
+QWidget* DataPlotWidget::BuildControlColumn()
+{
     auto* side = new QWidget(this);
     auto* sl = new QVBoxLayout(side);
     sl->setContentsMargins(0, 0, 0, 0);
+    sl->addLayout(BuildScaleRow(side));
+    sl->addLayout(BuildTraceBoxes(side));
+    sl->addLayout(BuildOffsetBars(side));
+    sl->addLayout(BuildHorizontalControls(side));
+    sl->addLayout(BuildCursorReadout(side));
+    sl->addStretch(1);
+    return side;
+}
 
-    auto* scaleRow = new QHBoxLayout;
+QLayout* DataPlotWidget::BuildScaleRow(QWidget* side)
+{
+    auto* grid = new QGridLayout;
     Label3 = new QLabel(QStringLiteral("Scale(g)"), side);
     cmdPlotScale = new QPushButton(side);
     cmdPlotScale->setMinimumWidth(48);
-    scaleRow->addWidget(Label3);
-    scaleRow->addWidget(cmdPlotScale);
-    scaleRow->addStretch(1);
-    sl->addLayout(scaleRow);
+    // Not shown: the y axis itself labels the range; they keep the full scale for the redraw.
+    lblnFS2 = new QLabel(side);
+    lblpFS2 = new QLabel(side);
+    lblnFS2->hide();
+    lblpFS2->hide();
+    grid->addWidget(Label3, 0, 0);
+    grid->addWidget(cmdPlotScale, 0, 1);
+    return grid;
+}
 
+QLayout* DataPlotWidget::BuildTraceBoxes(QWidget* side)
+{
     auto* traces = new QGridLayout;
     ckXacc = new QCheckBox(QStringLiteral("X acc"), side);
     ckADC0 = new QCheckBox(QStringLiteral("Y acc"), side);
@@ -401,11 +219,13 @@ void DataPlotWidget::BuildControls()
         traces->addWidget(legends[i], i, 0);
         traces->addWidget(boxes[i], i, 1);
     }
-    sl->addLayout(traces);
+    return traces;
+}
 
+QLayout* DataPlotWidget::BuildOffsetBars(QWidget* side)
+{
     auto* offsets = new QGridLayout;
-    auto* osTitle = new QLabel(QStringLiteral("Offset (g)"), side);
-    offsets->addWidget(osTitle, 0, 0, 1, 3, Qt::AlignHCenter);
+    offsets->addWidget(new QLabel(QStringLiteral("Offset (g)"), side), 0, 0, 1, 3, Qt::AlignHCenter);
     std::array<QScrollBar*, 3> bars{};
     std::array<QLabel*, 3> barLabels{};
     for (int i = 0; i < 3; ++i) {
@@ -413,13 +233,12 @@ void DataPlotWidget::BuildControls()
         bars[i]->setRange(-50, 50);
         bars[i]->setValue(0);
         bars[i]->setInvertedAppearance(true); // up raises the trace
-        bars[i]->setMinimumHeight(70);
+        bars[i]->setMinimumHeight(48);
         barLabels[i] = new QLabel(side);
         barLabels[i]->setAlignment(Qt::AlignCenter);
         barLabels[i]->setMinimumWidth(28);
         offsets->addWidget(bars[i], 1, i, Qt::AlignHCenter);
         offsets->addWidget(barLabels[i], 2, i);
-        connect(bars[i], &QScrollBar::valueChanged, this, [this, i] { VSos_Change(i); });
     }
     VSosX = bars[0];
     VSosY = bars[1];
@@ -427,8 +246,11 @@ void DataPlotWidget::BuildControls()
     LblosX = barLabels[0];
     LblosY = barLabels[1];
     LblosZ = barLabels[2];
-    sl->addLayout(offsets);
+    return offsets;
+}
 
+QLayout* DataPlotWidget::BuildHorizontalControls(QWidget* side)
+{
     auto* horz = new QGridLayout;
     Label16 = new QLabel(QStringLiteral("Horz. Scale"), side);
     cmdHscaleNeg = new QPushButton(QStringLiteral("-"), side);
@@ -444,18 +266,29 @@ void DataPlotWidget::BuildControls()
     horz->addWidget(Label15, 1, 0);
     horz->addWidget(cmdHoffsetNeg, 1, 1);
     horz->addWidget(cmdHoffsetPos, 1, 2);
-    auto* pcTitle = new QLabel(QStringLiteral("Points"), side);
     LbLPointCount = new QLabel(QStringLiteral("PointCount"), side);
-    horz->addWidget(pcTitle, 2, 0);
+    horz->addWidget(new QLabel(QStringLiteral("Points"), side), 2, 0);
     horz->addWidget(LbLPointCount, 2, 1, 1, 2);
+    lblPlotX[0] = new QLabel(side);
+    lblPlotX[3] = new QLabel(side);
+    auto* shown = new QHBoxLayout;
+    shown->addWidget(lblPlotX[0]);
+    shown->addWidget(new QLabel(QStringLiteral("to"), side));
+    shown->addWidget(lblPlotX[3]);
+    shown->addStretch(1);
+    horz->addWidget(new QLabel(QStringLiteral("Shown"), side), 3, 0);
+    horz->addLayout(shown, 3, 1, 1, 2);
     cmdFit = new QPushButton(QStringLiteral("Fit"), side);
     cmdFit->setToolTip(QStringLiteral("Show the whole capture (Home)"));
-    horz->addWidget(cmdFit, 3, 0);
+    horz->addWidget(cmdFit, 4, 0);
     ckTimeAxis = new QCheckBox(QStringLiteral("ms"), side);
     ckTimeAxis->setToolTip(QStringLiteral("Time axis in milliseconds"));
-    horz->addWidget(ckTimeAxis, 3, 1, 1, 2);
-    sl->addLayout(horz);
+    horz->addWidget(ckTimeAxis, 4, 1, 1, 2);
+    return horz;
+}
 
+QLayout* DataPlotWidget::BuildCursorReadout(QWidget* side)
+{
     auto* cursor = new QGridLayout;
     Label4 = new QLabel(QStringLiteral("Cursor"), side);
     Label5 = new QLabel(QStringLiteral("sample"), side);
@@ -467,17 +300,14 @@ void DataPlotWidget::BuildControls()
     cursor->addWidget(lblCursorX, 1, 1);
     cursor->addWidget(Label1, 2, 0);
     cursor->addWidget(lblCursorY, 2, 1);
-    sl->addLayout(cursor);
-    sl->addStretch(1);
+    return cursor;
+}
 
-    grid->addWidget(yAxis, 0, 0);
-    grid->addWidget(picture1, 0, 1);
-    grid->addWidget(strip, 1, 1);
-    grid->addWidget(LbLReadingBuffer, 2, 1, Qt::AlignLeft);
-    grid->addWidget(side, 0, 2, 3, 1);
-    grid->setColumnStretch(1, 1);
-    grid->setRowStretch(0, 1);
-
+void DataPlotWidget::ConnectControls()
+{
+    const std::array<QScrollBar*, 3> bars{VSosX, VSosY, VSosZ};
+    for (int i = 0; i < 3; ++i)
+        connect(bars[i], &QScrollBar::valueChanged, this, [this, i] { VSos_Change(i); });
     connect(cmdPlotScale, &QPushButton::clicked, this, &DataPlotWidget::cmdPlotScale_Click);
     connect(cmdFit, &QPushButton::clicked, this, &DataPlotWidget::FitToRecord);
     connect(cmdHoffsetPos, &QPushButton::pressed, this, [this] { cmdHoffset_MouseDown(1); });
@@ -488,12 +318,23 @@ void DataPlotWidget::BuildControls()
     connect(cmdHscaleNeg, &QPushButton::pressed, this, [this] { cmdHscale_MouseDown(-1); });
     connect(cmdHscalePos, &QPushButton::released, this, &DataPlotWidget::cmdHscale_MouseUp);
     connect(cmdHscaleNeg, &QPushButton::released, this, &DataPlotWidget::cmdHscale_MouseUp);
-    for (QCheckBox* b : boxes)
+    for (QCheckBox* b : {ckXacc, ckADC0, ckADC1})
         connect(b, &QCheckBox::clicked, this, &DataPlotWidget::PlotCaptureData);
     connect(ckTimeAxis, &QCheckBox::toggled, this, [this] {
         RefreshEdgeLabels();
-        UpdateTicks();
+        PlotCaptureData();
     });
+}
+
+void DataPlotWidget::PanTo(double dx)
+{
+    const int16_t before = Plot.PlotStart;
+    Plot.PlotStart = static_cast<int16_t>(panStart_);
+    PlotModel::PanBy(Plot, dx);
+    if (Plot.PlotStart != before) {
+        RefreshEdgeLabels();
+        PlotCaptureData();
+    }
 }
 
 double DataPlotWidget::MsPerSample() const
@@ -507,7 +348,6 @@ void DataPlotWidget::SetStartValues()
     cmdPlotScale->setText(QStringLiteral("7"));
     lblpFS2->setText(cmdPlotScale->text());
     lblnFS2->setText(PlotModel::NegatedCaption(cmdPlotScale->text()));
-    LbLYmid->setText(QStringLiteral("0"));
     picture1->SetScale(1, 7, 1024, -7);
     ckXacc->setChecked(true);
     LblosX->setText(QString::number(VSosX->value()));
@@ -517,7 +357,11 @@ void DataPlotWidget::SetStartValues()
     RefreshEdgeLabels();
 }
 
-void DataPlotWidget::ClearPlot() { picture1->Cls(); }
+void DataPlotWidget::ClearPlot()
+{
+    picture1->Cls();
+    picture1->Redraw();
+}
 
 void DataPlotWidget::RefreshEdgeLabels()
 {
@@ -531,131 +375,16 @@ void DataPlotWidget::RefreshEdgeLabels()
         lblPlotX[3]->setText(t.right);
     }
     LbLPointCount->setText(t.pointCount);
-    for (int i : {0, 3}) {
-        lblPlotX[i]->adjustSize();
-        if (auto* strip = static_cast<AxisStrip*>(lblPlotX[i]->parentWidget()); strip && strip->onResize)
-            strip->onResize();
-    }
 }
 
 void DataPlotWidget::SetSurfaceScale()
 {
     picture1->SetScale(Plot.PlotStart, LeadingNumber(lblpFS2->text(), QLocale::c()),
                        Plot.PlotStart + Plot.PlotSpan, LeadingNumber(lblnFS2->text(), QLocale::c()));
-    UpdateTicks();
-}
-
-void DataPlotWidget::UpdateTicks()
-{
-    const PlotModel::UserScale& sc = picture1->Scale();
-    auto* strip = static_cast<AxisStrip*>(xStrip_);
-    auto* yAxis = static_cast<AxisStrip*>(yAxis_);
-    const QFontMetrics fm(font());
-
-    // Horizontal: the tick nearest the middle goes to lblPlotX(4); the others are painted where
-    // they keep clear of the three labels.
-    const int stripWidth = std::max(2, strip->width());
-    const int maxX = std::max(2, stripWidth / (fm.horizontalAdvance(QStringLiteral("00000")) * 2));
-    // Ticks in the axis' unit (samples or ms); `perUnit` samples to one unit.
+    // Samples on the axis, or milliseconds at the shown capture's rate (ticks at whole ms steps).
     const double k = MsPerSample();
-    if (k > 0)
-        RefreshEdgeLabels(); // a new capture may come at another rate
-    const double perUnit = k > 0 ? 1.0 / k : 1.0;
-    const double lo = sc.left / perUnit, hi = sc.right / perUnit;
-    const PlotModel::Ticks xt = PlotModel::NiceTicks(lo, hi, maxX);
-    const double span = hi - lo;
-    double middle = (lo + hi) / 2;
-    if (!xt.values.empty())
-        middle = *std::min_element(xt.values.begin(), xt.values.end(), [&](double a, double b) {
-            return std::abs(a - (lo + hi) / 2) < std::abs(b - (lo + hi) / 2);
-        });
-    lblPlotX[4]->setText(PlotModel::TickText(middle, xt.step));
-    strip->marks.clear();
-    const double clear = (fm.horizontalAdvance(QStringLiteral("00000")) + 4.0) / stripWidth;
-    const double midAt = span > 0 ? (middle - lo) / span : 0.5;
-    std::vector<double> gridX;
-    for (double v : xt.values) {
-        const double at = span > 0 ? (v - lo) / span : 0.0;
-        const bool free = at > clear && at < 1 - clear && std::abs(at - midAt) > clear;
-        if (v != middle)
-            strip->marks.push_back({at, free ? PlotModel::TickText(v, xt.step) : QString()});
-        gridX.push_back(v * perUnit);
-    }
-    if (strip->onResize)
-        strip->onResize();
-    strip->update();
-
-    // Vertical: the full-scale and middle labels stay; the ticks between are painted.
-    const PlotModel::Ticks yt = PlotModel::NiceTicks(sc.bottom, sc.top, 8);
-    yAxis->marks.clear();
-    const double height = sc.top - sc.bottom;
-    const double yClear = (fm.height() + 2.0) / std::max(2, yAxis->height());
-    for (double v : yt.values) {
-        const double at = height != 0 ? (sc.top - v) / height : 0.5;
-        const bool free = at > yClear && at < 1 - yClear && std::abs(at - 0.5) > yClear;
-        if (v != 0)
-            yAxis->marks.push_back({at, free ? PlotModel::TickText(v, yt.step) : QString()});
-    }
-    yAxis->update();
-    picture1->SetGrid(gridX, yt.values);
-}
-
-void DataPlotWidget::Render(QPainter& p, const QSize& size) const
-{
-    const QFontMetrics fm(p.font());
-    const double left = fm.horizontalAdvance(QStringLiteral("-000.0")) + 10;
-    const double bottom = fm.height() * 2 + 8;
-    const QRectF area(left, 8, std::max(1.0, size.width() - left - 12), std::max(1.0, size.height() - bottom - 8));
-    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    picture1->RenderTo(p, area);
-
-    const PlotModel::UserScale& sc = picture1->Scale();
-    p.setPen(Qt::black);
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(area);
-    const double k = MsPerSample();
-    const double perUnit = k > 0 ? 1.0 / k : 1.0;
-    const PlotModel::Ticks xt =
-        PlotModel::NiceTicks(sc.left / perUnit, sc.right / perUnit, std::max(2, int(area.width() / 90)));
-    for (double v : xt.values) {
-        const double x = area.left() + (v * perUnit - sc.left) / (sc.right - sc.left) * area.width();
-        p.drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 4));
-        p.drawText(QRectF(x - 40, area.bottom() + 5, 80, fm.height()), Qt::AlignHCenter | Qt::AlignTop,
-                   PlotModel::TickText(v, xt.step));
-    }
-    const PlotModel::Ticks yt = PlotModel::NiceTicks(sc.bottom, sc.top, std::max(2, int(area.height() / 50)));
-    for (double v : yt.values) {
-        const double y = area.top() + (sc.top - v) / (sc.top - sc.bottom) * area.height();
-        p.drawLine(QPointF(area.left() - 4, y), QPointF(area.left(), y));
-        p.drawText(QRectF(0, y - fm.height() / 2.0, left - 6, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
-                   PlotModel::TickText(v, yt.step));
-    }
-    p.drawText(QRectF(area.left(), area.bottom() + 5 + fm.height(), area.width(), fm.height()), Qt::AlignHCenter,
-               k > 0 ? QStringLiteral("Time (ms)") : QStringLiteral("Sample"));
-
-    // Legend of the traces drawn, top right inside the plot.
-    const bool extended = Plot.PlotMaxIndex == PlotModel::kExtendedMaxIndex;
-    const std::array<QCheckBox*, 3> boxes{ckXacc, ckADC0, ckADC1};
-    double y = area.top() + 6;
-    for (int t = 0; t < 3; ++t) {
-        if (!boxes[static_cast<size_t>(t)]->isChecked() || !CaptureRecord::Last.Holds())
-            continue;
-        const QString name = TraceName(t);
-        const double x = area.right() - fm.horizontalAdvance(name) - 34;
-        p.setPen(QPen(extended ? kExtendedColours[static_cast<size_t>(t)] : kNormalColours[static_cast<size_t>(t)], 2));
-        p.drawLine(QPointF(x, y + fm.height() / 2.0), QPointF(x + 20, y + fm.height() / 2.0));
-        p.setPen(Qt::black);
-        p.drawText(QPointF(x + 26, y + fm.ascent()), name);
-        y += fm.height() + 2;
-    }
-}
-
-QImage DataPlotWidget::RenderImage(const QSize& size) const
-{
-    QImage img(size, QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&img);
-    Render(p, size);
-    return img;
+    ui::PlotView::Ticker(picture1->xAxis)->perUnit = k > 0 ? 1.0 / k : 1.0;
+    picture1->xAxis->setLabel(k > 0 ? QStringLiteral("Time (ms)") : QStringLiteral("Sample"));
 }
 
 void DataPlotWidget::ZoomAt(double x, double factor)
@@ -708,24 +437,31 @@ void DataPlotWidget::PlotCaptureData()
     }
     if (PlotModel::EnterNormalLayout(Plot))
         RefreshEdgeLabels();
+    const std::array<QCheckBox*, 3> boxes{ckXacc, ckADC0, ckADC1};
+    // Back from an extended plot: the traces ticked before it are ticked again.
+    if (normalTicks_) {
+        for (size_t i = 0; i < 3; ++i)
+            boxes[i]->setChecked((*normalTicks_)[i]);
+        normalTicks_.reset();
+    }
     for (int i = 0; i < 3; ++i)
         SetTraceControls(i, true);
     PlotModel::BuildNormalTraces(Traces, VSosX->value(), VSosY->value(), VSosZ->value());
     ui::PumpEvents();
 
     SetSurfaceScale();
-    LbLYmid->setText(QStringLiteral("0"));
     picture1->Cls();
-    if (!ShowsCapture())
-        return;
-    const int first = Plot.PlotStart;
-    const int last = Plot.PlotStart + Plot.PlotSpan;
-    const std::array<const double*, 3> arrays{Traces.PlotX.data(), Traces.PlotY.data(), Traces.PlotZ.data()};
-    const std::array<QCheckBox*, 3> boxes{ckXacc, ckADC0, ckADC1};
-    for (int t = 0; t < 3; ++t) {
-        if (boxes[t]->isChecked())
-            picture1->DrawTrace(arrays[t], 1024, first, last, kNormalColours[t]);
+    if (ShowsCapture()) {
+        const int first = Plot.PlotStart;
+        const int last = Plot.PlotStart + Plot.PlotSpan;
+        const std::array<const double*, 3> arrays{Traces.PlotX.data(), Traces.PlotY.data(), Traces.PlotZ.data()};
+        for (int t = 0; t < 3; ++t) {
+            if (boxes[t]->isChecked())
+                picture1->DrawTrace(arrays[t], 1024, first, last, kNormalColours[t], TraceName(t));
+        }
+        RefreshCursor();
     }
+    picture1->Redraw();
 }
 
 QString DataPlotWidget::TraceName(int trace) const
@@ -752,6 +488,8 @@ void DataPlotWidget::PlotCaptureDataExtendedMode()
 {
     if (PlotModel::EnterExtendedLayout(Plot))
         RefreshEdgeLabels();
+    if (!normalTicks_)
+        normalTicks_ = std::array<bool, 3>{ckXacc->isChecked(), ckADC0->isChecked(), ckADC1->isChecked()};
     for (int i = 0; i < 3; ++i)
         SetTraceControls(i, false);
     for (QCheckBox* b : {ckXacc, ckADC0, ckADC1})
@@ -773,11 +511,13 @@ void DataPlotWidget::PlotCaptureDataExtendedMode()
     PlotModel::BuildExtendedTrace(Traces, offset);
 
     SetSurfaceScale();
-    LbLYmid->setText(QStringLiteral("0"));
     picture1->Cls();
-    if (!ShowsCapture())
-        return;
-    picture1->DrawTrace(Traces.PlotExt.data(), 3072, Plot.PlotStart, Plot.PlotStart + Plot.PlotSpan, colour);
+    if (ShowsCapture()) {
+        picture1->DrawTrace(Traces.PlotExt.data(), 3072, Plot.PlotStart, Plot.PlotStart + Plot.PlotSpan, colour,
+                            TraceName(std::min(axis, 2)));
+        RefreshCursor();
+    }
+    picture1->Redraw();
 }
 
 void DataPlotWidget::cmdPlotScale_Click()
@@ -785,7 +525,6 @@ void DataPlotWidget::cmdPlotScale_Click()
     cmdPlotScale->setText(PlotModel::NextScaleCaption(cmdPlotScale->text()));
     lblpFS2->setText(cmdPlotScale->text());
     lblnFS2->setText(PlotModel::NegatedCaption(cmdPlotScale->text()));
-    LbLYmid->setText(QStringLiteral("0"));
     PlotCaptureData();
 }
 
@@ -845,6 +584,7 @@ void DataPlotWidget::HScaleLoop()
 
 void DataPlotWidget::picture1_MouseMove(double x, double y)
 {
+    cursor_ = QPointF(x, y);
     if (!CaptureRecord::Last.Holds())
         return;
     // The read-out is of the traces at the sample under the mouse, not of the mouse's height.
@@ -852,11 +592,24 @@ void DataPlotWidget::picture1_MouseMove(double x, double y)
     const double k = MsPerSample();
     lblCursorX->setText(k > 0 ? QStringLiteral("%1\n%2 ms").arg(index).arg(QLocale().toString(index * k, 'f', 3))
                               : QString::number(index));
+    const bool extended = Plot.PlotMaxIndex == PlotModel::kExtendedMaxIndex;
     const std::array<QCheckBox*, 3> boxes{ckXacc, ckADC0, ckADC1};
+    const std::array<QScrollBar*, 3> bars{VSosX, VSosY, VSosZ};
     QStringList lines;
+    std::vector<PlotSurface::TracerPoint> dots;
     for (int t = 0; t < 3; ++t) {
-        if (boxes[t]->isChecked())
-            lines << QStringLiteral("%1: %2").arg(TraceName(t), PlotModel::CursorValueText(TraceValue(t, index)));
+        if (!boxes[t]->isChecked())
+            continue;
+        const double v = TraceValue(t, index);
+        lines << QStringLiteral("%1: %2").arg(TraceName(t), PlotModel::CursorValueText(v));
+        dots.push_back({double(index), v + bars[t]->value(), extended ? kExtendedColours[t] : kNormalColours[t]});
     }
     lblCursorY->setText(lines.isEmpty() ? PlotModel::CursorYText(y) : lines.join(QLatin1Char('\n')));
+    picture1->ShowTracers(dots);
+}
+
+void DataPlotWidget::RefreshCursor()
+{
+    if (cursor_)
+        picture1_MouseMove(cursor_->x(), cursor_->y());
 }

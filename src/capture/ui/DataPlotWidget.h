@@ -1,12 +1,14 @@
 #pragma once
 // The "Data Plot" frame: drawing surface, vertical scale and offsets, horizontal zoom/pan, cursor read-out.
 #include "capture/PlotModel.h"
+#include "ui/PlotView.h"
 
 #include <QColor>
 #include <QGroupBox>
 #include <QImage>
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -16,77 +18,42 @@ class QLabel;
 class QPushButton;
 class QScrollBar;
 
-// The drawing surface: user coordinates, clear, polylines. What is drawn is kept as a list of
-// strokes and rendered into an image at once, so a resize can render it again.
-class PlotSurface : public QWidget {
+// The drawing surface: axes over the record's user coordinates, the traces as graphs, markers
+// and the cursor's tracers.
+class PlotSurface : public ui::PlotView {
 public:
     explicit PlotSurface(QWidget* parent = nullptr);
 
     void SetScale(double left, double top, double right, double bottom);
-    const PlotModel::UserScale& Scale() const { return scale_; }
+    PlotModel::UserScale Scale() const;
     void Cls();
-    // One polyline through (i, values[i]) for i = first..last; `values` must outlive the stroke.
-    void DrawTrace(const double* values, int count, int first, int last, const QColor& colour);
-
-    // Grid and strokes drawn as vectors into `area` of any painter (exports).
-    void RenderTo(QPainter& p, const QRectF& area) const;
-    // What the surface shows now (background plus strokes).
-    const QImage& Image() const { return image_; }
-    // Renders into an image of this size from now on (benchmarks and screenshots without a window).
-    void ResizeImage(const QSize& size);
-    int StrokeCount() const { return static_cast<int>(strokes_.size()); }
+    // One graph through (i, values[i]) for i = first..last (clipped to `count`), named in the legend.
+    void DrawTrace(const double* values, int count, int first, int last, const QColor& colour,
+                   const QString& name = {});
+    // The plot at this size from now on (benchmarks and tests without a window).
+    void ResizeImage(const QSize& size) { resize(size); }
+    // Traces drawn with at least two points.
+    int StrokeCount() const;
     // How often the surface was cleared for a redraw.
     int ClearCount() const { return clears_; }
 
-    // Light grid lines drawn under the traces, in user coordinates.
-    void SetGrid(std::vector<double> xs, std::vector<double> ys);
+    // Vertical lines A and B at these x (none where empty).
+    void SetMarkers(const std::array<std::optional<double>, 2>& markers);
+    struct TracerPoint {
+        double x, y;
+        QColor colour;
+    };
+    // Dots on the traces at the cursor's sample (none: hidden).
+    void ShowTracers(const std::vector<TracerPoint>& points);
 
     // Mouse position in user coordinates.
     std::function<void(double x, double y)> onMouseMove;
-    // Navigation: wheel steps (positive: away from the user) at user x; a drag that pans by
-    // `dx` user units since the press; a rubber band from x1 to x2; fit to the record.
-    std::function<void(double x, double steps)> onWheel;
-    std::function<void()> onPanStart;
-    std::function<void(double dx)> onPan;
-    std::function<void(double x1, double x2)> onBand;
-    std::function<void()> onFit;
-
-    static constexpr QRgb kGrid = 0xFFE6E6E6;
-
-    static constexpr QRgb kBackground = 0xFFFFFFFF;
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void resizeEvent(QResizeEvent*) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-    void wheelEvent(QWheelEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
 
 private:
-    struct Stroke {
-        QColor colour;
-        const double* values; // the caller's array, kept alive by the caller
-        int count, first, last;
-    };
-    void RenderAll();
-    void RenderBackground();
-    // The light grid at the tick positions, on a w x h pixel area.
-    void DrawGrid(QPainter& p, int w, int h) const;
-    void RenderStroke(const Stroke& s);
-    double UserX(double px) const;
-
-    enum class Drag { None, Pan, Band };
-    Drag drag_ = Drag::None;
-    double pressX_ = 0, bandX_ = 0; // pixels
-    std::vector<double> gridX_, gridY_;
-
-    PlotModel::UserScale scale_;
-    QImage image_;
-    std::vector<Stroke> strokes_;
     int clears_ = 0;
-    std::vector<QPointF> points_;
+    std::array<QCPItemStraightLine*, 2> markerLines_{};
+    std::array<QCPItemText*, 2> markerTexts_{};
+    std::vector<QCPItemTracer*> tracers_;
 };
 
 class DataPlotWidget : public QGroupBox {
@@ -124,10 +91,6 @@ public:
     // The value of trace `trace` (0..2) at sample `index` of the shown layout, without its offset.
     double TraceValue(int trace, int index) const;
 
-    // The plot alone (axes, ticks, grid, traces, legend) drawn by its own painter over `size`:
-    // the exports and the clipboard copy, without the buttons around it.
-    void Render(QPainter& p, const QSize& size) const;
-    QImage RenderImage(const QSize& size) const;
     // Trace colours of the normal and extended layouts.
     static const std::array<QColor, 3> kNormalColours;
     static const std::array<QColor, 3> kExtendedColours;
@@ -138,12 +101,11 @@ public:
     PlotSurface* picture1 = nullptr;
     QPushButton* cmdPlotScale = nullptr;
     QLabel* Label3 = nullptr;
+    // The vertical range shown (the axis itself carries the ticks).
     QLabel* lblpFS2 = nullptr;
-    QLabel* LbLYmid = nullptr;
     QLabel* lblnFS2 = nullptr;
-    QFrame* LineYmid = nullptr;
-    std::array<QLabel*, 5> lblPlotX{}; // indexes 0, 3 and 4
-    std::array<QFrame*, 5> LineX{};
+    // The first and last sample shown (indexes 0 and 3; the axis carries the ticks).
+    std::array<QLabel*, 4> lblPlotX{};
     QLabel* LbLPointCount = nullptr;
     QLabel* Label16 = nullptr;
     QPushButton* cmdHscaleNeg = nullptr;
@@ -176,13 +138,23 @@ public:
     double MsPerSample() const;
 
 private:
-    void BuildControls();
+    void BuildSurface();
+    QWidget* BuildControlColumn();
+    QLayout* BuildScaleRow(QWidget* side);
+    QLayout* BuildTraceBoxes(QWidget* side);
+    QLayout* BuildOffsetBars(QWidget* side);
+    QLayout* BuildHorizontalControls(QWidget* side);
+    QLayout* BuildCursorReadout(QWidget* side);
+    void ConnectControls();
     void HOffsetLoop();
     void HScaleLoop();
     void SetSurfaceScale();
     void SetTraceControls(int trace, bool on);
-    void UpdateTicks();
-    QWidget* xStrip_ = nullptr;
-    QWidget* yAxis_ = nullptr;
+    // The cursor read-out again at the last pointer position (a new capture, other traces).
+    void RefreshCursor();
+    void PanTo(double dx);
     int panStart_ = 0;
+    std::optional<QPointF> cursor_;
+    // Tick states of the normal layout, given back when an extended plot is left.
+    std::optional<std::array<bool, 3>> normalTicks_;
 };
