@@ -25,7 +25,7 @@ check() {
     fi
   done < <(grep -HnE '^[[:space:]]*#[[:space:]]*include' "${files[@]}")
   # The windows' session and the names that view it; only the file that defines it names it.
-  local views='ProgramSession\(\)|Module1::[A-Z]|Spi_mod::|EzUsb::|UsbSpiDrivers::|CaptureRecord::Last|StatusDisplay::StatusBits|m470Reg::Table\(\)|FastReadout::(Enabled|WordDelay)|DataLog::(File|Format|DataFileNumber|Saved)'
+  local views='ProgramSession\(\)|Module1::[A-Z]|Spi_mod::|EzUsb::|UsbSpiDrivers::|CaptureRecord::Last|BufValue[123]|BufRaw[123]|Capt(Supply|Temp|Peak[XYZ])\b|StatusDisplay::StatusBits|m470Reg::Table\(\)|FastReadout::(Enabled|WordDelay)|DataLog::(File|Format|DataFileNumber|Saved)'
   local f
   for f in "${files[@]}"; do
     [[ "$f" == *.cpp && "$f" != */BenchSession.cpp ]] || continue

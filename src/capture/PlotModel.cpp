@@ -192,23 +192,23 @@ QString CursorYText(double y)
     return loc.toString(r, 'f', 1);
 }
 
-void BuildNormalTraces(Traces& t, double offsetX, double offsetY, double offsetZ)
+void BuildNormalTraces(Traces& t, const CaptureRecord::Record& record, double offsetX, double offsetY, double offsetZ)
 {
-    using namespace CaptureRecord;
+    const auto& v = record.value;
     for (int i = 0; i <= 1023; ++i) {
-        t.PlotX[i] = offsetX + BufValue1[i];
-        t.PlotY[i] = offsetY + BufValue2[i];
-        t.PlotZ[i] = offsetZ + BufValue3[i];
+        t.PlotX[i] = offsetX + v[0][i];
+        t.PlotY[i] = offsetY + v[1][i];
+        t.PlotZ[i] = offsetZ + v[2][i];
     }
 }
 
-void BuildExtendedTrace(Traces& t, double offset)
+void BuildExtendedTrace(Traces& t, const CaptureRecord::Record& record, double offset)
 {
-    using namespace CaptureRecord;
+    const auto& v = record.value;
     for (int i = 0; i <= 1023; ++i) {
-        t.PlotExt[i] = offset + BufValue1[i];
-        t.PlotExt[i + 1024] = offset + BufValue2[i];
-        t.PlotExt[i + 2048] = offset + BufValue3[i];
+        t.PlotExt[i] = offset + v[0][i];
+        t.PlotExt[i + 1024] = offset + v[1][i];
+        t.PlotExt[i + 2048] = offset + v[2][i];
     }
 }
 

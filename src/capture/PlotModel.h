@@ -1,6 +1,7 @@
 #pragma once
 // Waveform plot arithmetic: the visible window over the record, the vertical scale cycle,
 // the trace arrays and the cursor read-out. No widgets, so all of it can be driven directly.
+#include "capture/CaptureRecord.h"
 #include <QPointF>
 #include <QString>
 #include <array>
@@ -84,10 +85,10 @@ struct Traces {
     std::array<double, 1025> PlotZ{};
     std::array<double, 3072> PlotExt{};
 };
-// From the capture record (buffers 1, 2, 3).
-void BuildNormalTraces(Traces& t, double offsetX, double offsetY, double offsetZ);
-// The three buffers one after another as one trace.
-void BuildExtendedTrace(Traces& t, double offset);
+// From the capture record's buffers 1, 2, 3.
+void BuildNormalTraces(Traces& t, const CaptureRecord::Record& record, double offsetX, double offsetY, double offsetZ);
+// The record's three buffers one after another as one trace.
+void BuildExtendedTrace(Traces& t, const CaptureRecord::Record& record, double offset);
 
 // User coordinates of the drawing surface; the vertical axis grows upward when top > bottom.
 struct UserScale {

@@ -446,7 +446,7 @@ void DataPlotWidget::PlotCaptureData()
     }
     for (int i = 0; i < 3; ++i)
         SetTraceControls(i, true);
-    PlotModel::BuildNormalTraces(Traces, VSosX->value(), VSosY->value(), VSosZ->value());
+    PlotModel::BuildNormalTraces(Traces, CaptureRecord::Last, VSosX->value(), VSosY->value(), VSosZ->value());
     ui::PumpEvents();
 
     SetSurfaceScale();
@@ -508,7 +508,7 @@ void DataPlotWidget::PlotCaptureDataExtendedMode()
     } else {
         ui::MessageBox(QStringLiteral("unknown capt_ctrl axis sub PlotCaptureDataExtendedMode"));
     }
-    PlotModel::BuildExtendedTrace(Traces, offset);
+    PlotModel::BuildExtendedTrace(Traces, CaptureRecord::Last, offset);
 
     SetSurfaceScale();
     picture1->Cls();
