@@ -309,6 +309,8 @@ private slots:
         QFETCH(QString, state);
         clock.Set(100.0);
         sim::CurrentBoard()->SetClock(clock.AsClock());
+        // Dropped captures are counted on the sensor's clock, not on how long a busy machine takes.
+        w->autoReadoutClock = clock.AsClock();
         Select(mode, 0);
         SetInterval(1);
         Sensor().Poke(sim::reg::DIO_CTRL, 0x2C); // DIO pin 2: the event input
@@ -345,6 +347,7 @@ private slots:
                  qPrintable(w->StatusBarText()));
         w->cmdONE->click(); // stop / disarm ends the poll
         QVERIFY(!w->TimerAutoReadout->isActive());
+        w->autoReadoutClock = {};
         // Without an interface the poll stops and says so once.
         w->cmdONE->click();
         Module1::InterfaceType = 0;

@@ -304,6 +304,37 @@ class ModuleTest(TempDirCase):
         during = [x for x in steps if begin + 0.2 < x < end - 0.2]
         self.assertGreater(len(during), 1000)
 
+    def test_two_benches_capture_side_by_side_each_from_its_own_sensor(self):
+        # Two cards, two products: each Bench's capture carries its own sensor's tones. The long
+        # capture starts first; the short one, begun while the long one waits, ends before it.
+        sensorbench.install_virtual_cards(2)
+        with Bench(card=0, product=31470) as slow, Bench(card=1, product=31473) as fast:
+            slow.write("SCRATCH_B", 0x1234)
+            fast.write("SCRATCH_B", 0x0042)
+            ended = {}
+            captures = {}
+
+            def take(name, bench, avg):
+                captures[name] = bench.capture(avg=avg)
+                ended[name] = time.monotonic()
+
+            threads = [threading.Thread(target=take, args=("slow", slow, 64))]
+            threads[0].start()
+            time.sleep(0.3)
+            threads.append(threading.Thread(target=take, args=("fast", fast, 1)))
+            threads[1].start()
+            for t in threads:
+                t.join()
+            self.assertLess(ended["fast"], ended["slow"])
+            self.assertEqual((slow.read("SCRATCH_B").raw, fast.read("SCRATCH_B").raw), (0x1234, 0x0042))
+        for name, product, avg in (("slow", 31470, 64), ("fast", 31473, 1)):
+            c = captures[name]
+            self.assertEqual((c.product, c.channels, c.sample_rate), (product, CHANNELS[product],
+                                                                      INTERNAL_RATE[product] / avg))
+            second = c.channels[1]
+            self.assertAlmostEqual(numpy_dominant_hz(c.g[1], c.sample_rate), TONES[product][1],
+                                   delta=c.sample_rate / 1024, msg=f"{name}: {second}")
+
     def test_example_sweep_runs(self):
         script = os.path.join(SOURCE_DIR, "examples", "sweep.py")
         r = subprocess.run([sys.executable, script], capture_output=True, text=True, timeout=300)
