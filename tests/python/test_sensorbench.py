@@ -509,5 +509,20 @@ class ApiTest(TempDirCase):
                 self.assertIn(unit, getattr(sensorbench.Capture, name).__doc__)
 
 
+def load_tests(loader, standard_tests, pattern):
+    """SB_TEST_SHARD=i/n runs every n-th test from the i-th, so CTest can run shards side by side."""
+    shard = os.environ.get("SB_TEST_SHARD")
+    if not shard:
+        return standard_tests
+    index, count = (int(x) for x in shard.split("/"))
+
+    def flatten(suite):
+        for item in suite:
+            yield from flatten(item) if isinstance(item, unittest.TestSuite) else [item]
+
+    tests = sorted(flatten(standard_tests), key=lambda t: t.id())
+    return unittest.TestSuite(t for k, t in enumerate(tests) if k % count == index)
+
+
 if __name__ == "__main__":
     unittest.main()
