@@ -121,7 +121,7 @@ bool Store::Failed(const QSqlError& e, QString* error) const
 {
     busy_ = IsBusy(e);
     if (error)
-        *error = QStringLiteral("%1: %2").arg(path_, e.text().trimmed());
+        *error = QStringLiteral("%1: %2").arg(path_, (e.databaseText().isEmpty() ? e.text() : e.databaseText()).trimmed());
     return false;
 }
 

@@ -241,7 +241,8 @@ void MqttPublisher::Loop()
 {
     State& st = *state_;
     Store store;
-    QString problem;   // the last failure reported; each is said once
+    QString problem;        // the broker's, reported; cleared when connected
+    QString storeProblem;   // the database's, reported once
     double backoff = kFirstBackoffSeconds;
     Clock::time_point nextAttempt = Clock::now();
     const QByteArray clientId = QStringLiteral("sensorbench-%1-%2")
@@ -251,8 +252,9 @@ void MqttPublisher::Loop()
     const QByteArray statusTopic = StatusTopic(settings_).toUtf8();
     const QByteArray offline("offline"), online("online");
 
+    // One line per outage: its first cause. The attempts after it fail the same way.
     auto report = [&](const QString& why) {
-        if (why == problem)
+        if (!problem.isEmpty())
             return;
         problem = why;
         Note(QStringLiteral("%1: %2; captures are kept in %3 and sent when the broker takes them")
@@ -332,15 +334,16 @@ void MqttPublisher::Loop()
         if (rc == MOSQ_ERR_ERRNO)
             return QStringLiteral("cannot connect (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
         if (rc != MOSQ_ERR_SUCCESS)
-            return QString::fromUtf8(mosquitto_strerror(rc));
+            return QStringLiteral("cannot connect (%1)")
+                .arg(st.lastLogError.isEmpty() ? QString::fromUtf8(mosquitto_strerror(rc)) : st.lastLogError);
         return {};
     };
 
     while (!stop_) {
         if (!store.IsOpen()) {
             QString error;
-            if (!store.Open(dbPath_, &error) && !store.LastErrorBusy())
-                report(error);
+            if (!store.Open(dbPath_, &error) && !store.LastErrorBusy() && error != storeProblem)
+                Note(storeProblem = error);
         }
         std::map<QString, QByteArray> retained;
         {
@@ -410,8 +413,8 @@ void MqttPublisher::Loop()
             // Kept when the database is locked: marked at a later pass.
             if (store.MarkPublished(st.acked, &error))
                 st.acked.clear();
-            else if (!store.LastErrorBusy())
-                report(error);
+            else if (!store.LastErrorBusy() && error != storeProblem)
+                Note(storeProblem = error);
         }
         pending_ = store.IsOpen() ? store.OutboxPending() : 0;
         if (!st.refused.isEmpty())
