@@ -151,6 +151,21 @@ private slots:
                 for (int i : {0, 511, 1023})
                     QCOMPARE(buffers[b].toArray()[i].toInt(), int(c.samples[size_t(b * 1024 + i)]));
         }
+        // The message is what the published schema says: its required fields, no others.
+        QFile schemaFile(qEnvironmentVariable("SB_SOURCE_DIR") + "/docs/mqtt-capture.schema.json");
+        QVERIFY(schemaFile.open(QIODevice::ReadOnly));
+        const QJsonObject schema = QJsonDocument::fromJson(schemaFile.readAll()).object();
+        auto keys = [](const QJsonArray& a) {
+            QStringList k;
+            for (const QJsonValue& v : a)
+                k << v.toString();
+            k.sort();
+            return k;
+        };
+        const QJsonObject message = sub.OnTopic("/capture").front().Json();
+        QCOMPARE(QStringList(message.keys()), keys(schema.value("required").toArray()));
+        QCOMPARE(QStringList(message.value("channels").toArray().first().toObject().keys()),
+                 keys(schema["properties"]["channels"]["items"]["required"].toArray()));
         const auto status = sub.OnTopic("bench/status");
         QCOMPARE(status.front().payload, QByteArray("online"));
         QCOMPARE(status.back().payload, QByteArray("offline"));
@@ -248,6 +263,7 @@ private slots:
         QTest::newRow("unknown host") << "unknown host" << "cannot find host";
         QTest::newRow("wrong password") << "wrong password" << "not authorised";
         QTest::newRow("right password") << "right password" << "";
+        QTest::newRow("right password from the environment") << "environment password" << "";
         QTest::newRow("untrusted certificate") << "untrusted certificate" << "certificate verify failed";
         QTest::newRow("trusted certificate") << "trusted certificate" << "";
     }
@@ -265,7 +281,10 @@ private slots:
             QFile f(d + "/pw");
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(kind.startsWith("right") ? "s3cret\n" : "guess\n");
-            options << "--mqtt-password-file" << f.fileName();
+            if (kind.startsWith("environment"))
+                env << "SENSORBENCH_MQTT_PASSWORD=s3cret";
+            else
+                options << "--mqtt-password-file" << f.fileName();
         }
         if (kind.endsWith("certificate")) {
             QVERIFY(MakeCertificate(d, "broker") && MakeCertificate(d, "other"));
@@ -285,7 +304,7 @@ private slots:
             url = Url(broker.Port(), "b");
         const QString db = d + "/m.sqlite";
         const Run r = Monitor(QStringList{"--sim", "--fast", "monitor", "--db", db, "--count", "2", "--interval", "100ms",
-                                          "--mqtt", url} + options);
+                                          "--mqtt", url} + options, {}, env);
         QCOMPARE(r.code, 0);
         QCOMPARE(Stored(db).size(), size_t(2));
         const QStringList lines = BrokerLines(r.err, url.section('/', 0, 2).section('@', -1));
