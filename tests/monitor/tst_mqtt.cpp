@@ -4,6 +4,7 @@
 #include "TestBroker.h"
 #include "TestSupport.h"
 #include "monitor/MonitorStore.h"
+#include "monitor/MqttPublisher.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -94,6 +95,40 @@ private slots:
     {
         if (QStandardPaths::findExecutable("mosquitto").isEmpty() && !QFile::exists("/usr/sbin/mosquitto"))
             QSKIP("mosquitto is not installed (scripts/deps.sh installs it)");
+    }
+
+    // What a broker URL gives: TLS or not, user, host, port (the scheme's default), prefix.
+    void brokerUrls_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("parsed");   // "tls user host port prefix", or empty: refused
+        QTest::newRow("plain") << "mqtt://broker/plant" << "0  broker 1883 plant";
+        QTest::newRow("tls, user, port, deep prefix")
+            << "mqtts://bench7@broker.plant:8884/plant/hall2/bench7/" << "1 bench7 broker.plant 8884 plant/hall2/bench7";
+        QTest::newRow("tls default port") << "mqtts://10.0.0.5/p" << "1  10.0.0.5 8883 p";
+        QTest::newRow("IPv6") << "mqtt://[::1]:1999/p" << "0  ::1 1999 p";
+        QTest::newRow("no prefix") << "mqtt://broker/" << "";
+        QTest::newRow("wildcard prefix") << "mqtt://broker/plant/#" << "";
+        QTest::newRow("port 0") << "mqtt://broker:0/p" << "";
+        QTest::newRow("port too high") << "mqtt://broker:65536/p" << "";
+        QTest::newRow("password") << "mqtt://u:pw@broker/p" << "";
+        QTest::newRow("other scheme") << "tcp://broker/p" << "";
+    }
+    void brokerUrls()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, parsed);
+        QString error;
+        const auto s = monitor::ParseMqttUrl(url, &error);
+        QCOMPARE(s.has_value(), !parsed.isEmpty());
+        if (!s) {
+            QVERIFY(error.startsWith("--mqtt"));
+            QVERIFY(!error.contains("pw"));
+            return;
+        }
+        QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5").arg(int(s->tls)).arg(s->user, s->host).arg(s->port).arg(s->prefix), parsed);
+        QCOMPARE(monitor::CaptureTopic(*s, 2), s->prefix + "/card/2/capture");
+        QCOMPARE(monitor::AlarmTopic(*s, -1, 1), s->prefix + "/card/port/alarm/1");
     }
 
     // Two cards, three intervals: each capture once, on its card's topic, with the figures the
