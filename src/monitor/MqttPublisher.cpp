@@ -342,8 +342,14 @@ void MqttPublisher::Loop()
     while (!stop_) {
         if (!store.IsOpen()) {
             QString error;
-            if (!store.Open(dbPath_, &error) && !store.LastErrorBusy() && error != storeProblem)
-                Note(storeProblem = error);
+            if (!store.Open(dbPath_, &error)) {
+                if (!store.LastErrorBusy() && error != storeProblem)
+                    Note(storeProblem = error);
+                // Nothing to send without the outbox: try again in a while.
+                std::unique_lock lock(mutex_);
+                wake_.wait_for(lock, std::chrono::seconds(1), [this] { return stop_.load(); });
+                continue;
+            }
         }
         std::map<QString, QByteArray> retained;
         {
@@ -362,8 +368,6 @@ void MqttPublisher::Loop()
         for (auto& [topic, payload] : retained)
             st.current[topic] = payload;
         if (!st.mosq) {
-            if (!store.IsOpen())
-                continue;
             if (const QString why = connect(); !why.isEmpty()) {
                 drop(why);
                 continue;
