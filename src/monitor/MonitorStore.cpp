@@ -40,9 +40,9 @@ const char* const kSteps[] = {
     // written with its capture and marked when the broker acknowledges it.
     "ALTER TABLE captures ADD COLUMN card_slot INTEGER;"
     "ALTER TABLE captures ADD COLUMN card_name TEXT;"
-    "CREATE TABLE outbox (capture_id INTEGER PRIMARY KEY REFERENCES captures(id), message_id TEXT NOT NULL,"
+    "CREATE TABLE IF NOT EXISTS outbox (capture_id INTEGER PRIMARY KEY REFERENCES captures(id), message_id TEXT NOT NULL,"
     " host TEXT, published_utc TEXT);"
-    "CREATE INDEX outbox_pending ON outbox(capture_id) WHERE published_utc IS NULL",
+    "CREATE INDEX IF NOT EXISTS outbox_pending ON outbox(capture_id) WHERE published_utc IS NULL",
 };
 
 bool Exec(QSqlDatabase& db, const QString& sql, QSqlError* error)
@@ -53,6 +53,13 @@ bool Exec(QSqlDatabase& db, const QString& sql, QSqlError* error)
     if (error)
         *error = q.lastError();
     return false;
+}
+
+// A step's column that a database already has (its version number was set back by hand, or by
+// a program that kept the newer columns): the step goes on.
+bool AlreadyThere(const QString& sql, const QSqlError& e)
+{
+    return sql.contains(QLatin1String("ADD COLUMN")) && e.text().contains(QLatin1String("duplicate column name"));
 }
 
 // SQLITE_BUSY and SQLITE_LOCKED: another connection holds the database.
@@ -148,7 +155,7 @@ bool Store::Open(const QString& path, QString* error)
             return Failed(e, error);
         for (int version = SchemaVersion(); version < kSchemaVersion; ++version) {
             for (const QString& sql : QString::fromLatin1(kSteps[version]).split(QLatin1Char(';'), Qt::SkipEmptyParts))
-                if (!Exec(db, sql, &e)) {
+                if (!Exec(db, sql, &e) && !AlreadyThere(sql, e)) {
                     Exec(db, QStringLiteral("ROLLBACK"), nullptr);
                     return Failed(e, error);
                 }
