@@ -16,6 +16,8 @@ namespace {
 // A database locked for hours must not take the memory with it: beyond this many captures
 // waiting for it, the oldest is given up.
 constexpr size_t kMaxKept = 200;
+// Tries at the end of a run to store captures a locked database kept out, a second apart.
+constexpr int kEndAttempts = 6;
 // How long a run's end waits for the broker to take what is still in the outbox.
 constexpr int kDrainMs = 5000;
 } // namespace
@@ -180,9 +182,13 @@ std::optional<QString> MonitorRun::Run(const volatile std::sig_atomic_t& stop)
             PassOnPublisherNotes();
         }
     }
-    if (!kept_.empty())
+    // The run is over, its captures are not: a few more tries before they are given up.
+    for (int attempt = 0; attempt < kEndAttempts && !kept_.empty(); ++attempt) {
+        if (attempt > 0)
+            QThread::msleep(1000);
         if (std::optional<QString> error = StoreKept())
             return error;
+    }
     if (!kept_.empty())
         return QStringLiteral("%1: still locked at the end of the run; %2 captures could not be stored")
             .arg(dbPath_)
