@@ -260,6 +260,29 @@ private slots:
         QCOMPARE(received(), all);
     }
 
+    // A run that dies says so through its last will: the bench's retained status turns offline,
+    // also for a subscriber that comes later.
+    void deadRunIsOfflineByItsWill()
+    {
+        QTemporaryDir dir;
+        Broker broker(dir.path());
+        QVERIFY(broker.Start());
+        Subscriber sub(broker.Port(), "cell/#");
+        QVERIFY(sub.Ready(broker.Port(), "cell/probe"));
+        QProcess p;
+        PrepareMonitor(p);
+        p.start(qEnvironmentVariable("SB_CLI"), {"--sim", "--fast", "monitor", "--db", dir.filePath("m.sqlite"), "--interval",
+                                                  "1h", "--mqtt", Url(broker.Port(), "cell")});
+        QVERIFY(WaitUntil([&] { return !sub.OnTopic("/capture").empty(); }));
+        QCOMPARE(sub.OnTopic("cell/status").back().payload, QByteArray("online"));
+        p.kill();
+        p.waitForFinished();
+        QVERIFY(WaitUntil([&] { return sub.OnTopic("cell/status").back().payload == "offline"; }));
+        Subscriber later(broker.Port(), "cell/status");
+        QVERIFY(WaitUntil([&] { return !later.OnTopic("cell/status").empty(); }));
+        QCOMPARE(later.OnTopic("cell/status").front().payload, QByteArray("offline"));
+    }
+
     // A run killed while the broker is away leaves its captures in the outbox; the next run
     // sends them first, in order.
     void killedRunsBacklogGoesOutWithTheNextRun()
