@@ -346,6 +346,20 @@ private slots:
             QVERIFY(c.complete);
     }
 
+    // Every card asked for and none there: nothing to monitor, no database made.
+    void noCardsNoRun()
+    {
+        QTemporaryDir dir;
+        QProcess p;
+        Prepare(p);
+        p.setWorkingDirectory(dir.path());
+        p.start(qEnvironmentVariable("SB_CLI"), {"--sim=0", "monitor", "--card", "all", "--db", "m.sqlite"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(p.readAllStandardError()), QStringLiteral("sensorbench-cli: monitor: no cards found\n"));
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+    }
+
     // What is not a database ends the run at once, and says which file it is.
     void notADatabaseNamesTheFile()
     {
