@@ -6,7 +6,8 @@ PACKAGES=(build-essential cmake ninja-build pkg-config ccache
           libusb-1.0-0-dev umockdev libumockdev-dev libkissfft-dev
           python3 python3-dev python3-numpy pybind11-dev fonts-dejavu-core appstream dpkg-dev file
           clang libclang-rt-14-dev valgrind udev
-          help2man bash-completion libqt6sql6-sqlite sqlite3 libqcustomplot-dev)
+          help2man bash-completion libqt6sql6-sqlite sqlite3 libqcustomplot-dev
+          libmosquitto-dev mosquitto mosquitto-clients openssl)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

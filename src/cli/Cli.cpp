@@ -5,7 +5,10 @@
 #include "capture/CaptureRecord.h"
 #include "capture/CaptureSettings.h"
 #include "capture/CaptureWorkflow.h"
+#include "cli/MonitorCommand.h"
+#include "monitor/MonitorRun.h"
 #include "monitor/MonitorStore.h"
+#include "monitor/MqttPublisher.h"
 #include "monitor/Severity.h"
 #include "config/ConfigConversions.h"
 #include "capture/FastReadout.h"
@@ -31,9 +34,11 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
+#include <mutex>
 #include <algorithm>
 #include <csignal>
 #include <functional>
+#include <memory>
 #include <cmath>
 #include <optional>
 
@@ -173,6 +178,8 @@ public:
         bench_.messageHandler = [](const MessageRequest&) { return MsgResult::Ok; };
         if (o_.trace)
             SetFrameTraceHook([this](uint16_t sent, std::optional<uint16_t> received) {
+                // Cards of a monitor run capture side by side.
+                const std::lock_guard<std::mutex> lock(traceMutex_);
                 err_ << "spi sent " << Hex4(sent) << " received " << (received ? Hex4(*received) : QStringLiteral("----"))
                      << "\n";
                 err_.flush();
@@ -287,6 +294,8 @@ private:
         std::optional<int> keepWaveforms;
         std::optional<QChar> alarmZone;
         QStringList onAlarm;   // program and its arguments, run without a shell
+        MonitorCards cards;
+        MqttArgs mqtt;
     };
 
     enum class Verb { Cards, Read, Write, Dump, Status, Capture, Monitor };
@@ -510,14 +519,15 @@ private:
         return int(std::log2(*n));
     }
 
-    // "10s", "5m", "1h" or plain seconds.
+    // "10s", "5m", "1h", "500ms" or plain seconds.
     static std::optional<qint64> ParseDuration(const QString& v)
     {
-        static const QRegularExpression re(QStringLiteral("^(\\d+)([smh]?)$"));
+        static const QRegularExpression re(QStringLiteral("^(\\d+)(ms|[smh]?)$"));
         const QRegularExpressionMatch m = re.match(v);
         if (!m.hasMatch())
             return std::nullopt;
-        const qint64 unit = m.captured(2) == QLatin1String("h") ? 3600000 : m.captured(2) == QLatin1String("m") ? 60000 : 1000;
+        const QString u = m.captured(2);
+        const qint64 unit = u == QLatin1String("h") ? 3600000 : u == QLatin1String("m") ? 60000 : u == QLatin1String("ms") ? 1 : 1000;
         const qint64 n = m.captured(1).toLongLong();
         return n > 0 ? std::optional<qint64>(n * unit) : std::nullopt;
     }
@@ -526,6 +536,10 @@ private:
     {
         for (int i = 0; i < t.size(); ++i) {
             const QString key = t[i];
+            if (key == QLatin1String("--mqtt-samples")) {
+                a->mqtt.samples = true;
+                continue;
+            }
             if (i + 1 >= t.size())
                 return QStringLiteral("%1 needs a value").arg(key);
             if (key == QLatin1String("--on-alarm")) {
@@ -564,12 +578,27 @@ private:
                 if (v.size() != 1 || v[0] < QLatin1Char('B') || v[0] > QLatin1Char('D'))
                     return QStringLiteral("--alarm-zone takes B, C or D");
                 a->alarmZone = v[0];
+            } else if (key == QLatin1String("--card")) {
+                if (auto e = ParseMonitorCards(v, &a->cards))
+                    return e;
+            } else if (key == QLatin1String("--mqtt")) {
+                a->mqtt.url = v;
+            } else if (key == QLatin1String("--mqtt-ca")) {
+                a->mqtt.caFile = v;
+            } else if (key == QLatin1String("--mqtt-cert")) {
+                a->mqtt.certFile = v;
+            } else if (key == QLatin1String("--mqtt-key")) {
+                a->mqtt.keyFile = v;
+            } else if (key == QLatin1String("--mqtt-password-file")) {
+                a->mqtt.passwordFile = v;
             } else {
                 return QStringLiteral("unknown option '%1'").arg(key);
             }
         }
         if (a->db.isEmpty())
             return QStringLiteral("--db FILE is needed");
+        if (auto e = CheckMqttArgs(a->mqtt))
+            return e;
         if (!a->onAlarm.isEmpty() && !a->alarmZone)
             return QStringLiteral("--on-alarm needs --alarm-zone");
         return std::nullopt;
@@ -682,65 +711,91 @@ private:
         return std::nullopt;
     }
 
-    // Repeated captures into the monitoring database until the count, the duration or a signal
-    // ends the run. A lost capture is stored as lost and the next one selects the card again.
+    // Repeated captures of each card into the monitoring database (and to the broker) until the
+    // count, the duration or a signal ends the run. A lost capture is stored as lost and the
+    // card's next capture selects it again.
     std::optional<Failure> Monitor(const MonitorArgs& a)
     {
-        monitor::Store store;
+        std::optional<monitor::MqttSettings> mqtt;
         QString error;
-        if (!store.Open(a.db, &error))
+        if (!a.mqtt.url.isEmpty() && !(mqtt = MqttSettingsOf(a.mqtt, &error)))
+            return Failure{QStringLiteral("monitor: %1").arg(error), kDeviceOrFileError};
+        std::vector<monitor::CardSource> cards =
+            MonitorCardSources(a.cards, o_.card, o_.portAddress, a.setup, o_.product, o_.fast);
+        if (cards.empty())
+            return Failure{QStringLiteral("monitor: no cards found"), kDeviceOrFileError};
+        monitor::MonitorRun run(a.db, std::move(cards),
+                                monitor::RunSettings{a.intervalMs, a.durationMs, a.count, a.machine, a.keepWaveforms,
+                                                     a.alarmZone});
+        run.onCapture = [&](const monitor::CaptureReport& r) { ReportCapture(r, a); };
+        run.onAlarm = [&](const monitor::CaptureReport& r, const monitor::ChannelFigures& f) { ReportAlarm(r, f, a); };
+        run.onNote = [this](const QString& text) {
+            err_ << "sensorbench-cli: monitor: " << text << "\n";
+            err_.flush();
+        };
+        if (!run.Start(&error))
             return Failure{QStringLiteral("monitor: %1").arg(error), kDeviceOrFileError};
         AnnounceMonitor(a);
+        std::unique_ptr<monitor::MqttPublisher> publisher;
+        if (mqtt) {
+            publisher = std::make_unique<monitor::MqttPublisher>(*mqtt, a.db);
+            run.SetPublisher(publisher.get());
+        }
         g_stop = 0;
         std::signal(SIGINT, StopOnSignal);
         std::signal(SIGTERM, StopOnSignal);
-        QElapsedTimer run;
-        run.start();
-        for (int n = 1; g_stop == 0; ++n) {
-            if ((a.count && n > *a.count) || (a.durationMs && run.elapsed() >= *a.durationMs))
-                break;
-            const qint64 started = run.elapsed();
-            bench_.messages.clear();
-            QString reason;
-            bool complete = false;
-            int32_t status = 0;
-            if (std::optional<Failure> f = EnsureInterface()) {
-                reason = f->message;
-            } else {
-                const capture::RunResult r = capture::ConfigureAndCapture(bench_, a.setup, {});
-                complete = r.Complete();
-                reason = complete ? QString()
-                         : bench_.messages.isEmpty() ? r.LossReason()
-                                                     : bench_.messages.join(QStringLiteral("; "));
-                if (complete)
-                    status = capture::ReadStatusWord(bench_).value_or(0);
-            }
-            // A lost card is searched for again at the next capture.
-            if (!complete)
-                interfaceUp_ = false;
-            CaptureRecord::Record record = complete ? bench_.last : CaptureRecord::Record{};
-            if (!complete) {
-                record.product = o_.product;
-                record.modeIndex = a.setup.modeIndex;
-                record.avgExponent = a.setup.avgExponent;
-                record.time = QDateTime::currentDateTime();
-            }
-            const std::vector<monitor::ChannelFigures> figures =
-                complete ? monitor::Figures(record, a.machine) : std::vector<monitor::ChannelFigures>{};
-            if (!store.Add(record, complete, reason, status, figures, a.machine.name, &error))
-                return Failure{QStringLiteral("monitor: %1: %2").arg(a.db, error), kDeviceOrFileError};
-            if (a.keepWaveforms && !store.KeepWaveforms(*a.keepWaveforms, &error))
-                return Failure{QStringLiteral("monitor: %1: %2").arg(a.db, error), kDeviceOrFileError};
-            ReportCapture(n, record, complete, reason, status, figures, a);
-            if (a.count && n >= *a.count)
-                break;
-            // Sleeping, not spinning: the process is idle between captures.
-            while (g_stop == 0 && run.elapsed() < started + a.intervalMs)
-                QThread::msleep(static_cast<unsigned long>(std::min<qint64>(200, started + a.intervalMs - run.elapsed())));
-        }
+        const std::optional<QString> failed = run.Run(g_stop);
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
+        if (failed)
+            return Failure{QStringLiteral("monitor: %1").arg(*failed), kDeviceOrFileError};
         return std::nullopt;
+    }
+
+    static QString CardLabel(const monitor::CardSource& c)
+    {
+        return c.slot >= 0 ? QStringLiteral("card %1").arg(c.slot) : c.name.isEmpty() ? QStringLiteral("card -") : c.name;
+    }
+
+    void ReportCapture(const monitor::CaptureReport& report, const MonitorArgs& a)
+    {
+        const CaptureRecord::Record& r = report.outcome.record;
+        const bool complete = report.outcome.complete;
+        const std::vector<monitor::ChannelFigures>& figures = report.figures;
+        const QString when = r.time.toUTC().toString(Qt::ISODate);
+        if (o_.json) {
+            QJsonObject o{{QStringLiteral("command"), QStringLiteral("monitor")},
+                          {QStringLiteral("capture"), report.interval},
+                          {QStringLiteral("capture_id"), report.id ? QJsonValue(*report.id) : QJsonValue()},
+                          {QStringLiteral("card_slot"), report.card.slot >= 0 ? QJsonValue(report.card.slot) : QJsonValue()},
+                          {QStringLiteral("card_name"), TextOrNull(report.card.name)},
+                          {QStringLiteral("db"), a.db},
+                          {QStringLiteral("complete"), complete},
+                          {QStringLiteral("loss_reason"), complete ? QJsonValue() : QJsonValue(report.outcome.lossReason)},
+                          {QStringLiteral("status_word"), complete ? QJsonValue(report.outcome.status) : QJsonValue()},
+                          {QStringLiteral("alarm_zone"), a.alarmZone ? QJsonValue(QString(*a.alarmZone)) : QJsonValue()}};
+            AddCaptureContext(o, r, a.machine);
+            o.insert(QStringLiteral("channels"),
+                     ChannelsJson(figures, r, [&a](const monitor::ChannelFigures& f) { return Alarming(f, a); }));
+            Emit(o);
+            return;
+        }
+        out_ << when << " #" << report.interval << " " << CardLabel(report.card);
+        if (!complete)
+            out_ << " lost: " << report.outcome.lossReason;
+        const QString unit = analysis::UnitName(analysis::ViewOfRecord(r));
+        const std::vector<bool> acceleration = AccelerationChannels(r);
+        for (size_t i = 0; i < figures.size(); ++i) {
+            const monitor::ChannelFigures& f = figures[i];
+            out_ << " | " << f.name << " rms " << QString::number(f.stats.acRms, 'g', 4) << " " << unit << " pp "
+                 << QString::number(f.stats.peakToPeak, 'g', 4) << " " << QString::number(f.stats.dominantHz, 'f', 1)
+                 << " Hz";
+            const QString v = VelocityText(f, acceleration[i], true);
+            if (!v.isEmpty())
+                out_ << " " << v;
+        }
+        out_ << "\n";
+        out_.flush();
     }
 
     static bool Alarming(const monitor::ChannelFigures& f, const MonitorArgs& a)
@@ -748,51 +803,15 @@ private:
         return a.alarmZone && f.zone != QLatin1Char('-') && f.zone >= *a.alarmZone;
     }
 
-    void ReportCapture(int n, const CaptureRecord::Record& r, bool complete, const QString& reason, int32_t status,
-                       const std::vector<monitor::ChannelFigures>& figures, const MonitorArgs& a)
+    void ReportAlarm(const monitor::CaptureReport& report, const monitor::ChannelFigures& f, const MonitorArgs& a)
     {
-        const QString when = r.time.toUTC().toString(Qt::ISODate);
-        if (o_.json) {
-            QJsonObject o{{QStringLiteral("command"), QStringLiteral("monitor")},
-                          {QStringLiteral("capture"), n},
-                          {QStringLiteral("db"), a.db},
-                          {QStringLiteral("complete"), complete},
-                          {QStringLiteral("loss_reason"), complete ? QJsonValue() : QJsonValue(reason)},
-                          {QStringLiteral("status_word"), complete ? QJsonValue(status) : QJsonValue()},
-                          {QStringLiteral("alarm_zone"), a.alarmZone ? QJsonValue(QString(*a.alarmZone)) : QJsonValue()}};
-            AddCaptureContext(o, r, a.machine);
-            o.insert(QStringLiteral("channels"),
-                     ChannelsJson(figures, r, [&a](const monitor::ChannelFigures& f) { return Alarming(f, a); }));
-            Emit(o);
-        } else {
-            out_ << when << " #" << n;
-            if (!complete)
-                out_ << " lost: " << reason;
-            const QString unit = analysis::UnitName(analysis::ViewOfRecord(r));
-            const std::vector<bool> acceleration = AccelerationChannels(r);
-            for (size_t i = 0; i < figures.size(); ++i) {
-                const monitor::ChannelFigures& f = figures[i];
-                out_ << " | " << f.name << " rms " << QString::number(f.stats.acRms, 'g', 4) << " " << unit << " pp "
-                     << QString::number(f.stats.peakToPeak, 'g', 4) << " " << QString::number(f.stats.dominantHz, 'f', 1)
-                     << " Hz";
-                const QString v = VelocityText(f, acceleration[i], true);
-                if (!v.isEmpty())
-                    out_ << " " << v;
-            }
-            out_ << "\n";
-            out_.flush();
-        }
         // With --json the alarm is in the capture's object; the line is for whoever watches.
         QTextStream& alarms = o_.json ? err_ : out_;
-        for (const monitor::ChannelFigures& f : figures) {
-            if (!Alarming(f, a))
-                continue;
-            alarms << when << " ALARM " << f.name << " zone " << f.zone << " ("
-                   << QString::number(f.stats.velocityRms, 'f', 2) << " mm/s)\n";
-            if (!a.onAlarm.isEmpty())
-                QProcess::startDetached(a.onAlarm.first(), a.onAlarm.mid(1));
-        }
+        alarms << report.outcome.record.time.toUTC().toString(Qt::ISODate) << " ALARM " << CardLabel(report.card) << " "
+               << f.name << " zone " << f.zone << " (" << QString::number(f.stats.velocityRms, 'f', 2) << " mm/s)\n";
         alarms.flush();
+        if (!a.onAlarm.isEmpty())
+            QProcess::startDetached(a.onAlarm.first(), a.onAlarm.mid(1));
     }
 
     // What the run is set to, before the first capture: whether its records can hold velocity.
@@ -820,6 +839,7 @@ private:
     const Options& o_;
     QTextStream& out_;
     QTextStream& err_;
+    std::mutex traceMutex_;
     BenchSession bench_;       // the device the commands work on
     DataLog::Series series_;   // the capture command's data files, numbered on across commands
     QJsonArray results_;
@@ -834,6 +854,7 @@ const QStringList kVerbs{QStringLiteral("cards"), QStringLiteral("read"),    QSt
                          QStringLiteral("dump"),  QStringLiteral("status"),  QStringLiteral("capture"),
                          QStringLiteral("monitor")};
 const QStringList kCaptureFlags{QStringLiteral("--spectrum")};
+const QStringList kMonitorFlags{QStringLiteral("--mqtt-samples")};
 
 // The arguments after the options as commands. A quoted command ("write X_NULL -5") is one
 // argument holding a verb and blanks; otherwise each verb takes what its grammar allows and
@@ -872,7 +893,9 @@ std::optional<QList<QStringList>> SplitCommands(const QStringList& rest, QString
                 take(kCaptureFlags.contains(tokens[i]) ? 1 : 2);
         } else if (verb == QLatin1String("monitor")) {
             while (i < tokens.size() && tokens[i].startsWith(QLatin1String("--")))
-                take(tokens[i] == QLatin1String("--on-alarm") ? int(tokens.size()) : 2); // the alarm command: the rest
+                take(tokens[i] == QLatin1String("--on-alarm") ? int(tokens.size()) // the alarm command: the rest
+                     : kMonitorFlags.contains(tokens[i])  ? 1
+                                                          : 2);
         } else if (!kVerbs.contains(verb)) {
             *error = QStringLiteral("unknown command '%1'").arg(verb);
             return std::nullopt;
@@ -995,9 +1018,15 @@ QString HelpText()
         "  status                 the fifteen status rows\n"
         "  monitor --db FILE [--interval 10s|5m|1h] [--duration 8h] [--count N]\n"
         "          [--mode M] [--avg N] [--machine-class CLASS] [--keep-waveforms N]\n"
-        "          [--alarm-zone B|C|D [--on-alarm PROGRAM ARGS...]]\n"
+        "          [--card all|N[,N...]] [--mqtt mqtt[s]://[USER@]HOST[:PORT]/PREFIX\n"
+        "          [--mqtt-password-file FILE] [--mqtt-ca FILE] [--mqtt-cert FILE --mqtt-key FILE]\n"
+        "          [--mqtt-samples]] [--alarm-zone B|C|D [--on-alarm PROGRAM ARGS...]]\n"
         "                         repeated captures into a SQLite database (appended): figures per\n"
         "                         channel, severity zone A-D, raw samples; one line per capture;\n"
+        "                         --card: every card found (all) or these slots, each interval;\n"
+        "                         --mqtt: each capture also published to the broker (QoS 1), the\n"
+        "                         database keeping what it has not acknowledged; the password from\n"
+        "                         the file or SENSORBENCH_MQTT_PASSWORD, never the command line;\n"
         "                         runs until the count, the duration, Ctrl+C or SIGTERM; CLASS is\n"
         "                         group1-rigid, group1-flexible, group2-rigid (default) or\n"
         "                         group2-flexible; --on-alarm runs PROGRAM (no shell) when a\n"

@@ -36,22 +36,43 @@ const char* const kSteps[] = {
     "ALTER TABLE captures ADD COLUMN g_per_count REAL;"
     "UPDATE captures SET supply = NULL, temperature = NULL, sample_rate = NULL, peak_x = NULL, peak_y = NULL,"
     " peak_z = NULL, status = NULL WHERE complete = 0",
+    // 4: the card each capture came from, and the outbox of captures for the broker: a row is
+    // written with its capture and marked when the broker acknowledges it.
+    "ALTER TABLE captures ADD COLUMN card_slot INTEGER;"
+    "ALTER TABLE captures ADD COLUMN card_name TEXT;"
+    "CREATE TABLE IF NOT EXISTS outbox (capture_id INTEGER PRIMARY KEY REFERENCES captures(id), message_id TEXT NOT NULL,"
+    " host TEXT, published_utc TEXT);"
+    "CREATE INDEX IF NOT EXISTS outbox_pending ON outbox(capture_id) WHERE published_utc IS NULL",
 };
 
-bool Exec(QSqlDatabase& db, const QString& sql, QString* error)
+bool Exec(QSqlDatabase& db, const QString& sql, QSqlError* error)
 {
     QSqlQuery q(db);
     if (q.exec(sql))
         return true;
     if (error)
-        *error = q.lastError().text();
+        *error = q.lastError();
     return false;
+}
+
+// A step's column that a database already has (its version number was set back by hand, or by
+// a program that kept the newer columns): the step goes on.
+bool AlreadyThere(const QString& sql, const QSqlError& e)
+{
+    return sql.contains(QLatin1String("ADD COLUMN")) && e.text().contains(QLatin1String("duplicate column name"));
+}
+
+// SQLITE_BUSY and SQLITE_LOCKED: another connection holds the database.
+bool IsBusy(const QSqlError& e)
+{
+    const QString code = e.nativeErrorCode();
+    return code == QLatin1String("5") || code == QLatin1String("6") || e.text().contains(QLatin1String("locked"));
 }
 
 QVariant Real(double v) { return std::isnan(v) ? QVariant() : QVariant(v); }
 double RealOf(const QVariant& v) { return v.isNull() ? std::nan("") : v.toDouble(); }
 
-bool InsertFigures(QSqlDatabase& db, qint64 id, int channel, const ChannelFigures& f, QString* error)
+bool InsertFigures(QSqlDatabase& db, qint64 id, int channel, const ChannelFigures& f, QSqlError* error)
 {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("INSERT INTO figures VALUES (?,?,?,?,?,?,?,?,?,?,?,?)"));
@@ -64,7 +85,7 @@ bool InsertFigures(QSqlDatabase& db, qint64 id, int channel, const ChannelFigure
     if (q.exec())
         return true;
     if (error)
-        *error = q.lastError().text();
+        *error = q.lastError();
     return false;
 }
 } // namespace
@@ -96,38 +117,60 @@ Store::~Store()
     QSqlDatabase::removeDatabase(connection_);
 }
 
+int Store::BusyTimeoutMs()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("SENSORBENCH_DB_BUSY_TIMEOUT_MS", &ok);
+    return ok && ms >= 0 ? ms : 5000;
+}
+
+bool Store::Failed(const QSqlError& e, QString* error) const
+{
+    busy_ = IsBusy(e);
+    if (error)
+        *error = QStringLiteral("%1: %2").arg(path_, (e.databaseText().isEmpty() ? e.text() : e.databaseText()).trimmed());
+    return false;
+}
+
 bool Store::Open(const QString& path, QString* error)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db.open()) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, db.lastError().text());
-        return false;
+    path_ = path;
+    open_ = false;
+    QSqlDatabase db = QSqlDatabase::contains(connection_) ? QSqlDatabase::database(connection_, false)
+                                                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    if (!db.isOpen()) {
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs()));
+        if (!db.open())
+            return Failed(db.lastError(), error);
     }
+    QSqlError e;
     // WAL: readers (the window) go on while the logger writes; a crash loses at most the open transaction.
-    if (!Exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), error) || !Exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), error))
-        return false;
+    if (!Exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), &e) || !Exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), &e))
+        return Failed(e, error);
     // The schema steps run under the write lock, so a second process opening the same new file
     // waits and then finds the schema made.
     if (SchemaVersion() < kSchemaVersion) {
-        if (!Exec(db, QStringLiteral("BEGIN IMMEDIATE"), error))
-            return false;
+        if (!Exec(db, QStringLiteral("BEGIN IMMEDIATE"), &e))
+            return Failed(e, error);
         for (int version = SchemaVersion(); version < kSchemaVersion; ++version) {
             for (const QString& sql : QString::fromLatin1(kSteps[version]).split(QLatin1Char(';'), Qt::SkipEmptyParts))
-                if (!Exec(db, sql, error)) {
+                if (!Exec(db, sql, &e) && !AlreadyThere(sql, e)) {
                     Exec(db, QStringLiteral("ROLLBACK"), nullptr);
-                    return false;
+                    return Failed(e, error);
                 }
-            if (!Exec(db, QStringLiteral("PRAGMA user_version=%1").arg(version + 1), error)) {
+            if (!Exec(db, QStringLiteral("PRAGMA user_version=%1").arg(version + 1), &e)) {
                 Exec(db, QStringLiteral("ROLLBACK"), nullptr);
-                return false;
+                return Failed(e, error);
             }
         }
-        if (!Exec(db, QStringLiteral("COMMIT"), error))
-            return false;
+        if (!Exec(db, QStringLiteral("COMMIT"), &e)) {
+            Exec(db, QStringLiteral("ROLLBACK"), nullptr);
+            return Failed(e, error);
+        }
     }
+    open_ = true;
+    busy_ = false;
     return true;
 }
 
@@ -141,22 +184,31 @@ std::optional<qint64> Store::Add(const CaptureRecord::Record& r, bool complete, 
                                  int32_t status, const std::vector<ChannelFigures>& figures,
                                  const QString& machineClass, QString* error)
 {
+    return Add(r, complete, lossReason, status, figures, machineClass, CaptureOrigin{}, std::nullopt, error);
+}
+
+std::optional<qint64> Store::Add(const CaptureRecord::Record& r, bool complete, const QString& lossReason,
+                                 int32_t status, const std::vector<ChannelFigures>& figures,
+                                 const QString& machineClass, const CaptureOrigin& origin,
+                                 const std::optional<OutboxEntry>& outgoing, QString* error)
+{
     QSqlDatabase db = QSqlDatabase::database(connection_);
-    if (!db.transaction()) {
-        if (error)
-            *error = db.lastError().text();
+    // BEGIN IMMEDIATE takes the write lock up front, waiting out another writer for the busy
+    // timeout; a deferred BEGIN could fail part-way instead.
+    QSqlError e;
+    if (!Exec(db, QStringLiteral("BEGIN IMMEDIATE"), &e)) {
+        Failed(e, error);
         return std::nullopt;
     }
-    auto fail = [&](const QSqlQuery& q) -> std::optional<qint64> {
-        if (error)
-            *error = q.lastError().text();
-        db.rollback();
+    auto fail = [&](const QSqlError& why) -> std::optional<qint64> {
+        Failed(why, error);
+        Exec(db, QStringLiteral("ROLLBACK"), nullptr);
         return std::nullopt;
     };
     QSqlQuery q(db);
     q.prepare(QStringLiteral("INSERT INTO captures (time_utc, product, mode, avg_exponent, sample_rate, supply,"
                              " temperature, peak_x, peak_y, peak_z, status, complete, loss_reason, machine_class,"
-                             " g_per_count) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+                             " g_per_count, card_slot, card_name) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
     const QDateTime when = r.time.isValid() ? r.time : QDateTime::currentDateTime();
     // A lost capture's readings were never read: NULL, so that AVG() and friends skip them.
     auto read = [complete](double v) { return complete ? Real(v) : QVariant(); };
@@ -167,16 +219,16 @@ std::optional<qint64> Store::Add(const CaptureRecord::Record& r, bool complete, 
                               read(r.peakX), read(r.peakY), read(r.peakZ),
                               complete ? QVariant(status) : QVariant(), QVariant(complete ? 1 : 0),
                               lossReason.isEmpty() ? QVariant() : QVariant(lossReason), QVariant(machineClass),
-                              QVariant(RegisterMapFor(product).GPerCount())})
+                              QVariant(RegisterMapFor(product).GPerCount()),
+                              origin.cardSlot >= 0 ? QVariant(origin.cardSlot) : QVariant(),
+                              origin.cardName.isEmpty() ? QVariant() : QVariant(origin.cardName)})
         q.addBindValue(v);
     if (!q.exec())
-        return fail(q);
+        return fail(q.lastError());
     const qint64 id = q.lastInsertId().toLongLong();
     for (size_t c = 0; c < figures.size(); ++c)
-        if (!InsertFigures(db, id, int(c), figures[c], error)) {
-            db.rollback();
-            return std::nullopt;
-        }
+        if (!InsertFigures(db, id, int(c), figures[c], &e))
+            return fail(e);
     if (complete) {
         QByteArray blob(3 * 1024 * 2, Qt::Uninitialized);
         for (int b = 0; b < 3; ++b)
@@ -188,15 +240,75 @@ std::optional<qint64> Store::Add(const CaptureRecord::Record& r, bool complete, 
         wq.addBindValue(id);
         wq.addBindValue(blob);
         if (!wq.exec())
-            return fail(wq);
+            return fail(wq.lastError());
     }
-    if (!db.commit()) {
-        if (error)
-            *error = db.lastError().text();
-        db.rollback();
-        return std::nullopt;
+    if (outgoing) {
+        QSqlQuery oq(db);
+        oq.prepare(QStringLiteral("INSERT INTO outbox (capture_id, message_id, host) VALUES (?, ?, ?)"));
+        oq.addBindValue(id);
+        oq.addBindValue(outgoing->messageId);
+        oq.addBindValue(outgoing->host);
+        if (!oq.exec())
+            return fail(oq.lastError());
     }
+    if (!Exec(db, QStringLiteral("COMMIT"), &e))
+        return fail(e);
+    busy_ = false;
     return id;
+}
+
+std::vector<OutboxEntry> Store::Outbox(qint64 afterId, int limit, bool withSamples) const
+{
+    std::vector<OutboxEntry> out;
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    if (!q.exec(QStringLiteral("SELECT capture_id, message_id, host FROM outbox WHERE published_utc IS NULL"
+                               " AND capture_id > %1 ORDER BY capture_id LIMIT %2")
+                    .arg(afterId)
+                    .arg(limit)))
+        return out;
+    QStringList ids;
+    while (q.next()) {
+        OutboxEntry e;
+        e.capture.id = q.value(0).toLongLong();
+        e.messageId = q.value(1).toString();
+        e.host = q.value(2).toString();
+        ids << QString::number(e.capture.id);
+        out.push_back(e);
+    }
+    if (out.empty())
+        return out;
+    std::vector<StoredCapture> captures = Select(QStringLiteral(" WHERE id IN (%1)").arg(ids.join(QLatin1Char(','))), withSamples);
+    size_t k = 0;
+    for (OutboxEntry& e : out) {
+        while (k < captures.size() && captures[k].id < e.capture.id)
+            ++k;
+        if (k < captures.size() && captures[k].id == e.capture.id)
+            e.capture = std::move(captures[k]);
+    }
+    return out;
+}
+
+int Store::OutboxPending() const
+{
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    return q.exec(QStringLiteral("SELECT COUNT(*) FROM outbox WHERE published_utc IS NULL")) && q.next()
+               ? q.value(0).toInt()
+               : 0;
+}
+
+bool Store::MarkPublished(const std::vector<qint64>& ids, QString* error)
+{
+    if (ids.empty())
+        return true;
+    QSqlDatabase db = QSqlDatabase::database(connection_);
+    QStringList list;
+    for (qint64 id : ids)
+        list << QString::number(id);
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("UPDATE outbox SET published_utc = '%1' WHERE capture_id IN (%2)")
+                   .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), list.join(QLatin1Char(',')))))
+        return true;
+    return Failed(q.lastError(), error);
 }
 
 int Store::CapturesWithoutScale() const
@@ -212,16 +324,12 @@ bool Store::AssignProduct(int product, const MachineClass& machine, QString* err
     product = product == 31470 ? 31470 : 31473;
     QSqlDatabase db = QSqlDatabase::database(connection_);
     std::vector<StoredCapture> old = Select(QStringLiteral(" WHERE g_per_count IS NULL"), true);
-    if (!db.transaction()) {
-        if (error)
-            *error = db.lastError().text();
-        return false;
-    }
+    if (!db.transaction())
+        return Failed(db.lastError(), error);
     auto run = [&](QSqlQuery& q) {
         if (q.exec())
             return true;
-        if (error)
-            *error = q.lastError().text();
+        Failed(q.lastError(), error);
         db.rollback();
         return false;
     };
@@ -253,14 +361,13 @@ bool Store::AssignProduct(int product, const MachineClass& machine, QString* err
         const std::vector<ChannelFigures> figures =
             Figures(RecordOf(c), FindMachineClass(c.machineClass).value_or(machine));
         for (size_t k = 0; k < figures.size(); ++k)
-            if (!InsertFigures(db, c.id, int(k), figures[k], error)) {
+            if (QSqlError e; !InsertFigures(db, c.id, int(k), figures[k], &e)) {
                 db.rollback();
-                return false;
+                return Failed(e, error);
             }
     }
     if (!db.commit()) {
-        if (error)
-            *error = db.lastError().text();
+        Failed(db.lastError(), error);
         db.rollback();
         return false;
     }
@@ -276,9 +383,7 @@ bool Store::KeepWaveforms(int newest, QString* error)
     q.addBindValue(newest);
     if (q.exec())
         return true;
-    if (error)
-        *error = q.lastError().text();
-    return false;
+    return Failed(q.lastError(), error);
 }
 
 CaptureRecord::Record RecordOf(const StoredCapture& c)
@@ -323,8 +428,8 @@ std::vector<StoredCapture> Store::Select(const QString& where, bool withSamples)
     std::vector<StoredCapture> out;
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT id, time_utc, complete, loss_reason, product, mode, avg_exponent, sample_rate,"
-                               " status, g_per_count, supply, temperature, peak_x, peak_y, peak_z, machine_class"
-                               " FROM captures") +
+                               " status, g_per_count, supply, temperature, peak_x, peak_y, peak_z, machine_class,"
+                               " card_slot, card_name FROM captures") +
                 where + QStringLiteral(" ORDER BY id")))
         return out;
     while (q.next()) {
@@ -344,6 +449,8 @@ std::vector<StoredCapture> Store::Select(const QString& where, bool withSamples)
         for (int k = 0; k < 3; ++k)
             c.peaks[size_t(k)] = RealOf(q.value(12 + k));
         c.machineClass = q.value(15).toString();
+        c.cardSlot = q.value(16).isNull() ? -1 : q.value(16).toInt();
+        c.cardName = q.value(17).toString();
         out.push_back(c);
     }
     // Prepared once: a night's 100,000 captures would otherwise spend seconds re-preparing it.

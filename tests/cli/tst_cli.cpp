@@ -353,13 +353,23 @@ private slots:
                                                 "--interval", "1s", "--alarm-zone", "D"}
                                  << QString() << true
                                  << QStringList{"0/command=monitor", "0/capture=1", "2/capture=3", "3=undefined",
+                                                "0/capture_id=1", "2/capture_id=3", "0/card_slot=0", "0/card_name=Ezusb-0",
                                                 "0/complete=true", "0/loss_reason=null", "0/status_word#number",
                                                 "2/product=31473", "2/averaging=" + avg, "2/sample_rate_hz=" + rate,
                                                 "0/alarm_zone=D", "0/channels/0/name=X acc", "0/channels/2/alarm=false"};
         QTest::newRow("monitor loses its card")
             << QStringList{"--sim", "--json", "monitor", "--db", "m.sqlite", "--count", "1"} << "unplug:3000" << true
-            << QStringList{"0/complete=false", "0/loss_reason=Error Writing SPI", "0/status_word=null",
+            << QStringList{"0/complete=false", "0/loss_reason=Error Writing SPI", "0/status_word=null", "0/capture_id=1",
                            "0/channels/0=undefined", "0/sample_rate_hz=" + rate};
+        QTest::newRow("monitor, every card")
+            << QStringList{"--sim=3", "--fast", "--json", "monitor", "--card", "all", "--db", "m.sqlite", "--count", "2",
+                           "--interval", "100ms"}
+            << QString() << true
+            << QStringList{"0/capture=1", "0/card_slot=0", "1/card_slot=1", "2/card_slot=2", "2/card_name=Ezusb-2",
+                           "3/capture=2", "3/card_slot=0", "5/capture_id=6", "6=undefined"};
+        QTest::newRow("monitor, two of three cards")
+            << QStringList{"--sim=3", "--fast", "--json", "monitor", "--card", "2,0", "--db", "m.sqlite", "--count", "1"}
+            << QString() << true << QStringList{"0/card_slot=2", "1/card_slot=0", "2=undefined"};
         QTest::newRow("chain with monitor")
             << QStringList{"--sim", "--fast", "--json", "status", "+", "monitor", "--db", "m.sqlite", "--count", "1", "--avg", "64"}
             << QString() << true << QStringList{"0/command=status", "1/command=monitor", "1/avg_exponent=6", "2=undefined"};
@@ -420,14 +430,14 @@ private slots:
             << QString();
         QTest::newRow("monitor, default averaging")
             << QStringList{"--sim", "--fast", "monitor", "--db", "m.sqlite", "--count", "1"}
-            << QStringLiteral("\\S+ #1( \\| [XYZ] acc rms \\S+ g pp \\S+ [\\d.]+ Hz v \\d+\\.\\d\\d mm/s zone [A-D]){3}")
+            << QStringLiteral("\\S+ #1 card 0( \\| [XYZ] acc rms \\S+ g pp \\S+ [\\d.]+ Hz v \\d+\\.\\d\\d mm/s zone [A-D]){3}")
             << QStringLiteral("product 31473, mode manual, averaging %1 (2^%2), sample rate %3 Hz; velocity and zone")
                    .arg(1 << e)
                    .arg(e)
                    .arg(analysis::SampleRate(31473, e));
         QTest::newRow("monitor without averaging")
             << QStringList{"--sim", "--fast", "monitor", "--db", "m.sqlite", "--count", "1", "--avg", "1"}
-            << QStringLiteral("\\S+ #1( \\| [XYZ] acc rms \\S+ g pp \\S+ [\\d.]+ Hz v - \\(\\S[^|]*\\)){3}")
+            << QStringLiteral("\\S+ #1 card 0( \\| [XYZ] acc rms \\S+ g pp \\S+ [\\d.]+ Hz v - \\(\\S[^|]*\\)){3}")
             << QStringLiteral("product 31473, mode manual, averaging 1 (2^0), sample rate 64000 Hz; no velocity or zone "
                               "at these settings. ");
     }

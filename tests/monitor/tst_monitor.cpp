@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <cmath>
+#include <functional>
 
 namespace {
 struct Run {
@@ -37,6 +38,17 @@ Run Monitor(const QStringList& args, const QString& fault = {})
     if (!p.waitForFinished(120000))
         return {};
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+// Polls `done` every 50 ms for up to a minute.
+bool WaitUntil(const std::function<bool()>& done)
+{
+    for (int waited = 0; !done(); waited += 50) {
+        if (waited >= 60000)
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
 }
 
 std::vector<monitor::StoredCapture> Stored(const QString& db, bool samples = false)
@@ -122,6 +134,9 @@ private slots:
         QCOMPARE(all.size(), size_t(2));
         QCOMPARE(all[0].timeUtc, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC));
         QCOMPARE(all[1].lossReason, QStringLiteral("card lost"));
+        // Earlier captures do not know their card, and were never to be published.
+        QCOMPARE(all[0].cardSlot, -1);
+        QCOMPARE(store.OutboxPending(), 0);
     }
 
     // Captures on the virtual board, stored and read back: the same samples, the same figures.
@@ -165,7 +180,7 @@ private slots:
         QCOMPARE(r.code, 0);
         const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 5);
-        QVERIFY2(lines[2].contains("#3 lost: Error Writing SPI"), qPrintable(lines[2]));
+        QVERIFY2(lines[2].contains("#3 card 0 lost: Error Writing SPI"), qPrintable(lines[2]));
         QVERIFY2(lines[0].contains(" zone "), qPrintable(lines[0]));
         auto stored = Stored(db, true);
         QCOMPARE(stored.size(), size_t(5));
@@ -244,6 +259,16 @@ private slots:
         QTest::newRow("bad class") << QStringList{"--db", "x.sqlite", "--machine-class", "group3"};
         QTest::newRow("alarm command without zone") << QStringList{"--db", "x.sqlite", "--on-alarm", "true"};
         QTest::newRow("zone A") << QStringList{"--db", "x.sqlite", "--alarm-zone", "A"};
+        QTest::newRow("no such slot") << QStringList{"--db", "x.sqlite", "--card", "0,4"};
+        QTest::newRow("slot twice") << QStringList{"--db", "x.sqlite", "--card", "1,1"};
+        QTest::newRow("not a broker URL") << QStringList{"--db", "x.sqlite", "--mqtt", "http://broker/bench"};
+        QTest::newRow("no topic prefix") << QStringList{"--db", "x.sqlite", "--mqtt", "mqtt://broker"};
+        QTest::newRow("password in the URL") << QStringList{"--db", "x.sqlite", "--mqtt", "mqtt://u:pw@broker/b"};
+        QTest::newRow("certificate without TLS")
+            << QStringList{"--db", "x.sqlite", "--mqtt", "mqtt://broker/b", "--mqtt-ca", "ca.pem"};
+        QTest::newRow("certificate without key")
+            << QStringList{"--db", "x.sqlite", "--mqtt", "mqtts://broker/b", "--mqtt-cert", "c.pem"};
+        QTest::newRow("samples without broker") << QStringList{"--db", "x.sqlite", "--mqtt-samples"};
     }
     void badCommandLinesRunNothing()
     {
@@ -256,6 +281,98 @@ private slots:
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitCode(), 2);
         QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+    }
+
+    // Another program holds the database longer than the busy timeout, before the run or in the
+    // middle of it: the run goes on, keeps its captures and stores every one once it is free.
+    void locksAreWaitedOut_data()
+    {
+        QTest::addColumn<bool>("exclusive");   // not even readers get in
+        QTest::addColumn<bool>("atStart");
+        QTest::newRow("write lock at start") << false << true;
+        QTest::newRow("exclusive lock at start") << true << true;
+        QTest::newRow("write lock mid-run") << false << false;
+    }
+    void locksAreWaitedOut()
+    {
+        QFETCH(bool, exclusive);
+        QFETCH(bool, atStart);
+        QTemporaryDir dir;
+        const QString db = dir.filePath("locked.sqlite");
+        QVERIFY(Stored(db).empty());   // made, schema and all
+        QSqlDatabase holder = QSqlDatabase::addDatabase("QSQLITE", "holder");
+        holder.setDatabaseName(db);
+        QVERIFY(holder.open());
+        auto lock = [&] {
+            QSqlQuery q(holder);
+            if (exclusive)
+                QVERIFY(q.exec("PRAGMA locking_mode=EXCLUSIVE"));
+            QVERIFY(q.exec(exclusive ? "BEGIN EXCLUSIVE" : "BEGIN IMMEDIATE"));
+            QVERIFY(q.exec("DELETE FROM outbox"));
+        };
+        QProcess p;
+        Prepare(p);
+        QProcessEnvironment env = p.processEnvironment();
+        env.insert("SENSORBENCH_DB_BUSY_TIMEOUT_MS", "200");
+        p.setProcessEnvironment(env);
+        QString out, err;
+        auto read = [&] {
+            p.waitForReadyRead(10);
+            out += QString::fromUtf8(p.readAllStandardOutput());
+            err += QString::fromUtf8(p.readAllStandardError());
+        };
+        if (atStart)
+            lock();
+        p.start(qEnvironmentVariable("SB_CLI"), {"--sim", "--fast", "monitor", "--db", db, "--count", "4", "--interval", "300ms"});
+        if (!atStart) {
+            QVERIFY(WaitUntil([&] { return read(), out.count('\n') >= 1; }));
+            lock();
+        }
+        // Kept, and a later capture kept behind it.
+        QVERIFY(WaitUntil([&] { return read(), err.contains("kept") && out.count('\n') >= (atStart ? 2 : 3); }));
+        QVERIFY2(err.contains("sensorbench-cli: monitor: " + db + ": database is locked"), qPrintable(err));
+        holder.close();
+        holder = QSqlDatabase();
+        QSqlDatabase::removeDatabase("holder");
+        QVERIFY(p.waitForFinished(60000));
+        read();
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY2(err.contains(db + ": free again"), qPrintable(err));
+        const auto stored = Stored(db);
+        QCOMPARE(stored.size(), size_t(4));
+        for (size_t k = 1; k < stored.size(); ++k)
+            QVERIFY(stored[k - 1].timeUtc <= stored[k].timeUtc);
+        for (const auto& c : stored)
+            QVERIFY(c.complete);
+    }
+
+    // Every card asked for and none there: nothing to monitor, no database made.
+    void noCardsNoRun()
+    {
+        QTemporaryDir dir;
+        QProcess p;
+        Prepare(p);
+        p.setWorkingDirectory(dir.path());
+        p.start(qEnvironmentVariable("SB_CLI"), {"--sim=0", "monitor", "--card", "all", "--db", "m.sqlite"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(p.readAllStandardError()), QStringLiteral("sensorbench-cli: monitor: no cards found\n"));
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+    }
+
+    // What is not a database ends the run at once, and says which file it is.
+    void notADatabaseNamesTheFile()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.filePath("notes.txt");
+        QFile f(db);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'x'));
+        f.close();
+        const Run r = Monitor({"--count", "1", "--db", db});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.startsWith("sensorbench-cli: monitor: " + db + ": file is not a database"), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
     }
 };
 
