@@ -104,6 +104,15 @@ public:
         return true;
     }
 
+    // The busy line is on the port's status register.
+    std::optional<int> BusyLine() override
+    {
+        Lines port(s_);
+        if (!port.Present())
+            return std::nullopt;
+        return port.Busy() ? 1 : 0;
+    }
+
     // The port cannot listen while it sends: the read frame goes out, then a frame of zeros
     // clocks the answer in.
     uint16_t ReadWord(uint16_t readFrame) override
@@ -124,14 +133,6 @@ private:
 std::unique_ptr<SpiTransport> MakeParallelPortTransport(BenchSession& session)
 {
     return std::make_unique<ParallelPortTransport>(session);
-}
-
-std::optional<int> ParallelBusyLine(const BenchSession& session)
-{
-    Lines port(session);
-    if (!port.Present())
-        return std::nullopt;
-    return port.Busy() ? 1 : 0;
 }
 
 void ParallelPulse(const BenchSession& session)

@@ -9,8 +9,6 @@
 // The register layer's road to the sensor over the port at session.portAddress.
 std::unique_ptr<SpiTransport> MakeParallelPortTransport(BenchSession& session);
 
-// The sensor's busy line on the port's status register (0 low, 1 high); nullopt without a port.
-std::optional<int> ParallelBusyLine(const BenchSession& session);
 // The start pulse after the port-access step.
 void ParallelPulse(const BenchSession& session);
 
@@ -27,4 +25,3 @@ inline int32_t ParallelReadWord(int16_t& address)
     return MakeParallelPortTransport(ProgramSession())->ReadWord(SpiReadFrame(address));
 }
 inline void ParallelPulse() { ParallelPulse(ProgramSession()); }
-inline std::optional<int> ParallelBusyLine() { return ParallelBusyLine(ProgramSession()); }

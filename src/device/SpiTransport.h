@@ -5,6 +5,7 @@
 #include "shell/Types.h"
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 // Frames of the sensor's SPI protocol: bit 15 set for a write, the 7-bit byte address in the
@@ -26,6 +27,9 @@ public:
     // Whether the link can still answer (a USB card not yet lost). A bit-banged port cannot tell
     // a missing sensor, so by default the link counts as up.
     virtual bool LinkUp() const { return true; }
+
+    // The sensor's busy line (0 low, 1 high) where the link carries it (the parallel port); else nullopt.
+    virtual std::optional<int> BusyLine() { return std::nullopt; }
 
     // A register read. The answer to a read frame comes back during the next frame, so by
     // default the read frame goes twice in one exchange.

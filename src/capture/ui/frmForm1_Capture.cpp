@@ -6,6 +6,7 @@
 #include "capture/ui/DataPlotWidget.h"
 #include "capture/ui/frmForm1.h"
 #include "device/ParallelPort.h"
+#include "device/SpiTransport.h"
 #include <QElapsedTimer>
 #include <chrono>
 #include "config/ConfigConversions.h"
@@ -206,7 +207,8 @@ void frmForm1::PollBusy()
     ui::PumpEvents();
     Delay(10.0f);
 
-    const int level = ParallelBusyLine().value_or(0);
+    SpiTransport* link = ProgramSession().Transport();
+    const int level = link ? link->BusyLine().value_or(0) : 0;
     int edge = 0;
     // No level seen yet since arming counts as no edge.
     if (level == 1 && PreviousBusyLevel.has_value() && *PreviousBusyLevel == 0) {
