@@ -2,6 +2,7 @@
 #include "ui/Settings.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QShortcut>
@@ -180,6 +181,30 @@ void FitText(QLineEdit* box, const QString& widest, bool number)
     box->setMinimumWidth(box->fontMetrics().horizontalAdvance(widest) + 2 * frame + m.left() + m.right() + 6);
     if (number)
         box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+}
+
+void SetTextKeepingCaret(QLineEdit* box, const QString& text)
+{
+    if (box->text() == text)
+        return;
+    const int size = int(text.size());
+    const int start = box->selectionStart();
+    const int length = box->selectionLength();
+    const int caret = box->cursorPosition();
+    const bool whole = length > 0 && length == box->text().size();
+    box->setText(text);
+    if (whole) {
+        box->selectAll();
+    } else if (length > 0 && start < size) {
+        const int end = std::min(start + length, size);
+        // The caret stays at the end of the selection it was at.
+        if (caret == start)
+            box->setSelection(end, start - end);
+        else
+            box->setSelection(start, end - start);
+    } else {
+        box->setCursorPosition(std::min(caret, size));
+    }
 }
 
 void DisplayOnly(QLineEdit* box)

@@ -48,6 +48,9 @@ void PlaceRelativeTo(QWidget* w, const QWidget* reference, int dxTwips, int dyTw
 
 // A box wide enough for `widest` in its own font; numbers right-aligned.
 void FitText(QLineEdit* box, const QString& widest, bool number = true);
+// Sets the text of a box the user may be typing in: the caret and the selection stay where they
+// were (a selection of the whole text stays whole); an unchanged text leaves the box alone.
+void SetTextKeepingCaret(QLineEdit* box, const QString& text);
 // A box that only shows a value: looks read-only and is passed by Tab (a click still selects).
 void DisplayOnly(QLineEdit* box);
 // Escape closes (hides) the window `w`.

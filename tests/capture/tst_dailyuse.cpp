@@ -16,6 +16,10 @@
 #include <QLayout>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QHeaderView>
+#include <QTableWidget>
+#include "analysis/ui/AnalysisPanelWidget.h"
 #include <QStatusBar>
 #include <QTimer>
 #include <QStyle>
@@ -38,13 +42,23 @@ bool Under(const QWidget* heading, const QWidget* box)
     const QRect h(heading->mapTo(heading->window(), QPoint()), heading->size());
     return c.x() >= h.left() && c.x() <= h.right();
 }
-// Inside a scroll area a control may lie outside the window: it is reached by scrolling.
-bool InScrollArea(const QWidget* c)
+// Whether the user sees all of `c`: no parent, scroll area or window cuts any of it off.
+bool WhollyShown(const QWidget* c)
 {
+    const QRect r(c->mapTo(c->window(), QPoint()), c->size());
     for (const QWidget* p = c->parentWidget(); p; p = p->parentWidget())
-        if (qobject_cast<const QScrollArea*>(p))
-            return true;
-    return false;
+        if (!QRect(p->mapTo(p->window(), QPoint()), p->size()).contains(r))
+            return false;
+    return true;
+}
+
+QString Text(const QWidget* c)
+{
+    if (auto* b = qobject_cast<const QAbstractButton*>(c))
+        return b->text();
+    if (auto* l = qobject_cast<const QLabel*>(c))
+        return l->text();
+    return {};
 }
 } // namespace
 
@@ -208,30 +222,49 @@ private slots:
         QVERIFY(closed);
     }
 
-    // At scale 1.5 a 1600x1000 screen gives the window 1066x666 device-independent pixels.
+    // A screen's room for the window (its available area less a title bar), in device-independent
+    // pixels: at scale 1.5 a 1600x1000 screen is 1066x666. There every control shows whole
+    // without scrolling, and the analysis table shows its three rows and every column.
+    void mainWindowFitsASmallScreen_data()
+    {
+        tb::Columns<QSize>({"room"});
+        QTest::newRow("1600x1000 at scale 1.5") << QSize(1600 * 2 / 3, 1000 * 2 / 3 - 26);
+        QTest::newRow("1280x800") << QSize(1280, 800 - 26);
+    }
     void mainWindowFitsASmallScreen()
     {
-        const QSize screen(1600 * 2 / 3, 1000 * 2 / 3);
-        w->resize(screen);
+        QFETCH(QSize, room);
+        w->ReadCaptureBuffer();
+        w->resize(room);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
-        // The side columns scroll up and down only: never cut at the side.
-        for (QScrollArea* a : w->findChildren<QScrollArea*>())
-            QVERIFY(a->viewport()->width() >= a->widget()->sizeHint().width());
-        QVERIFY(w->width() <= screen.width() && w->height() <= screen.height());
-        // Every control lies inside the window or in a side column that scrolls.
-        const QRect inside = w->rect();
+        QCOMPARE(w->size(), room);
+        for (QScrollArea* a : w->findChildren<QScrollArea*>()) {
+            QVERIFY2(!a->verticalScrollBar()->isVisible() && !a->horizontalScrollBar()->isVisible(),
+                     qPrintable(a->objectName()));
+        }
         for (QWidget* c : w->findChildren<QWidget*>()) {
             if (!c->isVisibleTo(w) || c->isWindow())
                 continue;
             if (!qobject_cast<QAbstractButton*>(c) && !qobject_cast<QLabel*>(c) && !qobject_cast<QLineEdit*>(c) &&
                 !qobject_cast<QComboBox*>(c))
                 continue;
-            const QRect r(c->mapTo(w, QPoint()), c->size());
-            QVERIFY2(inside.contains(r) || InScrollArea(c),
-                     qPrintable(QStringLiteral("%1 \"%2\" at %3,%4 %5x%6").arg(c->metaObject()->className(), c->objectName())
-                                    .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height())));
+            const QString what = QStringLiteral("%1 \"%2\" %3").arg(c->metaObject()->className(), c->objectName(), Text(c));
+            QVERIFY2(WhollyShown(c), qPrintable(what));
         }
+        const QTableWidget* t = GuiAnalysis::Panel(w)->tblStats;
+        QCOMPARE(t->rowCount(), 3);
+        QVERIFY(!t->horizontalScrollBar()->isVisible() && !t->verticalScrollBar()->isVisible());
+        QVERIFY(t->rowViewportPosition(2) + t->rowHeight(2) <= t->viewport()->height());
+        // Every column as wide as its figures ("1210.0", never "121") and its header.
+        const QAbstractItemView* view = t;
+        int widths = 0;
+        for (int col = 0; col < t->columnCount(); ++col) {
+            QVERIFY2(t->columnWidth(col) >= view->sizeHintForColumn(col), qPrintable(QString::number(col)));
+            QVERIFY2(t->columnWidth(col) >= t->horizontalHeader()->sectionSizeHint(col), qPrintable(QString::number(col)));
+            widths += t->columnWidth(col);
+        }
+        QVERIFY(widths <= t->viewport()->width());
         w->hide();
     }
 
@@ -307,6 +340,25 @@ private slots:
         QTEST(sbtest::EndProgramCalls() - before, "ends");
     }
 
+    // A remembered size larger than the screen (the last run had a bigger one) comes back cut to
+    // the screen's available area, and the whole window on it.
+    void rememberedSizeIsCutToTheScreen()
+    {
+        ui::SetSettingsDirectory(store.path());
+        w = tb::OpenMainWindow();
+        const QRect room = w->screen()->availableGeometry();
+        w->setGeometry(room.x() + 300, room.y() + 200, room.width() + 300, room.height() + 100);
+        w->SaveRememberedSettings();
+        w = tb::OpenMainWindow();
+        QVERIFY2(room.contains(w->geometry()), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(w->x()).arg(w->y())
+                                                             .arg(w->width()).arg(w->height())));
+        QVERIFY(w->width() > room.width() * 3 / 4 && w->height() > room.height() * 3 / 4);
+        // The default size is cut the same way.
+        ui::Settings()->clear();
+        w = tb::OpenMainWindow();
+        QVERIFY(room.contains(QRect(room.topLeft(), w->size())));
+    }
+
     // What the user chose comes back at the next start; the settings file keeps its three lines.
     void settingsSurviveARestart()
     {
@@ -314,7 +366,7 @@ private slots:
         DataLog::ResetState();
         w = tb::OpenMainWindow();
         QFile::remove(kSettingsFileName);
-        w->setGeometry(120, 80, 1100, 720);
+        w->setGeometry(120, 80, 600, 450);
         DataLog::FileDir = dir.path() + QLatin1Char('/');
         DataLog::FileBase = DataLog::SavedFileBase = QStringLiteral("Shaker");
         DataLog::FileExt = QStringLiteral(".txt");
@@ -332,7 +384,7 @@ private slots:
 
         DataLog::ResetState();
         w = tb::OpenMainWindow();
-        QCOMPARE(w->geometry().size(), QSize(1100, 720));
+        QCOMPARE(w->geometry(), QRect(120, 80, 600, 450));
         QCOMPARE(DataLog::FileDir, dir.path() + QLatin1Char('/'));
         QCOMPARE(DataLog::SavedFileBase, QStringLiteral("Shaker"));
         QCOMPARE(DataLog::ComposeFilePath(), dir.path() + QStringLiteral("/Shaker_1.txt"));

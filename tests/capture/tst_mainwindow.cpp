@@ -252,6 +252,34 @@ private slots:
         QCOMPARE(w->txtTimerValue->text(), QStringLiteral("1"));
     }
 
+    // Each key release writes and reads back the interval, and the user's caret and selection
+    // survive it: typing goes on where the user is.
+    void periodBoxKeepsTheCaret_data()
+    {
+        tb::Columns<QString, QList<int>, QString, int>({"start", "keys", "typed", "written"});
+        const int ctrlA = int(Qt::ControlModifier) | Qt::Key_A;
+        QTest::newRow("select all, then type") << "0" << QList<int>{ctrlA, Qt::Key_1} << "1" << 1;
+        QTest::newRow("Home, then Delete") << "25" << QList<int>{Qt::Key_Home, Qt::Key_Delete} << "5" << 5;
+        const int shiftLeft = int(Qt::ShiftModifier) | Qt::Key_Left;
+        QTest::newRow("a partial selection replaced") << "125" << QList<int>{shiftLeft, shiftLeft, Qt::Key_9} << "19" << 19;
+        QTest::newRow("caret mid-text") << "15" << QList<int>{Qt::Key_Left, Qt::Key_2} << "125" << 125;
+    }
+    void periodBoxKeepsTheCaret()
+    {
+        QFETCH(QString, start);
+        QFETCH(QList<int>, keys);
+        deviceHolds(m470Reg::Table().idxCAPT_PRD, uint16_t(start.toInt()));
+        w->ReadCapPrd();
+        QCOMPARE(w->txtTimerValue->text(), start);
+        w->txtTimerValue->setCursorPosition(int(start.size()));
+        sensor().ClearFrames();
+        for (int key : keys)
+            QTest::keyClick(w->txtTimerValue, Qt::Key(key & ~Qt::KeyboardModifierMask),
+                            Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        QTEST(w->txtTimerValue->text(), "typed");
+        QTEST(WordWrites(sensor(), Base(m470Reg::Table().idxCAPT_PRD)).last(), "written");
+    }
+
     void flashButtons()
     {
         const int cmd = Base(m470Reg::Table().idxCOMMAND);

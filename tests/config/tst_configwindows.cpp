@@ -4,6 +4,7 @@
 #include "config/ui/fmCalibration.h"
 #include "config/ui/frmCommand.h"
 #include "config/ui/frmMisc.h"
+#include "sim/SignalModel.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -68,8 +69,8 @@ private slots:
         QTEST(QList<QLabel*>({w->lblXnullReg, w->lblAUX0nullReg, w->lblAUX1nullReg})[row]->text(), "hex");
     }
 
-    // One COMMAND write (a single frame), the button's wait with the window showing it is busy
-    // (the calibration window only for the flash write), then calibration rows read back.
+    // One COMMAND write (a single frame) and the button's wait with the window showing it is busy;
+    // nothing read back.
     void commandButtons_data()
     {
         QTest::addColumn<bool>("calibration");
@@ -79,9 +80,7 @@ private slots:
         QTest::addColumn<float>("ms");
         QTest::newRow("factory") << false << "Reset Org. Factory" << 0x3E << 0x08 << 152.0f;
         QTest::newRow("reset") << false << "Software Reset" << 0x3E << 0x80 << 51.0f;
-        QTest::newRow("null") << false << "Auto-Null" << 0x3E << 0x01 << 700.0f;
         QTest::newRow("capture") << false << "Capture start/stop" << 0x3F << 0x08 << 51.0f;
-        QTest::newRow("calibration Auto Null") << true << "Auto Null" << 0x3E << 0x01 << 700.0f;
         QTest::newRow("calibration Write to Flash") << true << "Write to Flash" << 0x3F << 0x10 << 600.0f;
     }
     void commandButtons()
@@ -113,11 +112,71 @@ private slots:
         QCOMPARE(g_waits.size(), 1);
         QTEST(g_waits[0].ms, "ms");
         QCOMPARE(g_waits[0].framesBefore, 1);
-        const bool readBack = calibration && caption != "Write to Flash";
-        QCOMPARE(Reads(), readBack ? kNullReads : QList<int>{});
-        if (!calibration || caption == "Write to Flash")
-            QVERIFY(busyShown);
+        QCOMPARE(Reads(), QList<int>{});
+        QVERIFY(busyShown);
         QVERIFY(calibration ? w->cursor().shape() == Qt::ArrowCursor : !static_cast<frmCommand*>(w)->LbLBusy->isVisible());
+    }
+
+    // Both auto-null buttons ask first; a Yes writes the command, waits, reads the three nulls once
+    // and reports them as the sensor now holds them (counts where the row is not in g).
+    void autoNull_data()
+    {
+        QTest::addColumn<bool>("calibration");
+        QTest::addColumn<int>("product");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QList<int>>("nulls"); // what the sensor will work out
+        QTest::addColumn<QStringList>("report");
+        QTest::newRow("command window") << false << 31473 << true << QList<int>{-10, 4, 0}
+                                        << QStringList{"X_NULL = -0.0477 g (0xFFF6)", "Y_NULL = 0.0191 g (0x0004)",
+                                                       "Z_NULL = 0.0000 g (0x0000)"};
+        QTest::newRow("calibration, single axis") << true << 31470 << true << QList<int>{-5, -3, 0}
+                                                  << QStringList{"X_NULL = -0.0955 g (0xFFFB)",
+                                                                 "AUX0_NULL = -3 counts (0xFFFD)",
+                                                                 "AUX1_NULL = 0 counts (0x0000)"};
+        QTest::newRow("command window declined") << false << 31473 << false << QList<int>{1, 1, 1} << QStringList{};
+        QTest::newRow("calibration declined") << true << 31473 << false << QList<int>{1, 1, 1} << QStringList{};
+    }
+    void autoNull()
+    {
+        QFETCH(bool, calibration);
+        QFETCH(int, product);
+        QFETCH(bool, yes);
+        QFETCH(QList<int>, nulls);
+        QFETCH(QStringList, report);
+        const QList<QPair<int, int>> before{{0x02, 7}, {0x04, 7}, {0x06, 7}};
+        QWidget* w = calibration ? static_cast<QWidget*>(Open<fmCalibration>(int16_t(product), before))
+                                 : Open<frmCommand>(int16_t(product), before);
+        const double scale = product == 31470 ? 0.0191 : 0.004768372;
+        for (int axis = 0; axis < 3; ++axis)
+            Sensor().Signal().axis[size_t(axis)].offset = -nulls[axis] * scale;
+        Clear();
+        sbtest::ClearMessages();
+        sbtest::SetMessageAnswer(yes ? MsgResult::Yes : MsgResult::No);
+        QPushButton* button = calibration ? static_cast<fmCalibration*>(w)->cmdAutoNull : static_cast<frmCommand*>(w)->cmdNull;
+        QTest::mouseClick(button, Qt::LeftButton);
+        sbtest::SetMessageAnswer(MsgResult::Ok);
+
+        const QList<MessageRequest> shown = sbtest::Messages();
+        QVERIFY(!shown.isEmpty());
+        QVERIFY(shown[0].buttons == MsgButtons::YesNo);
+        QVERIFY(shown[0].text.startsWith(QStringLiteral("Run the automatic null?")));
+        if (!yes) {
+            QCOMPARE(shown.size(), 1);
+            QVERIFY(Sensor().Frames().empty());
+            QCOMPARE(int(Sensor().Peek(0x02)), 7);
+            return;
+        }
+        QCOMPARE(Writes(), (QList<Write>{{0x3E, 0x01}}));
+        QCOMPARE(g_waits.size(), 1);
+        QCOMPARE(g_waits[0].ms, 700.0f);
+        QCOMPARE(g_waits[0].framesBefore, 1);
+        QCOMPARE(Reads(), kNullReads);
+        QCOMPARE(shown.size(), 2);
+        QVERIFY(shown[1].icon == MsgIcon::Information);
+        for (const QString& line : report)
+            QVERIFY2(shown[1].text.contains(line), qPrintable(shown[1].text));
+        if (calibration)
+            QCOMPARE(static_cast<fmCalibration*>(w)->lblXnullReg->text(), QStringLiteral("FFFB"));
     }
 
     void factoryResetDeclinedWritesNothing()

@@ -12,6 +12,7 @@
 #include "shell/Module1.h"
 #include "sim/Board.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -175,7 +176,8 @@ private slots:
         QVERIFY(reason.contains("parport1"));
     }
 
-    // Choosing a card sets it up at once; choosing None leaves no interface.
+    // Choosing a card sets it up at once and the status grid shows that card's sensor; choosing
+    // None leaves no interface and a grid that claims nothing.
     void chooseCard_data()
     {
         QTest::addColumn<int>("option");
@@ -187,6 +189,8 @@ private slots:
         QFETCH(int, option);
         start(2);
         Module1::SpiDelay = 40;
+        // A flash update failure, on the second card's sensor only.
+        board->Sensor(1).Poke(m470Reg::Table().RegisterTable[m470Reg::Table().idxSTATUS].BaseAddr, 0x0004);
         selectFromMenu([&](frmUSBselect* s) {
             board->Card(0).ClearMessages();
             board->Card(1).ClearMessages();
@@ -197,6 +201,16 @@ private slots:
             s->close(); // the title bar's close acts as "OK"
         });
         QCOMPARE(w->mnuUsb->isChecked(), option == 1);
+        // Fault rows exactly; the event rows follow the sensor's own state but are known.
+        for (int row = 0; row < 15; ++row) {
+            const QString shown = w->LbLAbit[row]->text();
+            if (option == 4)
+                QCOMPARE(shown, QStringLiteral("unknown"));
+            else if (row < 7)
+                QCOMPARE(shown, row == 2 ? QStringLiteral("FAIL") : QStringLiteral("OK"));
+            else
+                QVERIFY(shown == "OK" || shown == "SET");
+        }
         board->Sensor(0).ClearFrames();
         board->Sensor(1).ClearFrames();
         ReadRegister(m470Reg::Table().idxSTATUS);

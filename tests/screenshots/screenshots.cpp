@@ -1,5 +1,6 @@
 // Renders the README's pictures of the main window from captures on the virtual board, offscreen.
 //   screenshots OUTPUT_DIR
+// The picture at scale 1.5 comes from a second run of this program (--scaled) at that scale.
 #include "../capture/CaptureTestBench.h"
 #include "analysis/ui/AmplitudeSpectrumWidget.h"
 #include "analysis/ui/GuiAnalysis.h"
@@ -13,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -52,13 +54,37 @@ bool Save(QWidget* w, const QDir& dir, const QString& file)
     std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "wrote" : "could not write", qPrintable(dir.filePath(file)));
     return ok;
 }
+// The window as it opens on a 1600x1000 screen at scale 1.5: 1066x666 device-independent
+// pixels less a title bar, drawn at that scale.
+bool SaveScaled(const QDir& out)
+{
+    frmForm1* w = Capture(0, 2);
+    w->resize(1600 * 2 / 3, 1000 * 2 / 3 - 26);
+    ui::PumpEvents();
+    PointAt(w, 0.5);
+    const bool ok = Save(w, out, QStringLiteral("mainwindow-scale1.5.png"));
+    frmForm1::destroyInstance();
+    return ok;
+}
+
+bool RunScaled(const QDir& out)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("1.5"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {out.absolutePath(), QStringLiteral("--scaled")});
+    return child.waitForFinished(-1) && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     sbtest::InitTestProcess();
-    if (argc != 2) {
+    const bool scaled = argc == 3 && QByteArray(argv[2]) == "--scaled";
+    if (argc != 2 && !scaled) {
         std::fprintf(stderr, "usage: screenshots OUTPUT_DIR\n");
         return 2;
     }
@@ -66,7 +92,9 @@ int main(int argc, char** argv)
     QTemporaryDir work; // the settings file and data files land here, not in the tree
     QDir::setCurrent(work.path());
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    bool ok = true;
+    if (scaled)
+        return SaveScaled(out) ? 0 : 1;
+    bool ok = RunScaled(out);
 
     frmForm1* w = Capture(0, 2);
     PointAt(w, 0.5);

@@ -22,12 +22,14 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QStyleOptionHeader>
 #include <QSvgGenerator>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <QFileInfo>
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -47,6 +49,37 @@ QString Cell(double v)
     return Loc(v, 'g', 4);
 }
 
+// Headers on two lines, the figure over its unit: the columns stay about as narrow as their
+// numbers, so every column fits beside the side columns of a small screen.
+class TwoLineHeader : public QHeaderView {
+public:
+    TwoLineHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) { setTextElideMode(Qt::ElideNone); }
+
+    static QString Wrapped(const QString& text)
+    {
+        // Before the unit, else at the last space ("Crest factor").
+        qsizetype at = text.lastIndexOf(QStringLiteral(" ("));
+        if (at < 0)
+            at = text.lastIndexOf(QLatin1Char(' '));
+        return at < 0 ? text : text.left(at) + QLatin1Char('\n') + text.mid(at + 1);
+    }
+
+protected:
+    void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override
+    {
+        QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+        option->text = Wrapped(model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString());
+    }
+    QSize sectionSizeFromContents(int logicalIndex) const override
+    {
+        QStyleOptionHeader option;
+        initStyleOption(&option);
+        option.section = logicalIndex;
+        option.text = Wrapped(model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString());
+        return style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), this);
+    }
+};
+
 bool ReportFailure(bool ok, const QString& path, const QString& error)
 {
     if (!ok)
@@ -56,16 +89,23 @@ bool ReportFailure(bool ok, const QString& path, const QString& error)
 
 } // namespace
 
-AnalysisPanelWidget::AnalysisPanelWidget(QWidget* parent) : QGroupBox(QStringLiteral("Analysis"), parent)
+AnalysisPanelWidget::AnalysisPanelWidget(QWidget* parent) : QGroupBox(parent)
 {
     tblStats = new QTableWidget(0, 8, this);
+    tblStats->setHorizontalHeader(new TwoLineHeader(tblStats));
     tblStats->setHorizontalHeaderLabels(StatsHeaders(QStringLiteral("g")));
     tblStats->verticalHeader()->hide();
     tblStats->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Every figure column as wide as its header; the channel column takes what is left.
+    // Every figure column as wide as its header or figures; the channel column takes what is left.
     tblStats->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tblStats->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-    tblStats->setMaximumHeight(110);
+    // The table is always as big as its rows and columns (FitTable): no scrolling.
+    tblStats->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tblStats->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tblStats->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // Rows as tight as the text: the table shares the window's height with the plot.
+    tblStats->verticalHeader()->setMinimumSectionSize(fontMetrics().height() + 4);
+    tblStats->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
 
     ckCounts = new QCheckBox(QStringLiteral("Counts (raw)"), this);
     connect(ckCounts, &QCheckBox::toggled, this, [this] { Refresh(); });
@@ -76,8 +116,11 @@ AnalysisPanelWidget::AnalysisPanelWidget(QWidget* parent) : QGroupBox(QStringLit
     row->addWidget(ckCounts);
     row->addSpacing(12);
     row->addWidget(lblTimeMarkers, 1);
+    // No title or frame of its own: the headers say what the table is, and the height goes to the plot.
+    setFlat(true);
     auto* v = new QVBoxLayout(this);
-    v->setContentsMargins(4, 4, 4, 4);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(2);
     v->addWidget(tblStats);
     v->addLayout(row);
 
@@ -118,6 +161,28 @@ AnalysisPanelWidget::AnalysisPanelWidget(QWidget* parent) : QGroupBox(QStringLit
     connect(actCopyPlot, &QAction::triggered, this, [plot] { CopyToClipboard(plot()); });
 
     UpdateTimeMarkerText();
+    FitTable();
+}
+
+void AnalysisPanelWidget::FitTable()
+{
+    // Three rows (the channels of every capture mode) even before the first capture.
+    const int rows = std::max(tblStats->rowCount(), 3);
+    const int frame = 2 * tblStats->frameWidth();
+    tblStats->setFixedHeight(tblStats->horizontalHeader()->sizeHint().height() +
+                             rows * tblStats->verticalHeader()->defaultSectionSize() + frame);
+    const QAbstractItemView* view = tblStats;
+    int width = frame;
+    for (int c = 0; c < tblStats->columnCount(); ++c)
+        width += std::max(view->sizeHintForColumn(c), tblStats->horizontalHeader()->sectionSizeHint(c));
+    tblStats->setMinimumWidth(width);
+}
+
+void AnalysisPanelWidget::changeEvent(QEvent* e)
+{
+    QGroupBox::changeEvent(e);
+    if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange)
+        FitTable();
 }
 
 QStringList AnalysisPanelWidget::StatsHeaders(const QString& unit)
@@ -147,6 +212,7 @@ void AnalysisPanelWidget::Refresh()
     stats_ = analysis::ChannelsStats(channels, view, fs, CaptureRecord::Last);
     FillTable(channels);
     tblStats->setHorizontalHeaderLabels(StatsHeaders(analysis::UnitName(view)));
+    FitTable();
     if (spectrum_)
         spectrum_->SetRecord(view);
     UpdateTimeMarkerText();

@@ -63,8 +63,13 @@ public:
     // Column captions of the statistics table.
     static QStringList StatsHeaders(const QString& unit);
 
+protected:
+    void changeEvent(QEvent* e) override;
+
 private:
     void FillTable(const std::vector<analysis::Channel>& channels);
+    // The table's size: all its rows and columns show, whatever the fonts and figures.
+    void FitTable();
     void UpdateTimeMarkerText();
     void SaveWithDialog(const QString& caption, const QString& filter, const std::function<bool(const QString&)>& save);
 

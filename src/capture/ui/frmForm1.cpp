@@ -22,6 +22,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -30,11 +31,15 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <algorithm>
 
 namespace {
 frmForm1* g_instance = nullptr;
@@ -440,10 +445,17 @@ namespace {
 // A side column that scrolls when the window is shorter than the column; never narrower than it.
 class SideScrollArea : public QScrollArea {
 public:
+    SideScrollArea()
+    {
+        // Room for the scroll bar only while it shows: on a screen tall enough the column is no wider
+        // than its contents.
+        connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] { updateGeometry(); });
+    }
     QSize sizeHint() const override
     {
         const int w = widget() ? widget()->sizeHint().width() : 0;
-        return {w + verticalScrollBar()->sizeHint().width() + 2 * frameWidth(), 120};
+        const bool scrolls = verticalScrollBar()->maximum() > 0;
+        return {w + (scrolls ? verticalScrollBar()->sizeHint().width() : 0) + 2 * frameWidth(), 120};
     }
     QSize minimumSizeHint() const override { return {sizeHint().width(), 60}; }
 
@@ -476,6 +488,7 @@ void frmForm1::BuildControls()
 {
     auto* central = new QWidget(this);
     auto* columns = new QHBoxLayout(central);
+    columns->setContentsMargins(4, 4, 4, 4);
 
     auto* left = new QVBoxLayout;
     left->addWidget(BuildCaptureFrame());
@@ -505,7 +518,45 @@ void frmForm1::BuildControls()
     columns->addWidget(SideColumn(left), 0);
     columns->addWidget(FrameDataPLot, 1);
     columns->addWidget(SideColumn(right), 0);
-    setCentralWidget(central);
+    // On a screen smaller than the window's least size the window still fits the screen, and
+    // scrolls; on any ordinary screen no scroll bar shows.
+    auto* whole = new QScrollArea(this);
+    whole->setObjectName(QStringLiteral("mainScroll"));
+    whole->setFrameShape(QFrame::NoFrame);
+    whole->setWidgetResizable(true);
+    whole->setWidget(central);
+    setCentralWidget(whole);
+}
+
+void frmForm1::FitToScreen()
+{
+    QScreen* screen = QGuiApplication::screenAt(geometry().center());
+    if (!screen)
+        screen = this->screen();
+    if (!screen)
+        return;
+    const QRect room = screen->availableGeometry();
+    // The frame is known once the window manager has framed the window; until then, a title bar
+    // and thin borders.
+    QMargins frame;
+    if (isVisible() && windowHandle())
+        frame = windowHandle()->frameMargins();
+    else {
+        const int border = 4;
+        const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+        frame = QMargins(border, title + border, border, border);
+    }
+    const QSize size = geometry().size().boundedTo(room.size().shrunkBy(frame));
+    if (!testAttribute(Qt::WA_Moved)) {
+        // The window manager places a window that was never placed.
+        resize(size);
+        return;
+    }
+    const QRect inner = room.marginsRemoved(frame);
+    QPoint at = geometry().topLeft();
+    at.setX(std::clamp(at.x(), inner.left(), inner.right() + 1 - size.width()));
+    at.setY(std::clamp(at.y(), inner.top(), inner.bottom() + 1 - size.height()));
+    setGeometry(QRect(at, size));
 }
 
 void frmForm1::ConnectControls()
@@ -575,6 +626,9 @@ void frmForm1::Form_Load()
 
     FrameDataPLot->SetStartValues();
     RestoreRememberedSettings();
+    // The default and a remembered size alike: a screen smaller than the last one must not leave
+    // controls out of reach.
+    FitToScreen();
 }
 
 void frmForm1::SaveRememberedSettings() const

@@ -228,6 +228,8 @@ public:
     // Remembered between runs (window place, data-log choices, plot scale, spectrum options).
     void SaveRememberedSettings() const;
     void RestoreRememberedSettings();
+    // Shrinks the window (and moves a placed one) into its screen's available area.
+    void FitToScreen();
 
 protected:
     void closeEvent(QCloseEvent* e) override;

@@ -53,6 +53,8 @@ void frmForm1::mnuUsb_Click()
         Module1::InterfaceType = kInterfaceNone;
         mnuUsb->setChecked(false);
     }
+    // The grid shows the sensor behind the card now picked ("unknown" without one), not the last.
+    ReadStatus();
 }
 void frmForm1::mnuAlarms_Click() { ui::ShowModal(frmAlarms::instance()); }
 void frmForm1::MnuCal_Click() { ui::ShowModal(fmCalibration::instance()); }

@@ -96,7 +96,7 @@ void frmForm1::txtTimerValue_KeyUp()
 {
     const QString text = txtTimerValue->text();
     if (!IsNumericText(text)) {
-        txtTimerValue->setText(QStringLiteral("1"));
+        ui::SetTextKeepingCaret(txtTimerValue, QStringLiteral("1"));
         return;
     }
     const double v = LeadingNumber(text);
@@ -104,16 +104,17 @@ void frmForm1::txtTimerValue_KeyUp()
         WriteCAPT_PRD();
     // Out-of-range values are only corrected in the box; the next key release writes them.
     if (v < 1)
-        txtTimerValue->setText(QStringLiteral("1"));
+        ui::SetTextKeepingCaret(txtTimerValue, QStringLiteral("1"));
     if (v > 255)
-        txtTimerValue->setText(QStringLiteral("255"));
+        ui::SetTextKeepingCaret(txtTimerValue, QStringLiteral("255"));
 }
 
 void frmForm1::ReadCapPrd()
 {
     ReadRegister(m470Reg::Table().idxCAPT_PRD);
     LastCaptPrd = Spi_mod::RegRaw;
-    txtTimerValue->setText(QString::number(PeriodOf(Spi_mod::RegRaw)));
+    // Read back on every key release: the user's caret and selection stay.
+    ui::SetTextKeepingCaret(txtTimerValue, QString::number(PeriodOf(Spi_mod::RegRaw)));
     int u = UnitsOf(Spi_mod::RegRaw);
     if (u > 2) {
         ui::MessageBox(TimeUnitsErrorText(u));

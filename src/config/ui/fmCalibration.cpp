@@ -129,16 +129,61 @@ void fmCalibration::Form_Activate()
     ReadCalRegisters();
 }
 
-void fmCalibration::ReadCalRegisters()
+void fmCalibration::ReadCalRegisters() { ShowNulls(ReadNulls()); }
+
+std::array<fmCalibration::NullReading, 3> fmCalibration::ReadNulls()
 {
-    const int16_t rows[3] = {m470Reg::Table().idxX_NULL, m470Reg::Table().idxAUX0_NULL, m470Reg::Table().idxAUX1_NULL};
+    const RegisterMap& t = m470Reg::Table();
+    std::array<NullReading, 3> out;
+    const int16_t rows[3] = {t.idxX_NULL, t.idxAUX0_NULL, t.idxAUX1_NULL};
+    for (size_t k = 0; k < 3; ++k) {
+        const RegisterEntry& row = t.RegisterTable[static_cast<size_t>(rows[k])];
+        out[k].name = row.Label.trimmed();
+        out[k].counts = row.RegScale == 1.0f;
+        ReadRegister(rows[k]);
+        if (ProgramSession().LinkUp())
+            out[k].raw = Spi_mod::RegRaw;
+        out[k].value = Spi_mod::RegValue;
+    }
+    return out;
+}
+
+void fmCalibration::ShowNulls(const std::array<NullReading, 3>& nulls)
+{
     QLabel* hex[3] = {lblXnullReg, lblAUX0nullReg, lblAUX1nullReg};
     QLineEdit* boxes[3] = {txtXnull, txtAUX0null, txtAUX1null};
-    for (int k = 0; k < 3; ++k) {
-        ReadRegister(rows[k]);
-        hex[k]->setText(cfg::Hex16(Spi_mod::RegRaw));
-        boxes[k]->setText(cfg::FormatFixed(Spi_mod::RegValue, 4));
+    for (size_t k = 0; k < 3; ++k) {
+        hex[k]->setText(cfg::Hex16(nulls[k].raw.value_or(Spi_mod::RegRaw)));
+        boxes[k]->setText(cfg::FormatFixed(nulls[k].value, 4));
     }
+}
+
+bool fmCalibration::ConfirmAutoNull()
+{
+    return ui::MessageBox(QStringLiteral("Run the automatic null?\n\nThe sensor measures its output at rest and "
+                                         "replaces the three null registers with it. Keep the sensor still."),
+                          MsgIcon::Question, MsgButtons::YesNo, QStringLiteral("Auto-Null")) == MsgResult::Yes;
+}
+
+void fmCalibration::ReportAutoNull(const std::array<NullReading, 3>& nulls)
+{
+    QStringList lines{QStringLiteral("The sensor wrote the null registers:"), QString()};
+    bool all = true;
+    for (const NullReading& n : nulls) {
+        all = all && n.raw.has_value();
+        // A register that could not be read has no value to report.
+        const QString value = !n.raw ? QStringLiteral("-")
+                              : n.counts
+                                  ? QStringLiteral("%1 counts").arg(*n.raw)
+                                  : QStringLiteral("%1 g").arg(cfg::FormatFixed(n.value, 4));
+        const QString hex = n.raw ? QStringLiteral("%1").arg(*n.raw & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper() : QString();
+        lines << (n.raw ? QStringLiteral("%1 = %2 (0x%3)").arg(n.name, value, hex)
+                        : QStringLiteral("%1 = %2").arg(n.name, value));
+    }
+    if (!all)
+        lines << QString() << QStringLiteral("A value shown as - could not be read back from the sensor.");
+    ui::MessageBox(lines.join(QLatin1Char('\n')), all ? MsgIcon::Information : MsgIcon::Exclamation, MsgButtons::Ok,
+                   QStringLiteral("Auto-Null"));
 }
 
 void fmCalibration::WriteNull(int16_t row, QLineEdit* box)
@@ -155,9 +200,13 @@ void fmCalibration::cmdWriteAUX1_Click() { WriteNull(m470Reg::Table().idxAUX1_NU
 
 void fmCalibration::cmdAutoNull_Click()
 {
+    if (!ConfirmAutoNull())
+        return;
     WriteRegister(m470Reg::Table().idxCOMMAND, cfg::kCmdAutoNull);
     cfg::WaitMs(700);
-    ReadCalRegisters();
+    const auto nulls = ReadNulls();
+    ShowNulls(nulls);
+    ReportAutoNull(nulls);
 }
 
 void fmCalibration::cmdFlashUpdate_Click()

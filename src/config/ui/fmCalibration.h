@@ -2,6 +2,9 @@
 // "Calibration": the three null registers in engineering units and in hex, auto-null and
 // the flash commands.
 #include "config/ui/GuiActivation.h"
+#include <QString>
+#include <array>
+#include <optional>
 
 class QFrame;
 class QLabel;
@@ -17,6 +20,19 @@ public:
     void ReadCalRegisters();
     // Restores the settings from flash and shows the restored nulls.
     void RestoreFromFlash();
+
+    // The auto-null, here and in the command window: it replaces the nulls, so it asks first
+    // (default No), and afterwards it says what the sensor put into the null registers.
+    static bool ConfirmAutoNull();
+    struct NullReading {
+        QString name;                 // the register's name
+        bool counts = false;          // plain counts, not g
+        std::optional<int32_t> raw;   // nothing when the read did not reach the sensor
+        double value = 0;
+    };
+    // Reads the three null registers.
+    static std::array<NullReading, 3> ReadNulls();
+    static void ReportAutoNull(const std::array<NullReading, 3>& nulls);
 
     void cmdWriteX_Click();
     void cmdWriteAXU0_Click();
@@ -52,4 +68,5 @@ public:
 private:
     explicit fmCalibration(QWidget* parent);
     void WriteNull(int16_t row, QLineEdit* box);
+    void ShowNulls(const std::array<NullReading, 3>& nulls);
 };

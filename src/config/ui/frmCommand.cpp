@@ -2,6 +2,7 @@
 #include "config/ConfigConversions.h"
 #include "config/ConfigDelay.h"
 #include "config/ui/GuiActivation.h"
+#include "config/ui/fmCalibration.h"
 #include "device/Spi_mod.h"
 #include "registers/m470Reg.h"
 #include "ui/Ui.h"
@@ -87,7 +88,14 @@ void frmCommand::SendCommand(int32_t value, float busyMs)
     ShowBusy(busyMs);
 }
 
-void frmCommand::cmdNull_Click() { SendCommand(cfg::kCmdAutoNull, 700); }
+void frmCommand::cmdNull_Click()
+{
+    if (!fmCalibration::ConfirmAutoNull())
+        return;
+    SendCommand(cfg::kCmdAutoNull, 700);
+    // The only button that reads: the user is told which nulls the sensor now holds.
+    fmCalibration::ReportAutoNull(fmCalibration::ReadNulls());
+}
 void frmCommand::cmdPowerDown_Click() { SendCommand(cfg::kCmdPowerDown, 51); }
 void frmCommand::cmdSelfTest_Click() { SendCommand(cfg::kCmdSelfTest, 51); }
 void frmCommand::cmdOrgFactory_Click()
