@@ -130,6 +130,55 @@ private slots:
                          - trend.Captures()[54321].timeUtc.toSecsSinceEpoch()) <= perPixel);
     }
 
+    // A run over several cards: one card's trend at a time, each with its own captures.
+    void cardChoiceShowsOneCardsCaptures_data()
+    {
+        QTest::addColumn<QList<int>>("cardSlots");   // card slot of each capture in turn; -1 none recorded
+        QTest::addColumn<QStringList>("cards");
+        QTest::addColumn<QList<int>>("counts");  // captures per card as listed
+        QTest::newRow("two cards") << QList<int>{1, 0, 1, 0, 0} << QStringList{"Card 0 (Ezusb-0)", "Card 1 (Ezusb-1)"}
+                                   << QList<int>{3, 2};
+        QTest::newRow("one card") << QList<int>{2, 2} << QStringList{"Card 2 (Ezusb-2)"} << QList<int>{2};
+        QTest::newRow("earlier run, no card") << QList<int>{-1} << QStringList{"No card recorded"} << QList<int>{1};
+    }
+    void cardChoiceShowsOneCardsCaptures()
+    {
+        QFETCH(QList<int>, cardSlots);
+        QFETCH(QStringList, cards);
+        QFETCH(QList<int>, counts);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("cards.sqlite");
+        {
+            monitor::Store store;
+            QString error;
+            QVERIFY(store.Open(path, &error));
+            CaptureRecord::Record r;
+            r.complete = true;
+            r.product = 31473;
+            for (qsizetype i = 0; i < cardSlots.size(); ++i) {
+                r.time = QDateTime(QDate(2026, 12, 6), QTime(8, 0, int(i)));
+                const monitor::CaptureOrigin origin{cardSlots[i], cardSlots[i] < 0 ? QString() : QStringLiteral("Ezusb-%1").arg(cardSlots[i])};
+                QVERIFY2(store.Add(r, true, {}, 0, {}, "group2-rigid", origin, std::nullopt, &error), qPrintable(error));
+            }
+        }
+        TrendWidget trend;
+        QVERIFY(trend.OpenDatabase(path));
+        QStringList listed;
+        for (int i = 0; i < trend.comboCard->count(); ++i)
+            listed << trend.comboCard->itemText(i);
+        QCOMPARE(listed, cards);
+        QCOMPARE(trend.comboCard->isEnabled(), cards.size() > 1);
+        for (int i = 0; i < cards.size(); ++i) {
+            trend.comboCard->setCurrentIndex(i);
+            trend.ChooseCard(i);
+            QCOMPARE(int(trend.Captures().size()), counts[i]);
+            const int slot = cards[i].startsWith("Card ") ? cards[i].mid(5, 1).toInt() : -1;
+            for (const auto& c : trend.Captures())
+                QCOMPARE(c.cardSlot, slot);
+            QCOMPARE(trend.lblInfo->text(), QStringLiteral("%1 captures (0 lost)").arg(counts[i]));
+        }
+    }
+
     // A database from before captures kept their scale asks which sensor took them; the answer
     // scales the samples, gives the sample rate and works the figures out again.
     void earlierDatabaseAsksForTheProduct()

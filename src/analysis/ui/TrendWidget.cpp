@@ -2,6 +2,7 @@
 #include "ui/Ui.h"
 
 #include <QComboBox>
+#include <QSignalBlocker>
 #include "capture/CaptureSettings.h"
 
 #include <QFileDialog>
@@ -43,6 +44,8 @@ TrendWidget::TrendWidget(QWidget* parent) : QWidget(parent)
                            QStringLiteral("Mean")});
     comboClass = new QComboBox;
     comboClass->addItems(monitor::MachineClassNames());
+    comboCard = new QComboBox;
+    comboCard->setEnabled(false);
     lblInfo = new QLabel(QStringLiteral("No monitoring database open"));
     canvas = new ui::PlotView(this);
     canvas->setMinimumSize(120, 80);
@@ -79,9 +82,13 @@ TrendWidget::TrendWidget(QWidget* parent) : QWidget(parent)
     bar->addWidget(comboFigure);
     bar->addWidget(comboClass);
     bar->addStretch(1);
+    // The card choice shares the text's row, so the window gets no wider for it.
+    auto* info = new QHBoxLayout;
+    info->addWidget(comboCard);
+    info->addWidget(lblInfo, 1);
     auto* v = new QVBoxLayout(this);
     v->addLayout(bar);
-    v->addWidget(lblInfo);
+    v->addLayout(info);
     v->addWidget(canvas, 1);
     askDatabasePath = [this] {
         return QFileDialog::getOpenFileName(this, QStringLiteral("Open Monitoring Database"), QString(),
@@ -95,6 +102,35 @@ TrendWidget::TrendWidget(QWidget* parent) : QWidget(parent)
     });
     connect(comboFigure, &QComboBox::currentIndexChanged, this, &TrendWidget::Redraw);
     connect(comboClass, &QComboBox::currentIndexChanged, this, &TrendWidget::Redraw);
+    connect(comboCard, &QComboBox::currentIndexChanged, this, &TrendWidget::ChooseCard);
+    Redraw();
+}
+
+namespace {
+// How the card choice names a card: slot and name as the monitor stored them.
+QString CardLabel(const monitor::StoredCapture& c)
+{
+    if (c.cardSlot < 0)
+        return c.cardName.isEmpty() ? QStringLiteral("No card recorded") : c.cardName;
+    return QStringLiteral("Card %1 (%2)").arg(c.cardSlot).arg(c.cardName.isEmpty() ? QStringLiteral("-") : c.cardName);
+}
+} // namespace
+
+void TrendWidget::ChooseCard(int index)
+{
+    const QString wanted = comboCard->itemText(index);
+    captures_.clear();
+    for (const auto& c : all_)
+        if (CardLabel(c) == wanted)
+            captures_.push_back(c);
+    times_.clear();
+    times_.reserve(captures_.size());
+    for (const auto& c : captures_)
+        times_.push_back(c.timeUtc.toMSecsSinceEpoch() / 1000.0);
+    int complete = 0;
+    for (const auto& c : captures_)
+        complete += c.complete;
+    lblInfo->setText(QStringLiteral("%1 captures (%2 lost)").arg(captures_.size()).arg(captures_.size() - complete));
     Redraw();
 }
 
@@ -118,19 +154,22 @@ bool TrendWidget::OpenDatabase(const QString& path, QString* error)
     }
     store_ = std::move(store);
     path_ = path;
-    captures_ = store_->Captures();
+    all_ = store_->Captures();
     // Stored in the order taken; a clock set back must not break the search by time.
-    std::stable_sort(captures_.begin(), captures_.end(),
-                     [](const auto& a, const auto& b) { return a.timeUtc < b.timeUtc; });
-    times_.clear();
-    times_.reserve(captures_.size());
-    for (const auto& c : captures_)
-        times_.push_back(c.timeUtc.toMSecsSinceEpoch() / 1000.0);
-    int complete = 0;
-    for (const auto& c : captures_)
-        complete += c.complete;
-    lblInfo->setText(QStringLiteral("%1 captures (%2 lost)").arg(captures_.size()).arg(captures_.size() - complete));
-    Redraw();
+    std::stable_sort(all_.begin(), all_.end(), [](const auto& a, const auto& b) { return a.timeUtc < b.timeUtc; });
+    // A run over several cards: the user picks whose trend to see.
+    QStringList cards;
+    for (const auto& c : all_)
+        if (const QString label = CardLabel(c); !cards.contains(label))
+            cards << label;
+    std::sort(cards.begin(), cards.end());
+    {
+        const QSignalBlocker quiet(comboCard);
+        comboCard->clear();
+        comboCard->addItems(cards);
+        comboCard->setEnabled(cards.size() > 1);
+    }
+    ChooseCard(0);
     return true;
 }
 

@@ -28,7 +28,10 @@ public:
     // Where a capture's point of `channel` is drawn on the canvas.
     QPointF PointOf(size_t captureIndex, int channel) const;
 
+    // The captures of the card chosen.
     const std::vector<monitor::StoredCapture>& Captures() const { return captures_; }
+    // Shows the captures of the card at this index of comboCard.
+    void ChooseCard(int index);
 
     // Told what is now in the capture record, e.g. "capture 3 of night.sqlite (31470, Manual)".
     std::function<void(const QString& source)> onCaptureLoaded;
@@ -40,6 +43,7 @@ public:
     QPushButton* cmdOpen = nullptr;
     QComboBox* comboFigure = nullptr;
     QComboBox* comboClass = nullptr;
+    QComboBox* comboCard = nullptr;   // each card the database names
     QLabel* lblInfo = nullptr;
     ui::PlotView* canvas = nullptr;
 
@@ -55,6 +59,8 @@ private:
 
     std::unique_ptr<monitor::Store> store_;
     QString path_;
+    std::vector<monitor::StoredCapture> all_;        // every capture, in time order
+    // Those of the card chosen: one card's trend at a time, never two cards' figures in one line.
     std::vector<monitor::StoredCapture> captures_;
     double panned_ = 0; // seconds already moved by the drag under way
     std::vector<double> times_; // each capture's time, seconds since the epoch, ascending
