@@ -34,7 +34,7 @@ std::optional<QString> OpenInterface(BenchSession& session, std::optional<int> c
     }
     session.interfaceType = kInterfaceUsb;
     if (card) {
-        FindUsbCards(session);
+        FindUsbCards(session, *card);
         if (*card < 0 || size_t(*card) >= session.cards.size() || session.cards[size_t(*card)].Valid == VFalse)
             return QStringLiteral("no card in slot %1").arg(*card);
         session.card = session.cards[size_t(*card)];

@@ -104,9 +104,9 @@ int32_t BulkTransfer(int32_t handle, int16_t pipe, uint8_t* buffer, int32_t& len
     return ok ? 1 : 0;
 }
 
-void FindUsbCards(BenchSession& session)
+void FindUsbCards(BenchSession& session, std::optional<int> onlySlot)
 {
-    if (EzUsbDriver* driver = CurrentEzUsbDriver())
+    if (EzUsbDriver* driver = CurrentEzUsbDriver(); driver && !onlySlot)
         driver->Rescan();
     session.cardCount = 0;
     for (int i = 0; i < kSlots; ++i) {
@@ -117,6 +117,8 @@ void FindUsbCards(BenchSession& session)
     // Zeroed once for the whole scan: a device whose request fails sees the previous answer.
     uint8_t descriptor[ezusb::kDeviceDescriptorBufferSize] = {};
     for (int i = 0; i < kSlots; ++i) {
+        if (onlySlot && i != *onlySlot)
+            continue;
         const int32_t handle = OpenUsbDriver(SlotName(i));
         if (handle < 1)
             continue;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 
 // The windows' names for their session's card search and card in use.
@@ -23,8 +24,10 @@ QString GetStringDescriptor(int32_t handle, int index);
 // length: bytes to move, overwritten with the bytes moved. 1 ok, 0 failure, -2 no handle.
 int32_t BulkTransfer(int32_t handle, int16_t pipe, uint8_t* buffer, int32_t& length);
 
-// The card search into session.cards; problems are reported through the session.
-void FindUsbCards(BenchSession& session);
+// The card search into session.cards; problems are reported through the session. With `onlySlot`
+// just that slot is looked at, without a new look at the bus, so that sessions on other cards can
+// go on with their transfers meanwhile.
+void FindUsbCards(BenchSession& session, std::optional<int> onlySlot = std::nullopt);
 void GetBoardInfo(BenchSession& session, int32_t handle, UsbCardInfo& card);
 // Searches and makes the first card found the session's card.
 void SelectFirstUsbCard(BenchSession& session);
