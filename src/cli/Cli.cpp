@@ -130,23 +130,9 @@ void AddCaptureContext(QJsonObject& o, const CaptureRecord::Record& r, const mon
 
 QJsonObject ChannelJson(const monitor::ChannelFigures& f, bool acceleration)
 {
-    // Crest factor is at least 1 for a record that moves at all: 0 marks a flat one, whose shape
-    // figures mean nothing.
-    const bool flat = f.stats.crestFactor == 0;
-    const bool peak = f.stats.dominantHz > 0;
-    return QJsonObject{
-        {QStringLiteral("name"), f.name},
-        {QStringLiteral("mean"), Figure(f.stats.mean)},
-        {QStringLiteral("ac_rms"), Figure(f.stats.acRms)},
-        {QStringLiteral("peak_to_peak"), Figure(f.stats.peakToPeak)},
-        {QStringLiteral("crest_factor"), flat ? QJsonValue() : Figure(f.stats.crestFactor)},
-        {QStringLiteral("kurtosis"), flat ? QJsonValue() : Figure(f.stats.kurtosis)},
-        {QStringLiteral("dominant_hz"), peak ? Figure(f.stats.dominantHz) : QJsonValue()},
-        {QStringLiteral("dominant_amplitude"), peak ? Figure(f.stats.dominantAmplitude) : QJsonValue()},
-        {QStringLiteral("velocity_rms_mm_s"), Figure(f.stats.velocityRms)},
-        {QStringLiteral("velocity_note"), TextOrNull(VelocityNote(f.stats, acceleration))},
-        {QStringLiteral("zone"), f.zone == QLatin1Char('-') ? QJsonValue() : QJsonValue(QString(f.zone))},
-    };
+    QJsonObject o = monitor::FiguresJson(f);
+    o.insert(QStringLiteral("velocity_note"), TextOrNull(VelocityNote(f.stats, acceleration)));
+    return o;
 }
 
 // The figures of `r`'s channels; `alarm`, when given, marks the channels at the alarm zone.

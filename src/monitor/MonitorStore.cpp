@@ -386,6 +386,27 @@ bool Store::KeepWaveforms(int newest, QString* error)
     return Failed(q.lastError(), error);
 }
 
+QJsonObject FiguresJson(const ChannelFigures& f)
+{
+    auto number = [](double v) { return std::isfinite(v) ? QJsonValue(v) : QJsonValue(); };
+    // Crest factor is at least 1 for a record that moves at all: 0 marks a flat one, whose shape
+    // figures mean nothing.
+    const bool flat = f.stats.crestFactor == 0;
+    const bool peak = f.stats.dominantHz > 0;
+    return QJsonObject{
+        {QStringLiteral("name"), f.name},
+        {QStringLiteral("mean"), number(f.stats.mean)},
+        {QStringLiteral("ac_rms"), number(f.stats.acRms)},
+        {QStringLiteral("peak_to_peak"), number(f.stats.peakToPeak)},
+        {QStringLiteral("crest_factor"), flat ? QJsonValue() : number(f.stats.crestFactor)},
+        {QStringLiteral("kurtosis"), flat ? QJsonValue() : number(f.stats.kurtosis)},
+        {QStringLiteral("dominant_hz"), peak ? number(f.stats.dominantHz) : QJsonValue()},
+        {QStringLiteral("dominant_amplitude"), peak ? number(f.stats.dominantAmplitude) : QJsonValue()},
+        {QStringLiteral("velocity_rms_mm_s"), number(f.stats.velocityRms)},
+        {QStringLiteral("zone"), f.zone == QLatin1Char('-') ? QJsonValue() : QJsonValue(QString(f.zone))},
+    };
+}
+
 CaptureRecord::Record RecordOf(const StoredCapture& c)
 {
     CaptureRecord::Record r;

@@ -6,6 +6,7 @@
 #include "capture/CaptureRecord.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 #include <QSqlError>
 #include <array>
@@ -47,6 +48,10 @@ struct StoredCapture {
     std::vector<ChannelFigures> figures;
     std::vector<int16_t> samples;   // raw counts, buffer 1, 2, 3 one after another; empty once dropped
 };
+
+// A channel's figures as JSON, as the command line prints them and the broker messages carry them:
+// null where a figure cannot be known (a flat record's shape, no dominant tone, no velocity).
+QJsonObject FiguresJson(const ChannelFigures& f);
 
 // A stored capture as a capture record, scaled with its own product's register table (whatever the
 // program is set to now), for the plot, spectrum, statistics and Buffer Data.

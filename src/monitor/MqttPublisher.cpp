@@ -99,23 +99,8 @@ QJsonObject CaptureMessage(const OutboxEntry& e)
 {
     const StoredCapture& c = e.capture;
     QJsonArray channels;
-    for (const ChannelFigures& f : c.figures) {
-        // Crest factor 0 marks a flat record, whose shape figures mean nothing.
-        const bool flat = f.stats.crestFactor == 0;
-        const bool peak = f.stats.dominantHz > 0;
-        channels.append(QJsonObject{
-            {QStringLiteral("name"), f.name},
-            {QStringLiteral("mean"), Number(f.stats.mean)},
-            {QStringLiteral("ac_rms"), Number(f.stats.acRms)},
-            {QStringLiteral("peak_to_peak"), Number(f.stats.peakToPeak)},
-            {QStringLiteral("crest_factor"), flat ? QJsonValue() : Number(f.stats.crestFactor)},
-            {QStringLiteral("kurtosis"), flat ? QJsonValue() : Number(f.stats.kurtosis)},
-            {QStringLiteral("dominant_hz"), peak ? Number(f.stats.dominantHz) : QJsonValue()},
-            {QStringLiteral("dominant_amplitude"), peak ? Number(f.stats.dominantAmplitude) : QJsonValue()},
-            {QStringLiteral("velocity_rms_mm_s"), Number(f.stats.velocityRms)},
-            {QStringLiteral("zone"), f.zone == QLatin1Char('-') ? QJsonValue() : QJsonValue(QString(f.zone))},
-        });
-    }
+    for (const ChannelFigures& f : c.figures)
+        channels.append(FiguresJson(f));
     const int mode = c.modeIndex;
     return QJsonObject{
         {QStringLiteral("message_id"), e.messageId},
